@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <optional>
+
+// The per-user preferences store. Each read is by kind: a key without a value of its own reads
+// as its registered default; a stored value that does not read as the asked kind is absent.
+class PreferencesStore {
+public:
+    virtual ~PreferencesStore() = default;
+
+    virtual std::optional<bool> readBool(const QString& key) const = 0;
+    virtual std::optional<qint64> readInteger(const QString& key) const = 0;
+    virtual std::optional<double> readDouble(const QString& key) const = 0;
+    virtual std::optional<QString> readString(const QString& key) const = 0;
+    virtual std::optional<QByteArray> readData(const QString& key) const = 0;
+    virtual std::optional<QVariant> readValue(const QString& key) const = 0;
+    virtual bool contains(const QString& key) const = 0;
+
+    virtual void writeBool(const QString& key, bool value) = 0;
+    virtual void writeInteger(const QString& key, qint64 value) = 0;
+    virtual void writeDouble(const QString& key, double value) = 0;
+    virtual void writeString(const QString& key, const QString& value) = 0;
+    virtual void writeData(const QString& key, const QByteArray& value) = 0;
+    virtual void remove(const QString& key) = 0;
+
+    // Kept in memory only; never written to the store.
+    virtual void registerDefaults(const QVariantMap& defaults) = 0;
+
+    // Writes pending changes and picks up what other processes wrote.
+    virtual void sync() = 0;
+
+    // Convenience forms with a fallback.
+    bool boolValue(const QString& key, bool fallback = false) const { return readBool(key).value_or(fallback); }
+    qint64 integerValue(const QString& key, qint64 fallback = 0) const { return readInteger(key).value_or(fallback); }
+    double doubleValue(const QString& key, double fallback = 0.0) const { return readDouble(key).value_or(fallback); }
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/PreferencesStore.h"
+
+#include <QSettings>
+
+#include <memory>
+
+// The preferences store over QSettings: $XDG_CONFIG_HOME/tarvonic/zarnel.conf for the user, or
+// any INI file (tests give a temporary one).
+class QSettingsPreferencesStore final : public PreferencesStore {
+public:
+    QSettingsPreferencesStore(); // the user's store: organization "tarvonic", application "zarnel"
+    explicit QSettingsPreferencesStore(const QString& iniFilePath);
+
+    QString fileName() const;
+
+    std::optional<bool> readBool(const QString& key) const override;
+    std::optional<qint64> readInteger(const QString& key) const override;
+    std::optional<double> readDouble(const QString& key) const override;
+    std::optional<QString> readString(const QString& key) const override;
+    std::optional<QByteArray> readData(const QString& key) const override;
+    std::optional<QVariant> readValue(const QString& key) const override;
+    bool contains(const QString& key) const override;
+
+    void writeBool(const QString& key, bool value) override;
+    void writeInteger(const QString& key, qint64 value) override;
+    void writeDouble(const QString& key, double value) override;
+    void writeString(const QString& key, const QString& value) override;
+    void writeData(const QString& key, const QByteArray& value) override;
+    void remove(const QString& key) override;
+
+    void registerDefaults(const QVariantMap& defaults) override;
+    void sync() override;
+
+    // The user's store file, for messages that tell people where settings live.
+    static QString userStorePath();
+
+private:
+    std::optional<QVariant> lookUp(const QString& key) const;
+
+    std::unique_ptr<QSettings> m_settings;
+    QVariantMap m_defaults;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "protocol/AnyCodable.h"
+#include "protocol/JSONRPCError.h"
+#include "protocol/JSONRPCId.h"
+
+#include <optional>
+#include <string>
+
+struct JSONRPCResponse {
+    std::string jsonrpc = "2.0";
+    std::optional<JSONRPCId> id;
+    std::optional<AnyCodable> result;
+    std::optional<JSONRPCError> error;
+
+    static JSONRPCResponse success(std::optional<JSONRPCId> id, AnyCodable result);
+    static JSONRPCResponse failure(std::optional<JSONRPCId> id, JSONRPCError error);
+
+    static JSONRPCResponse fromJson(const Json& value);
+    Json toJson() const;
+
+    // The wire line (without its line feed): compact, keys sorted. Written piece by piece so
+    // that a large result is never copied into a second tree.
+    std::string serialize() const;
+};

@@ -1,0 +1,225 @@
+#include "protocol/JsonWriter.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+// Length of the valid UTF-8 sequence starting at text[i], or 0 when the bytes there are not one.
+std::size_t validSequenceLength(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const std::size_t left = text.size() - i;
+    const auto continuation = [&](std::size_t k) { return (byte(k) & 0xC0) == 0x80; };
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return left >= 2 && continuation(i + 1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (left < 3 || !continuation(i + 1) || !continuation(i + 2))
+            return 0;
+        const unsigned char second = byte(i + 1);
+        if (lead == 0xE0 && second < 0xA0) return 0; // overlong
+        if (lead == 0xED && second > 0x9F) return 0; // surrogate
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left < 4 || !continuation(i + 1) || !continuation(i + 2) || !continuation(i + 3))
+            return 0;
+        const unsigned char second = byte(i + 1);
+        if (lead == 0xF0 && second < 0x90) return 0; // overlong
+        if (lead == 0xF4 && second > 0x8F) return 0; // past U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+template <typename Value>
+void writePretty(std::string& out, const Value& value, int depth)
+{
+    const auto indent = [&](int level) { out.append(static_cast<std::size_t>(level) * 2, ' '); };
+    if (value.is_object()) {
+        if (value.empty()) {
+            out += "{}";
+            return;
+        }
+        out += "{\n";
+        bool first = true;
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (!first)
+                out += ",\n";
+            first = false;
+            indent(depth + 1);
+            JsonWriter::appendString(out, it.key());
+            out += " : ";
+            writePretty(out, it.value(), depth + 1);
+        }
+        out += '\n';
+        indent(depth);
+        out += '}';
+    } else if (value.is_array()) {
+        if (value.empty()) {
+            out += "[]";
+            return;
+        }
+        out += "[\n";
+        bool first = true;
+        for (const auto& element : value) {
+            if (!first)
+                out += ",\n";
+            first = false;
+            indent(depth + 1);
+            writePretty(out, element, depth + 1);
+        }
+        out += '\n';
+        indent(depth);
+        out += ']';
+    } else {
+        // Scalars are written the same way in both styles.
+        JsonWriter::appendCompact(out, Json(value));
+    }
+}
+
+} // namespace
+
+void JsonWriter::appendString(std::string& out, std::string_view text)
+{
+    out += '"';
+    std::size_t i = 0;
+    std::size_t runStart = 0;
+    const auto flush = [&] { out.append(text.data() + runStart, i - runStart); };
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\' && c != '/') {
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            const std::size_t length = validSequenceLength(text, i);
+            if (length > 0) {
+                i += length;
+                continue;
+            }
+            flush();
+            out += "\xEF\xBF\xBD"; // U+FFFD for the offending byte
+            ++i;
+            runStart = i;
+            continue;
+        }
+        flush();
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '/': out += "\\/"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+        ++i;
+        runStart = i;
+    }
+    flush();
+    out += '"';
+}
+
+void JsonWriter::appendDouble(std::string& out, double value)
+{
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    out += text;
+    if (text.find_first_of(".e") == std::string_view::npos)
+        out += ".0";
+}
+
+void JsonWriter::appendCompact(std::string& out, const Json& value)
+{
+    switch (value.type()) {
+    case Json::value_t::null:
+    case Json::value_t::discarded:
+        out += "null";
+        break;
+    case Json::value_t::boolean:
+        out += value.get<bool>() ? "true" : "false";
+        break;
+    case Json::value_t::number_integer: {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::int64_t>());
+        out.append(buffer, result.ptr);
+        break;
+    }
+    case Json::value_t::number_unsigned: {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::uint64_t>());
+        out.append(buffer, result.ptr);
+        break;
+    }
+    case Json::value_t::number_float:
+        appendDouble(out, value.get<double>());
+        break;
+    case Json::value_t::string:
+        appendString(out, value.get_ref<const std::string&>());
+        break;
+    case Json::value_t::binary:
+        out += "null";
+        break;
+    case Json::value_t::array: {
+        out += '[';
+        bool first = true;
+        for (const auto& element : value) {
+            if (!first)
+                out += ',';
+            first = false;
+            appendCompact(out, element);
+        }
+        out += ']';
+        break;
+    }
+    case Json::value_t::object: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, member] : value.get_ref<const Json::object_t&>()) {
+            if (!first)
+                out += ',';
+            first = false;
+            appendString(out, key);
+            out += ':';
+            appendCompact(out, member);
+        }
+        out += '}';
+        break;
+    }
+    }
+}
+
+std::string JsonWriter::compact(const Json& value)
+{
+    std::string out;
+    appendCompact(out, value);
+    return out;
+}
+
+std::string JsonWriter::pretty(const Json& value)
+{
+    std::string out;
+    writePretty(out, value, 0);
+    return out;
+}
+
+std::string JsonWriter::pretty(const nlohmann::ordered_json& value)
+{
+    std::string out;
+    writePretty(out, value, 0);
+    return out;
+}

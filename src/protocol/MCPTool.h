@@ -1,0 +1,63 @@
+#pragma once
+
+#include "protocol/AnyCodable.h"
+#include "protocol/MCPContent.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SchemaItems {
+    std::string type;
+};
+
+struct SchemaProperty {
+    std::string type;
+    std::optional<std::string> description;
+    std::optional<std::vector<std::string>> enumValues; // "enum" on the wire
+    std::optional<SchemaItems> items;
+
+    Json toJson() const;
+    static SchemaProperty fromJson(const Json& value, const std::string& path);
+};
+
+struct JSONSchema {
+    std::string type = "object";
+    std::optional<std::map<std::string, SchemaProperty>> properties;
+    std::optional<std::vector<std::string>> required;
+    std::optional<bool> additionalProperties;
+
+    Json toJson() const;
+    static JSONSchema fromJson(const Json& value, const std::string& path);
+};
+
+// A tool descriptor, one entry of the tools/list result.
+struct MCPTool {
+    std::string name;
+    std::string description;
+    JSONSchema inputSchema;
+
+    Json toJson() const;
+    static MCPTool fromJson(const Json& value, const std::string& path = {});
+};
+
+// The params of tools/call. "arguments" must be an object when present.
+struct MCPToolCallRequest {
+    std::string name;
+    std::optional<Arguments> arguments;
+
+    Json toJson() const;
+    static MCPToolCallRequest fromJson(const Json& value);
+};
+
+// The result of tools/call; tools set isError on failure and leave it absent on success.
+struct MCPToolCallResponse {
+    std::vector<MCPContent> content;
+    std::optional<bool> isError;
+
+    bool failed() const { return isError.value_or(false); }
+
+    Json toJson() const;
+    static MCPToolCallResponse fromJson(const Json& value, const std::string& path = {});
+};

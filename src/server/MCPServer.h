@@ -1,0 +1,99 @@
+#pragma once
+
+#include "protocol/JSONRPCRequest.h"
+#include "protocol/JSONRPCResponse.h"
+#include "protocol/MCPInitialize.h"
+#include "server/ActivityLogEntry.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <optional>
+
+class ActivityLog;
+class PromptManager;
+class ResourceManager;
+class SettingsManager;
+class StatisticsManager;
+class StdioTransport;
+class ToolRegistry;
+
+// The MCP server: reads JSON-RPC requests from standard input one line at a time, handles them
+// strictly in order, one at a time, and writes one response line for each request.
+class MCPServer : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    Q_PROPERTY(qint64 connectionCount READ connectionCount NOTIFY connectionCountChanged)
+
+public:
+    static constexpr const char* kProtocolVersion = "2024-11-05";
+    static constexpr const char* kServerName = "Zarnel";
+    static constexpr const char* kServerVersion = "1.0.1";
+
+    MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptManager& prompts, SettingsManager& settings,
+              StatisticsManager& statistics, ActivityLog& activityLog, StdioTransport& transport,
+              QObject* parent = nullptr);
+    ~MCPServer() override;
+
+    bool isRunning() const { return m_isRunning; }
+    qint64 connectionCount() const { return m_connectionCount; }
+    bool initialized() const { return m_initialized; }
+    const std::optional<ClientInfo>& clientInfo() const { return m_clientInfo; }
+    ActivityLog& activityLog() const { return m_activityLog; }
+
+    // Starting while running does nothing; so does stopping while stopped.
+    void start();
+    void stop();
+
+    // Decodes one line and answers it: the parse error for a line that is not a request,
+    // nothing for a notification, the handler's response otherwise.
+    QCoro::Task<> handleMessage(QByteArray line);
+    // Never fails: every request gets a response.
+    QCoro::Task<JSONRPCResponse> handleRequest(JSONRPCRequest request);
+    // Writes one response line; false when it could not be written.
+    bool sendResponse(const JSONRPCResponse& response);
+
+    void addLog(const QString& message, LogType type);
+
+Q_SIGNALS:
+    void isRunningChanged();
+    void connectionCountChanged();
+    void clientInfoChanged();
+    // Standard input has ended and every line read before its end has been answered.
+    void inputFinished();
+
+private:
+    void startStdinListener();
+    void enqueueLine(const QByteArray& line);
+    void noteInputEnded();
+    QCoro::Task<> processPendingLines();
+
+    JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
+    JSONRPCResponse handleToolsList(const JSONRPCRequest& request) const;
+    QCoro::Task<JSONRPCResponse> handleToolsCall(JSONRPCRequest request);
+    JSONRPCResponse handleResourcesList(const JSONRPCRequest& request);
+    QCoro::Task<JSONRPCResponse> handleResourcesRead(JSONRPCRequest request);
+    JSONRPCResponse handlePromptsList(const JSONRPCRequest& request);
+    QCoro::Task<JSONRPCResponse> handlePromptsGet(JSONRPCRequest request);
+
+    ToolRegistry& m_tools;
+    ResourceManager& m_resources;
+    PromptManager& m_prompts;
+    SettingsManager& m_settings;
+    StatisticsManager& m_statistics;
+    ActivityLog& m_activityLog;
+    StdioTransport& m_transport;
+
+    bool m_isRunning = false;
+    qint64 m_connectionCount = 0;
+    bool m_initialized = false;
+    std::optional<ClientInfo> m_clientInfo;
+
+    // Lines read ahead of the request in progress, answered in arrival order.
+    std::deque<QByteArray> m_pendingLines;
+    bool m_processing = false;
+    bool m_inputEnded = false;
+};

@@ -1,0 +1,25 @@
+#include "server/ServerComponents.h"
+
+#include "platform/PreferencesStore.h"
+
+ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& systemClock, StandardStreams& streams)
+    : store(preferences)
+    , clock(systemClock)
+    , settings(preferences)
+    , statistics(preferences, systemClock)
+    , activityLog(settings, systemClock)
+    , transport(streams)
+    , server(tools, resources, prompts, settings, statistics, activityLog, transport)
+{
+    ToolEnvironment environment;
+    environment.settings = &settings;
+    tools.registerDefaultTools(environment);
+}
+
+ServerComponents::~ServerComponents() = default;
+
+void ServerComponents::shutdown()
+{
+    server.stop();
+    statistics.save();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "catalog/PromptManager.h"
+#include "catalog/ResourceManager.h"
+#include "server/ActivityLog.h"
+#include "server/MCPServer.h"
+#include "server/StdioTransport.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+#include "tools/ToolRegistry.h"
+
+class Clock;
+class PreferencesStore;
+class StandardStreams;
+
+// The one set of managers a process has: the settings, the statistics, the catalogues and the
+// server over them, created in dependency order. The program makes one; tests make their own
+// over a temporary store, a fake clock and fake streams.
+class ServerComponents {
+public:
+    ServerComponents(PreferencesStore& store, const Clock& clock, StandardStreams& streams);
+    ~ServerComponents();
+
+    // What the end of the process does: stops the server (adding the session's uptime) and
+    // saves the statistics.
+    void shutdown();
+
+    PreferencesStore& store;
+    const Clock& clock;
+    SettingsManager settings;
+    StatisticsManager statistics;
+    ToolRegistry tools;
+    ResourceManager resources;
+    PromptManager prompts;
+    ActivityLog activityLog;
+    StdioTransport transport;
+    MCPServer server;
+};

@@ -1,0 +1,89 @@
+#include "server/StdioTransport.h"
+
+#include "platform/StandardStreams.h"
+
+#include <QString>
+
+StdioTransport::StdioTransport(StandardStreams& streams, QObject* parent)
+    : QObject(parent)
+    , m_streams(streams)
+{
+    connect(&m_streams, &StandardStreams::bytesReceived, this, &StdioTransport::appendInput);
+    connect(&m_streams, &StandardStreams::inputEnded, this, &StdioTransport::finishInput);
+}
+
+bool StdioTransport::inputIsTerminal() const
+{
+    return m_streams.inputIsTerminal();
+}
+
+void StdioTransport::start()
+{
+    m_buffer.clear();
+    m_reading = true;
+    m_streams.startReading();
+}
+
+void StdioTransport::stop()
+{
+    m_reading = false;
+    m_streams.stopReading();
+    m_buffer.clear();
+}
+
+bool StdioTransport::isBlank(const QByteArray& line)
+{
+    bool asciiOnly = true;
+    for (const char c : line) {
+        if (c == ' ' || c == '\t')
+            continue;
+        if (static_cast<unsigned char>(c) < 0x80)
+            return false;
+        asciiOnly = false;
+    }
+    if (asciiOnly)
+        return true;
+    for (const QChar c : QString::fromUtf8(line)) {
+        if (c != u'\t' && c.category() != QChar::Separator_Space)
+            return false;
+    }
+    return true;
+}
+
+void StdioTransport::appendInput(const QByteArray& bytes)
+{
+    if (!m_reading)
+        return;
+    // Only the new bytes can hold a line feed we have not seen.
+    qsizetype searchFrom = m_buffer.size();
+    m_buffer.append(bytes);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = m_buffer.indexOf('\n', searchFrom);
+        if (end < 0)
+            break;
+        searchFrom = end + 1;
+        const QByteArray line = m_buffer.mid(start, end - start);
+        start = end + 1;
+        if (!isBlank(line))
+            Q_EMIT lineReceived(line);
+        if (!m_reading)
+            return; // a receiver stopped us
+    }
+    m_buffer.remove(0, start);
+}
+
+void StdioTransport::finishInput()
+{
+    if (!m_reading)
+        return;
+    m_reading = false;
+    m_buffer.clear();
+    Q_EMIT inputEnded();
+}
+
+bool StdioTransport::sendLine(std::string& line, QString* error)
+{
+    line += '\n';
+    return m_streams.writeAll(line.data(), static_cast<qsizetype>(line.size()), error);
+}

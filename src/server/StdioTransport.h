@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <string>
+
+class StandardStreams;
+
+// Frames standard input into lines and writes response lines. A line ends at a line-feed byte;
+// because a UTF-8 sequence never contains that byte, a character split across two reads simply
+// waits in the buffer with the rest of its line. Lines of only spaces and tabs are skipped.
+class StdioTransport : public QObject {
+    Q_OBJECT
+public:
+    explicit StdioTransport(StandardStreams& streams, QObject* parent = nullptr);
+
+    bool inputIsTerminal() const;
+
+    // Starts reading with an empty buffer; stop() ends reading at once.
+    void start();
+    void stop();
+    bool isReading() const { return m_reading; }
+
+    // Writes one line in full, appending the line feed to `line` itself (a response can be
+    // tens of megabytes; it is not copied). Returns false and describes the failure when the
+    // output is gone.
+    bool sendLine(std::string& line, QString* error);
+
+    // Whether a line holds nothing but spaces and tabs (Unicode space separators included).
+    static bool isBlank(const QByteArray& line);
+
+Q_SIGNALS:
+    void lineReceived(const QByteArray& line);
+    // Standard input reached its end; text after the last line feed is dropped.
+    void inputEnded();
+
+private:
+    void appendInput(const QByteArray& bytes);
+    void finishInput();
+
+    StandardStreams& m_streams;
+    QByteArray m_buffer;
+    bool m_reading = false;
+};

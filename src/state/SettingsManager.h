@@ -1,0 +1,74 @@
+#pragma once
+
+#include "state/LogLevel.h"
+
+#include <QObject>
+
+class PreferencesStore;
+
+// The user's eight settings, loaded from the preferences store at construction and written
+// back on every assignment (also when the value did not change).
+class SettingsManager : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool autoStartServer READ autoStartServer WRITE setAutoStartServer NOTIFY autoStartServerChanged)
+    Q_PROPERTY(bool showNotifications READ showNotifications WRITE setShowNotifications NOTIFY showNotificationsChanged)
+    Q_PROPERTY(QString logLevel READ logLevelRawValue NOTIFY logLevelChanged)
+    Q_PROPERTY(qint64 maxLogEntries READ maxLogEntries WRITE setMaxLogEntries NOTIFY maxLogEntriesChanged)
+    Q_PROPERTY(bool enableToolLogging READ enableToolLogging WRITE setEnableToolLogging NOTIFY enableToolLoggingChanged)
+    Q_PROPERTY(bool requireConfirmation READ requireConfirmation WRITE setRequireConfirmation NOTIFY requireConfirmationChanged)
+    Q_PROPERTY(qint64 commandTimeout READ commandTimeout WRITE setCommandTimeout NOTIFY commandTimeoutChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+
+public:
+    static constexpr qint64 kDefaultMaxLogEntries = 1000;
+    static constexpr qint64 kDefaultCommandTimeout = 30;
+
+    explicit SettingsManager(PreferencesStore& store, QObject* parent = nullptr);
+
+    bool autoStartServer() const { return m_autoStartServer; }
+    bool showNotifications() const { return m_showNotifications; }
+    LogLevel logLevel() const { return m_logLevel; }
+    QString logLevelRawValue() const { return LogLevels::rawValue(m_logLevel); }
+    qint64 maxLogEntries() const { return m_maxLogEntries; }
+    bool enableToolLogging() const { return m_enableToolLogging; }
+    bool requireConfirmation() const { return m_requireConfirmation; }
+    qint64 commandTimeout() const { return m_commandTimeout; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+
+    void setAutoStartServer(bool value);
+    void setShowNotifications(bool value);
+    void setLogLevel(LogLevel value);
+    void setMaxLogEntries(qint64 value);
+    void setEnableToolLogging(bool value);
+    void setRequireConfirmation(bool value);
+    void setCommandTimeout(qint64 value);
+    void setLaunchAtLogin(bool value);
+
+    // Registers the default of every setting with the store (in memory only).
+    void registerDefaults();
+
+Q_SIGNALS:
+    void autoStartServerChanged();
+    void showNotificationsChanged();
+    void logLevelChanged();
+    void maxLogEntriesChanged();
+    void enableToolLoggingChanged();
+    void requireConfirmationChanged();
+    void commandTimeoutChanged();
+    void launchAtLoginChanged();
+    // Any of the above; for observers that show all settings at once.
+    void settingsChanged();
+
+private:
+    void announce(void (SettingsManager::*changed)());
+
+    PreferencesStore& m_store;
+    bool m_autoStartServer = false;
+    bool m_showNotifications = true;
+    LogLevel m_logLevel = LogLevel::Info;
+    qint64 m_maxLogEntries = kDefaultMaxLogEntries;
+    bool m_enableToolLogging = true;
+    bool m_requireConfirmation = false;
+    qint64 m_commandTimeout = kDefaultCommandTimeout;
+    bool m_launchAtLogin = false;
+};

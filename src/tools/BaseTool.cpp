@@ -1,0 +1,52 @@
+#include "tools/BaseTool.h"
+
+StringArgument BaseTool::getStringArgument(const Arguments& arguments, const std::string& key, bool required)
+{
+    const auto it = arguments.find(key);
+    if (it != arguments.end() && it->second.is_string())
+        return std::optional<QString>(QString::fromStdString(it->second.get_ref<const std::string&>()));
+    if (required)
+        return ToolError::missingArgument(QString::fromStdString(key));
+    return std::optional<QString>();
+}
+
+bool BaseTool::getBoolArgument(const Arguments& arguments, const std::string& key, bool fallback)
+{
+    const auto it = arguments.find(key);
+    if (it != arguments.end() && it->second.is_boolean())
+        return it->second.get<bool>();
+    return fallback;
+}
+
+std::optional<qint64> BaseTool::getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback)
+{
+    const auto it = arguments.find(key);
+    if (it != arguments.end() && it->second.is_number_integer())
+        return it->second.get<qint64>();
+    return fallback;
+}
+
+MCPToolCallResponse BaseTool::successResult(const QString& text)
+{
+    return MCPToolCallResponse{{MCPContent::text(text.toStdString())}, std::nullopt};
+}
+
+MCPToolCallResponse BaseTool::errorResult(const QString& message)
+{
+    return MCPToolCallResponse{{MCPContent::text(message.toStdString())}, true};
+}
+
+MCPTool BaseTool::makeDefinition(std::string name, std::string description, std::initializer_list<Property> properties,
+                                 std::vector<std::string> required)
+{
+    MCPTool tool;
+    tool.name = std::move(name);
+    tool.description = std::move(description);
+    tool.inputSchema.type = "object";
+    tool.inputSchema.properties.emplace();
+    for (const auto& property : properties)
+        (*tool.inputSchema.properties)[property.name] = SchemaProperty{property.type, property.description, property.enumValues, std::nullopt};
+    tool.inputSchema.required = std::move(required);
+    tool.inputSchema.additionalProperties = false;
+    return tool;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "tools/MCPToolProtocol.h"
+#include "tools/ToolError.h"
+
+#include <QLoggingCategory>
+#include <QString>
+
+#include <initializer_list>
+#include <optional>
+#include <utility>
+
+// A string argument: the value, nothing (optional and absent), or the failure of a required one.
+class StringArgument {
+public:
+    StringArgument(std::optional<QString> value) : m_value(std::move(value)) {}
+    StringArgument(ToolError error) : m_error(std::move(error)) {}
+
+    bool failed() const { return m_error.has_value(); }
+    QString errorText() const { return m_error ? m_error->description() : QString(); }
+    bool hasValue() const { return m_value.has_value(); }
+    const QString& operator*() const { return *m_value; }
+    const QString* operator->() const { return &*m_value; }
+    const std::optional<QString>& value() const { return m_value; }
+
+private:
+    std::optional<QString> m_value;
+    std::optional<ToolError> m_error;
+};
+
+// The common base of the built-in tools: a logger named after the tool's class, the argument
+// accessors (none converts between kinds) and the two result shorthands.
+class BaseTool : public MCPToolProtocol {
+public:
+    explicit BaseTool(const QLoggingCategory& logger) : m_logger(logger) {}
+
+    const QLoggingCategory& logger() const { return m_logger; }
+
+    // The string at `key`; a missing key or a value of another kind is absent, or the failure
+    // "Missing required argument: <key>" when `required`.
+    static StringArgument getStringArgument(const Arguments& arguments, const std::string& key, bool required);
+    static bool getBoolArgument(const Arguments& arguments, const std::string& key, bool fallback);
+    static std::optional<qint64> getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback);
+
+    static MCPToolCallResponse successResult(const QString& text);
+    static MCPToolCallResponse errorResult(const QString& message);
+
+    // A descriptor in the shape every built-in tool uses: type "object", the properties, the
+    // required list (written even when empty) and additionalProperties false.
+    struct Property {
+        std::string name;
+        std::string type;
+        std::string description;
+        std::optional<std::vector<std::string>> enumValues = std::nullopt;
+    };
+    static MCPTool makeDefinition(std::string name, std::string description, std::initializer_list<Property> properties,
+                                  std::vector<std::string> required);
+
+private:
+    const QLoggingCategory& m_logger;
+};
