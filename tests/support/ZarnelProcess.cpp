@@ -1,0 +1,134 @@
+#include "support/ZarnelProcess.h"
+
+#include "protocol/JsonWriter.h"
+
+#include <QDeadlineTimer>
+
+ZarnelProcess::ZarnelProcess(const TemporaryHome& home, bool autoStart)
+    : m_home(home)
+    , m_environment(home.environment())
+{
+    if (autoStart)
+        home.writePreferences({{QStringLiteral("autoStartServer"), true}});
+}
+
+ZarnelProcess::~ZarnelProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+QString ZarnelProcess::binaryPath()
+{
+    return QStringLiteral(ZARNEL_BINARY);
+}
+
+bool ZarnelProcess::start()
+{
+    m_process.setProcessEnvironment(m_environment);
+    m_process.start(binaryPath(), m_arguments);
+    return m_process.waitForStarted(10000);
+}
+
+void ZarnelProcess::write(const QByteArray& bytes)
+{
+    m_process.write(bytes);
+    m_process.waitForBytesWritten(10000);
+}
+
+void ZarnelProcess::sendLine(const QByteArray& line)
+{
+    write(line + '\n');
+}
+
+void ZarnelProcess::send(const nlohmann::json& message)
+{
+    sendLine(QByteArray::fromStdString(JsonWriter::compact(message)));
+}
+
+std::optional<QByteArray> ZarnelProcess::readLine(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const qsizetype end = m_buffer.indexOf('\n');
+        if (end >= 0) {
+            QByteArray line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            return line;
+        }
+        m_buffer += m_process.readAllStandardOutput();
+        if (m_buffer.contains('\n'))
+            continue;
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) {
+            m_buffer += m_process.readAllStandardOutput();
+            if (m_buffer.contains('\n'))
+                continue;
+            return std::nullopt;
+        }
+        m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+std::optional<nlohmann::json> ZarnelProcess::readMessage(int timeoutMs)
+{
+    const auto line = readLine(timeoutMs);
+    if (!line)
+        return std::nullopt;
+    return nlohmann::json::parse(line->toStdString(), nullptr, false);
+}
+
+std::optional<nlohmann::json> ZarnelProcess::request(const std::string& method, const nlohmann::json& params, int timeoutMs)
+{
+    const std::int64_t id = m_nextId++;
+    nlohmann::json message = {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}};
+    if (!params.is_null())
+        message["params"] = params;
+    send(message);
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        auto response = readMessage(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        if (!response)
+            return std::nullopt;
+        if (response->contains("id") && (*response)["id"] == id)
+            return response;
+    }
+    return std::nullopt;
+}
+
+std::optional<nlohmann::json> ZarnelProcess::callTool(const std::string& name, const nlohmann::json& arguments, int timeoutMs)
+{
+    auto response = request("tools/call", {{"name", name}, {"arguments", arguments}}, timeoutMs);
+    if (!response || !response->contains("result"))
+        return std::nullopt;
+    return (*response)["result"];
+}
+
+std::optional<nlohmann::json> ZarnelProcess::initialize()
+{
+    return request("initialize", {{"protocolVersion", "2024-11-05"},
+                                  {"capabilities", nlohmann::json::object()},
+                                  {"clientInfo", {{"name", "zarnel-tests"}, {"version", "1.0"}}}});
+}
+
+bool ZarnelProcess::staysSilent(int timeoutMs)
+{
+    if (!m_buffer.isEmpty())
+        return false;
+    m_process.waitForReadyRead(timeoutMs);
+    m_buffer += m_process.readAllStandardOutput();
+    return m_buffer.isEmpty();
+}
+
+void ZarnelProcess::closeInput()
+{
+    m_process.closeWriteChannel();
+}
+
+bool ZarnelProcess::waitForExit(int timeoutMs)
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return true;
+    return m_process.waitForFinished(timeoutMs);
+}
