@@ -1,0 +1,85 @@
+#include "protocol/DecodingError.h"
+#include "protocol/JSONRPCRequest.h"
+#include "protocol/JSONRPCResponse.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+JSONRPCRequest decode(const std::string& text)
+{
+    const auto parsed = json::parse(text);
+    if (!parsed)
+        throw std::runtime_error("not JSON");
+    return JSONRPCRequest::fromJson(*parsed);
+}
+
+std::string decodeFailure(const std::string& text)
+{
+    try {
+        decode(text);
+    } catch (const DecodingError& error) {
+        return error.description();
+    }
+    return "decoded";
+}
+
+TEST(JSONRPCRequestDecoding, KeepsStringAndIntegerIdsApart)
+{
+    const auto numeric = decode(R"({"jsonrpc":"2.0","id":7,"method":"tools/list"})");
+    ASSERT_TRUE(numeric.id && numeric.id->isNumber());
+    EXPECT_EQ(numeric.id->number(), 7);
+    EXPECT_FALSE(numeric.params.has_value());
+
+    const auto text = decode(R"({"jsonrpc":"2.0","id":"7","method":"tools/list"})");
+    ASSERT_TRUE(text.id && text.id->isString());
+    EXPECT_NE(*numeric.id, *text.id);
+    EXPECT_EQ(JSONRPCResponse::success(text.id, Json::object()).serialize(), R"({"id":"7","jsonrpc":"2.0","result":{}})");
+}
+
+TEST(JSONRPCRequestDecoding, TreatsNullIdAndNullParamsAsAbsent)
+{
+    const auto request = decode(R"({"jsonrpc":"2.0","id":null,"method":"m","params":null})");
+    EXPECT_TRUE(request.isNotification());
+    EXPECT_FALSE(request.params.has_value());
+    EXPECT_EQ(JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound).serialize(),
+              R"({"error":{"code":-32601,"message":"Method not found"},"jsonrpc":"2.0"})");
+}
+
+TEST(JSONRPCRequestDecoding, RejectsIdsThatAreNeitherStringNorInteger)
+{
+    EXPECT_EQ(decodeFailure(R"({"jsonrpc":"2.0","id":1.5,"method":"m"})"), "Expected String or Int at \"id\"");
+    EXPECT_EQ(decodeFailure(R"({"jsonrpc":"2.0","id":true,"method":"m"})"), "Expected String or Int at \"id\"");
+}
+
+TEST(JSONRPCRequestDecoding, NamesTheMissingOrMistypedEnvelopeMember)
+{
+    EXPECT_EQ(decodeFailure(R"({"jsonrpc":"2.0","id":1})"), "Missing required key \"method\"");
+    EXPECT_EQ(decodeFailure(R"({"jsonrpc":2,"method":"m"})"), "Expected a string but found an integer at \"jsonrpc\"");
+    EXPECT_EQ(decodeFailure(R"([1,2])"), "Expected an object but found an array");
+}
+
+TEST(AnyCodableParsing, KeepsEveryKindApart)
+{
+    const auto value = json::parse(R"({"a":[1,2.5,"x",true,null,{}],"big":18446744073709551615,"whole":2.0})");
+    ASSERT_TRUE(value);
+    const Json& a = (*value)["a"];
+    EXPECT_TRUE(a[0].is_number_integer());
+    EXPECT_TRUE(a[1].is_number_float());
+    EXPECT_TRUE(a[2].is_string());
+    EXPECT_TRUE(a[3].is_boolean());
+    EXPECT_TRUE(a[4].is_null());
+    EXPECT_TRUE(a[5].is_object());
+    // Past the signed range a number is a double; a whole number written with a fraction is an integer.
+    EXPECT_TRUE((*value)["big"].is_number_float());
+    EXPECT_TRUE((*value)["whole"].is_number_integer());
+}
+
+TEST(AnyCodableParsing, RefusesInvalidUtf8AndAbsurdNesting)
+{
+    EXPECT_FALSE(json::parse("{\"a\":\"\xFF\"}"));
+    EXPECT_FALSE(json::parse(std::string(100000, '[') + std::string(100000, ']')));
+    EXPECT_TRUE(json::parse(std::string(100, '[') + std::string(100, ']')));
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+#include "platform/QSettingsPreferencesStore.h"
+#include "server/ServerComponents.h"
+#include "support/FakeClock.h"
+#include "support/FakeStandardStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+
+namespace {
+
+const QByteArray kInitialize =
+    R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"client","version":"2.1"}}})";
+
+class ServerTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
+    FakeClock clock;
+    FakeStandardStreams streams;
+    std::unique_ptr<ServerComponents> components;
+
+    void SetUp() override
+    {
+        components = std::make_unique<ServerComponents>(store, clock, streams);
+        server().start();
+    }
+
+    MCPServer& server() { return components->server; }
+
+    // Feeds the bytes and returns the lines written once `expected` lines are out (or 5 s passed).
+    QByteArrayList exchange(const QByteArray& input, int expected = 1)
+    {
+        streams.feed(input);
+        QDeadlineTimer deadline(5000);
+        while (streams.written.count('\n') < expected && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents();
+        return streams.takeLines();
+    }
+
+    QByteArray answer(const QByteArray& line)
+    {
+        const auto lines = exchange(line + '\n');
+        return lines.isEmpty() ? QByteArray("<no answer>") : lines.join('\n');
+    }
+
+    QStringList logMessages() const
+    {
+        QStringList messages;
+        for (const auto& entry : components->activityLog.entries())
+            messages.prepend(entry.message);
+        return messages;
+    }
+};
+
+TEST_F(ServerTest, AnswersInitializeWithTheFixedCapabilities)
+{
+    EXPECT_EQ(answer(kInitialize),
+              R"({"id":1,"jsonrpc":"2.0","result":{"capabilities":{"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2024-11-05","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
+    EXPECT_TRUE(server().initialized());
+    EXPECT_EQ(server().clientInfo()->name, "client");
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Connected: client v2.1")));
+}
+
+TEST_F(ServerTest, CountsEveryInitializeAndKeepsTheLastClient)
+{
+    answer(kInitialize);
+    QByteArray second = kInitialize;
+    second.replace("\"client\"", "\"other\"");
+    answer(second);
+    EXPECT_EQ(server().connectionCount(), 2);
+    EXPECT_EQ(server().clientInfo()->name, "other");
+}
+
+TEST_F(ServerTest, AnswersEveryRowOfTheFailureTable)
+{
+    const std::vector<std::pair<QByteArray, QByteArray>> rows = {
+        {R"({"jsonrpc":"2.0","id":3,"method":"Tools/List"})", R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":4,"method":"initialize"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":4,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":5,"method":"tools/call"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":5,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":6,"method":"resources/read"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":6,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":7,"method":"prompts/get"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":7,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":8,"method":"initialize","params":{"protocolVersion":"1","capabilities":{}}})", R"({"error":{"code":-32603,"message":"Internal error"},"id":8,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":9,"method":"tools/call","params":"read_file"})", R"({"error":{"code":-32603,"message":"Internal error"},"id":9,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":10,"method":"resources/read","params":{"url":"x"}})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":10,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":11,"method":"prompts/get","params":{"arguments":{}}})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":11,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":12,"method":"resources/read","params":{"uri":"nowhere://x"}})", R"({"error":{"code":-32001,"message":"Resource not found: nowhere:\/\/x"},"id":12,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":13,"method":"prompts/get","params":{"name":"nope"}})", R"({"error":{"code":-32002,"message":"Prompt not found: nope"},"id":13,"jsonrpc":"2.0"})"},
+    };
+    for (const auto& [request, expected] : rows)
+        EXPECT_EQ(answer(request), expected) << request.constData();
+
+    // Only the undecodable tool call counts as an error and leaves a failure entry.
+    EXPECT_EQ(components->statistics.totalErrors(), 1);
+    EXPECT_EQ(components->statistics.totalRequests(), static_cast<qint64>(rows.size()));
+    const auto failures = logMessages().filter(QStringLiteral("failed"));
+    ASSERT_EQ(failures.size(), 3);
+    EXPECT_TRUE(failures[0].startsWith(QStringLiteral("Tool call failed: Expected an object but found a string")));
+    EXPECT_EQ(failures[1], QStringLiteral("Resource read failed: Resource not found: nowhere://x"));
+    EXPECT_EQ(failures[2], QStringLiteral("Prompt get failed: Prompt not found: nope"));
+}
+
+TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
+{
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":"a/b","method":"tools/call","params":{"name":"nope"}})"),
+              R"({"id":"a\/b","jsonrpc":"2.0","result":{"content":[{"text":"Tool 'nope' not found","type":"text"}],"isError":true}})");
+    EXPECT_EQ(components->statistics.totalToolCalls(), 1);
+    EXPECT_EQ(components->statistics.totalErrors(), 1);
+    EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope"}));
+}
+
+TEST_F(ServerTest, AnswersPingWithAnEmptyResult)
+{
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"ping"})"), R"({"id":2,"jsonrpc":"2.0","result":{}})");
+}
+
+TEST_F(ServerTest, LogsAndCountsNotificationsWithoutAnsweringThem)
+{
+    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","id":1,"method":"ping"})"
+                                "\n");
+    EXPECT_EQ(lines, (QByteArrayList{R"({"id":1,"jsonrpc":"2.0","result":{}})"}));
+    EXPECT_EQ(components->statistics.totalRequests(), 3);
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
+}
+
+TEST_F(ServerTest, AnswersLinesThatAreNotRequestsWithTheParseError)
+{
+    const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
+    for (const QByteArray& line : {QByteArray("\r"), QByteArray("[1,2]"), QByteArray(R"({"jsonrpc":"2.0","id":1})"),
+                                  QByteArray(R"({"jsonrpc":"2.0","id":1.5,"method":"ping"})"), QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"\xFF\"}")})
+        EXPECT_EQ(answer(line), parseError) << line.toHex().constData();
+    EXPECT_EQ(components->statistics.totalRequests(), 0);
+}
+
+TEST_F(ServerTest, KeepsAnsweringWhenOutputFails)
+{
+    streams.outputBroken = true;
+    exchange(R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n", 0);
+    streams.outputBroken = false;
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"ping"})"), R"({"id":2,"jsonrpc":"2.0","result":{}})");
+}
+
+TEST_F(ServerTest, StartsOnceAndStopsOnce)
+{
+    server().start();
+    server().stop();
+    server().stop();
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Server started")).size(), 1);
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Server stopped")).size(), 1);
+    EXPECT_FALSE(streams.reading);
+}
+
+TEST_F(ServerTest, DoesNotReadATerminal)
+{
+    server().stop();
+    streams.terminal = true;
+    streams.reading = false;
+    server().start();
+    EXPECT_FALSE(streams.reading);
+    EXPECT_EQ(logMessages().last(), QStringLiteral("Server ready (GUI mode - connect via command line for MCP protocol)"));
+}
+
+TEST_F(ServerTest, FinishesInputOnlyAfterEveryLineIsAnswered)
+{
+    bool finished = false;
+    QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
+    const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n" R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n", 2);
+    EXPECT_EQ(lines.size(), 2);
+    streams.endInput();
+    EXPECT_TRUE(finished);
+}
+
+} // namespace
