@@ -1,0 +1,175 @@
+#include "support/TemporaryHome.h"
+#include "support/ZarnelProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <csignal>
+
+namespace {
+
+using nlohmann::json;
+
+const QByteArray kParseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
+
+QByteArray ping(int id)
+{
+    return QByteArray(R"({"jsonrpc":"2.0","id":)") + QByteArray::number(id) + R"(,"method":"ping"})";
+}
+
+QByteArray pong(int id)
+{
+    return QByteArray(R"({"id":)") + QByteArray::number(id) + R"(,"jsonrpc":"2.0","result":{}})";
+}
+
+class StdioProtocol : public ::testing::Test {
+protected:
+    TemporaryHome home;
+    ZarnelProcess zarnel{home};
+
+    void SetUp() override { ASSERT_TRUE(zarnel.start()); }
+};
+
+TEST_F(StdioProtocol, AnswersTheInitializeHandshakeOfARealClient)
+{
+    zarnel.sendLine(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{"roots":{"listChanged":true}},"clientInfo":{"name":"c","version":"1"}}})");
+    EXPECT_EQ(zarnel.readLine(),
+              R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2024-11-05","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
+    zarnel.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    zarnel.sendLine(ping(1));
+    EXPECT_EQ(zarnel.readLine(), pong(1)); // nothing was written for the notification
+}
+
+TEST_F(StdioProtocol, FramesMessagesWhateverTheReadsLookLike)
+{
+    // Two messages in one write, one message split inside a UTF-8 character, CRLF, blank lines.
+    zarnel.write(ping(1) + "\n" + ping(2) + "\n");
+    const QByteArray split = R"({"jsonrpc":"2.0","id":"h\u00e9 )" "\xE2\x9C" ;
+    zarnel.write(split);
+    zarnel.write("\x93\",\"method\":\"ping\"}\r\n\n   \t\n");
+    EXPECT_EQ(zarnel.readLine(), pong(1));
+    EXPECT_EQ(zarnel.readLine(), pong(2));
+    EXPECT_EQ(zarnel.readLine(), QByteArray("{\"id\":\"h\xC3\xA9 \xE2\x9C\x93\",\"jsonrpc\":\"2.0\",\"result\":{}}"));
+    EXPECT_TRUE(zarnel.staysSilent(200));
+}
+
+TEST_F(StdioProtocol, AnswersGarbageWithTheParseErrorAndStaysUp)
+{
+    zarnel.write(QByteArray("\x00\xFF\xFE garbage\n", 12));
+    EXPECT_EQ(zarnel.readLine(), kParseError);
+    zarnel.write("\xC3(\n");
+    EXPECT_EQ(zarnel.readLine(), kParseError);
+    zarnel.sendLine("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"");
+    EXPECT_EQ(zarnel.readLine(), kParseError);
+    zarnel.sendLine(ping(4));
+    EXPECT_EQ(zarnel.readLine(), pong(4));
+}
+
+TEST_F(StdioProtocol, AnswersAFiveMebibyteLine)
+{
+    const std::string padding(5 * 1024 * 1024, 'x');
+    zarnel.send(json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}, {"params", {{"name", "nope"}, {"arguments", {{"pad", padding}}}}}});
+    const auto response = zarnel.readMessage(30000);
+    ASSERT_TRUE(response);
+    EXPECT_EQ((*response)["id"], 1);
+    EXPECT_EQ((*response)["result"]["isError"], true);
+    zarnel.sendLine(ping(2));
+    EXPECT_EQ(zarnel.readLine(), pong(2));
+}
+
+TEST_F(StdioProtocol, AnswersTwoThousandPipelinedRequestsInOrder)
+{
+    QByteArray batch;
+    for (int id = 1; id <= 2000; ++id)
+        batch += (id % 2 ? ping(id) : QByteArray(R"({"jsonrpc":"2.0","id":)") + QByteArray::number(id) + R"(,"method":"tools/list"})") + '\n';
+    zarnel.write(batch);
+    for (int id = 1; id <= 2000; ++id) {
+        const auto response = zarnel.readMessage(20000);
+        ASSERT_TRUE(response) << "no answer for " << id;
+        ASSERT_EQ((*response)["id"], id);
+    }
+}
+
+TEST_F(StdioProtocol, ExitsCleanlyWhenItsInputEnds)
+{
+    zarnel.sendLine(ping(1));
+    zarnel.write(ping(2)); // no line feed: never a complete message
+    zarnel.closeInput();
+    EXPECT_EQ(zarnel.readLine(), pong(1));
+    ASSERT_TRUE(zarnel.waitForExit());
+    EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(zarnel.process().exitCode(), 0);
+    EXPECT_FALSE(zarnel.readLine(100));
+}
+
+TEST_F(StdioProtocol, EndsCleanlyOnTerminationSignals)
+{
+    for (const int signal : {SIGTERM, SIGINT}) {
+        TemporaryHome otherHome;
+        ZarnelProcess other(otherHome);
+        ASSERT_TRUE(other.start());
+        other.sendLine(ping(1));
+        ASSERT_EQ(other.readLine(), pong(1));
+        ::kill(static_cast<pid_t>(other.process().processId()), signal);
+        ASSERT_TRUE(other.waitForExit());
+        EXPECT_EQ(other.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(other.process().exitCode(), 0);
+    }
+}
+
+TEST_F(StdioProtocol, SurvivesAClientThatStopsReading)
+{
+    // Close our end of its standard output, then keep talking: the writes fail with EPIPE.
+    zarnel.process().closeReadChannel(QProcess::StandardOutput);
+    for (int id = 1; id <= 50; ++id)
+        zarnel.sendLine(ping(id));
+    zarnel.closeInput();
+    ASSERT_TRUE(zarnel.waitForExit());
+    EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
+}
+
+QProcess* runZarnel(const TemporaryHome& home, const QStringList& arguments)
+{
+    auto* process = new QProcess;
+    process->setProcessEnvironment(home.environment());
+    process->start(ZarnelProcess::binaryPath(), arguments);
+    process->closeWriteChannel();
+    process->waitForFinished(10000);
+    return process;
+}
+
+TEST(CommandLine, AnswersHelpAndVersion)
+{
+    TemporaryHome home;
+    std::unique_ptr<QProcess> version(runZarnel(home, {QStringLiteral("--version")}));
+    EXPECT_EQ(version->exitCode(), 0);
+    EXPECT_EQ(version->readAllStandardOutput(), "Zarnel 1.0.1\n");
+    std::unique_ptr<QProcess> help(runZarnel(home, {QStringLiteral("--help")}));
+    EXPECT_EQ(help->exitCode(), 0);
+    EXPECT_TRUE(help->readAllStandardOutput().startsWith("Usage: zarnel"));
+}
+
+TEST(CommandLine, RejectsAnyOtherArgumentWithAUsageError)
+{
+    TemporaryHome home;
+    for (const QStringList& arguments : {QStringList{"--verbose"}, QStringList{"--version", "x"}, QStringList{"serve"}}) {
+        std::unique_ptr<QProcess> process(runZarnel(home, arguments));
+        EXPECT_EQ(process->exitCode(), 2);
+        EXPECT_TRUE(process->readAllStandardOutput().isEmpty());
+        EXPECT_TRUE(process->readAllStandardError().contains("unknown argument"));
+    }
+}
+
+TEST(CommandLine, ExplainsWhereToEnableTheServerWhenHeadlessWithoutAutoStart)
+{
+    TemporaryHome home;
+    std::unique_ptr<QProcess> process(runZarnel(home, {}));
+    EXPECT_EQ(process->exitCode(), 1);
+    EXPECT_TRUE(process->readAllStandardOutput().isEmpty());
+    const QByteArray error = process->readAllStandardError();
+    EXPECT_TRUE(error.contains("autoStartServer")) << error.constData();
+    EXPECT_TRUE(error.contains(home.preferencesPath().toUtf8())) << error.constData();
+}
+
+} // namespace
