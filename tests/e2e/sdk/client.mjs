@@ -1,0 +1,90 @@
+// Drives zarnel with the official MCP TypeScript SDK client over stdio. The SDK validates every
+// response against the protocol's schemas, so any answer it rejects fails a check here.
+// Usage: node client.mjs <path to zarnel>
+import { Client } from "@modelcontextprotocol/sdk/client/index.js";
+import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js";
+import { McpError } from "@modelcontextprotocol/sdk/types.js";
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+
+const zarnel = process.argv[2];
+if (!zarnel) {
+  console.error("usage: node client.mjs <zarnel binary>");
+  process.exit(2);
+}
+
+// A fresh HOME whose settings start the server at launch, as a user would configure it.
+const home = fs.mkdtempSync(path.join(os.tmpdir(), "zarnel-sdk-"));
+fs.mkdirSync(path.join(home, "config", "tarvonic"), { recursive: true });
+fs.writeFileSync(path.join(home, "config", "tarvonic", "zarnel.conf"), "[General]\nautoStartServer=true\n");
+const env = {
+  PATH: process.env.PATH ?? "/usr/bin:/bin",
+  HOME: home,
+  XDG_CONFIG_HOME: path.join(home, "config"),
+  XDG_DATA_HOME: path.join(home, "data"),
+  XDG_CACHE_HOME: path.join(home, "cache"),
+  XDG_STATE_HOME: path.join(home, "state"),
+};
+
+const transport = new StdioClientTransport({ command: zarnel, args: [], env, stderr: "pipe" });
+const client = new Client({ name: "zarnel-sdk-test", version: "1.0.0" });
+
+let passed = 0;
+let failed = 0;
+async function check(name, body) {
+  try {
+    await body();
+    passed += 1;
+    console.log(`ok - ${name}`);
+  } catch (error) {
+    failed += 1;
+    console.log(`not ok - ${name}: ${error?.stack ?? error}`);
+  }
+}
+
+await check("connects and initializes", async () => {
+  await client.connect(transport);
+  assert.deepEqual(client.getServerVersion(), { name: "Zarnel", version: "1.0.1" });
+  const capabilities = client.getServerCapabilities();
+  assert.equal(capabilities.tools.listChanged, true);
+  assert.equal(capabilities.resources.subscribe, true);
+});
+
+await check("answers ping", async () => {
+  assert.deepEqual(await client.ping(), {});
+});
+
+await check("lists tools sorted by name", async () => {
+  const { tools } = await client.listTools();
+  const names = tools.map((tool) => tool.name);
+  assert.deepEqual(names, [...names].sort());
+  for (const tool of tools) assert.equal(tool.inputSchema.type, "object");
+});
+
+await check("answers an unknown tool with an error result", async () => {
+  const result = await client.callTool({ name: "no_such_tool", arguments: {} });
+  assert.equal(result.isError, true);
+  assert.deepEqual(result.content, [{ type: "text", text: "Tool 'no_such_tool' not found" }]);
+});
+
+await check("lists resources and prompts", async () => {
+  const { resources } = await client.listResources();
+  assert.ok(Array.isArray(resources));
+  const { prompts } = await client.listPrompts();
+  assert.ok(Array.isArray(prompts));
+});
+
+await check("reports an unknown prompt as a protocol error", async () => {
+  await assert.rejects(client.getPrompt({ name: "no_such_prompt" }), (error) => {
+    assert.ok(error instanceof McpError);
+    assert.equal(error.code, -32002);
+    return true;
+  });
+});
+
+await client.close().catch(() => {});
+fs.rmSync(home, { recursive: true, force: true });
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);
