@@ -38,7 +38,9 @@ Json JSONRPCResponse::toJson() const
     Json out = {{"jsonrpc", jsonrpc}};
     if (id)
         out["id"] = id->toJson();
-    if (result)
+    if (serializedResult)
+        out["result"] = Json::parse(*serializedResult);
+    else if (result)
         out["result"] = *result;
     if (error)
         out["error"] = error->toJson();
@@ -61,7 +63,10 @@ std::string JSONRPCResponse::serialize() const
     }
     out += "\"jsonrpc\":";
     JsonWriter::appendString(out, jsonrpc);
-    if (result) {
+    if (serializedResult) {
+        out += ",\"result\":";
+        out += *serializedResult;
+    } else if (result) {
         out += ",\"result\":";
         JsonWriter::appendCompact(out, *result);
     }

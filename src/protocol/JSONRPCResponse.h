@@ -4,6 +4,7 @@
 #include "protocol/JSONRPCError.h"
 #include "protocol/JSONRPCId.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,8 @@ struct JSONRPCResponse {
     std::optional<JSONRPCId> id;
     std::optional<AnyCodable> result;
     std::optional<JSONRPCError> error;
+    // A result already written as compact JSON text; takes the place of `result` when set.
+    std::shared_ptr<const std::string> serializedResult;
 
     static JSONRPCResponse success(std::optional<JSONRPCId> id, AnyCodable result);
     static JSONRPCResponse failure(std::optional<JSONRPCId> id, JSONRPCError error);

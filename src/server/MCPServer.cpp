@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "protocol/AnyCodable.h"
 #include "protocol/DecodingError.h"
+#include "protocol/JsonWriter.h"
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
@@ -226,12 +227,19 @@ JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
     return JSONRPCResponse::success(request.id, result.toJson());
 }
 
-JSONRPCResponse MCPServer::handleToolsList(const JSONRPCRequest& request) const
+JSONRPCResponse MCPServer::handleToolsList(const JSONRPCRequest& request)
 {
-    Json tools = Json::array();
-    for (const auto& tool : m_tools.listTools())
-        tools.push_back(tool.toJson());
-    return JSONRPCResponse::success(request.id, Json{{"tools", std::move(tools)}});
+    if (!m_toolsListResult || m_toolsListGeneration != m_tools.generation()) {
+        Json tools = Json::array();
+        for (const auto& tool : m_tools.listTools())
+            tools.push_back(tool.toJson());
+        m_toolsListResult = std::make_shared<const std::string>(JsonWriter::compact(Json{{"tools", std::move(tools)}}));
+        m_toolsListGeneration = m_tools.generation();
+    }
+    JSONRPCResponse response;
+    response.id = request.id;
+    response.serializedResult = m_toolsListResult;
+    return response;
 }
 
 QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)

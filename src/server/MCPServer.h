@@ -72,7 +72,7 @@ private:
     QCoro::Task<> processPendingLines();
 
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
-    JSONRPCResponse handleToolsList(const JSONRPCRequest& request) const;
+    JSONRPCResponse handleToolsList(const JSONRPCRequest& request);
     QCoro::Task<JSONRPCResponse> handleToolsCall(JSONRPCRequest request);
     JSONRPCResponse handleResourcesList(const JSONRPCRequest& request);
     QCoro::Task<JSONRPCResponse> handleResourcesRead(JSONRPCRequest request);
@@ -95,5 +95,10 @@ private:
     // Lines read ahead of the request in progress, answered in arrival order.
     std::deque<QByteArray> m_pendingLines;
     bool m_processing = false;
+
+    // The tools/list result as written, rebuilt only when the registry changes: it is the
+    // largest answer clients ask for again and again.
+    std::shared_ptr<const std::string> m_toolsListResult;
+    std::uint64_t m_toolsListGeneration = 0;
     bool m_inputEnded = false;
 };

@@ -17,6 +17,7 @@ void ToolRegistry::registerTool(std::shared_ptr<MCPToolProtocol> tool)
 {
     const std::string name = tool->definition().name;
     m_tools[name] = std::move(tool);
+    ++m_generation;
     qCDebug(lcRegistry, "Registered tool: %s", name.c_str());
 }
 

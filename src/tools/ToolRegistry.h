@@ -29,6 +29,9 @@ public:
     std::vector<MCPTool> listTools() const;
     std::shared_ptr<MCPToolProtocol> tool(const std::string& name) const;
     std::size_t count() const { return m_tools.size(); }
+    // Changes whenever a tool is registered, so that callers can cache what they derive from
+    // the list.
+    std::uint64_t generation() const { return m_generation; }
 
     // Never fails: an unknown name is a response with "Tool '<name>' not found" and isError.
     QCoro::Task<MCPToolCallResponse> executeTool(std::string name, Arguments arguments,
@@ -36,4 +39,5 @@ public:
 
 private:
     std::map<std::string, std::shared_ptr<MCPToolProtocol>> m_tools;
+    std::uint64_t m_generation = 0;
 };

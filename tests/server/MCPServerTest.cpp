@@ -1,5 +1,6 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "server/ServerComponents.h"
+#include "support/EchoTool.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 
@@ -110,6 +111,19 @@ TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
     EXPECT_EQ(components->statistics.totalToolCalls(), 1);
     EXPECT_EQ(components->statistics.totalErrors(), 1);
     EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope"}));
+}
+
+TEST_F(ServerTest, ListsToolsAsRegisteredAtTheMomentOfTheRequest)
+{
+    const QByteArray list = R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})";
+    components->tools.registerTool(std::make_shared<EchoTool>("zz_echo"));
+    const auto first = Json::parse(answer(list).toStdString());
+    components->tools.registerTool(std::make_shared<EchoTool>("aa_echo"));
+    const auto second = Json::parse(answer(list).toStdString());
+    EXPECT_EQ(second["result"]["tools"].size(), first["result"]["tools"].size() + 1);
+    EXPECT_EQ(second["result"]["tools"][0]["name"], "aa_echo");
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"aa_echo","arguments":{"text":"a/b"}}})"),
+              R"({"id":2,"jsonrpc":"2.0","result":{"content":[{"text":"a\/b","type":"text"}]}})");
 }
 
 TEST_F(ServerTest, AnswersPingWithAnEmptyResult)

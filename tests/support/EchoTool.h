@@ -1,0 +1,35 @@
+#pragma once
+
+#include "tools/BaseTool.h"
+
+#include <QCoroTask>
+
+// A tool for tests: answers with its "text" argument, or with the accessor's failure.
+class EchoTool : public BaseTool {
+public:
+    explicit EchoTool(std::string name, std::string description = "echo")
+        : BaseTool(category()), m_name(std::move(name)), m_description(std::move(description)) {}
+
+    MCPTool definition() const override
+    {
+        return makeDefinition(m_name, m_description, {{"text", "string", "what to say"}}, {"text"});
+    }
+
+    QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken) override
+    {
+        const auto text = getStringArgument(arguments, "text", true);
+        if (text.failed())
+            co_return errorResult(text.errorText());
+        co_return successResult(*text);
+    }
+
+private:
+    static const QLoggingCategory& category()
+    {
+        static const QLoggingCategory logger("com.tarvonic.zarnel.EchoTool");
+        return logger;
+    }
+
+    std::string m_name;
+    std::string m_description;
+};
