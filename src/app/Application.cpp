@@ -82,9 +82,17 @@ int run(int argc, char** argv)
 
     const bool headless = !DisplayEnvironment::hasDisplaySession();
     std::unique_ptr<QCoreApplication> app;
-    if (headless)
+    if (headless) {
+        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up
+        // faster for every line a client writes. The variable is ours alone: children we
+        // start must not inherit it.
+        const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
+        if (!chosenByUser)
+            qputenv("QT_NO_GLIB", "1");
         app = std::make_unique<QCoreApplication>(argc, argv);
-    else
+        if (!chosenByUser)
+            qunsetenv("QT_NO_GLIB");
+    } else
         app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));

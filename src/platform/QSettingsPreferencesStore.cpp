@@ -15,6 +15,8 @@ bool isText(const QVariant& value)
 QSettingsPreferencesStore::QSettingsPreferencesStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication))
 {
+    // The user's file is the whole store; system-wide files under /etc/xdg take no part.
+    m_settings->setFallbacksEnabled(false);
 }
 
 QSettingsPreferencesStore::QSettingsPreferencesStore(const QString& iniFilePath)
