@@ -11,6 +11,7 @@
 #include "protocol/MCPTool.h"
 #include "server/ActivityLog.h"
 #include "server/StdioTransport.h"
+#include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
 
@@ -24,6 +25,19 @@ namespace {
 QString qs(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// The syslog severities of logging/setLevel, lowest first.
+const std::vector<std::string> kLogSeverities = {"debug", "info", "notice", "warning", "error", "critical", "alert", "emergency"};
+constexpr int kInfoSeverity = 1;
+constexpr int kErrorSeverity = 4;
+
+std::optional<int> severityOf(const std::string& level)
+{
+    const auto it = std::find(kLogSeverities.begin(), kLogSeverities.end(), level);
+    if (it == kLogSeverities.end())
+        return std::nullopt;
+    return static_cast<int>(it - kLogSeverities.begin());
 }
 
 // Decodes a request's params into the record of its method; no params is reported as such.
@@ -53,6 +67,16 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
 {
     connect(&m_transport, &StdioTransport::lineReceived, this, &MCPServer::enqueueLine);
     connect(&m_transport, &StdioTransport::inputEnded, this, &MCPServer::noteInputEnded);
+    connect(&m_activityLog, &ActivityLog::entryAdded, this, &MCPServer::forwardLogEntry);
+
+    // What changes each subscribable resource.
+    connect(&m_subscriptions, &ResourceSubscriptions::updated, this, &MCPServer::sendResourceUpdate);
+    const auto changed = [this](const char* uri) { return [this, uri] { m_subscriptions.resourceChanged(QString::fromLatin1(uri)); }; };
+    connect(&m_activityLog, &ActivityLog::entriesChanged, this, changed(ResourceManager::kActivityLogUri));
+    connect(&m_statistics, &StatisticsManager::statisticsChanged, this, changed(ResourceManager::kStatisticsUri));
+    connect(this, &MCPServer::isRunningChanged, this, changed(ResourceManager::kServerStatusUri));
+    connect(this, &MCPServer::connectionCountChanged, this, changed(ResourceManager::kServerStatusUri));
+    connect(&m_settings, &SettingsManager::settingsChanged, this, changed(ResourceManager::kServerStatusUri));
 }
 
 MCPServer::~MCPServer() = default;
@@ -92,14 +116,92 @@ void MCPServer::startStdinListener()
 {
     m_pendingLines.clear();
     m_inputEnded = false;
+    // A new reader is a new conversation: what the last client asked for does not carry over.
+    m_clientLogSeverity.reset();
+    m_subscriptions.clear();
     m_transport.start();
 }
 
 void MCPServer::enqueueLine(const QByteArray& line)
 {
+    // A cancellation acts at once, while the request it names may still be running; the
+    // notification itself then takes its turn like any other message.
+    takeCancellation(line);
     m_pendingLines.push_back(line);
     if (!m_processing)
         processPendingLines();
+}
+
+bool MCPServer::takeCancellation(const QByteArray& line)
+{
+    if (!line.contains("notifications/cancelled"))
+        return false;
+    const auto parsed = json::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "notifications/cancelled" || parsed->contains("id"))
+        return false;
+    const Json* params = parsed->contains("params") ? &(*parsed)["params"] : nullptr;
+    if (!params || !params->is_object() || !params->contains("requestId"))
+        return false;
+    try {
+        cancelRequest(JSONRPCId::fromJson((*params)["requestId"], "params.requestId"));
+    } catch (const DecodingError&) {
+        return false;
+    }
+    return true;
+}
+
+void MCPServer::cancelRequest(const JSONRPCId& id)
+{
+    if (m_inFlight && m_inFlight->id == id) {
+        if (m_inFlight->cancelled)
+            return;
+        m_inFlight->cancelled = true;
+        qCInfo(lcServer, "Cancelling request %s", id.toDisplayString().c_str());
+        addLog(QStringLiteral("Request cancelled: ") + qs(m_inFlight->method), LogType::Error);
+        m_inFlight->cancellation.cancel();
+        return;
+    }
+    // A request read ahead but not started yet is dropped unanswered.
+    for (auto it = m_pendingLines.begin(); it != m_pendingLines.end(); ++it) {
+        const auto parsed = json::parse(std::string_view(it->constData(), static_cast<std::size_t>(it->size())));
+        if (!parsed || !parsed->is_object())
+            continue;
+        try {
+            const JSONRPCRequest request = JSONRPCRequest::fromJson(*parsed);
+            if (request.id && *request.id == id) {
+                addLog(QStringLiteral("Request cancelled: ") + qs(request.method), LogType::Error);
+                m_pendingLines.erase(it);
+                return;
+            }
+        } catch (const DecodingError&) {
+        }
+    }
+}
+
+void MCPServer::sendNotification(const std::string& method, Json params)
+{
+    if (!m_isRunning || !m_transport.isReading())
+        return;
+    std::string line = JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
+    QString error;
+    if (!m_transport.sendLine(line, &error))
+        qCCritical(lcServer, "Failed to send response: %s", qPrintable(error));
+}
+
+void MCPServer::forwardLogEntry(const ActivityLogEntry& entry)
+{
+    if (!m_clientLogSeverity)
+        return;
+    const int severity = entry.type == LogType::Error ? kErrorSeverity : kInfoSeverity;
+    if (severity < *m_clientLogSeverity)
+        return;
+    sendNotification("notifications/message",
+                     Json{{"level", kLogSeverities[static_cast<std::size_t>(severity)]}, {"logger", "zarnel"}, {"data", entry.message.toStdString()}});
+}
+
+void MCPServer::sendResourceUpdate(const QString& uri)
+{
+    sendNotification("notifications/resources/updated", Json{{"uri", uri.toStdString()}});
 }
 
 void MCPServer::noteInputEnded()
@@ -146,11 +248,16 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
     }
 
     const bool notification = request->isNotification();
+    if (!notification)
+        m_inFlight = RequestInFlight{*request->id, request->method, CancellationToken(), false};
     JSONRPCResponse response = co_await handleRequest(std::move(*request));
     if (!self)
         co_return;
-    // JSON-RPC 2.0: a notification is never answered, whatever its method.
-    if (!notification)
+    const bool cancelled = m_inFlight && m_inFlight->cancelled;
+    m_inFlight.reset();
+    // JSON-RPC 2.0: a notification is never answered, whatever its method; a client that
+    // cancelled a request no longer wants its answer.
+    if (!notification && !cancelled)
         sendResponse(response);
 }
 
@@ -193,6 +300,14 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
         co_return co_await handlePromptsGet(std::move(request));
     if (method == "ping")
         co_return JSONRPCResponse::success(request.id, Json::object());
+    if (method == "logging/setLevel")
+        co_return handleLoggingSetLevel(request);
+    if (method == "resources/templates/list")
+        co_return handleResourceTemplatesList(request);
+    if (method == "resources/subscribe")
+        co_return handleResourceSubscription(request, true);
+    if (method == "resources/unsubscribe")
+        co_return handleResourceSubscription(request, false);
     co_return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
 }
 
@@ -261,12 +376,16 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
     addLog(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
     QElapsedTimer elapsed;
     elapsed.start();
-    MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}));
+    const CancellationToken cancellation = m_inFlight ? m_inFlight->cancellation : CancellationToken();
+    MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}), cancellation);
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
 
-    if (result.failed()) {
+    if (cancellation.isCancelled()) {
+        // The cancellation wrote its own entry; the call counts as failed.
+        m_statistics.recordToolCall(name, duration, false);
+    } else if (result.failed()) {
         m_statistics.recordToolCall(name, duration, false);
         addLog(QStringLiteral("Tool error: ") + name, LogType::Error);
     } else {
@@ -350,4 +469,44 @@ QCoro::Task<JSONRPCResponse> MCPServer::handlePromptsGet(JSONRPCRequest request)
     }
     MCPPromptGetResponse result{std::move(std::get<std::vector<MCPPromptMessage>>(outcome))};
     co_return JSONRPCResponse::success(request.id, result.toJson());
+}
+
+JSONRPCResponse MCPServer::handleLoggingSetLevel(const JSONRPCRequest& request)
+{
+    const Json* level = request.params && request.params->is_object() && request.params->contains("level") ? &(*request.params)["level"] : nullptr;
+    const auto severity = level && level->is_string() ? severityOf(level->get<std::string>()) : std::nullopt;
+    if (!severity)
+        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
+    m_clientLogSeverity = severity;
+    return JSONRPCResponse::success(request.id, Json::object());
+}
+
+JSONRPCResponse MCPServer::handleResourceTemplatesList(const JSONRPCRequest& request)
+{
+    Json localFile = {{"uriTemplate", "file:///{path}"},
+                      {"name", "Local file"},
+                      {"description", "Any readable UTF-8 text file on this machine"},
+                      {"mimeType", "text/plain"}};
+    return JSONRPCResponse::success(request.id, Json{{"resourceTemplates", Json::array({std::move(localFile)})}});
+}
+
+JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& request, bool subscribe)
+{
+    if (!request.params)
+        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
+    std::string error;
+    const auto target = decodeParams<MCPResourceReadRequest>(request, &error);
+    if (!target)
+        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
+    const QString uri = qs(target->uri);
+    const auto filePath = ResourceManager::filePathForUri(uri);
+    if (!m_resources.isKnownUri(uri) && !filePath) {
+        const MCPResourceError failure{QStringLiteral("Resource not found: ") + uri};
+        return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::kResourceError, failure.description.toStdString(), std::nullopt});
+    }
+    if (subscribe)
+        m_subscriptions.subscribe(uri, filePath.value_or(QString()));
+    else
+        m_subscriptions.unsubscribe(uri);
+    return JSONRPCResponse::success(request.id, Json::object());
 }

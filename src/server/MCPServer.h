@@ -4,6 +4,8 @@
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
 #include "server/ActivityLogEntry.h"
+#include "server/ResourceSubscriptions.h"
+#include "tools/CancellationToken.h"
 
 #include <QByteArray>
 #include <QCoroTask>
@@ -58,6 +60,12 @@ public:
 
     void addLog(const QString& message, LogType type);
 
+    // Sends a notification line to the client, if one is connected.
+    void sendNotification(const std::string& method, Json params);
+
+    // Coalescing of resource updates; tests shorten the interval.
+    ResourceSubscriptions& subscriptions() { return m_subscriptions; }
+
 Q_SIGNALS:
     void isRunningChanged();
     void connectionCountChanged();
@@ -68,6 +76,10 @@ Q_SIGNALS:
 private:
     void startStdinListener();
     void enqueueLine(const QByteArray& line);
+    bool takeCancellation(const QByteArray& line);
+    void cancelRequest(const JSONRPCId& id);
+    void forwardLogEntry(const ActivityLogEntry& entry);
+    void sendResourceUpdate(const QString& uri);
     void noteInputEnded();
     QCoro::Task<> processPendingLines();
 
@@ -78,6 +90,9 @@ private:
     QCoro::Task<JSONRPCResponse> handleResourcesRead(JSONRPCRequest request);
     JSONRPCResponse handlePromptsList(const JSONRPCRequest& request);
     QCoro::Task<JSONRPCResponse> handlePromptsGet(JSONRPCRequest request);
+    JSONRPCResponse handleLoggingSetLevel(const JSONRPCRequest& request);
+    JSONRPCResponse handleResourceTemplatesList(const JSONRPCRequest& request);
+    JSONRPCResponse handleResourceSubscription(const JSONRPCRequest& request, bool subscribe);
 
     ToolRegistry& m_tools;
     ResourceManager& m_resources;
@@ -94,6 +109,20 @@ private:
 
     // Lines read ahead of the request in progress, answered in arrival order.
     std::deque<QByteArray> m_pendingLines;
+
+    // The request being handled, so that a cancellation can reach it.
+    struct RequestInFlight {
+        JSONRPCId id;
+        std::string method;
+        CancellationToken cancellation;
+        bool cancelled = false;
+    };
+    std::optional<RequestInFlight> m_inFlight;
+
+    // The lowest severity of activity-log entries the client asked to receive; none until it
+    // sets a level.
+    std::optional<int> m_clientLogSeverity;
+    ResourceSubscriptions m_subscriptions;
     bool m_processing = false;
 
     // The tools/list result as written, rebuilt only when the registry changes: it is the

@@ -1,6 +1,7 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "server/ServerComponents.h"
 #include "support/EchoTool.h"
+#include "support/WaitingTool.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 
@@ -189,6 +190,77 @@ TEST_F(ServerTest, FinishesInputOnlyAfterEveryLineIsAnswered)
     EXPECT_EQ(lines.size(), 2);
     streams.endInput();
     EXPECT_TRUE(finished);
+}
+
+TEST_F(ServerTest, CancelsTheRequestInFlightAndAnswersNothingForIt)
+{
+    auto tool = std::make_shared<WaitingTool>();
+    components->tools.registerTool(tool);
+    // The call starts, then a cancellation and a ping arrive while it runs.
+    exchange(R"({"jsonrpc":"2.0","id":"slow","method":"tools/call","params":{"name":"wait"}})" "\n", 0);
+    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"slow","reason":"timeout"}})"
+                                "\n" R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n");
+    EXPECT_EQ(lines, (QByteArrayList{R"({"id":2,"jsonrpc":"2.0","result":{}})"}));
+    EXPECT_TRUE(tool->sawCancellation);
+    EXPECT_EQ(components->statistics.totalToolCalls(), 1);
+    EXPECT_EQ(components->statistics.totalErrors(), 1);
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Request cancelled: tools/call")));
+    EXPECT_FALSE(logMessages().contains(QStringLiteral("Tool error: wait")));
+}
+
+TEST_F(ServerTest, IgnoresCancellationsOfUnknownOrFinishedRequests)
+{
+    answer(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
+    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})" "\n"
+                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})" "\n"
+                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n");
+    EXPECT_EQ(lines, (QByteArrayList{R"({"id":3,"jsonrpc":"2.0","result":{}})"}));
+    EXPECT_FALSE(logMessages().filter(QStringLiteral("Request cancelled")).size());
+}
+
+TEST_F(ServerTest, DropsARequestThatIsCancelledBeforeItStarts)
+{
+    components->tools.registerTool(std::make_shared<WaitingTool>(200));
+    const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
+                                R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n"
+                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})" "\n"
+                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains(R"("id":1)"));
+    EXPECT_EQ(lines[1], R"({"id":3,"jsonrpc":"2.0","result":{}})");
+}
+
+TEST_F(ServerTest, SendsLogMessagesAtOrAboveTheClientsLevelOnly)
+{
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":1,"method":"tools/list"})").count('\n'), 0); // nothing before a level is set
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"logging/setLevel","params":{"level":"error"}})"), R"({"id":2,"jsonrpc":"2.0","result":{}})");
+    const auto lines = exchange(R"({"jsonrpc":"2.0","id":3,"method":"tools/call","params":{"name":"nope"}})" "\n", 2);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Tool error: nope","level":"error","logger":"zarnel"}})");
+
+    answer(R"({"jsonrpc":"2.0","id":4,"method":"logging/setLevel","params":{"level":"info"}})");
+    const auto info = exchange(R"({"jsonrpc":"2.0","id":5,"method":"ping"})" "\n", 2);
+    EXPECT_EQ(info.first(), R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Request: ping","level":"info","logger":"zarnel"}})");
+
+    for (const QByteArray& params : {QByteArray(R"({"level":"verbose"})"), QByteArray(R"({"level":3})"), QByteArray("{}")})
+        EXPECT_TRUE(answer(R"({"jsonrpc":"2.0","id":6,"method":"logging/setLevel","params":)" + params + "}").endsWith(
+            R"({"error":{"code":-32602,"message":"Invalid params"},"id":6,"jsonrpc":"2.0"})"));
+}
+
+TEST_F(ServerTest, ListsTheLocalFileTemplate)
+{
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":1,"method":"resources/templates/list"})"),
+              R"({"id":1,"jsonrpc":"2.0","result":{"resourceTemplates":[{"description":"Any readable UTF-8 text file on this machine","mimeType":"text\/plain","name":"Local file","uriTemplate":"file:\/\/\/{path}"}]}})");
+}
+
+TEST_F(ServerTest, RefusesSubscriptionsToUnknownResources)
+{
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":1,"method":"resources/subscribe","params":{"uri":"nowhere://x"}})"),
+              R"({"error":{"code":-32001,"message":"Resource not found: nowhere:\/\/x"},"id":1,"jsonrpc":"2.0"})");
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"resources/subscribe","params":{"uri":"file://elsewhere/tmp/x"}})"),
+              R"({"error":{"code":-32001,"message":"Resource not found: file:\/\/elsewhere\/tmp\/x"},"id":2,"jsonrpc":"2.0"})");
+    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":3,"method":"resources/unsubscribe","params":{"uri":"file:///tmp/x"}})"),
+              R"({"id":3,"jsonrpc":"2.0","result":{}})");
 }
 
 } // namespace

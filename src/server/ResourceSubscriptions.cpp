@@ -1,0 +1,119 @@
+#include "server/ResourceSubscriptions.h"
+
+#include <QFileInfo>
+
+ResourceSubscriptions::ResourceSubscriptions(QObject* parent)
+    : QObject(parent)
+{
+    m_clock.start();
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ResourceSubscriptions::fileChanged);
+    // Editors often replace a file (write elsewhere, rename over it): the watch on the old
+    // inode is gone, so the folder is watched too.
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ResourceSubscriptions::folderChanged);
+}
+
+void ResourceSubscriptions::subscribe(const QString& uri, const QString& filePath)
+{
+    if (m_subscriptions.contains(uri))
+        return;
+    Subscription subscription;
+    subscription.filePath = filePath;
+    if (!filePath.isEmpty()) {
+        const QFileInfo info(filePath);
+        subscription.fileModified = info.lastModified();
+        subscription.fileSize = info.exists() ? info.size() : -1;
+    }
+    m_subscriptions.insert(uri, subscription);
+    if (!filePath.isEmpty()) {
+        m_watcher.addPath(filePath);
+        m_watcher.addPath(QFileInfo(filePath).absolutePath());
+    }
+}
+
+void ResourceSubscriptions::unsubscribe(const QString& uri)
+{
+    const auto it = m_subscriptions.find(uri);
+    if (it == m_subscriptions.end())
+        return;
+    delete it->pending;
+    const QString filePath = it->filePath;
+    m_subscriptions.erase(it);
+    if (filePath.isEmpty())
+        return;
+    bool folderStillWatched = false;
+    for (const auto& other : std::as_const(m_subscriptions)) {
+        if (other.filePath == filePath)
+            return;
+        folderStillWatched |= !other.filePath.isEmpty() && QFileInfo(other.filePath).absolutePath() == QFileInfo(filePath).absolutePath();
+    }
+    m_watcher.removePath(filePath);
+    if (!folderStillWatched)
+        m_watcher.removePath(QFileInfo(filePath).absolutePath());
+}
+
+void ResourceSubscriptions::clear()
+{
+    for (const auto& uri : m_subscriptions.keys())
+        unsubscribe(uri);
+}
+
+void ResourceSubscriptions::resourceChanged(const QString& uri)
+{
+    const auto it = m_subscriptions.find(uri);
+    if (it == m_subscriptions.end() || it->pending)
+        return;
+    const qint64 now = m_clock.elapsed();
+    const qint64 wait = it->lastSentMs < 0 ? 0 : it->lastSentMs + m_intervalMs - now;
+    if (wait <= 0) {
+        send(uri);
+        return;
+    }
+    it->pending = new QTimer(this);
+    it->pending->setSingleShot(true);
+    connect(it->pending, &QTimer::timeout, this, [this, uri] { send(uri); });
+    it->pending->start(static_cast<int>(std::min<qint64>(wait, m_intervalMs)));
+}
+
+void ResourceSubscriptions::send(const QString& uri)
+{
+    const auto it = m_subscriptions.find(uri);
+    if (it == m_subscriptions.end())
+        return;
+    if (it->pending) {
+        it->pending->deleteLater();
+        it->pending = nullptr;
+    }
+    it->lastSentMs = m_clock.elapsed();
+    Q_EMIT updated(uri);
+}
+
+void ResourceSubscriptions::fileChanged(const QString& path)
+{
+    // A replaced file drops out of the watch list; put it back while it exists.
+    if (QFileInfo::exists(path) && !m_watcher.files().contains(path))
+        m_watcher.addPath(path);
+    const QFileInfo info(path);
+    for (auto it = m_subscriptions.begin(); it != m_subscriptions.end(); ++it) {
+        if (it->filePath != path)
+            continue;
+        it->fileModified = info.lastModified();
+        it->fileSize = info.exists() ? info.size() : -1;
+        resourceChanged(it.key());
+    }
+}
+
+void ResourceSubscriptions::folderChanged(const QString& folder)
+{
+    // Something in the folder changed; report only the subscribed files that look different.
+    QStringList changed;
+    for (auto it = m_subscriptions.cbegin(); it != m_subscriptions.cend(); ++it) {
+        if (it->filePath.isEmpty() || QFileInfo(it->filePath).absolutePath() != folder)
+            continue;
+        const QFileInfo info(it->filePath);
+        if (info.lastModified() != it->fileModified || (info.exists() ? info.size() : -1) != it->fileSize)
+            changed.append(it->filePath);
+    }
+    changed.removeDuplicates();
+    for (const QString& path : changed)
+        fileChanged(path);
+}

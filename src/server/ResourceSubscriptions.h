@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+// The resources a client has subscribed to, and the coalescing of their change reports: at
+// most one update per resource per interval, the first at once, later ones at the end of the
+// interval. Files are watched on disk while subscribed.
+class ResourceSubscriptions : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultIntervalMs = 500;
+
+    explicit ResourceSubscriptions(QObject* parent = nullptr);
+
+    void subscribe(const QString& uri, const QString& filePath = {});
+    void unsubscribe(const QString& uri);
+    void clear();
+    bool isSubscribed(const QString& uri) const { return m_subscriptions.contains(uri); }
+
+    void setInterval(int milliseconds) { m_intervalMs = milliseconds; }
+
+    // Reports that the content behind `uri` changed; ignored unless subscribed.
+    void resourceChanged(const QString& uri);
+
+Q_SIGNALS:
+    void updated(const QString& uri);
+
+private:
+    struct Subscription {
+        QString filePath;
+        QDateTime fileModified; // what the file looked like when last reported
+        qint64 fileSize = -1;
+        qint64 lastSentMs = -1;   // when the last update was sent
+        QTimer* pending = nullptr; // a later update waiting for the interval to pass
+    };
+
+    void send(const QString& uri);
+    void fileChanged(const QString& path);
+    void folderChanged(const QString& folder);
+
+    QElapsedTimer m_clock;
+    int m_intervalMs = kDefaultIntervalMs;
+    QHash<QString, Subscription> m_subscriptions;
+    QFileSystemWatcher m_watcher;
+};
