@@ -1,0 +1,30 @@
+#pragma once
+
+#include "protocol/AnyCodable.h"
+
+#include <string>
+
+// Renders prompt templates: {{name}} placeholders, then {{#if name}}…{{/if}} blocks.
+//
+// Phase 1 replaces every "{{key}}" literally with the value's text, entry by entry; names without
+// an entry stay as written. Phase 2 finds the blocks in the phase-1 text from left to right,
+// without overlap and without nesting (the first "{{/if}}" closes a block), and keeps a block's
+// body when its condition names an entry whose text is neither empty nor "nil"; otherwise the
+// block goes, leaving the line feeds around it. Block markers that arrived with inserted values
+// take part like any others.
+//
+// Both phases run in time linear in the text (plus one pass per entry in phase 1), whatever
+// the text holds: templates carry file contents chosen by the client.
+class TemplateRenderer {
+public:
+    static std::string render(const std::string& templateText, const Json::object_t& values);
+
+    // The text of a value: strings as they are, integers in decimal, doubles in the shortest
+    // form that reads back with a fractional part ("1.0", "2.5"), booleans "true"/"false",
+    // arrays, objects and null as compact JSON.
+    static std::string textOf(const Json& value);
+
+private:
+    static std::string replacePlaceholders(std::string text, const Json::object_t& values);
+    static std::string applyBlocks(const std::string& text, const Json::object_t& values);
+};
