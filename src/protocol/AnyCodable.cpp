@@ -1,15 +1,13 @@
 #include "protocol/AnyCodable.h"
 
+#include "protocol/JsonParser.h"
+
 #include <cmath>
 #include <limits>
 
 namespace json {
 
 namespace {
-
-// The nesting depth the parser accepts. Deeper documents are refused instead of risking the
-// stack in the recursive walks that every later stage performs on the value.
-constexpr int kMaxDepth = 512;
 
 void normalizeScalar(Json& value)
 {
@@ -46,36 +44,7 @@ void normalizeNumbers(Json& value)
 
 std::optional<Json> parse(std::string_view text, std::string* error)
 {
-    int depth = 0;
-    bool tooDeep = false;
-    const Json::parser_callback_t callback = [&](int, Json::parse_event_t event, Json& parsed) {
-        switch (event) {
-        case Json::parse_event_t::object_start:
-        case Json::parse_event_t::array_start:
-            if (++depth > kMaxDepth) {
-                tooDeep = true;
-                throw std::runtime_error("nesting too deep");
-            }
-            break;
-        case Json::parse_event_t::object_end:
-        case Json::parse_event_t::array_end:
-            --depth;
-            break;
-        case Json::parse_event_t::value:
-            normalizeScalar(parsed);
-            break;
-        default:
-            break;
-        }
-        return true;
-    };
-    try {
-        return Json::parse(text.begin(), text.end(), callback, /*allow_exceptions=*/true, /*ignore_comments=*/false);
-    } catch (const std::exception& e) {
-        if (error)
-            *error = tooDeep ? "The document is nested more than 512 levels deep" : e.what();
-        return std::nullopt;
-    }
+    return JsonParser::parse(text, error);
 }
 
 std::string kindName(const Json& value)
