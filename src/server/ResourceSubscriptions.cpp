@@ -5,7 +5,6 @@
 ResourceSubscriptions::ResourceSubscriptions(QObject* parent)
     : QObject(parent)
 {
-    m_clock.start();
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ResourceSubscriptions::fileChanged);
     // Editors often replace a file (write elsewhere, rename over it): the watch on the old
     // inode is gone, so the folder is watched too.
@@ -62,16 +61,10 @@ void ResourceSubscriptions::resourceChanged(const QString& uri)
     const auto it = m_subscriptions.find(uri);
     if (it == m_subscriptions.end() || it->pending)
         return;
-    const qint64 now = m_clock.elapsed();
-    const qint64 wait = it->lastSentMs < 0 ? 0 : it->lastSentMs + m_intervalMs - now;
-    if (wait <= 0) {
-        send(uri);
-        return;
-    }
     it->pending = new QTimer(this);
     it->pending->setSingleShot(true);
     connect(it->pending, &QTimer::timeout, this, [this, uri] { send(uri); });
-    it->pending->start(static_cast<int>(std::min<qint64>(wait, m_intervalMs)));
+    it->pending->start(m_intervalMs);
 }
 
 void ResourceSubscriptions::send(const QString& uri)
@@ -83,7 +76,6 @@ void ResourceSubscriptions::send(const QString& uri)
         it->pending->deleteLater();
         it->pending = nullptr;
     }
-    it->lastSentMs = m_clock.elapsed();
     Q_EMIT updated(uri);
 }
 

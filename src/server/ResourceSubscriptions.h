@@ -1,16 +1,16 @@
 #pragma once
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-// The resources a client has subscribed to, and the coalescing of their change reports: at
-// most one update per resource per interval, the first at once, later ones at the end of the
-// interval. Files are watched on disk while subscribed.
+// The resources a client has subscribed to, and the coalescing of their change reports: a
+// change starts the interval, and one update at its end stands for every change within it, so
+// a burst of changes gives one update and no resource gives more than one per interval. Files
+// are watched on disk while subscribed.
 class ResourceSubscriptions : public QObject {
     Q_OBJECT
 public:
@@ -36,7 +36,6 @@ private:
         QString filePath;
         QDateTime fileModified; // what the file looked like when last reported
         qint64 fileSize = -1;
-        qint64 lastSentMs = -1;   // when the last update was sent
         QTimer* pending = nullptr; // a later update waiting for the interval to pass
     };
 
@@ -44,7 +43,6 @@ private:
     void fileChanged(const QString& path);
     void folderChanged(const QString& folder);
 
-    QElapsedTimer m_clock;
     int m_intervalMs = kDefaultIntervalMs;
     QHash<QString, Subscription> m_subscriptions;
     QFileSystemWatcher m_watcher;
