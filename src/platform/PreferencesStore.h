@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
 
 // The per-user preferences store. Each read is by kind: a key without a value of its own reads
@@ -33,6 +34,11 @@ public:
 
     // Writes pending changes and picks up what other processes wrote.
     virtual void sync() = 0;
+
+    // Runs a read-modify-write of several keys as one step with respect to other processes
+    // sharing the store: `update` reads what they last wrote, and what it writes is written
+    // out before another process's update can begin.
+    virtual void updateExclusively(const std::function<void()>& update) = 0;
 
     // Convenience forms with a fallback.
     bool boolValue(const QString& key, bool fallback = false) const { return readBool(key).value_or(fallback); }

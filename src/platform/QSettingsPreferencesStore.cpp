@@ -1,6 +1,18 @@
 #include "platform/QSettingsPreferencesStore.h"
 
+#include "platform/Log.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+ZARNEL_LOGGING_CATEGORY(lcPreferences, "PreferencesStore")
+
 namespace {
+
+// Long enough for any other process's update to finish; a holder that died is detected sooner
+// through its process id.
+constexpr int kUpdateLockWaitMs = 10000;
 
 const QString kOrganization = QStringLiteral("tarvonic");
 const QString kApplication = QStringLiteral("zarnel");
@@ -133,7 +145,12 @@ std::optional<QString> QSettingsPreferencesStore::readString(const QString& key)
 std::optional<QByteArray> QSettingsPreferencesStore::readData(const QString& key) const
 {
     const auto value = lookUp(key);
-    if (!value || value->typeId() != QMetaType::QByteArray)
+    if (!value)
+        return std::nullopt;
+    // Text is what a hand-edited file holds where this process would have written bytes.
+    if (value->typeId() == QMetaType::QString)
+        return value->toString().toUtf8();
+    if (value->typeId() != QMetaType::QByteArray)
         return std::nullopt;
     return value->toByteArray();
 }
@@ -186,5 +203,23 @@ void QSettingsPreferencesStore::registerDefaults(const QVariantMap& defaults)
 
 void QSettingsPreferencesStore::sync()
 {
+    m_settings->sync();
+}
+
+void QSettingsPreferencesStore::updateExclusively(const std::function<void()>& update)
+{
+    // QSettings locks the file only while it writes; a read-modify-write needs its own lock,
+    // under another name so that the sync inside does not wait for it.
+    const QString path = m_settings->fileName();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString lockPath = path + QStringLiteral(".update-lock");
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(kUpdateLockWaitMs)) {
+        // Saving without the lock risks another process's last few counts; not saving loses ours.
+        qCCritical(lcPreferences, "Could not lock %s (error %d); updating without the lock", qPrintable(lockPath),
+                   static_cast<int>(lock.error()));
+    }
+    m_settings->sync();
+    update();
     m_settings->sync();
 }

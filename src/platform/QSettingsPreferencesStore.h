@@ -32,6 +32,7 @@ public:
 
     void registerDefaults(const QVariantMap& defaults) override;
     void sync() override;
+    void updateExclusively(const std::function<void()>& update) override;
 
     // The user's store file, for messages that tell people where settings live.
     static QString userStorePath();

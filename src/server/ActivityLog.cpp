@@ -1,7 +1,18 @@
 #include "server/ActivityLog.h"
 
 #include "platform/Clock.h"
+#include "protocol/JsonWriter.h"
 #include "state/SettingsManager.h"
+
+namespace {
+
+// "2026-12-04 18:06:53 +0000"
+QString reportTime(const QDateTime& time)
+{
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+}
+
+} // namespace
 
 QString logTypeName(LogType type)
 {
@@ -58,4 +69,38 @@ void ActivityLog::clear()
 {
     m_entries.clear();
     Q_EMIT entriesChanged();
+}
+
+QString ActivityLog::suggestedFileName(const char* extension) const
+{
+    std::string seconds;
+    JsonWriter::appendDouble(seconds, static_cast<double>(m_clock.now().toMSecsSinceEpoch()) / 1000.0);
+    return QStringLiteral("zarnel-activity-log-") + QString::fromStdString(seconds) + QLatin1Char('.')
+        + QLatin1String(extension);
+}
+
+ActivityLogDocument ActivityLog::exportText() const
+{
+    QString text = QStringLiteral("Zarnel Activity Log Export\n");
+    text += QStringLiteral("Generated: ") + reportTime(m_clock.now()) + QLatin1Char('\n');
+    text += QStringLiteral("Total Entries: ") + QString::number(m_entries.size()) + QLatin1Char('\n');
+    text += QString(80, QLatin1Char('=')) + QStringLiteral("\n\n");
+    for (const ActivityLogEntry& entry : m_entries) {
+        text += QLatin1Char('[') + reportTime(entry.timestamp) + QStringLiteral("] [") + logTypeName(entry.type)
+            + QStringLiteral("] ") + entry.message + QLatin1Char('\n');
+    }
+    return {suggestedFileName("txt"), text.toUtf8()};
+}
+
+ActivityLogDocument ActivityLog::exportJson() const
+{
+    Json entries = Json::array();
+    for (const ActivityLogEntry& entry : m_entries) {
+        entries.push_back(Json{
+            {"timestamp", entry.timestamp.toUTC().toString(Qt::ISODate).toStdString()},
+            {"type", logTypeName(entry.type).toStdString()},
+            {"message", entry.message.toStdString()},
+        });
+    }
+    return {suggestedFileName("json"), QByteArray::fromStdString(JsonWriter::pretty(entries))};
 }

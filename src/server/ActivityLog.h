@@ -8,6 +8,12 @@
 class Clock;
 class SettingsManager;
 
+// An exported log: what goes in the file, and the name offered for it.
+struct ActivityLogDocument {
+    QString suggestedFileName;
+    QByteArray contents; // UTF-8
+};
+
 // The user-visible record of what the server did, newest entry first, filtered by the log
 // level and bounded by maxLogEntries. In memory only.
 class ActivityLog : public QObject {
@@ -26,11 +32,17 @@ public:
     // Empties the log; writes no entry.
     void clear();
 
+    // The whole log, newest first, as a plain-text report and as a JSON array.
+    ActivityLogDocument exportText() const;
+    ActivityLogDocument exportJson() const;
+
 Q_SIGNALS:
     void entriesChanged();
     void entryAdded(const ActivityLogEntry& entry);
 
 private:
+    QString suggestedFileName(const char* extension) const;
+
     const SettingsManager& m_settings;
     const Clock& m_clock;
     QList<ActivityLogEntry> m_entries;

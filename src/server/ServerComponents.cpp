@@ -20,6 +20,8 @@ ServerComponents::~ServerComponents() = default;
 
 void ServerComponents::shutdown()
 {
+    // Stopping ends a running session only, so a session already ended by a stop is not
+    // counted twice; calling this again saves nothing new.
     server.stop();
-    statistics.save();
+    statistics.saveNow();
 }

@@ -3,47 +3,315 @@
 #include "platform/Clock.h"
 #include "platform/PreferencesStore.h"
 
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kTotalRequests = QStringLiteral("stats_totalRequests");
+const QString kTotalToolCalls = QStringLiteral("stats_totalToolCalls");
+const QString kTotalErrors = QStringLiteral("stats_totalErrors");
+const QString kTotalUptime = QStringLiteral("stats_totalUptime");
+const QString kToolUsage = QStringLiteral("stats_toolUsage");
+const QString kConnectionHistory = QStringLiteral("stats_connectionHistory");
+
+double secondsBetween(const QDateTime& from, const QDateTime& to)
+{
+    return static_cast<double>(from.msecsTo(to)) / 1000.0;
+}
+
+} // namespace
+
 StatisticsManager::StatisticsManager(PreferencesStore& store, const Clock& clock, QObject* parent)
     : QObject(parent)
     , m_store(store)
     , m_clock(clock)
 {
+    m_sessionStartTime = m_statistics.sessionStartTime = m_clock.now();
+    load();
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setInterval(kSaveIntervalMs);
+    connect(m_saveTimer, &QTimer::timeout, this, &StatisticsManager::saveIfNeeded);
+    m_saveTimer->start();
+}
+
+StatisticsManager::~StatisticsManager() = default;
+
+double StatisticsManager::averageResponseTime() const
+{
+    double duration = 0.0;
+    qint64 calls = 0;
+    for (const ToolUsage& usage : m_statistics.toolUsage) {
+        duration += usage.totalDuration;
+        calls += usage.callCount;
+    }
+    return calls > 0 ? duration / static_cast<double>(calls) : 0.0;
+}
+
+double StatisticsManager::successRate() const
+{
+    const qint64 calls = m_statistics.totalToolCalls;
+    if (calls < 1)
+        return 1.0;
+    // Errors counted by recordError have no tool call of their own and can outnumber the calls.
+    const double rate = static_cast<double>(calls - m_statistics.totalErrors) / static_cast<double>(calls);
+    return std::clamp(rate, 0.0, 1.0);
+}
+
+QList<ToolUsage> StatisticsManager::topTools() const
+{
+    QList<ToolUsage> tools = m_statistics.toolUsage.values();
+    std::stable_sort(tools.begin(), tools.end(),
+                     [](const ToolUsage& a, const ToolUsage& b) { return a.callCount > b.callCount; });
+    if (tools.size() > kTopToolCount)
+        tools.resize(kTopToolCount);
+    return tools;
 }
 
 void StatisticsManager::startSession()
 {
+    m_sessionStartTime = m_statistics.sessionStartTime = m_clock.now();
+    m_statistics.sessionRequests = 0;
+    m_statistics.sessionToolCalls = 0;
+    Q_EMIT statisticsChanged();
 }
 
 void StatisticsManager::endSession()
 {
+    // A wall clock set back must not take uptime away.
+    const double elapsed = std::max(0.0, secondsBetween(m_sessionStartTime, m_clock.now()));
+    m_statistics.totalUptime += elapsed;
+    m_unsaved.totalUptime += elapsed;
+    save();
 }
 
 void StatisticsManager::recordRequest()
 {
-    ++m_totalRequests;
+    ++m_statistics.totalRequests;
+    ++m_statistics.sessionRequests;
+    ++m_unsaved.totalRequests;
+    m_needsSave = true;
     Q_EMIT statisticsChanged();
 }
 
-void StatisticsManager::recordConnection(const QString&, const QString&)
+void StatisticsManager::recordConnection(const QString& clientName, const QString& clientVersion)
 {
+    const ConnectionRecord connection{QUuid::createUuid(), clientName, clientVersion, m_clock.now()};
+    for (QList<ConnectionRecord>* history : {&m_statistics.connectionHistory, &m_unsaved.connectionHistory}) {
+        history->prepend(connection);
+        if (history->size() > kMaxConnections)
+            history->removeLast();
+    }
+    m_needsSave = true;
     Q_EMIT statisticsChanged();
 }
 
-void StatisticsManager::recordToolCall(const QString&, double, bool success)
+void StatisticsManager::countToolCall(ToolUsage& usage, double durationSeconds, bool success, const QDateTime& now)
 {
-    ++m_totalToolCalls;
-    if (!success)
-        ++m_totalErrors;
+    ++usage.callCount;
+    usage.totalDuration += durationSeconds;
+    usage.averageDuration = usage.totalDuration / static_cast<double>(usage.callCount);
+    usage.lastUsed = now;
+    ++(success ? usage.successCount : usage.failureCount);
+}
+
+void StatisticsManager::recordToolCall(const QString& name, double durationSeconds, bool success)
+{
+    // A duration that is not a number would be stored as null and make the whole usage list
+    // unreadable at the next start.
+    if (!std::isfinite(durationSeconds) || durationSeconds < 0)
+        durationSeconds = 0.0;
+    const QDateTime now = m_clock.now();
+
+    ++m_statistics.totalToolCalls;
+    ++m_statistics.sessionToolCalls;
+    ++m_unsaved.totalToolCalls;
+    if (!success) {
+        ++m_statistics.totalErrors;
+        ++m_unsaved.totalErrors;
+    }
+    for (QMap<QString, ToolUsage>* usages : {&m_statistics.toolUsage, &m_unsaved.toolUsage}) {
+        auto it = usages->find(name);
+        if (it == usages->end())
+            it = usages->insert(name, ToolUsage{name, 0, 0, 0, 0.0, 0.0, now});
+        countToolCall(*it, durationSeconds, success, now);
+    }
+
+    m_statistics.recentCalls.prepend(ToolCallRecord{QUuid::createUuid(), name, now, durationSeconds, success});
+    if (m_statistics.recentCalls.size() > kMaxRecentCalls)
+        m_statistics.recentCalls.removeLast();
+    m_needsSave = true;
+    Q_EMIT statisticsChanged();
+}
+
+void StatisticsManager::recordError()
+{
+    ++m_statistics.totalErrors;
+    ++m_unsaved.totalErrors;
+    m_needsSave = true;
+    Q_EMIT statisticsChanged();
+}
+
+StatisticsManager::Persistent StatisticsManager::combine(const Persistent& stored, const Persistent& recorded)
+{
+    Persistent result = stored;
+    result.totalRequests += recorded.totalRequests;
+    result.totalToolCalls += recorded.totalToolCalls;
+    result.totalErrors += recorded.totalErrors;
+    result.totalUptime += recorded.totalUptime;
+
+    for (const ToolUsage& added : recorded.toolUsage) {
+        auto it = result.toolUsage.find(added.name);
+        if (it == result.toolUsage.end()) {
+            result.toolUsage.insert(added.name, added);
+            continue;
+        }
+        ToolUsage& usage = *it;
+        usage.callCount += added.callCount;
+        usage.successCount += added.successCount;
+        usage.failureCount += added.failureCount;
+        usage.totalDuration += added.totalDuration;
+        usage.averageDuration = usage.callCount > 0 ? usage.totalDuration / static_cast<double>(usage.callCount) : 0.0;
+        usage.lastUsed = std::max(usage.lastUsed, added.lastUsed);
+    }
+
+    if (!recorded.connectionHistory.isEmpty()) {
+        // Records are merged by id; ours are the newer at equal times, so they go first.
+        QList<ConnectionRecord> merged = recorded.connectionHistory;
+        for (const ConnectionRecord& connection : stored.connectionHistory) {
+            const bool known = std::any_of(merged.cbegin(), merged.cend(),
+                                           [&](const ConnectionRecord& other) { return other.id == connection.id; });
+            if (!known)
+                merged.append(connection);
+        }
+        std::stable_sort(merged.begin(), merged.end(), [](const ConnectionRecord& a, const ConnectionRecord& b) {
+            return a.timestamp > b.timestamp;
+        });
+        if (merged.size() > kMaxConnections)
+            merged.resize(kMaxConnections);
+        result.connectionHistory = merged;
+    }
+    return result;
+}
+
+// A missing key reads as zero or empty. A value that is there but cannot be read (a damaged
+// file) keeps what this process last knew, so that the next save writes sound figures.
+StatisticsManager::Persistent StatisticsManager::readStored(const Persistent& fallback) const
+{
+    const auto counter = [&](const QString& key, qint64 known) -> qint64 {
+        return m_store.contains(key) ? m_store.readInteger(key).value_or(known) : 0;
+    };
+    Persistent stored;
+    stored.totalRequests = counter(kTotalRequests, fallback.totalRequests);
+    stored.totalToolCalls = counter(kTotalToolCalls, fallback.totalToolCalls);
+    stored.totalErrors = counter(kTotalErrors, fallback.totalErrors);
+    if (m_store.contains(kTotalUptime))
+        stored.totalUptime = m_store.readDouble(kTotalUptime).value_or(fallback.totalUptime);
+
+    if (m_store.contains(kToolUsage)) {
+        const auto data = m_store.readData(kToolUsage);
+        const auto usages = data ? StatisticsJson::decodeToolUsageList(*data) : std::nullopt;
+        if (usages) {
+            // A name written twice (only a hand edit does that) keeps its last entry.
+            for (const ToolUsage& usage : *usages)
+                stored.toolUsage.insert(usage.name, usage);
+        } else {
+            stored.toolUsage = fallback.toolUsage;
+        }
+    }
+    if (m_store.contains(kConnectionHistory)) {
+        const auto data = m_store.readData(kConnectionHistory);
+        const auto connections = data ? StatisticsJson::decodeConnectionList(*data) : std::nullopt;
+        stored.connectionHistory = connections ? *connections : fallback.connectionHistory;
+    }
+    return stored;
+}
+
+void StatisticsManager::writeStored(const Persistent& persistent)
+{
+    m_store.writeInteger(kTotalRequests, persistent.totalRequests);
+    m_store.writeInteger(kTotalToolCalls, persistent.totalToolCalls);
+    m_store.writeInteger(kTotalErrors, persistent.totalErrors);
+    m_store.writeDouble(kTotalUptime, persistent.totalUptime);
+    m_store.writeData(kToolUsage, StatisticsJson::toBytes(StatisticsJson::encodeList(persistent.toolUsage.values())));
+    m_store.writeData(kConnectionHistory, StatisticsJson::toBytes(StatisticsJson::encodeList(persistent.connectionHistory)));
+}
+
+void StatisticsManager::show(const Persistent& persistent)
+{
+    m_statistics.totalRequests = persistent.totalRequests;
+    m_statistics.totalToolCalls = persistent.totalToolCalls;
+    m_statistics.totalErrors = persistent.totalErrors;
+    m_statistics.totalUptime = persistent.totalUptime;
+    m_statistics.toolUsage = persistent.toolUsage;
+    m_statistics.connectionHistory = persistent.connectionHistory;
     Q_EMIT statisticsChanged();
 }
 
 void StatisticsManager::save()
 {
-    m_store.sync();
+    Persistent merged;
+    m_store.updateExclusively([&] {
+        merged = combine(readStored(m_lastStored), m_unsaved);
+        writeStored(merged);
+    });
+    m_lastStored = merged;
+    m_unsaved = Persistent{};
+    show(merged);
 }
 
-void StatisticsManager::recordError()
+void StatisticsManager::saveNow()
 {
-    ++m_totalErrors;
+    save();
+    m_needsSave = false;
+}
+
+void StatisticsManager::saveIfNeeded()
+{
+    if (!m_needsSave)
+        return;
+    save();
+    m_needsSave = false;
+}
+
+void StatisticsManager::load()
+{
+    m_store.sync();
+    m_lastStored = readStored(m_lastStored);
+    show(combine(m_lastStored, m_unsaved));
+}
+
+void StatisticsManager::resetStatistics()
+{
+    m_store.updateExclusively([&] {
+        for (const QString& key : {kTotalRequests, kTotalToolCalls, kTotalErrors, kTotalUptime, kToolUsage, kConnectionHistory})
+            m_store.remove(key);
+    });
+    m_statistics = ServerStatistics{};
+    m_statistics.sessionStartTime = m_clock.now();
+    m_lastStored = Persistent{};
+    m_unsaved = Persistent{};
+    m_needsSave = false;
     Q_EMIT statisticsChanged();
+}
+
+std::optional<QString> StatisticsManager::exportStatistics() const
+{
+    const Json statistics{
+        {"totalRequests", m_statistics.totalRequests},
+        {"totalToolCalls", m_statistics.totalToolCalls},
+        {"totalErrors", m_statistics.totalErrors},
+        {"totalUptime", m_statistics.totalUptime},
+        {"toolUsage", StatisticsJson::encodeList(m_statistics.toolUsage.values())},
+        {"connectionHistory", StatisticsJson::encodeList(m_statistics.connectionHistory)},
+    };
+    const Json document{
+        {"exportDate", StatisticsJson::referenceSeconds(m_clock.now())},
+        {"version", kExportVersion},
+        {"statistics", statistics},
+    };
+    // The writer replaces what is not UTF-8, so the text is always valid.
+    return QString::fromUtf8(StatisticsJson::toBytes(document));
 }

@@ -1,38 +1,112 @@
 #pragma once
 
+#include "state/ServerStatistics.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class Clock;
 class PreferencesStore;
+class QTimer;
 
-// Usage statistics: requests, tool calls, errors, connections and uptime.
+// Usage statistics: requests, tool calls, errors, connections and uptime. Lifetime figures are
+// kept in the preferences store, written by a 5-second timer when something changed.
+//
+// Several processes may share one store (the desktop instance and one a client started), so a
+// save never overwrites the stored figures with this process's own: it adds what this process
+// recorded since its last save to what is stored now, under the store's update lock, and then
+// shows the combined figures.
 class StatisticsManager : public QObject {
     Q_OBJECT
+    Q_PROPERTY(qint64 totalRequests READ totalRequests NOTIFY statisticsChanged)
+    Q_PROPERTY(qint64 totalToolCalls READ totalToolCalls NOTIFY statisticsChanged)
+    Q_PROPERTY(qint64 totalErrors READ totalErrors NOTIFY statisticsChanged)
+    Q_PROPERTY(double totalUptime READ totalUptime NOTIFY statisticsChanged)
+    Q_PROPERTY(qint64 sessionRequests READ sessionRequests NOTIFY statisticsChanged)
+    Q_PROPERTY(qint64 sessionToolCalls READ sessionToolCalls NOTIFY statisticsChanged)
+    Q_PROPERTY(QDateTime sessionStartTime READ sessionStartTime NOTIFY statisticsChanged)
+    Q_PROPERTY(double averageResponseTime READ averageResponseTime NOTIFY statisticsChanged)
+    Q_PROPERTY(double successRate READ successRate NOTIFY statisticsChanged)
+
 public:
+    static constexpr int kSaveIntervalMs = 5000;
+    static constexpr qsizetype kMaxRecentCalls = 100;
+    static constexpr qsizetype kMaxConnections = 50;
+    static constexpr qsizetype kTopToolCount = 10;
+    static constexpr const char* kExportVersion = "1.0.1";
+
+    // Loads the stored statistics and starts the save timer.
     StatisticsManager(PreferencesStore& store, const Clock& clock, QObject* parent = nullptr);
+    ~StatisticsManager() override;
+
+    const ServerStatistics& statistics() const { return m_statistics; }
+    qint64 totalRequests() const { return m_statistics.totalRequests; }
+    qint64 totalToolCalls() const { return m_statistics.totalToolCalls; }
+    qint64 totalErrors() const { return m_statistics.totalErrors; }
+    double totalUptime() const { return m_statistics.totalUptime; }
+    qint64 sessionRequests() const { return m_statistics.sessionRequests; }
+    qint64 sessionToolCalls() const { return m_statistics.sessionToolCalls; }
+    QDateTime sessionStartTime() const { return m_statistics.sessionStartTime; }
+    bool needsSave() const { return m_needsSave; }
+
+    // Seconds per tool call over all tools; 0 before the first call.
+    double averageResponseTime() const;
+    // Between 0 and 1; 1 before the first tool call.
+    double successRate() const;
+    // The ten most called tools, most called first.
+    QList<ToolUsage> topTools() const;
 
     void startSession();
+    // Adds the time since the last session start to the uptime and saves. A second call without
+    // a start in between adds the whole interval again.
     void endSession();
     void recordRequest();
     void recordConnection(const QString& clientName, const QString& clientVersion);
     void recordToolCall(const QString& name, double durationSeconds, bool success);
     void recordError();
 
-    // Writes the statistics to the store now.
     void save();
+    void saveNow(); // save, and nothing is left to save
+    void load();
+    // Back to a fresh record; the stored statistics are removed.
+    void resetStatistics();
 
-    qint64 totalRequests() const { return m_totalRequests; }
-    qint64 totalToolCalls() const { return m_totalToolCalls; }
-    qint64 totalErrors() const { return m_totalErrors; }
+    // The export document (compact JSON); nothing when it cannot be produced.
+    std::optional<QString> exportStatistics() const;
+
+public Q_SLOTS:
+    // The save timer's work: saves when something changed since the last save.
+    void saveIfNeeded();
 
 Q_SIGNALS:
     void statisticsChanged();
 
 private:
+    // The stored part of the statistics; also used for what was recorded since the last save.
+    struct Persistent {
+        qint64 totalRequests = 0;
+        qint64 totalToolCalls = 0;
+        qint64 totalErrors = 0;
+        double totalUptime = 0.0;
+        QMap<QString, ToolUsage> toolUsage;
+        QList<ConnectionRecord> connectionHistory;
+    };
+
+    static Persistent combine(const Persistent& stored, const Persistent& recorded);
+    Persistent readStored(const Persistent& fallback) const;
+    void writeStored(const Persistent& persistent);
+    void show(const Persistent& persistent);
+    static void countToolCall(ToolUsage& usage, double durationSeconds, bool success, const QDateTime& now);
+
     PreferencesStore& m_store;
     const Clock& m_clock;
-    qint64 m_totalRequests = 0;
-    qint64 m_totalToolCalls = 0;
-    qint64 m_totalErrors = 0;
+    ServerStatistics m_statistics;
+    QDateTime m_sessionStartTime; // for uptime; a reset does not move it
+    Persistent m_lastStored;      // as read or written by the last load or save
+    Persistent m_unsaved;         // recorded since then
+    bool m_needsSave = false;
+    QTimer* m_saveTimer = nullptr;
 };
