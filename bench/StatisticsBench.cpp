@@ -19,20 +19,26 @@ QString toolName(int i)
     return QStringLiteral("tool_%1").arg(i);
 }
 
-void fill(StatisticsManager& statistics)
-{
-    for (int i = 0; i < 200; ++i)
-        statistics.recordToolCall(toolName(i % kToolCount), 0.01, i % 7 != 0);
-    for (int i = 0; i < 50; ++i)
-        statistics.recordConnection(QStringLiteral("client"), QString::number(i));
-}
+// A store in a temporary folder with a realistic amount already saved in it.
+struct SavedStatistics {
+    SavedStatistics()
+    {
+        for (int i = 0; i < 200; ++i)
+            statistics.recordToolCall(toolName(i % kToolCount), 0.01, i % 7 != 0);
+        for (int i = 0; i < 50; ++i)
+            statistics.recordConnection(QStringLiteral("client"), QString::number(i));
+        statistics.saveNow();
+    }
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
+    SystemClock clock;
+    StatisticsManager statistics{store, clock};
+};
 
 void recordToolCall(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
-    SystemClock clock;
-    StatisticsManager statistics(store, clock);
+    SavedStatistics saved;
+    StatisticsManager& statistics = saved.statistics;
     int i = 0;
     for (auto _ : state)
         statistics.recordToolCall(toolName(i++ % kToolCount), 0.01, true);
@@ -40,12 +46,8 @@ void recordToolCall(benchmark::State& state)
 
 void saveMerged(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
-    SystemClock clock;
-    StatisticsManager statistics(store, clock);
-    fill(statistics);
-    statistics.saveNow();
+    SavedStatistics saved;
+    StatisticsManager& statistics = saved.statistics;
     int i = 0;
     for (auto _ : state) {
         statistics.recordToolCall(toolName(i++ % kToolCount), 0.01, true);
@@ -56,12 +58,8 @@ void saveMerged(benchmark::State& state)
 // The same keys and bytes written without the lock, the re-read and the merge.
 void savePlain(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
-    SystemClock clock;
-    StatisticsManager statistics(store, clock);
-    fill(statistics);
-    statistics.saveNow();
+    SavedStatistics saved;
+    QSettingsPreferencesStore& store = saved.store;
     const QByteArray usage = QSettings(store.fileName(), QSettings::IniFormat).value("stats_toolUsage").toByteArray();
     const QByteArray connections =
         QSettings(store.fileName(), QSettings::IniFormat).value("stats_connectionHistory").toByteArray();
