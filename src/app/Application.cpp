@@ -100,12 +100,15 @@ int run(int argc, char** argv)
     Log::installDefaultRules();
     PosixStandardStreams::ignoreBrokenPipeSignal();
 
+    // Taken over first, so that a signal arriving while the rest starts up waits for the event
+    // loop (and the orderly exit) instead of killing the process.
+    TerminationSignals terminationSignals;
+
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams);
 
-    TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), [&] {
         components.shutdown();
         QCoreApplication::quit();
