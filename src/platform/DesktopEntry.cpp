@@ -220,7 +220,7 @@ std::optional<QStringList> DesktopEntry::commandLine(QString* error) const
             default:
                 if (error)
                     *error = code.isNull() ? QStringLiteral("a lone % at the end")
-                                           : QStringLiteral("unknown field code %%%1").arg(code);
+                                           : QStringLiteral("unknown field code %") + code;
                 return std::nullopt;
             }
         }
