@@ -1,5 +1,6 @@
 #include "server/ServerComponents.h"
 
+#include "platform/LinuxWorkspace.h"
 #include "platform/PreferencesStore.h"
 
 ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& systemClock, StandardStreams& streams)
@@ -7,12 +8,14 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     , clock(systemClock)
     , settings(preferences)
     , statistics(preferences, systemClock)
+    , workspace(std::make_unique<LinuxWorkspace>(LinuxWorkspace::Configuration::fromEnvironment()))
     , activityLog(settings, systemClock)
     , transport(streams)
     , server(tools, resources, prompts, settings, statistics, activityLog, transport)
 {
     ToolEnvironment environment;
     environment.settings = &settings;
+    environment.workspace = workspace.get();
     tools.registerDefaultTools(environment);
 }
 

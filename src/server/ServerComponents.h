@@ -9,9 +9,12 @@
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
 
+#include <memory>
+
 class Clock;
 class PreferencesStore;
 class StandardStreams;
+class Workspace;
 
 // The one set of managers a process has: the settings, the statistics, the catalogues and the
 // server over them, created in dependency order. The program makes one; tests make their own
@@ -29,6 +32,7 @@ public:
     const Clock& clock;
     SettingsManager settings;
     StatisticsManager statistics;
+    std::unique_ptr<Workspace> workspace;
     ToolRegistry tools;
     ResourceManager resources;
     PromptManager prompts;

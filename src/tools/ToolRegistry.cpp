@@ -2,6 +2,10 @@
 
 #include "platform/Log.h"
 #include "tools/BaseTool.h"
+#include "tools/apps/ExecuteAppleScriptTool.h"
+#include "tools/apps/LaunchAppTool.h"
+#include "tools/apps/ListRunningAppsTool.h"
+#include "tools/apps/QuitAppTool.h"
 
 #include <algorithm>
 
@@ -10,6 +14,12 @@ ZARNEL_LOGGING_CATEGORY(lcRegistry, "ToolRegistry")
 void ToolRegistry::registerDefaultTools(const ToolEnvironment& environment)
 {
     (void)environment;
+    if (environment.workspace) {
+        registerTool(std::make_shared<ListRunningAppsTool>(*environment.workspace));
+        registerTool(std::make_shared<LaunchAppTool>(*environment.workspace));
+        registerTool(std::make_shared<QuitAppTool>(*environment.workspace));
+    }
+    registerTool(std::make_shared<ExecuteAppleScriptTool>());
     qCInfo(lcRegistry, "Registered %ld tools", static_cast<long>(m_tools.size()));
 }
 

@@ -1,0 +1,82 @@
+#include "tools/apps/LaunchAppTool.h"
+
+#include "platform/Log.h"
+#include "platform/Workspace.h"
+
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+ZARNEL_LOGGING_CATEGORY(lcLaunchApp, "LaunchAppTool")
+
+namespace {
+
+struct Outcome {
+    std::optional<ApplicationLocation> location;
+    LaunchResult launch;
+};
+
+// By identifier when the text can be one, then by the end of an identifier or by name, then
+// as a program on the search path.
+std::optional<ApplicationLocation> findApplication(const Workspace& workspace, const QString& app)
+{
+    if (app.contains(u'.')) {
+        if (auto location = workspace.applicationWithIdentifier(app))
+            return location;
+    }
+    if (auto location = workspace.applicationWithShortName(app))
+        return location;
+    return workspace.executableNamed(app);
+}
+
+} // namespace
+
+LaunchAppTool::LaunchAppTool(const Workspace& workspace)
+    : BaseTool(lcLaunchApp())
+    , m_workspace(workspace)
+{
+}
+
+MCPTool LaunchAppTool::definition() const
+{
+    return makeDefinition(
+        "launch_app",
+        "Launch an application by name or bundle identifier. Can optionally hide, activate, or open with specific arguments.",
+        {{"app", "string", "App name or bundle identifier (e.g., 'Safari' or 'com.apple.Safari')"},
+         {"activate", "boolean", "Bring app to foreground (default: true)"},
+         {"hide", "boolean", "Launch app hidden (default: false)"},
+         {"arguments", "string", "Command-line arguments to pass"}},
+        {"app"});
+}
+
+QCoro::Task<MCPToolCallResponse> LaunchAppTool::execute(Arguments arguments, CancellationToken)
+{
+    const auto app = getStringArgument(arguments, "app", true);
+    if (app.failed())
+        co_return errorResult(app.errorText());
+    LaunchOptions options;
+    options.activate = getBoolArgument(arguments, "activate", true);
+    options.hide = getBoolArgument(arguments, "hide", false);
+    // No quoting is understood: every single space separates, so two in a row give an empty argument.
+    if (const auto extra = getStringArgument(arguments, "arguments", false); extra.hasValue())
+        options.arguments = extra->split(u' ');
+
+    // The future is named: g++ 12 destroys a lambda's captures twice when the lambda is a
+    // temporary inside co_await.
+    const Workspace* workspace = &m_workspace;
+    auto launching = QtConcurrent::run([workspace, name = *app, options] {
+        Outcome result;
+        result.location = findApplication(*workspace, name);
+        if (result.location)
+            result.launch = workspace->openApplication(*result.location, options);
+        return result;
+    });
+    const Outcome outcome = co_await launching;
+
+    if (!outcome.location)
+        co_return errorResult(QStringLiteral("Application not found: ") + *app);
+    if (!outcome.launch.launched) {
+        qCCritical(logger(), "Failed to launch app: %s", qUtf8Printable(outcome.launch.errorDescription));
+        co_return errorResult(QStringLiteral("Failed to launch app: ") + outcome.launch.errorDescription);
+    }
+    co_return successResult(QStringLiteral("Successfully launched: ") + outcome.location->name);
+}

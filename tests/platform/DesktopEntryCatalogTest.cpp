@@ -1,0 +1,56 @@
+#include "platform/DesktopEntryCatalog.h"
+
+#include "support/TestApplications.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void writeEntry(const QString& path, const QByteArray& lines)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("[Desktop Entry]\n" + lines);
+}
+
+TEST(DesktopEntryCatalog, LetTheFirstFolderWithAnIdDecideEvenWhenItHidesTheApplication)
+{
+    QTemporaryDir dir;
+    const QString user = dir.filePath(QStringLiteral("user"));
+    const QString system = dir.filePath(QStringLiteral("system"));
+    writeEntry(user + QStringLiteral("/org.test.A.desktop"), "Type=Application\nName=A of the user\nExec=a\n");
+    writeEntry(user + QStringLiteral("/org.test.B.desktop"), "Type=Application\nName=B\nExec=b\nHidden=true\n");
+    writeEntry(user + QStringLiteral("/kde/tool.desktop"), "Type=Application\nName=Tool\nExec=tool\n");
+    writeEntry(system + QStringLiteral("/org.test.A.desktop"), "Type=Application\nName=A of the system\nExec=a\n");
+    writeEntry(system + QStringLiteral("/org.test.B.desktop"), "Type=Application\nName=B\nExec=b\n");
+    writeEntry(system + QStringLiteral("/org.test.C.desktop"), "Type=Application\nName=C\nExec=c\n");
+    writeEntry(system + QStringLiteral("/org.test.Site.desktop"), "Type=Link\nName=Site\nURL=https://example.org\n");
+
+    QStringList seen;
+    for (const DesktopEntry& entry : DesktopEntryCatalog({user, system}, QStringLiteral("C")).applications())
+        seen << entry.id + u'=' + entry.name;
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("kde-tool=Tool"), QStringLiteral("org.test.A=A of the user"),
+                                 QStringLiteral("org.test.C=C")}));
+}
+
+TEST(DesktopEntryCatalog, FindsItsFoldersThroughTheXdgVariables)
+{
+    {
+        const ScopedEnvironmentVariable home("XDG_DATA_HOME", "/x/home");
+        const ScopedEnvironmentVariable dirs("XDG_DATA_DIRS", "/x/a:relative/b::/x/c/");
+        EXPECT_EQ(DesktopEntryCatalog::applicationDirectoriesFromEnvironment(),
+                  (QStringList{QStringLiteral("/x/home/applications"), QStringLiteral("/x/a/applications"),
+                               QStringLiteral("/x/c/applications")}));
+    }
+    const ScopedEnvironmentVariable home("XDG_DATA_HOME", "");
+    const ScopedEnvironmentVariable dirs("XDG_DATA_DIRS", "");
+    EXPECT_EQ(DesktopEntryCatalog::applicationDirectoriesFromEnvironment(),
+              (QStringList{QDir::homePath() + QStringLiteral("/.local/share/applications"),
+                           QStringLiteral("/usr/local/share/applications"), QStringLiteral("/usr/share/applications")}));
+}
+
+} // namespace

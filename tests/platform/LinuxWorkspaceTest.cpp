@@ -1,0 +1,90 @@
+#include "platform/LinuxWorkspace.h"
+
+#include "platform/ProcessTable.h"
+#include "support/FakeActiveWindow.h"
+#include "support/TestApplications.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class LinuxWorkspaceTest : public ::testing::Test {
+protected:
+    LinuxWorkspaceTest()
+    {
+        auto configuration = m_apps.workspaceConfiguration();
+        configuration.activeWindow = m_activeWindow;
+        m_workspace = std::make_unique<LinuxWorkspace>(std::move(configuration));
+    }
+
+    // name/identifier/pid[/active] of each running application.
+    QStringList running() const
+    {
+        QStringList lines;
+        for (const RunningApplication& application : m_workspace->runningApplications())
+            lines << QStringLiteral("%1/%2/%3%4")
+                         .arg(application.localizedName.value_or(QStringLiteral("-")),
+                              application.bundleIdentifier.value_or(QStringLiteral("-")))
+                         .arg(application.processIdentifier)
+                         .arg(application.isActive ? QStringLiteral("/active") : QString());
+        return lines;
+    }
+
+    TestApplications m_apps;
+    std::shared_ptr<FakeActiveWindow> m_activeWindow = std::make_shared<FakeActiveWindow>();
+    std::unique_ptr<LinuxWorkspace> m_workspace;
+};
+
+TEST_F(LinuxWorkspaceTest, RecognisesAnApplicationThatIsAScript)
+{
+    const QString script = m_apps.binDirectory() + QStringLiteral("/scripted");
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\nwhile :; do sleep 1; done\n");
+    file.close();
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+    m_apps.writeEntry(QStringLiteral("org.test.Scripted"), QStringLiteral("Type=Application\nName=Scripted\nExec=%1\n").arg(script));
+    // An entry that runs a shell command line must not claim every shell.
+    m_apps.writeEntry(QStringLiteral("org.test.Shell"), QStringLiteral("Type=Application\nName=Shell\nExec=sh -c \"exit 0\"\n"));
+
+    const qint32 pid = m_apps.start({script});
+    ASSERT_GT(pid, 0);
+
+    EXPECT_EQ(running(), QStringList{QStringLiteral("Scripted/org.test.Scripted/%1").arg(pid)});
+}
+
+TEST_F(LinuxWorkspaceTest, CountsHelperProcessesAsPartOfTheirApplication)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Browser"), QStringLiteral("Browser"), QStringLiteral("browser"));
+    const qint32 pid = m_apps.startProgram(QStringLiteral("browser"), {QStringLiteral("--fork-helper")});
+    qint32 helper = 0;
+    for (const ProcessInfo& process : ProcessTable::processesOfCurrentUser()) {
+        if (process.parentPid == pid)
+            helper = process.pid;
+    }
+    ASSERT_GT(helper, 0);
+
+    // The helper's window makes its application the active one.
+    m_activeWindow->setOwner(helper);
+    EXPECT_EQ(running(), QStringList{QStringLiteral("Browser/org.test.Browser/%1/active").arg(pid)});
+}
+
+TEST_F(LinuxWorkspaceTest, NamesTheApplicationInTheUsersLanguageAndFindsItByEitherName)
+{
+    m_apps.writeEntry(QStringLiteral("org.test.Files"),
+                      QStringLiteral("Type=Application\nName=Files\nName[de]=Dateien\nExec=files\n"));
+    auto configuration = m_apps.workspaceConfiguration();
+    configuration.locale = QStringLiteral("de_DE.UTF-8");
+    const LinuxWorkspace german(configuration);
+
+    for (const char* name : {"dateien", "FILES", "Files"}) {
+        const auto location = german.applicationWithShortName(QString::fromLatin1(name));
+        ASSERT_TRUE(location) << name;
+        EXPECT_EQ(location->name, QStringLiteral("org.test.Files.desktop"));
+    }
+    EXPECT_FALSE(german.applicationWithShortName(QStringLiteral("test.files")));
+    EXPECT_FALSE(german.executableNamed(QStringLiteral("../bin/sh")));
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+#include "tools/apps/AppToolFixture.h"
+
+#include "tools/apps/LaunchAppTool.h"
+
+namespace {
+
+class LaunchApp : public AppToolTest {
+protected:
+    LaunchAppTool m_tool{*m_workspace};
+};
+
+TEST_F(LaunchApp, FindsAnApplicationByIdentifierByItsLastPartAndByName)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Text Editor"), QStringLiteral("editor"));
+    m_apps.addApplication(QStringLiteral("org.test.Viewer"), QStringLiteral("Picture Viewer"), QStringLiteral("viewer"));
+    m_apps.addApplication(QStringLiteral("org.test.Player"), QStringLiteral("Player"), QStringLiteral("player"));
+
+    EXPECT_EQ(success(call(m_tool, {{"app", "org.test.Editor"}})), "Successfully launched: org.test.Editor.desktop");
+    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("editor")));
+    EXPECT_EQ(success(call(m_tool, {{"app", "Viewer"}})), "Successfully launched: org.test.Viewer.desktop");
+    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("viewer")));
+    EXPECT_EQ(success(call(m_tool, {{"app", "pLAYER"}})), "Successfully launched: org.test.Player.desktop");
+    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("player")));
+}
+
+TEST_F(LaunchApp, StartsAProgramOnThePathWhenNoApplicationHasTheName)
+{
+    m_apps.installProgram(QStringLiteral("plain-tool"));
+    const ScopedEnvironmentVariable path("PATH", QFile::encodeName(m_apps.binDirectory()) + ":" + qgetenv("PATH"));
+
+    // A program gets nothing but the given arguments: the stand-in needs its record folder.
+    const std::string records = QFile::encodeName(m_apps.binDirectory()).toStdString() + "/../records";
+    EXPECT_EQ(success(call(m_tool, {{"app", "plain-tool"}, {"arguments", records + " one"}})), "Successfully launched: plain-tool");
+    const auto record = m_apps.waitForRecord(QStringLiteral("plain-tool"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, QStringList{QStringLiteral("one")});
+}
+
+TEST_F(LaunchApp, PassesArgumentsSplitAtEverySingleSpace)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Editor"), QStringLiteral("editor"));
+    m_apps.addApplication(QStringLiteral("org.test.Viewer"), QStringLiteral("Viewer"), QStringLiteral("viewer"));
+
+    success(call(m_tool, {{"app", "Editor"}, {"arguments", "-a -b"}, {"hide", true}, {"activate", false}}));
+    success(call(m_tool, {{"app", "Viewer"}, {"arguments", "x  'y z'"}}));
+
+    const auto editor = m_apps.waitForRecord(QStringLiteral("editor"));
+    const auto viewer = m_apps.waitForRecord(QStringLiteral("viewer"));
+    ASSERT_TRUE(editor && viewer);
+    EXPECT_EQ(editor->arguments, (QStringList{QStringLiteral("-a"), QStringLiteral("-b")}));
+    EXPECT_EQ(viewer->arguments, (QStringList{QStringLiteral("x"), QString(), QStringLiteral("'y"), QStringLiteral("z'")}));
+}
+
+TEST_F(LaunchApp, AnswersNotFoundWhenNoLookUpFindsIt)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Editor"), QStringLiteral("editor"));
+
+    EXPECT_EQ(failure(call(m_tool, {{"app", "org.test.Missing"}})), "Application not found: org.test.Missing");
+    EXPECT_EQ(failure(call(m_tool, {{"app", "Edit"}})), "Application not found: Edit");
+    EXPECT_EQ(failure(call(m_tool, {{"app", "test.Editor.desktop"}})), "Application not found: test.Editor.desktop");
+    EXPECT_EQ(failure(call(m_tool, {{"app", 42}})), "Missing required argument: app");
+}
+
+TEST_F(LaunchApp, ReportsAProgramThatCannotStartOrEndsAtOnceWithAnError)
+{
+    // Long enough for any machine to see the failing program end.
+    auto configuration = m_apps.workspaceConfiguration();
+    configuration.launchSettleTime = std::chrono::seconds(30);
+    const LinuxWorkspace patient(configuration);
+    LaunchAppTool tool(patient);
+    m_apps.addApplication(QStringLiteral("org.test.Broken"), QStringLiteral("Broken"), QStringLiteral("broken"), QStringLiteral("--fail"));
+    m_apps.writeEntry(QStringLiteral("org.test.Gone"), QStringLiteral("Type=Application\nName=Gone\nExec=/nonexistent/gone %u"));
+    m_apps.writeEntry(QStringLiteral("org.test.Odd"), QStringLiteral("Type=Application\nName=Odd\nExec=odd %z"));
+
+    const std::string broken = QFile::encodeName(m_apps.binDirectory()).toStdString() + "/broken";
+    EXPECT_EQ(failure(call(tool, {{"app", "Broken"}})), "Failed to launch app: " + broken + " exited with status 3");
+    EXPECT_EQ(failure(call(tool, {{"app", "Gone"}})), "Failed to launch app: /nonexistent/gone: No such file or directory");
+    EXPECT_EQ(failure(call(tool, {{"app", "Odd"}})),
+              "Failed to launch app: org.test.Odd.desktop has an invalid Exec command: unknown field code %z");
+}
+
+} // namespace

@@ -1,0 +1,53 @@
+#include "tools/apps/AppToolFixture.h"
+
+#include "tools/apps/QuitAppTool.h"
+
+namespace {
+
+class QuitApp : public AppToolTest {
+protected:
+    QuitAppTool m_tool{*m_workspace};
+};
+
+TEST_F(QuitApp, MatchesTheNameInAnyLetterCaseAndAnswersWithTheApplicationsOwnName)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
+    const qint32 pid = m_apps.startProgram(QStringLiteral("sleeper"));
+
+    EXPECT_EQ(success(call(m_tool, {{"app", "sLEEPER"}})), "Successfully quit: Sleeper");
+    EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
+}
+
+TEST_F(QuitApp, MatchesTheIdentifierOnlyInItsOwnLetterCase)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
+    const qint32 pid = m_apps.startProgram(QStringLiteral("sleeper"));
+
+    EXPECT_EQ(failure(call(m_tool, {{"app", "org.test.sleeper"}})), "Application not running: org.test.sleeper");
+    EXPECT_TRUE(TestApplications::isRunning(pid));
+    EXPECT_EQ(success(call(m_tool, {{"app", "org.test.Sleeper"}})), "Successfully quit: Sleeper");
+    EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
+}
+
+TEST_F(QuitApp, ForcesAProgramThatIgnoresTheRequestToQuit)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Stubborn"), QStringLiteral("Stubborn"), QStringLiteral("stubborn"),
+                          QStringLiteral("--ignore-term"));
+    const qint32 pid = m_apps.startProgram(QStringLiteral("stubborn"), {QStringLiteral("--ignore-term")});
+
+    // Delivered is all a request can say.
+    EXPECT_EQ(success(call(m_tool, {{"app", "Stubborn"}})), "Successfully quit: Stubborn");
+    EXPECT_TRUE(TestApplications::isRunning(pid));
+    EXPECT_EQ(success(call(m_tool, {{"app", "Stubborn"}, {"force", true}})), "Successfully quit: Stubborn");
+    EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
+}
+
+TEST_F(QuitApp, AnswersNotRunningForAnApplicationWithoutAProcess)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
+
+    EXPECT_EQ(failure(call(m_tool, {{"app", "Sleeper"}})), "Application not running: Sleeper");
+    EXPECT_EQ(failure(call(m_tool, Json::object())), "Missing required argument: app");
+}
+
+} // namespace
