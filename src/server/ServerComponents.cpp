@@ -1,6 +1,7 @@
 #include "server/ServerComponents.h"
 
 #include "platform/PreferencesStore.h"
+#include "platform/SystemServices.h"
 
 ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& systemClock, StandardStreams& streams)
     : store(preferences)
@@ -13,6 +14,11 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
 {
     ToolEnvironment environment;
     environment.settings = &settings;
+    environment.shellRunner = SystemServices::shellRunner();
+    environment.clipboard = SystemServices::clipboard();
+    environment.screenGrabber = SystemServices::screenGrabber();
+    environment.systemInformation = SystemServices::systemInformation();
+    environment.notifications = SystemServices::notifications();
     tools.registerDefaultTools(environment);
 }
 
