@@ -17,6 +17,16 @@ QString describe(const QDBusError& error)
     return error.message().isEmpty() ? QDBusError::errorString(error.type()) : error.message();
 }
 
+// Made outside the coroutines: g++ 12 loses the copy of a QString member when an aggregate is
+// brace-initialised inside a coroutine body.
+NotificationDelivery failed(NotificationDelivery::Status status, const QString& error)
+{
+    NotificationDelivery delivery;
+    delivery.status = status;
+    delivery.error = error;
+    return delivery;
+}
+
 } // namespace
 
 DBusNotificationService::DBusNotificationService(const QDBusConnection& bus)
@@ -28,7 +38,7 @@ QCoro::Task<NotificationDelivery> DBusNotificationService::notify(QString title,
 {
     if (!m_bus.isConnected()) {
         const QString reason = m_bus.lastError().isValid() ? describe(m_bus.lastError()) : QStringLiteral("no session bus");
-        co_return NotificationDelivery{NotificationDelivery::Status::ServiceUnavailable, reason};
+        co_return failed(NotificationDelivery::Status::ServiceUnavailable, reason);
     }
     const QDBusConnection bus = m_bus;
 
@@ -38,7 +48,7 @@ QCoro::Task<NotificationDelivery> DBusNotificationService::notify(QString title,
     const QDBusPendingCall probing = bus.asyncCall(probe);
     const QDBusMessage capabilities = co_await probing;
     if (capabilities.type() == QDBusMessage::ErrorMessage)
-        co_return NotificationDelivery{NotificationDelivery::Status::ServiceUnavailable, capabilities.errorMessage()};
+        co_return failed(NotificationDelivery::Status::ServiceUnavailable, capabilities.errorMessage());
 
     QVariantMap hints;
     if (sound)
@@ -50,6 +60,6 @@ QCoro::Task<NotificationDelivery> DBusNotificationService::notify(QString title,
     const QDBusPendingCall posting = bus.asyncCall(post);
     const QDBusMessage reply = co_await posting;
     if (reply.type() == QDBusMessage::ErrorMessage)
-        co_return NotificationDelivery{NotificationDelivery::Status::Rejected, reply.errorMessage()};
+        co_return failed(NotificationDelivery::Status::Rejected, reply.errorMessage());
     co_return NotificationDelivery{};
 }

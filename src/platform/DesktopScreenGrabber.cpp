@@ -21,15 +21,26 @@
 #include <QtConcurrent>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
+// The outcomes are made outside the coroutines: g++ 12 loses the copy of a QString member when
+// an aggregate is brace-initialised inside a coroutine body.
+ScreenCapture outcome(ScreenCapture::Status status, const QString& error = {})
+{
+    ScreenCapture capture;
+    capture.status = status;
+    capture.error = error;
+    return capture;
+}
+
 ScreenCapture couldNotCapture(const QString& why)
 {
-    return {ScreenCapture::Status::CouldNotCapture, why};
+    return outcome(ScreenCapture::Status::CouldNotCapture, why);
 }
 
 ScreenCapture writePng(const QImage& image, const QString& path)
@@ -42,6 +53,13 @@ ScreenCapture writePng(const QImage& image, const QString& path)
     return {};
 }
 
+// Encoding a large screen takes a while: not on the main thread. Not a lambda inside the
+// coroutine either, whose captured copies g++ 12 gets wrong.
+QFuture<ScreenCapture> writePngInBackground(const QImage& image, const QString& path)
+{
+    return QtConcurrent::run([image, path] { return writePng(image, path); });
+}
+
 ScreenCapture copyFile(const QString& source, const QString& path)
 {
     QFile input(source);
@@ -52,6 +70,21 @@ ScreenCapture copyFile(const QString& source, const QString& path)
     if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate) || output.write(bytes) != bytes.size())
         return couldNotCapture(output.errorString());
     return {};
+}
+
+QVariantMap screenshotOptions(const QString& token)
+{
+    return {{QStringLiteral("handle_token"), token}, {QStringLiteral("interactive"), false}, {QStringLiteral("modal"), false}};
+}
+
+// The command-line grabbers we know, each with its arguments for writing a PNG to `path`.
+std::vector<std::pair<QString, QStringList>> grabberCommands(const QString& path)
+{
+    return {
+        {QStringLiteral("grim"), {path}},
+        {QStringLiteral("gnome-screenshot"), {QStringLiteral("-f"), path}},
+        {QStringLiteral("spectacle"), {QStringLiteral("-b"), QStringLiteral("-n"), QStringLiteral("-o"), path}},
+    };
 }
 
 // Receives the portal's answer to one request; keeps it in case it comes before anyone waits.
@@ -96,17 +129,16 @@ QCoro::Task<ScreenCapture> DesktopScreenGrabber::captureToFile(QString path)
 {
     const auto display = DisplayEnvironment::connectedDisplay();
     if (display == DisplayEnvironment::DisplayServer::None)
-        co_return ScreenCapture{ScreenCapture::Status::NoScreen, {}};
+        co_return outcome(ScreenCapture::Status::NoScreen);
 
     if (display == DisplayEnvironment::DisplayServer::X11) {
         QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen)
-            co_return ScreenCapture{ScreenCapture::Status::NoScreen, {}};
+            co_return outcome(ScreenCapture::Status::NoScreen);
         const QPixmap grab = screen->grabWindow(0);
         if (grab.isNull())
-            co_return ScreenCapture{ScreenCapture::Status::Failed, {}};
-        // Encoding a large screen takes a while: not on the main thread.
-        co_return co_await QtConcurrent::run([image = grab.toImage(), path] { return writePng(image, path); });
+            co_return outcome(ScreenCapture::Status::Failed);
+        co_return co_await writePngInBackground(grab.toImage(), path);
     }
 
     const QDBusConnection bus = m_bus;
@@ -137,9 +169,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
 
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
                                                        QStringLiteral("Screenshot"));
-    call << QString() << QVariantMap{{QStringLiteral("handle_token"), token},
-                                     {QStringLiteral("interactive"), false},
-                                     {QStringLiteral("modal"), false}};
+    call << QString() << screenshotOptions(token);
     const QDBusPendingCall asking = bus.asyncCall(call);
     const QDBusMessage reply = co_await asking;
     if (reply.type() == QDBusMessage::ErrorMessage) {
@@ -156,7 +186,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
         co_return couldNotCapture(QStringLiteral("the screenshot portal did not answer in time"));
     const auto& [response, results] = *request->answer;
     if (response != 0)
-        co_return ScreenCapture{ScreenCapture::Status::Failed, {}};
+        co_return outcome(ScreenCapture::Status::Failed);
     const QUrl uri(results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
         co_return couldNotCapture(QStringLiteral("the screenshot portal returned no file"));
@@ -166,11 +196,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
 QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureWithCommand(QStringList searchPath, QString path,
                                                                                   std::chrono::milliseconds timeLimit)
 {
-    const std::pair<QString, QStringList> grabbers[] = {
-        {QStringLiteral("grim"), {path}},
-        {QStringLiteral("gnome-screenshot"), {QStringLiteral("-f"), path}},
-        {QStringLiteral("spectacle"), {QStringLiteral("-b"), QStringLiteral("-n"), QStringLiteral("-o"), path}},
-    };
+    const auto grabbers = grabberCommands(path);
     for (const auto& [name, arguments] : grabbers) {
         const QString program = QStandardPaths::findExecutable(name, searchPath);
         if (program.isEmpty())
@@ -190,8 +216,8 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureWithComma
             co_return couldNotCapture(name + QStringLiteral(" did not finish in time"));
         }
         if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || QFile(path).size() == 0)
-            co_return ScreenCapture{ScreenCapture::Status::Failed, {}};
-        co_return ScreenCapture{};
+            co_return outcome(ScreenCapture::Status::Failed);
+        co_return outcome(ScreenCapture::Status::Saved);
     }
     co_return std::nullopt;
 }

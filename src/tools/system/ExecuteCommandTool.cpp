@@ -84,22 +84,39 @@ qint64 ExecuteCommandTool::timeLimitFor(const Arguments& arguments) const
 
 QCoro::Task<MCPToolCallResponse> ExecuteCommandTool::execute(Arguments arguments, CancellationToken cancellation)
 {
-    const auto command = getStringArgument(arguments, "command", true);
-    if (command.failed())
-        co_return errorResult(command.errorText());
+    QString command;
+    std::optional<MCPToolCallResponse> refusal;
+    QFuture<ShellOutcome> running = start(arguments, cancellation, &command, &refusal);
+    if (refusal)
+        co_return *refusal;
+    const ShellOutcome outcome = co_await running;
+    co_return respond(command, outcome);
+}
+
+QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, const CancellationToken& cancellation, QString* command,
+                                                std::optional<MCPToolCallResponse>* refusal)
+{
+    const auto commandText = getStringArgument(arguments, "command", true);
+    if (commandText.failed()) {
+        *refusal = errorResult(commandText.errorText());
+        return {};
+    }
+    *command = *commandText;
     const auto workingDirectory = getStringArgument(arguments, "working_directory", false);
+    ShellCommand request;
+    request.command = *commandText;
+    request.workingDirectory = workingDirectory.value();
+    request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
+    const auto stopRequested = [cancellation, closing = m_closing] { return cancellation.isCancelled() || closing->load(); };
+    return QtConcurrent::run(&m_commandThreads, [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
+}
 
-    ShellCommand request{*command, workingDirectory.value(), std::chrono::seconds(timeLimitFor(arguments))};
-    const auto closing = m_closing;
-    const auto stopRequested = [cancellation, closing] { return cancellation.isCancelled() || closing->load(); };
-    const ShellOutcome outcome = co_await QtConcurrent::run(&m_commandThreads, [runner = m_runner, request, stopRequested] {
-        return runner->run(request, stopRequested);
-    });
-
+MCPToolCallResponse ExecuteCommandTool::respond(const QString& command, const ShellOutcome& outcome)
+{
     if (!outcome.started)
-        co_return errorResult(QStringLiteral("Failed to execute command: ") + outcome.startError);
-    const QString text = report(*command, outcome);
-    co_return outcome.exitCode == 0 ? successResult(text) : errorResult(text);
+        return errorResult(QStringLiteral("Failed to execute command: ") + outcome.startError);
+    const QString text = report(command, outcome);
+    return outcome.exitCode == 0 ? successResult(text) : errorResult(text);
 }
 
 QString ExecuteCommandTool::report(const QString& command, const ShellOutcome& outcome)

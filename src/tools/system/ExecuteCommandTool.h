@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/ShellRunner.h"
 #include "tools/BaseTool.h"
 
+#include <QFuture>
 #include <QThreadPool>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <memory>
 
 class ShellRunner;
-struct ShellOutcome;
 
 // execute_command: runs a command with the user's shell and reports its exit status and output.
 class ExecuteCommandTool final : public BaseTool {
@@ -28,6 +29,11 @@ public:
     static QString report(const QString& command, const ShellOutcome& outcome);
 
 private:
+    // Everything before the wait happens outside the coroutine: g++ 12 miscompiles copies of
+    // coroutine locals captured by a lambda inside the coroutine body.
+    QFuture<ShellOutcome> start(const Arguments& arguments, const CancellationToken& cancellation, QString* command,
+                                std::optional<MCPToolCallResponse>* refusal);
+    static MCPToolCallResponse respond(const QString& command, const ShellOutcome& outcome);
     qint64 timeLimitFor(const Arguments& arguments) const;
 
     std::shared_ptr<const ShellRunner> m_runner;

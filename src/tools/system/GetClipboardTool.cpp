@@ -5,6 +5,17 @@
 
 ZARNEL_LOGGING_CATEGORY(lcGetClipboard, "GetClipboardTool")
 
+namespace {
+
+MCPToolCallResponse imageResult(const QByteArray& png)
+{
+    MCPToolCallResponse response;
+    response.content.push_back(MCPContent::image(png.toBase64().toStdString(), "image/png"));
+    return response;
+}
+
+} // namespace
+
 GetClipboardTool::GetClipboardTool(std::shared_ptr<Clipboard> clipboard)
     : BaseTool(lcGetClipboard())
     , m_clipboard(std::move(clipboard))
@@ -23,7 +34,7 @@ QCoro::Task<MCPToolCallResponse> GetClipboardTool::execute(Arguments arguments, 
     if (const auto text = m_clipboard->text())
         co_return successResult(QStringLiteral("Clipboard text:\n\n") + *text);
     if (const auto png = m_clipboard->imagePng())
-        co_return MCPToolCallResponse{{MCPContent::image(png->toBase64().toStdString(), "image/png")}, std::nullopt};
+        co_return imageResult(*png);
     if (const auto paths = m_clipboard->filePaths())
         co_return successResult(QStringLiteral("Clipboard file URLs:\n\n") + paths->join(QLatin1Char('\n')));
     co_return errorResult(QStringLiteral("Clipboard is empty or contains unsupported content"));
