@@ -1,6 +1,7 @@
 #include "platform/WaylandCommandClipboard.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,7 +13,9 @@ const QString kUriList = QStringLiteral("text/uri-list");
 
 QString findProgram(const QString& program)
 {
-    return program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    if (!program.contains(QLatin1Char('/')))
+        return QStandardPaths::findExecutable(program);
+    return QFileInfo(program).isExecutable() ? program : QString();
 }
 
 // Runs a program to its end within the time limit; its standard error never reaches ours.
