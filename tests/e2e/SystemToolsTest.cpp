@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -58,6 +59,11 @@ QByteArray runToEnd(const QString& program, const QStringList& arguments, const 
     process.closeWriteChannel();
     process.waitForFinished(10000);
     return process.readAllStandardOutput();
+}
+
+QByteArray readClipboard(const QString& display)
+{
+    return runToEnd(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")}, display);
 }
 
 class SystemToolsOverStdio : public ::testing::Test {
@@ -140,10 +146,13 @@ TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
     const auto copied = zarnel.callTool("set_clipboard", {{"content", "from zarnel ✓"}});
     ASSERT_TRUE(copied.has_value());
     EXPECT_EQ(textOf(*copied), "Successfully copied 13 characters to clipboard");
-    EXPECT_EQ(runToEnd(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")}, x.display()),
-              "from zarnel ✓");
+    EXPECT_EQ(readClipboard(x.display()), "from zarnel ✓");
 
     runToEnd(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")}, x.display(), "from xclip");
+    // xclip's parent returns before its child has taken the selection over.
+    QDeadlineTimer deadline(10000);
+    while (readClipboard(x.display()) != "from xclip" && !deadline.hasExpired()) {
+    }
     EXPECT_EQ(textOf(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard text:\n\nfrom xclip");
 
     const auto shot = zarnel.callTool("capture_screenshot", nlohmann::json::object(), 30000);
