@@ -2,6 +2,7 @@
 
 #include "platform/LinuxWorkspace.h"
 #include "platform/PreferencesStore.h"
+#include "platform/SystemServices.h"
 
 ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& systemClock, StandardStreams& streams)
     : store(preferences)
@@ -16,6 +17,11 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     ToolEnvironment environment;
     environment.settings = &settings;
     environment.workspace = workspace.get();
+    environment.shellRunner = SystemServices::shellRunner();
+    environment.clipboard = SystemServices::clipboard();
+    environment.screenGrabber = SystemServices::screenGrabber();
+    environment.systemInformation = SystemServices::systemInformation();
+    environment.notifications = SystemServices::notifications();
     tools.registerDefaultTools(environment);
 }
 

@@ -1,11 +1,19 @@
 #include "tools/ToolRegistry.h"
 
 #include "platform/Log.h"
+#include "platform/SystemServices.h"
+#include "state/SettingsManager.h"
 #include "tools/BaseTool.h"
 #include "tools/apps/ExecuteAppleScriptTool.h"
 #include "tools/apps/LaunchAppTool.h"
 #include "tools/apps/ListRunningAppsTool.h"
 #include "tools/apps/QuitAppTool.h"
+#include "tools/system/CaptureScreenshotTool.h"
+#include "tools/system/ExecuteCommandTool.h"
+#include "tools/system/GetClipboardTool.h"
+#include "tools/system/GetSystemInfoTool.h"
+#include "tools/system/SendNotificationTool.h"
+#include "tools/system/SetClipboardTool.h"
 
 #include <algorithm>
 
@@ -13,7 +21,19 @@ ZARNEL_LOGGING_CATEGORY(lcRegistry, "ToolRegistry")
 
 void ToolRegistry::registerDefaultTools(const ToolEnvironment& environment)
 {
-    (void)environment;
+    const auto clipboard = environment.clipboard ? environment.clipboard : SystemServices::clipboard();
+    SettingsManager* settings = environment.settings;
+    registerTool(std::make_shared<ExecuteCommandTool>(
+        environment.shellRunner ? environment.shellRunner : SystemServices::shellRunner(),
+        [settings] { return settings ? settings->commandTimeout() : SettingsManager::kDefaultCommandTimeout; }));
+    registerTool(std::make_shared<GetClipboardTool>(clipboard));
+    registerTool(std::make_shared<SetClipboardTool>(clipboard));
+    registerTool(std::make_shared<CaptureScreenshotTool>(
+        environment.screenGrabber ? environment.screenGrabber : SystemServices::screenGrabber()));
+    registerTool(std::make_shared<GetSystemInfoTool>(
+        environment.systemInformation ? environment.systemInformation : SystemServices::systemInformation()));
+    registerTool(std::make_shared<SendNotificationTool>(
+        environment.notifications ? environment.notifications : SystemServices::notifications()));
     if (environment.workspace) {
         registerTool(std::make_shared<ListRunningAppsTool>(*environment.workspace));
         registerTool(std::make_shared<LaunchAppTool>(*environment.workspace));

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QString>
+
+// The outcome of posting a desktop notification.
+struct NotificationDelivery {
+    enum class Status {
+        Sent,
+        // No notification service could be reached; `error` says why.
+        ServiceUnavailable,
+        // The service refused the notification; `error` says why.
+        Rejected,
+    };
+    Status status = Status::Sent;
+    QString error;
+};
+
+// Posts notifications to the user's desktop.
+class NotificationService {
+public:
+    virtual ~NotificationService() = default;
+
+    // Shows the notification at once; `sound` asks for the desktop's default message sound.
+    virtual QCoro::Task<NotificationDelivery> notify(QString title, QString body, bool sound) = 0;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// One command for the user's shell.
+struct ShellCommand {
+    QString command;
+    // Relative to our own current directory; none means our own.
+    std::optional<QString> workingDirectory;
+    std::chrono::seconds timeLimit{30};
+};
+
+// What running a command produced.
+struct ShellOutcome {
+    // False when the shell could not be started; startError then says why.
+    bool started = false;
+    QString startError;
+    // The shell's exit status, or 128 + the signal number when a signal ended it.
+    int exitCode = 0;
+    // At most kMaxCapturedBytes of each stream; the rest is counted, not kept.
+    QByteArray standardOutput;
+    QByteArray standardError;
+    qint64 standardOutputOmitted = 0;
+    qint64 standardErrorOmitted = 0;
+    // Whether the time limit ran out (the command's process group was then stopped).
+    bool timedOut = false;
+};
+
+// Runs shell commands for the execute_command tool.
+class ShellRunner {
+public:
+    static constexpr qint64 kMaxCapturedBytes = 8 * 1024 * 1024;
+
+    virtual ~ShellRunner() = default;
+
+    // Blocks until the command has finished: call it from a worker thread. `stopRequested` is
+    // asked from time to time while the command runs; once it answers true the command is
+    // stopped as if its time limit had run out.
+    virtual ShellOutcome run(const ShellCommand& command, const std::function<bool()>& stopRequested) const = 0;
+};

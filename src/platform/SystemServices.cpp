@@ -1,0 +1,42 @@
+#include "platform/SystemServices.h"
+
+#include "platform/DBusNotificationService.h"
+#include "platform/DesktopScreenGrabber.h"
+#include "platform/DisplayEnvironment.h"
+#include "platform/LinuxSystemInformation.h"
+#include "platform/PosixShellRunner.h"
+#include "platform/QtClipboard.h"
+#include "platform/WaylandCommandClipboard.h"
+
+namespace SystemServices {
+
+std::shared_ptr<const ShellRunner> shellRunner()
+{
+    return std::make_shared<PosixShellRunner>();
+}
+
+std::shared_ptr<Clipboard> clipboard()
+{
+    // A native Wayland client reaches the clipboard only while it has focus; the commands do not
+    // need that. On X11 (XWayland included) Qt's own clipboard serves.
+    if (DisplayEnvironment::connectedDisplay() == DisplayEnvironment::DisplayServer::Wayland)
+        return std::make_shared<WaylandCommandClipboard>();
+    return std::make_shared<QtClipboard>();
+}
+
+std::shared_ptr<ScreenGrabber> screenGrabber()
+{
+    return std::make_shared<DesktopScreenGrabber>();
+}
+
+std::shared_ptr<const SystemInformation> systemInformation()
+{
+    return std::make_shared<LinuxSystemInformation>();
+}
+
+std::shared_ptr<NotificationService> notifications()
+{
+    return std::make_shared<DBusNotificationService>();
+}
+
+} // namespace SystemServices

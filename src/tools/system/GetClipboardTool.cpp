@@ -1,0 +1,41 @@
+#include "tools/system/GetClipboardTool.h"
+
+#include "platform/Clipboard.h"
+#include "platform/Log.h"
+
+ZARNEL_LOGGING_CATEGORY(lcGetClipboard, "GetClipboardTool")
+
+namespace {
+
+MCPToolCallResponse imageResult(const QByteArray& png)
+{
+    MCPToolCallResponse response;
+    response.content.push_back(MCPContent::image(png.toBase64().toStdString(), "image/png"));
+    return response;
+}
+
+} // namespace
+
+GetClipboardTool::GetClipboardTool(std::shared_ptr<Clipboard> clipboard)
+    : BaseTool(lcGetClipboard())
+    , m_clipboard(std::move(clipboard))
+{
+}
+
+MCPTool GetClipboardTool::definition() const
+{
+    return makeDefinition("get_clipboard", "Get the current clipboard contents. Supports text, images, and file URLs.", {}, {});
+}
+
+QCoro::Task<MCPToolCallResponse> GetClipboardTool::execute(Arguments arguments, CancellationToken cancellation)
+{
+    (void)arguments;
+    (void)cancellation;
+    if (const auto text = m_clipboard->text())
+        co_return successResult(QStringLiteral("Clipboard text:\n\n") + *text);
+    if (const auto png = m_clipboard->imagePng())
+        co_return imageResult(*png);
+    if (const auto paths = m_clipboard->filePaths())
+        co_return successResult(QStringLiteral("Clipboard file URLs:\n\n") + paths->join(QLatin1Char('\n')));
+    co_return errorResult(QStringLiteral("Clipboard is empty or contains unsupported content"));
+}

@@ -1,0 +1,89 @@
+#include "platform/DBusNotificationService.h"
+
+#include "support/PrivateSessionBus.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+#include <QDBusContext>
+#include <QObject>
+
+namespace {
+
+// The part of a notification server that we talk to; remembers what it was sent.
+class FakeNotificationServer : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QString summary;
+    QString body;
+    QVariantMap hints;
+    bool refuse = false;
+
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
+    uint Notify(const QString&, uint, const QString&, const QString& summary_, const QString& body_, const QStringList&,
+                const QVariantMap& hints_, int)
+    {
+        if (refuse) {
+            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("body too long"));
+            return 0;
+        }
+        summary = summary_;
+        body = body_;
+        hints = hints_;
+        return 7;
+    }
+};
+
+NotificationDelivery notify(const QDBusConnection& bus, const QString& title, const QString& body, bool sound)
+{
+    DBusNotificationService service(bus);
+    return QCoro::waitFor(service.notify(title, body, sound));
+}
+
+} // namespace
+
+TEST(DBusNotificationService, PostsTitleBodyAndTheSoundHint)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    QDBusConnection serverSide = bus.connect(QStringLiteral("notification-server"));
+    FakeNotificationServer server;
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    const QDBusConnection client = bus.connect(QStringLiteral("notification-client"));
+
+    EXPECT_EQ(notify(client, QStringLiteral("Build finished"), QStringLiteral("All green"), true).status,
+              NotificationDelivery::Status::Sent);
+    EXPECT_EQ(server.summary, QStringLiteral("Build finished"));
+    EXPECT_EQ(server.body, QStringLiteral("All green"));
+    EXPECT_EQ(server.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("message-new-instant"));
+    EXPECT_FALSE(server.hints.contains(QStringLiteral("suppress-sound")));
+
+    notify(client, QStringLiteral("Quiet"), QStringLiteral("b"), false);
+    EXPECT_EQ(server.hints.value(QStringLiteral("suppress-sound")).toBool(), true);
+    EXPECT_FALSE(server.hints.contains(QStringLiteral("sound-name")));
+
+    server.refuse = true;
+    const NotificationDelivery refused = notify(client, QStringLiteral("t"), QStringLiteral("b"), true);
+    EXPECT_EQ(refused.status, NotificationDelivery::Status::Rejected);
+    EXPECT_EQ(refused.error, QStringLiteral("body too long"));
+}
+
+TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    const NotificationDelivery delivery = notify(bus.connect(QStringLiteral("lonely-client")), QStringLiteral("t"), QStringLiteral("b"), true);
+    EXPECT_EQ(delivery.status, NotificationDelivery::Status::ServiceUnavailable);
+    EXPECT_EQ(delivery.error, QStringLiteral("The name org.freedesktop.Notifications was not provided by any .service files"));
+
+    const NotificationDelivery noBus = notify(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")),
+                                              QStringLiteral("t"), QStringLiteral("b"), true);
+    QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
+    EXPECT_EQ(noBus.status, NotificationDelivery::Status::ServiceUnavailable);
+    EXPECT_FALSE(noBus.error.isEmpty());
+}
+
+#include "DBusNotificationServiceTest.moc"

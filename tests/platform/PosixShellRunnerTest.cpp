@@ -1,0 +1,119 @@
+#include "platform/PosixShellRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+const auto kNeverStop = [] { return false; };
+
+ShellCommand shellCommand(const QString& text, int seconds = 30)
+{
+    ShellCommand command;
+    command.command = text;
+    command.timeLimit = std::chrono::seconds(seconds);
+    return command;
+}
+
+// Whether a process is gone: no entry, or only a zombie waiting for a parent that never reaps.
+bool processIsGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+} // namespace
+
+TEST(PosixShellRunner, CapturesBothStreamsAndTheExitStatus)
+{
+    const ShellOutcome outcome = PosixShellRunner().run(shellCommand(QStringLiteral("echo out; echo err >&2; exit 7")), kNeverStop);
+    ASSERT_TRUE(outcome.started);
+    EXPECT_EQ(outcome.exitCode, 7);
+    EXPECT_EQ(outcome.standardOutput, "out\n");
+    EXPECT_EQ(outcome.standardError, "err\n");
+    EXPECT_FALSE(outcome.timedOut);
+}
+
+TEST(PosixShellRunner, GivesTheCommandAnEmptyInputAndAGroupOfItsOwn)
+{
+    // cat ends at once on an empty input; the shell's process group is its own pid.
+    const ShellOutcome outcome = PosixShellRunner().run(
+        shellCommand(QStringLiteral("cat; read -r _ _ _ _ group _ < /proc/$$/stat; [ \"$group\" = \"$$\" ] && echo own group")),
+        kNeverStop);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.standardOutput, "own group\n");
+}
+
+TEST(PosixShellRunner, RunsInTheWorkingDirectoryOrSaysWhyItCannot)
+{
+    QTemporaryDir directory;
+    ShellCommand command = shellCommand(QStringLiteral("pwd -P"));
+    command.workingDirectory = directory.path();
+    EXPECT_EQ(PosixShellRunner().run(command, kNeverStop).standardOutput,
+              QDir(directory.path()).canonicalPath().toUtf8() + "\n");
+
+    command.workingDirectory = directory.path() + QStringLiteral("/missing");
+    const ShellOutcome missing = PosixShellRunner().run(command, kNeverStop);
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.startError,
+              QStringLiteral("cannot use working directory '%1/missing': No such file or directory").arg(directory.path()));
+}
+
+TEST(PosixShellRunner, ReportsASignalAsShellsDo)
+{
+    EXPECT_EQ(PosixShellRunner().run(shellCommand(QStringLiteral("kill -KILL $$")), kNeverStop).exitCode, 128 + SIGKILL);
+}
+
+TEST(PosixShellRunner, StopsTheWholeGroupAtTheTimeLimit)
+{
+    // The background sleep would hold the output pipe open for 30 s if it were left running.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ShellOutcome outcome = PosixShellRunner().run(shellCommand(QStringLiteral("sleep 30 & echo $!; sleep 30; echo late"), 1), kNeverStop);
+    EXPECT_LT(elapsed.elapsed(), 20000);
+    EXPECT_TRUE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 128 + SIGTERM);
+    const pid_t background = outcome.standardOutput.trimmed().toInt();
+    ASSERT_GT(background, 0);
+    EXPECT_TRUE(processIsGone(background));
+}
+
+TEST(PosixShellRunner, KillsAGroupThatIgnoresTermination)
+{
+    const ShellOutcome outcome = PosixShellRunner(std::chrono::milliseconds(200))
+                                     .run(shellCommand(QStringLiteral("trap '' TERM; sleep 30 & echo $!; wait"), 1), kNeverStop);
+    EXPECT_EQ(outcome.exitCode, 128 + SIGKILL);
+    EXPECT_TRUE(processIsGone(outcome.standardOutput.trimmed().toInt()));
+}
+
+TEST(PosixShellRunner, StopsWhenAskedTo)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ShellOutcome outcome = PosixShellRunner().run(shellCommand(QStringLiteral("sleep 30")), [] { return true; });
+    EXPECT_LT(elapsed.elapsed(), 20000);
+    EXPECT_FALSE(outcome.timedOut);
+    EXPECT_EQ(outcome.exitCode, 128 + SIGTERM);
+}
+
+TEST(PosixShellRunner, DrainsBothStreamsAndKeepsAtMostTheLimitOfEach)
+{
+    // Both streams far beyond a pipe's buffer: a runner that read one after the other would hang.
+    const qint64 size = ShellRunner::kMaxCapturedBytes + 3 * 1024 * 1024;
+    const ShellOutcome outcome = PosixShellRunner().run(
+        shellCommand(QStringLiteral("head -c %1 /dev/zero >&2 & head -c %1 /dev/zero; wait").arg(size)), kNeverStop);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.standardOutput.size(), ShellRunner::kMaxCapturedBytes);
+    EXPECT_EQ(outcome.standardOutputOmitted, size - ShellRunner::kMaxCapturedBytes);
+    EXPECT_EQ(outcome.standardError.size(), ShellRunner::kMaxCapturedBytes);
+    EXPECT_EQ(outcome.standardErrorOmitted, size - ShellRunner::kMaxCapturedBytes);
+}

@@ -1,0 +1,77 @@
+#include "platform/WaylandCommandClipboard.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// Stand-ins for wl-copy and wl-paste that keep the clipboard in files of a folder.
+class FakeWaylandClipboard {
+public:
+    FakeWaylandClipboard()
+    {
+        write(QStringLiteral("wl-copy"), "[ \"$1 $2\" = '--type text/plain;charset=utf-8' ] || exit 2\n"
+                                         "cat > \"$(dirname \"$0\")/text\"\n"
+                                         "echo 'text/plain;charset=utf-8' > \"$(dirname \"$0\")/types\"\n");
+        write(QStringLiteral("wl-paste"), "d=$(dirname \"$0\")\n"
+                                          "[ -f \"$d/types\" ] || { echo 'Nothing is copied' >&2; exit 1; }\n"
+                                          "if [ \"$1\" = --list-types ]; then cat \"$d/types\"; exit 0; fi\n"
+                                          "case \"$3\" in text/plain*) cat \"$d/text\";; text/uri-list) cat \"$d/uris\";; *) exit 1;; esac\n");
+    }
+
+    WaylandCommandClipboard clipboard() const
+    {
+        return WaylandCommandClipboard(m_directory.filePath(QStringLiteral("wl-copy")), m_directory.filePath(QStringLiteral("wl-paste")));
+    }
+
+    void offer(const QByteArray& types, const QString& file, const QByteArray& contents) const
+    {
+        write(QStringLiteral("types"), types, false);
+        write(file, contents, false);
+    }
+
+    QString path(const QString& name) const { return m_directory.filePath(name); }
+
+private:
+    void write(const QString& name, const QByteArray& contents, bool script = true) const
+    {
+        QFile file(m_directory.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(script ? "#!/bin/sh\n" + contents : contents);
+        file.close();
+        if (script)
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    QTemporaryDir m_directory;
+};
+
+} // namespace
+
+TEST(WaylandCommandClipboard, CopiesAndReadsTextThroughTheCommands)
+{
+    FakeWaylandClipboard fake;
+    WaylandCommandClipboard clipboard = fake.clipboard();
+    EXPECT_FALSE(clipboard.text().has_value());
+
+    EXPECT_TRUE(clipboard.setText(QStringLiteral("héllo\nworld")).copied);
+    EXPECT_EQ(clipboard.text(), QStringLiteral("héllo\nworld"));
+    EXPECT_FALSE(clipboard.imagePng().has_value());
+    EXPECT_FALSE(clipboard.filePaths().has_value());
+}
+
+TEST(WaylandCommandClipboard, ReadsFilePathsFromAUriList)
+{
+    FakeWaylandClipboard fake;
+    fake.offer("text/uri-list\n", QStringLiteral("uris"), "# comment\r\nfile:///tmp/a%20b.txt\r\nfile:///home/u/c\r\n");
+    EXPECT_EQ(fake.clipboard().filePaths(), (QStringList{QStringLiteral("/tmp/a b.txt"), QStringLiteral("/home/u/c")}));
+}
+
+TEST(WaylandCommandClipboard, SaysWhyACopyFailed)
+{
+    const ClipboardWrite missing = WaylandCommandClipboard(QStringLiteral("/nonexistent/wl-copy")).setText(QStringLiteral("x"));
+    EXPECT_FALSE(missing.copied);
+    EXPECT_EQ(missing.failure, QStringLiteral("/nonexistent/wl-copy is not installed"));
+}

@@ -1,0 +1,78 @@
+#include "tools/system/GetSystemInfoTool.h"
+
+#include "platform/SystemInformation.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+#include <QRegularExpression>
+
+namespace {
+
+class FixedSystemInformation final : public SystemInformation {
+public:
+    explicit FixedSystemInformation(SystemSnapshot facts) : m_facts(std::move(facts)) {}
+    SystemSnapshot snapshot() const override { return m_facts; }
+
+private:
+    SystemSnapshot m_facts;
+};
+
+SystemSnapshot exampleMachine()
+{
+    SystemSnapshot facts;
+    facts.operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
+    facts.kernelMajor = 6;
+    facts.kernelMinor = 1;
+    facts.kernelPatch = 76;
+    facts.processorCount = 8;
+    facts.activeProcessorCount = 6;
+    facts.physicalMemoryBytes = 16ull * 1024 * 1024 * 1024;
+    facts.hostName = QStringLiteral("workstation");
+    facts.rootTotalBytes = 500'000'000'000ull;
+    facts.rootFreeBytes = 125'000'000'000ull;
+    facts.uptimeSeconds = 90061.9;
+    return facts;
+}
+
+} // namespace
+
+TEST(GetSystemInfo, LaysOutTheReport)
+{
+    GetSystemInfoTool tool(std::make_shared<FixedSystemInformation>(exampleMachine()));
+    const auto response = QCoro::waitFor(tool.execute({}, {}));
+    EXPECT_FALSE(response.isError.has_value());
+    EXPECT_EQ(response.content.at(0).asText()->text,
+              "System Information:\n\n"
+              "Operating System: Debian GNU/Linux 12 (bookworm)\n"
+              "Kernel Version: 6.1.76\n\n"
+              "Hardware:\n"
+              "- Processor Count: 8 cores\n"
+              "- Active Processor Count: 6 cores\n"
+              "- Physical Memory: 16.0 GiB\n"
+              "Hostname: workstation\n\n"
+              "Disk Space:\n"
+              "- Total: 500.0 GB\n"
+              "- Free: 125.0 GB\n"
+              "- Used: 375.0 GB\n\n"
+              "System Uptime: 1d 1h 1m\n");
+}
+
+TEST(GetSystemInfo, LeavesOutTheDiskWhenItsSizesAreUnknown)
+{
+    SystemSnapshot facts = exampleMachine();
+    facts.rootFreeBytes.reset();
+    facts.uptimeSeconds = 59;
+    const QString report = GetSystemInfoTool::report(facts);
+    EXPECT_FALSE(report.contains(QStringLiteral("Disk Space")));
+    EXPECT_TRUE(report.endsWith(QStringLiteral("Hostname: workstation\n\nSystem Uptime: 0d 0h 0m\n")));
+}
+
+TEST(GetSystemInfo, DescribesTheRunningSystem)
+{
+    const QString report = GetSystemInfoTool().systemReport();
+    EXPECT_TRUE(report.startsWith(QStringLiteral("System Information:\n\nOperating System: ")));
+    EXPECT_TRUE(report.contains(QStringLiteral("\nDisk Space:\n- Total: ")));
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("\nKernel Version: \\d+\\.\\d+\\.\\d+\n"))));
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("\nSystem Uptime: \\d+d \\d+h \\d+m\n$"))));
+}

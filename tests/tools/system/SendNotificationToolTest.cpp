@@ -1,0 +1,73 @@
+#include "tools/system/SendNotificationTool.h"
+
+#include "platform/NotificationService.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+
+namespace {
+
+class FakeNotificationService final : public NotificationService {
+public:
+    NotificationDelivery answer;
+    QString title;
+    QString body;
+    std::optional<bool> sound;
+
+    QCoro::Task<NotificationDelivery> notify(QString title_, QString body_, bool sound_) override
+    {
+        title = title_;
+        body = body_;
+        sound = sound_;
+        co_return answer;
+    }
+};
+
+MCPToolCallResponse send(const std::shared_ptr<FakeNotificationService>& service, const Arguments& arguments)
+{
+    return QCoro::waitFor(SendNotificationTool(service).execute(arguments, {}));
+}
+
+std::string text(const MCPToolCallResponse& response)
+{
+    return response.content.at(0).asText()->text;
+}
+
+} // namespace
+
+TEST(SendNotification, PostsTitleBodyAndSound)
+{
+    auto service = std::make_shared<FakeNotificationService>();
+    const auto response = send(service, {{"title", "Build"}, {"body", "done"}});
+    EXPECT_EQ(text(response), "Notification sent: Build");
+    EXPECT_FALSE(response.isError.has_value());
+    EXPECT_EQ(service->title, QStringLiteral("Build"));
+    EXPECT_EQ(service->body, QStringLiteral("done"));
+    EXPECT_EQ(service->sound, true);
+
+    send(service, {{"title", "t"}, {"body", "b"}, {"sound", false}});
+    EXPECT_EQ(service->sound, false);
+}
+
+TEST(SendNotification, ReportsMissingArgumentsAndServiceFailures)
+{
+    auto service = std::make_shared<FakeNotificationService>();
+    EXPECT_EQ(text(send(service, {{"title", "t"}})), "Missing required arguments");
+    EXPECT_FALSE(service->sound.has_value());
+
+    service->answer.status = NotificationDelivery::Status::ServiceUnavailable;
+    service->answer.error = QStringLiteral("no bus");
+    EXPECT_EQ(text(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
+
+    service->answer.status = NotificationDelivery::Status::Rejected;
+    service->answer.error = QStringLiteral("too long");
+    const auto rejected = send(service, {{"title", "t"}, {"body", "b"}});
+    EXPECT_EQ(text(rejected), "Failed to send notification: too long");
+    EXPECT_EQ(rejected.isError, true);
+}
+
+TEST(SendNotification, NamesTheDesktopInItsDescription)
+{
+    EXPECT_EQ(SendNotificationTool(nullptr).definition().description, "Send a desktop notification with title and body.");
+}
