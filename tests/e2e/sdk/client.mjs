@@ -31,6 +31,27 @@ const env = {
 const transport = new StdioClientTransport({ command: zarnel, args: [], env, stderr: "pipe" });
 const client = new Client({ name: "zarnel-sdk-test", version: "1.0.0" });
 
+// The "sleep 60" processes whose ancestry leads to the given process.
+function sleepersOf(ancestor) {
+  const parentOf = new Map();
+  const commands = new Map();
+  for (const entry of fs.readdirSync("/proc")) {
+    if (!/^\d+$/.test(entry)) continue;
+    try {
+      const stat = fs.readFileSync(`/proc/${entry}/stat`, "utf8");
+      parentOf.set(Number(entry), Number(stat.slice(stat.lastIndexOf(")") + 2).split(" ")[1]));
+      commands.set(Number(entry), fs.readFileSync(`/proc/${entry}/cmdline`, "utf8").replaceAll("\0", " ").trim());
+    } catch {
+      // gone already
+    }
+  }
+  const descends = (pid) => {
+    for (let p = pid, hops = 0; p > 1 && hops < 64; p = parentOf.get(p) ?? 0, hops++) if (p === ancestor) return true;
+    return false;
+  };
+  return [...commands].filter(([pid, command]) => command === "sleep 60" && descends(pid)).map(([pid]) => pid);
+}
+
 let passed = 0;
 let failed = 0;
 async function check(name, body) {
@@ -82,6 +103,29 @@ await check("reports an unknown prompt as a protocol error", async () => {
     assert.equal(error.code, -32002);
     return true;
   });
+});
+
+await check("cancels a call through its own timeout and keeps serving", async () => {
+  const started = Date.now();
+  await assert.rejects(
+    client.callTool({ name: "execute_command", arguments: { command: "sleep 60" } }, undefined, { timeout: 1000 }),
+    (error) => {
+      assert.ok(error instanceof McpError);
+      return true;
+    },
+  );
+  assert.deepEqual(await client.ping(), {});
+  assert.ok(Date.now() - started < 10000);
+  // The command's process group is gone once the cancellation has been handled.
+  const deadline = Date.now() + 5000;
+  while (sleepersOf(transport.pid).length > 0 && Date.now() < deadline) await new Promise((r) => setTimeout(r, 100));
+  assert.deepEqual(sleepersOf(transport.pid), []);
+});
+
+await check("runs a system tool", async () => {
+  const result = await client.callTool({ name: "get_system_info", arguments: {} });
+  assert.equal(result.isError, undefined);
+  assert.match(result.content[0].text, /Kernel Version: /);
 });
 
 await client.close().catch(() => {});
