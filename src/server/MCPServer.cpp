@@ -134,7 +134,8 @@ void MCPServer::enqueueLine(const QByteArray& line)
 
 bool MCPServer::takeCancellation(const QByteArray& line)
 {
-    if (!line.contains("notifications/cancelled"))
+    // A cheap look before the real one; the slash may come escaped ("notifications\/cancelled").
+    if (!line.contains("cancelled"))
         return false;
     const auto parsed = json::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "notifications/cancelled" || parsed->contains("id"))

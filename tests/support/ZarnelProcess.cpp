@@ -14,9 +14,15 @@ ZarnelProcess::ZarnelProcess(const TemporaryHome& home, bool autoStart)
 
 ZarnelProcess::~ZarnelProcess()
 {
+    // An orderly end first, so that zarnel stops what it started (a killed zarnel leaves a
+    // running command's process group behind).
     if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
+        m_process.closeWriteChannel();
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
     }
 }
 
