@@ -16,6 +16,7 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     ToolEnvironment environment;
     environment.settings = &settings;
     environment.workspace = workspace.get();
+    environment.files = &files;
     tools.registerDefaultTools(environment);
 }
 

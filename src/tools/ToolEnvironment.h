@@ -1,5 +1,6 @@
 #pragma once
 
+class FileManager;
 class SettingsManager;
 class Workspace;
 
@@ -9,4 +10,6 @@ struct ToolEnvironment {
     SettingsManager* settings = nullptr;
     // The tools that list, launch and quit applications are left out without one.
     const Workspace* workspace = nullptr;
+    // The file system; when absent the tools use the machine's own.
+    FileManager* files = nullptr;
 };

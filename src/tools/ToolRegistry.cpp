@@ -1,11 +1,20 @@
 #include "tools/ToolRegistry.h"
 
+#include "platform/LinuxFileManager.h"
 #include "platform/Log.h"
 #include "tools/BaseTool.h"
 #include "tools/apps/ExecuteAppleScriptTool.h"
 #include "tools/apps/LaunchAppTool.h"
 #include "tools/apps/ListRunningAppsTool.h"
 #include "tools/apps/QuitAppTool.h"
+#include "tools/filesystem/CopyFileTool.h"
+#include "tools/filesystem/CreateDirectoryTool.h"
+#include "tools/filesystem/DeleteFileTool.h"
+#include "tools/filesystem/ListDirectoryTool.h"
+#include "tools/filesystem/MoveFileTool.h"
+#include "tools/filesystem/ReadFileTool.h"
+#include "tools/filesystem/SearchFilesTool.h"
+#include "tools/filesystem/WriteFileTool.h"
 
 #include <algorithm>
 
@@ -13,6 +22,16 @@ ZARNEL_LOGGING_CATEGORY(lcRegistry, "ToolRegistry")
 
 void ToolRegistry::registerDefaultTools(const ToolEnvironment& environment)
 {
+    static LinuxFileManager machineFiles;
+    FileManager& files = environment.files ? *environment.files : machineFiles;
+    registerTool(std::make_shared<ReadFileTool>(files));
+    registerTool(std::make_shared<WriteFileTool>(files));
+    registerTool(std::make_shared<ListDirectoryTool>(files));
+    registerTool(std::make_shared<CreateDirectoryTool>(files));
+    registerTool(std::make_shared<DeleteFileTool>(files));
+    registerTool(std::make_shared<MoveFileTool>(files));
+    registerTool(std::make_shared<CopyFileTool>(files));
+    registerTool(std::make_shared<SearchFilesTool>(files));
     (void)environment;
     if (environment.workspace) {
         registerTool(std::make_shared<ListRunningAppsTool>(*environment.workspace));
