@@ -69,7 +69,11 @@ void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search)
         return;
     // Directories that cannot be listed are skipped without a word.
     const auto listing = files().listDirectory(directory, FileManager::ListingDetail::Types);
-    if (!listing.ok() || !search.visited.insert(listing.value().identity).second)
+    if (!listing.ok())
+        return;
+    // A directory that is already being walked further up was reached through a link cycle.
+    const auto [current, entered] = search.walking.insert(listing.value().identity);
+    if (!entered)
         return;
     for (const DirectoryEntry& entry : listing.value().entries) {
         if (search.matcher.match(entry.name()).hasMatch())
@@ -77,6 +81,7 @@ void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search)
         if (search.recursive && entry.leadsToDirectory)
             searchDirectory(directory.child(entry.nativeName), search);
         if (search.results.size() >= search.maxResults)
-            return;
+            break;
     }
+    search.walking.erase(current);
 }

@@ -25,8 +25,9 @@ private:
         bool recursive = true;
         qint64 maxResults = 100;
         CancellationToken cancellation;
-        // Directories already walked, so that a cycle of symbolic links ends.
-        std::set<FileIdentity> visited;
+        // The directories from the start down to the one being walked, so that a cycle of
+        // symbolic links ends; a directory reached again by another way is walked again.
+        std::set<FileIdentity> walking;
         QStringList results;
     };
     MCPToolCallResponse search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
