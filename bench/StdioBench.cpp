@@ -77,8 +77,12 @@ void ChildProcess::write(const std::string& bytes)
 
 std::string ChildProcess::readLine(bool* ok)
 {
+    // Only the bytes that arrived since the last look are searched: a response of many
+    // megabytes arrives in thousands of reads.
+    std::size_t scanned = 0;
     for (;;) {
-        const auto end = m_buffer.find('\n');
+        const auto end = m_buffer.find('\n', scanned);
+        scanned = m_buffer.size();
         if (end != std::string::npos) {
             std::string line = m_buffer.substr(0, end);
             m_buffer.erase(0, end + 1);
@@ -94,6 +98,19 @@ std::string ChildProcess::readLine(bool* ok)
             return {};
         }
         m_buffer.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+std::string ChildProcess::readToEnd()
+{
+    std::string all = std::move(m_buffer);
+    m_buffer.clear();
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(m_out, chunk, sizeof chunk);
+        if (n <= 0)
+            return all;
+        all.append(chunk, static_cast<std::size_t>(n));
     }
 }
 

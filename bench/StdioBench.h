@@ -28,6 +28,8 @@ public:
     void writeLine(const std::string& line) { write(line + "\n"); }
     // The next line without its line feed; empty with ok=false at end of output.
     std::string readLine(bool* ok = nullptr);
+    // Everything the child writes until it closes its output.
+    std::string readToEnd();
     // Reads and drops `count` lines; returns how many arrived.
     long skipLines(long count);
 

@@ -85,6 +85,9 @@ void writePretty(std::string& out, const Value& value, int depth)
 
 void JsonWriter::appendString(std::string& out, std::string_view text)
 {
+    // Room for a few escapes up front: a long text would otherwise be copied again each time
+    // the output grows.
+    out.reserve(out.size() + text.size() + text.size() / 16 + 2);
     out += '"';
     std::size_t i = 0;
     std::size_t runStart = 0;

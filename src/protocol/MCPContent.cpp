@@ -2,6 +2,8 @@
 
 #include "protocol/JsonReader.h"
 
+#include <utility>
+
 namespace {
 
 Json textJson(const MCPContent::Text& item)
@@ -30,7 +32,16 @@ std::optional<std::string> lenientString(const JsonReader& reader, const std::st
 
 } // namespace
 
-Json MCPContent::toJson() const
+Json MCPContent::toJson() &&
+{
+    if (auto* item = std::get_if<Text>(&value))
+        return {{"type", "text"}, {"text", std::move(item->text)}};
+    if (auto* item = std::get_if<Image>(&value))
+        return {{"type", "image"}, {"data", std::move(item->data)}, {"mimeType", std::move(item->mimeType)}};
+    return std::as_const(*this).toJson();
+}
+
+Json MCPContent::toJson() const&
 {
     if (const auto* item = asText())
         return textJson(*item);

@@ -37,7 +37,9 @@ struct MCPContent {
     const Image* asImage() const { return std::get_if<Image>(&value); }
     const Resource* asResource() const { return std::get_if<Resource>(&value); }
 
-    Json toJson() const;
+    Json toJson() const&;
+    // The same, moving the text or data out instead of copying it (a file's contents can be large).
+    Json toJson() &&;
     // Fails with "Unknown content type: <type>" (at "type") for anything but the three cases.
     static MCPContent fromJson(const Json& value, const std::string& path = {});
 

@@ -93,15 +93,20 @@ MCPToolCallRequest MCPToolCallRequest::fromJson(const Json& value)
     return request;
 }
 
-Json MCPToolCallResponse::toJson() const
+Json MCPToolCallResponse::toJson() &&
 {
     Json items = Json::array();
-    for (const auto& item : content)
-        items.push_back(item.toJson());
+    for (auto& item : content)
+        items.push_back(std::move(item).toJson());
     Json out = {{"content", std::move(items)}};
     if (isError)
         out["isError"] = *isError;
     return out;
+}
+
+Json MCPToolCallResponse::toJson() const&
+{
+    return MCPToolCallResponse(*this).toJson();
 }
 
 MCPToolCallResponse MCPToolCallResponse::fromJson(const Json& value, const std::string& path)

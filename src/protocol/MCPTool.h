@@ -58,6 +58,7 @@ struct MCPToolCallResponse {
 
     bool failed() const { return isError.value_or(false); }
 
-    Json toJson() const;
+    Json toJson() const&;
+    Json toJson() &&;
     static MCPToolCallResponse fromJson(const Json& value, const std::string& path = {});
 };

@@ -393,7 +393,7 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
         m_statistics.recordToolCall(name, duration, true);
         addLog(QStringLiteral("Tool success: ") + name, LogType::Success);
     }
-    co_return JSONRPCResponse::success(request.id, result.toJson());
+    co_return JSONRPCResponse::success(request.id, std::move(result).toJson());
 }
 
 JSONRPCResponse MCPServer::handleResourcesList(const JSONRPCRequest& request)

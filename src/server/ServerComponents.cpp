@@ -17,6 +17,7 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     ToolEnvironment environment;
     environment.settings = &settings;
     environment.workspace = workspace.get();
+    environment.files = &files;
     environment.shellRunner = SystemServices::shellRunner();
     environment.clipboard = SystemServices::clipboard();
     environment.screenGrabber = SystemServices::screenGrabber();

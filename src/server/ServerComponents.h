@@ -2,6 +2,7 @@
 
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
+#include "platform/LinuxFileManager.h"
 #include "server/ActivityLog.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
@@ -30,6 +31,7 @@ public:
 
     PreferencesStore& store;
     const Clock& clock;
+    LinuxFileManager files;
     SettingsManager settings;
     StatisticsManager statistics;
     std::unique_ptr<Workspace> workspace;

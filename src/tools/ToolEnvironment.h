@@ -3,6 +3,7 @@
 #include <memory>
 
 class Clipboard;
+class FileManager;
 class NotificationService;
 class ScreenGrabber;
 class SettingsManager;
@@ -22,4 +23,6 @@ struct ToolEnvironment {
     std::shared_ptr<NotificationService> notifications;
     // The tools that list, launch and quit applications are left out without one.
     const Workspace* workspace = nullptr;
+    // The file system; when absent the tools use the machine's own.
+    FileManager* files = nullptr;
 };

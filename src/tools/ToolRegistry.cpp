@@ -1,5 +1,6 @@
 #include "tools/ToolRegistry.h"
 
+#include "platform/LinuxFileManager.h"
 #include "platform/Log.h"
 #include "platform/SystemServices.h"
 #include "state/SettingsManager.h"
@@ -8,6 +9,14 @@
 #include "tools/apps/LaunchAppTool.h"
 #include "tools/apps/ListRunningAppsTool.h"
 #include "tools/apps/QuitAppTool.h"
+#include "tools/filesystem/CopyFileTool.h"
+#include "tools/filesystem/CreateDirectoryTool.h"
+#include "tools/filesystem/DeleteFileTool.h"
+#include "tools/filesystem/ListDirectoryTool.h"
+#include "tools/filesystem/MoveFileTool.h"
+#include "tools/filesystem/ReadFileTool.h"
+#include "tools/filesystem/SearchFilesTool.h"
+#include "tools/filesystem/WriteFileTool.h"
 #include "tools/system/CaptureScreenshotTool.h"
 #include "tools/system/ExecuteCommandTool.h"
 #include "tools/system/GetClipboardTool.h"
@@ -21,6 +30,16 @@ ZARNEL_LOGGING_CATEGORY(lcRegistry, "ToolRegistry")
 
 void ToolRegistry::registerDefaultTools(const ToolEnvironment& environment)
 {
+    static LinuxFileManager machineFiles;
+    FileManager& files = environment.files ? *environment.files : machineFiles;
+    registerTool(std::make_shared<ReadFileTool>(files));
+    registerTool(std::make_shared<WriteFileTool>(files));
+    registerTool(std::make_shared<ListDirectoryTool>(files));
+    registerTool(std::make_shared<CreateDirectoryTool>(files));
+    registerTool(std::make_shared<DeleteFileTool>(files));
+    registerTool(std::make_shared<MoveFileTool>(files));
+    registerTool(std::make_shared<CopyFileTool>(files));
+    registerTool(std::make_shared<SearchFilesTool>(files));
     const auto clipboard = environment.clipboard ? environment.clipboard : SystemServices::clipboard();
     SettingsManager* settings = environment.settings;
     registerTool(std::make_shared<ExecuteCommandTool>(

@@ -1,0 +1,11 @@
+#include "platform/FileManager.h"
+
+FileResult<QString> FileManager::readTextFile(const FilePath& path, const CancelCheck& cancelled) const
+{
+    auto bytes = readFile(path, cancelled);
+    if (!bytes.ok())
+        return bytes.error();
+    if (!QByteArrayView(bytes.value()).isValidUtf8())
+        return FileError{QStringLiteral("The file is not valid UTF-8 text")};
+    return QString::fromUtf8(bytes.value());
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "platform/FilePath.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <compare>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// Why a file operation failed: the system's own sentence for the failing call ("No such file
+// or directory", "Permission denied", ...).
+struct FileError {
+    QString description;
+};
+
+// Success, or the error. Operations that return nothing use FileResult<void>.
+template <typename T>
+class FileResult {
+public:
+    FileResult(T value) : m_value(std::move(value)) {}
+    FileResult(FileError error) : m_error(std::move(error)) {}
+
+    bool ok() const { return !m_error.has_value(); }
+    const FileError& error() const { return *m_error; }
+    T& value() { return *m_value; }
+    const T& value() const { return *m_value; }
+
+private:
+    std::optional<T> m_value;
+    std::optional<FileError> m_error;
+};
+
+template <>
+class FileResult<void> {
+public:
+    FileResult() = default;
+    FileResult(FileError error) : m_error(std::move(error)) {}
+
+    bool ok() const { return !m_error.has_value(); }
+    const FileError& error() const { return *m_error; }
+
+private:
+    std::optional<FileError> m_error;
+};
+
+// Which directory a listing read, so that a walk can tell a directory it has already seen.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+};
+
+struct DirectoryEntry {
+    enum class Type { File, Directory, SymbolicLink, Other };
+
+    QByteArray nativeName;              // exactly as stored; see FilePath
+    Type type = Type::Other;            // of the item itself: a link is a link
+    bool leadsToDirectory = false;      // a directory, or a symbolic link that resolves to one
+    // Filled only for ListingDetail::Attributes.
+    qint64 size = 0;
+    QDateTime modified;
+
+    QString name() const { return QString::fromUtf8(nativeName); }
+    bool isHidden() const { return nativeName.startsWith('.'); }
+};
+
+struct DirectoryListing {
+    FileIdentity identity;
+    std::vector<DirectoryEntry> entries; // without "." and ".."; in the file system's order
+};
+
+// The file system as the tools and catalogues use it. Paths are taken as written: nothing is
+// resolved against the current directory, "~" is not expanded, "." and ".." stay.
+class FileManager {
+public:
+    // Larger files are refused by the read operations rather than held in memory.
+    static constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
+
+    // Asked between steps of a long operation; true stops it with "Operation canceled".
+    using CancelCheck = std::function<bool()>;
+
+    enum class ListingDetail { Types, Attributes };
+
+    virtual ~FileManager() = default;
+
+    // The absolute path of the process's working directory.
+    virtual QString currentDirectory() const = 0;
+
+    // Whether anything is there, following a final symbolic link (a dangling link is nothing).
+    virtual bool exists(const FilePath& path) const = 0;
+    // Whether a directory is there, following symbolic links.
+    virtual bool isDirectory(const FilePath& path) const = 0;
+
+    // The whole file. Fails for a directory, without permission, and for a file larger than
+    // kMaxReadBytes ("File too large (<n> bytes; the limit is 67108864)").
+    virtual FileResult<QByteArray> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const = 0;
+    // The whole file as text; fails as readFile does and when the bytes are not valid UTF-8.
+    FileResult<QString> readTextFile(const FilePath& path, const CancelCheck& cancelled = {}) const;
+
+    // Replaces the file's contents in place, creating it when missing.
+    virtual FileResult<void> writeFile(const FilePath& path, const QByteArray& bytes) = 0;
+    // Writes a new file beside the target and renames it over the target, so that readers see
+    // the old contents or the new, never a part. A symbolic link at the path stays and its
+    // target is replaced; an existing file keeps its permissions.
+    virtual FileResult<void> writeFileAtomically(const FilePath& path, const QByteArray& bytes) = 0;
+
+    // With intermediates, missing parents are created and an existing directory is no error.
+    virtual FileResult<void> createDirectory(const FilePath& path, bool withIntermediates) = 0;
+    // Removes a file, a link (not its target) or a directory with everything in it.
+    virtual FileResult<void> removeItem(const FilePath& path) = 0;
+    // Both fail when anything exists at the destination; directories go with their contents.
+    virtual FileResult<void> moveItem(const FilePath& source, const FilePath& destination) = 0;
+    virtual FileResult<void> copyItem(const FilePath& source, const FilePath& destination) = 0;
+
+    // One level of a directory (following a link to it). Types fills type and leadsToDirectory;
+    // Attributes also reads each entry's size and modification date.
+    virtual FileResult<DirectoryListing> listDirectory(const FilePath& path, ListingDetail detail) const = 0;
+};

@@ -1,0 +1,39 @@
+#include "tools/filesystem/DeleteFileTool.h"
+
+#include "platform/Log.h"
+
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+ZARNEL_LOGGING_CATEGORY(lcDeleteFile, "DeleteFileTool")
+
+DeleteFileTool::DeleteFileTool(FileManager& files)
+    : FileSystemTool(lcDeleteFile(), files)
+{
+}
+
+MCPTool DeleteFileTool::definition() const
+{
+    return makeDefinition("delete_file", "Delete a file or directory. For directories, can optionally delete recursively.",
+                          {{"path", "string", "Path to delete"},
+                           {"recursive", "boolean", "Delete directories recursively (default: false)"}},
+                          {"path"});
+}
+
+QCoro::Task<MCPToolCallResponse> DeleteFileTool::execute(Arguments arguments, CancellationToken cancellation)
+{
+    Q_UNUSED(cancellation)
+    const auto path = getStringArgument(arguments, "path", true);
+    if (path.failed())
+        co_return errorResult(path.errorText());
+    // "recursive" is published but not read: a directory always goes with its contents.
+    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, target = resolvePath(*path)] {
+        if (!files().exists(target))
+            return errorResult(QStringLiteral("Path not found: ") + target.text());
+        const auto removed = files().removeItem(target);
+        if (!removed.ok())
+            return failure("Failed to delete", removed.error());
+        return successResult(QStringLiteral("Successfully deleted: ") + target.text());
+    });
+    co_return co_await work;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/FileManager.h"
+#include "tools/BaseTool.h"
+
+// Every tool starts its worker in a statement of its own and then awaits the future: g++ 12
+// destroys the captures of a lambda twice when the lambda is a temporary inside a co_await
+// expression.
+//
+// What the file tools share: the file manager, path resolution and the failure report.
+class FileSystemTool : public BaseTool {
+public:
+    FileSystemTool(const QLoggingCategory& logger, FileManager& files) : BaseTool(logger), m_files(files) {}
+
+protected:
+    FileManager& files() const { return m_files; }
+
+    // A path not starting with "/" is joined to the current directory with one "/"; nothing
+    // else changes ("~" stays, so do "." and ".." and repeated slashes).
+    FilePath resolvePath(const QString& text) const;
+
+    // Logs "<action>: <description>" at error level and answers it as an error result.
+    MCPToolCallResponse failure(const char* action, const FileError& error) const;
+
+    // move_file and copy_file: the same arguments, checks and texts around one operation.
+    struct Transfer {
+        const char* doneVerb;      // "moved"
+        const char* failedAction;  // "Failed to move"
+        FileResult<void> (FileManager::*operation)(const FilePath&, const FilePath&);
+    };
+    QCoro::Task<MCPToolCallResponse> transferItem(Arguments arguments, Transfer transfer);
+
+private:
+    FileManager& m_files;
+};

@@ -1,0 +1,87 @@
+#include "tools/filesystem/SearchFilesTool.h"
+
+#include "platform/Log.h"
+
+#include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
+
+ZARNEL_LOGGING_CATEGORY(lcSearchFiles, "SearchFilesTool")
+
+SearchFilesTool::SearchFilesTool(FileManager& files)
+    : FileSystemTool(lcSearchFiles(), files)
+{
+}
+
+MCPTool SearchFilesTool::definition() const
+{
+    // max_results is published as a string but read as an integer: only a JSON integer counts.
+    return makeDefinition("search_files", "Search for files by name pattern. Supports wildcards (* and ?).",
+                          {{"pattern", "string", "Search pattern (supports * and ?)"},
+                           {"directory", "string", "Directory to search in (default: current)"},
+                           {"recursive", "boolean", "Search recursively (default: true)"},
+                           {"max_results", "string", "Maximum number of results (default: 100)"}},
+                          {"pattern"});
+}
+
+QString SearchFilesTool::matcherPattern(const QString& pattern)
+{
+    QString expression = pattern;
+    expression.replace(QLatin1Char('.'), QStringLiteral("\\."));
+    expression.replace(QLatin1Char('*'), QStringLiteral(".*"));
+    expression.replace(QLatin1Char('?'), QLatin1Char('.'));
+    return QLatin1Char('^') + expression + QLatin1Char('$');
+}
+
+QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, CancellationToken cancellation)
+{
+    const auto pattern = getStringArgument(arguments, "pattern", true);
+    if (pattern.failed())
+        co_return errorResult(pattern.errorText());
+    const auto directory = getStringArgument(arguments, "directory", false);
+    const bool recursive = getBoolArgument(arguments, "recursive", true);
+    const qint64 maxResults = getIntArgument(arguments, "max_results", 100).value_or(100);
+    QFuture<MCPToolCallResponse> work = QtConcurrent::run(
+        [this, text = *pattern, root = resolvePath(directory.value().value_or(QStringLiteral("."))), recursive, maxResults, cancellation] {
+            return search(text, root, recursive, maxResults, cancellation);
+        });
+    co_return co_await work;
+}
+
+MCPToolCallResponse SearchFilesTool::search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
+                                            const CancellationToken& cancellation) const
+{
+    Search search{QRegularExpression(matcherPattern(pattern), QRegularExpression::UseUnicodePropertiesOption), recursive, maxResults,
+                  cancellation, {}, {}};
+    // An invalid expression matches nothing, so there is nothing to walk for.
+    if (search.matcher.isValid()) {
+        search.matcher.optimize();
+        searchDirectory(directory, search);
+    }
+    if (search.results.isEmpty())
+        return successResult(QStringLiteral("No files found matching pattern: ") + pattern);
+    return successResult(QStringLiteral("Found %1 file(s) matching '%2':\n\n").arg(search.results.size()).arg(pattern)
+                         + search.results.join(QLatin1Char('\n')));
+}
+
+void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search) const
+{
+    if (search.results.size() >= search.maxResults || search.cancellation.isCancelled())
+        return;
+    // Directories that cannot be listed are skipped without a word.
+    const auto listing = files().listDirectory(directory, FileManager::ListingDetail::Types);
+    if (!listing.ok())
+        return;
+    // A directory that is already being walked further up was reached through a link cycle.
+    const auto [current, entered] = search.walking.insert(listing.value().identity);
+    if (!entered)
+        return;
+    for (const DirectoryEntry& entry : listing.value().entries) {
+        if (search.matcher.match(entry.name()).hasMatch())
+            search.results.append(directory.child(entry.nativeName).text());
+        if (search.recursive && entry.leadsToDirectory)
+            searchDirectory(directory.child(entry.nativeName), search);
+        if (search.results.size() >= search.maxResults)
+            break;
+    }
+    search.walking.erase(current);
+}

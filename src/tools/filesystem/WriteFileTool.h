@@ -1,0 +1,15 @@
+#pragma once
+
+#include "tools/filesystem/FileSystemTool.h"
+
+// write_file: replaces a file with text (atomically) or with decoded Base64 bytes.
+class WriteFileTool final : public FileSystemTool {
+public:
+    explicit WriteFileTool(FileManager& files);
+
+    MCPTool definition() const override;
+    QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken cancellation) override;
+
+private:
+    MCPToolCallResponse write(const FilePath& path, const QString& content, bool base64) const;
+};

@@ -1,0 +1,77 @@
+#include "tools/filesystem/FileSystemToolFixture.h"
+
+#include "tools/filesystem/CopyFileTool.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+class CopyFile : public FileSystemToolTest {
+protected:
+    MCPToolCallResponse copy(const Json& arguments) { return call(m_tool, arguments); }
+    CopyFileTool m_tool{m_files};
+};
+
+TEST_F(CopyFile, CopiesAFileWithItsPermissionsAndModificationTime)
+{
+    writeBytes("script.sh", "#!/bin/sh\n");
+    ::chmod(path("script.sh").toUtf8().constData(), 0751);
+    const struct timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
+    ::utimensat(AT_FDCWD, path("script.sh").toUtf8().constData(), times, 0);
+
+    EXPECT_EQ(success(copy({{"source", pathText("script.sh")}, {"destination", pathText("copy.sh")}})),
+              "Successfully copied from " + pathText("script.sh") + " to " + pathText("copy.sh"));
+    EXPECT_EQ(readBytes("copy.sh"), "#!/bin/sh\n");
+    struct stat info;
+    ASSERT_EQ(::stat(path("copy.sh").toUtf8().constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1600000000);
+}
+
+TEST_F(CopyFile, CopiesADirectoryTreeKeepingLinksAsLinks)
+{
+    writeBytes("tree/a/b.txt", "b");
+    writeBytes("tree/.hidden", "h");
+    makeDirectory("tree/empty");
+    makeLink(QStringLiteral("a/b.txt"), "tree/link");
+
+    EXPECT_EQ(success(copy({{"source", pathText("tree")}, {"destination", pathText("copy")}})),
+              "Successfully copied from " + pathText("tree") + " to " + pathText("copy"));
+    EXPECT_EQ(readBytes("copy/a/b.txt"), "b");
+    EXPECT_EQ(readBytes("copy/.hidden"), "h");
+    EXPECT_TRUE(QFileInfo(path("copy/empty")).isDir());
+    EXPECT_EQ(QFileInfo(path("copy/link")).symLinkTarget(), path("copy/a/b.txt"));
+    EXPECT_EQ(readBytes("tree/a/b.txt"), "b");
+}
+
+TEST_F(CopyFile, NeverReplacesAnExistingDestination)
+{
+    writeBytes("a.txt", "a");
+    writeBytes("b.txt", "b");
+    makeDirectory("dir");
+
+    EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", pathText("b.txt")}})), "Failed to copy: File exists");
+    EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", pathText("dir")}})), "Failed to copy: File exists");
+    EXPECT_EQ(readBytes("b.txt"), "b");
+}
+
+TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
+{
+    writeBytes("dir/a.txt", "a");
+
+    makeDirectory("dir/sub");
+    EXPECT_EQ(failure(copy({{"source", pathText("dir")}, {"destination", pathText("dir/sub/copy")}})),
+              "Failed to copy: Cannot copy a directory into itself");
+    EXPECT_EQ(failure(copy({{"source", pathText("dir")}, {"destination", pathText("dir/copy")}})),
+              "Failed to copy: Cannot copy a directory into itself");
+    EXPECT_FALSE(exists("dir/copy"));
+}
+
+TEST_F(CopyFile, ChecksItsArgumentsAndTheSource)
+{
+    EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", 3}})), "Missing required arguments");
+    EXPECT_EQ(failure(copy({{"source", pathText("missing")}, {"destination", pathText("x")}})), "Source not found: " + pathText("missing"));
+}
+
+} // namespace

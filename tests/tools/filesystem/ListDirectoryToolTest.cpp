@@ -1,0 +1,99 @@
+#include "tools/filesystem/FileSystemToolFixture.h"
+
+#include "tools/filesystem/ListDirectoryTool.h"
+
+#include <QDateTime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+class ListDirectory : public FileSystemToolTest {
+protected:
+    void SetUp() override
+    {
+        writeBytes("Zeta.txt", QByteArray(1500, 'z'));
+        writeBytes("alpha/inner/deep.txt", "1");
+        writeBytes("alpha/b.md", QByteArray(512, 'b'));
+        writeBytes(".hidden", "");
+        makeLink(path("alpha"), "link");
+        for (const char* item : {"Zeta.txt", "alpha/inner/deep.txt", "alpha/b.md", ".hidden", "alpha/inner", "alpha"})
+            setModified(QString::fromUtf8(item));
+    }
+    void setModified(const QString& relative)
+    {
+        struct timespec times[2] = {{m_time, 0}, {m_time, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path(relative).toUtf8().constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    // The time every entry was given, as the listing shows it in local time.
+    std::string stamp() const
+    {
+        return QDateTime::fromSecsSinceEpoch(m_time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    }
+    MCPToolCallResponse list(const Json& arguments) { return call(m_tool, arguments); }
+
+    const time_t m_time = 1700000000;
+    ListDirectoryTool m_tool{m_files};
+};
+
+TEST_F(ListDirectory, WritesOneLinePerVisibleEntryInCodePointOrder)
+{
+    const std::string linkLine = "📄 link (" + std::to_string(path("alpha").toUtf8().size()) + " bytes) - ";
+    const std::string text = success(list({{"path", pathText()}}));
+
+    EXPECT_EQ(text.substr(0, text.find(linkLine)),
+              "Contents of " + pathText() + ":\n\n"
+              "📄 Zeta.txt (1.5 KB) - " + stamp() + "\n"
+              "📁 alpha - " + stamp() + "\n");
+    EXPECT_NE(text.find(linkLine), std::string::npos) << text;
+    EXPECT_EQ(text.find(".hidden"), std::string::npos);
+}
+
+TEST_F(ListDirectory, ShowsHiddenEntriesOnRequest)
+{
+    const std::string text = success(list({{"path", pathText()}, {"include_hidden", true}}));
+
+    EXPECT_EQ(text.find("📄 .hidden (0 bytes) - " + stamp() + "\n📄 Zeta.txt"), std::string("Contents of " + pathText() + ":\n\n").size());
+}
+
+TEST_F(ListDirectory, IndentsEachLevelOfARecursiveListingByTwoSpacesWithoutFollowingLinks)
+{
+    const std::string text = success(list({{"path", pathText("alpha")}, {"recursive", true}}));
+
+    EXPECT_EQ(text, "Contents of " + pathText("alpha") + ":\n\n"
+                    "📄 b.md (512 bytes) - " + stamp() + "\n"
+                    "📁 inner - " + stamp() + "\n"
+                    "  📄 deep.txt (1 byte) - " + stamp() + "\n");
+    const std::string top = success(list({{"path", pathText()}, {"recursive", true}}));
+    EXPECT_NE(top.find("\n  📁 inner - "), std::string::npos);
+    EXPECT_EQ(top.find("\n  📄 b.md"), top.rfind("\n  📄 b.md")) << "the link to alpha was followed:\n" << top;
+}
+
+TEST_F(ListDirectory, ListsTheCurrentDirectoryByDefault)
+{
+    makeDirectory("empty");
+    CurrentDirectoryGuard guard(path("empty"));
+
+    EXPECT_EQ(success(list(Json::object())), "Contents of " + pathText("empty") + "/.:\n\n");
+    EXPECT_EQ(success(list({{"path", 7}})), "Contents of " + pathText("empty") + "/.:\n\n");
+}
+
+TEST_F(ListDirectory, ShowsNamesThatAreNotUtf8WithReplacementCharacters)
+{
+    makeDirectory("odd");
+    writeBytes("odd/x", "");
+    ASSERT_EQ(::rename(path("odd/x").toUtf8().constData(), (path("odd").toUtf8() + "/bad\xFFname").constData()), 0);
+
+    const std::string text = success(list({{"path", pathText("odd")}}));
+
+    EXPECT_NE(text.find("📄 bad\xEF\xBF\xBDname (0 bytes) - "), std::string::npos) << text;
+}
+
+TEST_F(ListDirectory, FailsForAMissingPathAndForAFile)
+{
+    EXPECT_EQ(failure(list({{"path", pathText("missing")}})), "Directory not found: " + pathText("missing"));
+    EXPECT_EQ(failure(list({{"path", pathText("Zeta.txt")}})), "Failed to list directory: Not a directory");
+}
+
+} // namespace

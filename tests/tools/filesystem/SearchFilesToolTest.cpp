@@ -1,0 +1,141 @@
+#include "tools/filesystem/FileSystemToolFixture.h"
+
+#include "tools/filesystem/SearchFilesTool.h"
+
+#include <algorithm>
+
+namespace {
+
+class SearchFiles : public FileSystemToolTest {
+protected:
+    MCPToolCallResponse search(Json arguments)
+    {
+        if (!arguments.contains("directory"))
+            arguments["directory"] = pathText();
+        return call(m_tool, arguments);
+    }
+    // The paths found, relative to the tree and sorted (the walk follows the directory's order).
+    std::vector<std::string> found(const Json& arguments)
+    {
+        const std::string text = success(search(arguments));
+        std::vector<std::string> paths;
+        const auto body = text.find(":\n\n");
+        if (text.rfind("Found ", 0) != 0 || body == std::string::npos)
+            return {text};
+        std::size_t start = body + 3;
+        const std::string prefix = pathText() + "/";
+        while (start <= text.size()) {
+            const auto end = std::min(text.find('\n', start), text.size());
+            const std::string line = text.substr(start, end - start);
+            paths.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
+            start = end + 1;
+        }
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    using Paths = std::vector<std::string>;
+    SearchFilesTool m_tool{m_files};
+};
+
+TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNames)
+{
+    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt"})
+        writeBytes(name, "");
+
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "x/c.txt"}));
+    EXPECT_EQ(found({{"pattern", "?.md"}}), (Paths{"b.md"}));
+    EXPECT_EQ(found({{"pattern", "a.txt"}}), (Paths{"a.txt"}));
+}
+
+TEST_F(SearchFiles, KeepsOtherRegularExpressionSyntax)
+{
+    for (const char* name : {"aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
+        writeBytes(name, "");
+
+    EXPECT_EQ(found({{"pattern", "a+b"}}), (Paths{"aab"}));
+    EXPECT_EQ(found({{"pattern", "file[12].txt"}}), (Paths{"file1.txt", "file2.txt"}));
+    EXPECT_EQ(success(search({{"pattern", "["}})), "No files found matching pattern: [");
+}
+
+TEST_F(SearchFiles, QuotesThePatternAsWrittenAndCountsTheResults)
+{
+    writeBytes("only.log", "");
+
+    EXPECT_EQ(success(search({{"pattern", "*.log"}})), "Found 1 file(s) matching '*.log':\n\n" + pathText("only.log"));
+}
+
+TEST_F(SearchFiles, TestsADirectoryItselfBeforeItsContents)
+{
+    writeBytes("logs/logs", "");
+
+    EXPECT_EQ(success(search({{"pattern", "logs"}})),
+              "Found 2 file(s) matching 'logs':\n\n" + pathText("logs") + "\n" + pathText("logs/logs"));
+}
+
+TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOnly)
+{
+    for (int i = 0; i < 5; ++i)
+        writeBytes(QStringLiteral("d%1/match.txt").arg(i), "");
+    for (int i = 0; i < 120; ++i)
+        writeBytes(QStringLiteral("many/m%1.dat").arg(i), "");
+
+    EXPECT_EQ(found({{"pattern", "match.txt"}, {"max_results", 2}}).size(), 2u);
+    EXPECT_EQ(found({{"pattern", "match.txt"}, {"max_results", "2"}}).size(), 5u);
+    EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", "200"}}).size(), 100u);
+    EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", 2.5}}).size(), 100u);
+    EXPECT_EQ(success(search({{"pattern", "match.txt"}, {"max_results", 0}})), "No files found matching pattern: match.txt");
+}
+
+TEST_F(SearchFiles, TestsOnlyTheDirectorysOwnEntriesWhenNotRecursive)
+{
+    writeBytes("top.txt", "");
+    writeBytes("sub/deep.txt", "");
+
+    EXPECT_EQ(found({{"pattern", "*.txt"}, {"recursive", false}}), (Paths{"top.txt"}));
+    EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{"sub", "top.txt"}));
+}
+
+TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
+{
+    writeBytes("a/b/file.txt", "");
+    makeLink(path("a"), "a/b/back-to-a");
+    writeBytes("elsewhere/linked.txt", "");
+    makeLink(path("elsewhere"), "a/link");
+
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a/b/file.txt", "a/link/linked.txt", "elsewhere/linked.txt"}));
+    EXPECT_EQ(found({{"pattern", "back-to-a"}}), (Paths{"a/b/back-to-a"}));
+}
+
+TEST_F(SearchFiles, IncludesHiddenNamesAndShowsNamesThatAreNotUtf8)
+{
+    writeBytes(".env.txt", "");
+    writeBytes("x", "");
+    ASSERT_EQ(::rename(path("x").toUtf8().constData(), (path().toUtf8() + "/bad\xFF.txt").constData()), 0);
+
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
+}
+
+TEST_F(SearchFiles, FindsNothingInAMissingDirectoryWithoutFailing)
+{
+    EXPECT_EQ(success(search({{"pattern", "*"}, {"directory", pathText("missing")}})), "No files found matching pattern: *");
+    EXPECT_EQ(failure(search({{"directory", pathText()}})), "Missing required argument: pattern");
+}
+
+TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefault)
+{
+    writeBytes("here.md", "");
+    CurrentDirectoryGuard guard(path());
+
+    EXPECT_EQ(success(call(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
+}
+
+TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
+{
+    writeBytes("a.txt", "");
+    CancellationToken cancellation;
+    cancellation.cancel();
+
+    EXPECT_EQ(success(call(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
+}
+
+} // namespace
