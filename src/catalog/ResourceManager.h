@@ -7,18 +7,44 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
 
+class ActivityLog;
+class Clock;
+class FileManager;
+class MCPServer;
+class SettingsManager;
+class StatisticsManager;
+class SystemInformation;
+class ToolRegistry;
+
 // A failed resource read, with the text the client sees.
 struct MCPResourceError {
     QString description;
+
+    static MCPResourceError resourceNotFound(const QString& uri) { return {QStringLiteral("Resource not found: ") + uri}; }
+    static MCPResourceError internalError(const QString& message) { return {QStringLiteral("Internal error: ") + message}; }
+    static MCPResourceError invalidResource(const QString& message) { return {QStringLiteral("Invalid resource: ") + message}; }
 };
 
 using ResourceReadResult = std::variant<std::vector<MCPContent>, MCPResourceError>;
 
-// The catalogue of resources and their reader.
+// What the catalogue renders its live resources from.
+struct ResourceSources {
+    const ActivityLog* activityLog = nullptr;
+    const StatisticsManager* statistics = nullptr;
+    const SettingsManager* settings = nullptr;
+    const ToolRegistry* tools = nullptr;
+    const Clock* clock = nullptr;
+    std::shared_ptr<const SystemInformation> systemInformation;
+    FileManager* files = nullptr;
+};
+
+// The catalogue of resources and their reader: the system report, the activity log, the
+// statistics, the server status, the tool catalogue, and local files by file URI.
 class ResourceManager : public QObject {
     Q_OBJECT
 public:
@@ -28,11 +54,20 @@ public:
     static constexpr const char* kServerStatusUri = "zarnel://server-status";
     static constexpr const char* kToolsUri = "zarnel://tools";
     static constexpr const char* kFileScheme = "file://";
+    static constexpr int kActivityLogLines = 100;
 
-    explicit ResourceManager(QObject* parent = nullptr);
+    explicit ResourceManager(ResourceSources sources, QObject* parent = nullptr);
+    ~ResourceManager() override;
+
+    // The server whose status the catalogue reports; set once both exist.
+    void attachServer(const MCPServer* server) { m_server = server; }
 
     const std::vector<MCPResource>& resources() const { return m_resources; }
+    // The first registration of a URI wins.
+    void registerResource(MCPResource resource);
     bool isKnownUri(const QString& uri) const;
+    // The MIME type a read of `uri` has: the descriptor's, "text/plain" for files.
+    QString mimeTypeFor(const QString& uri) const;
 
     // The local path a file URI names: percent-decoded, with an empty or "localhost" host.
     // Nothing for other URIs, other hosts, or bytes that do not decode to a valid path.
@@ -40,10 +75,22 @@ public:
 
     // Never throws; failures come back as MCPResourceError.
     QCoro::Task<ResourceReadResult> readResource(QString uri);
+    QCoro::Task<ResourceReadResult> readFileResource(QString uri);
+
+    // The renderings, for the dashboard and tests.
+    QString activityLogText() const;
+    QString statisticsDocument() const;
+    QString serverStatusDocument() const;
+    QString toolsDocument() const;
 
 Q_SIGNALS:
     void resourcesChanged();
 
 private:
+    void registerDefaultResources();
+    QCoro::Task<ResourceReadResult> readSystemInfo();
+
+    ResourceSources m_sources;
+    const MCPServer* m_server = nullptr;
     std::vector<MCPResource> m_resources;
 };

@@ -430,8 +430,15 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleResourcesRead(JSONRPCRequest reque
         addLog(QStringLiteral("Resource read failed: ") + failure->description, LogType::Error);
         co_return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::kResourceError, failure->description.toStdString(), std::nullopt});
     }
-    MCPResourceReadResponse result{std::move(std::get<std::vector<MCPContent>>(outcome))};
-    co_return JSONRPCResponse::success(request.id, result.toJson());
+    // Each item also names what it is the contents of: clients match contents to resources by
+    // "uri" and reject items without one.
+    Json result = MCPResourceReadResponse{std::move(std::get<std::vector<MCPContent>>(outcome))}.toJson();
+    const std::string mimeType = m_resources.mimeTypeFor(uri).toStdString();
+    for (Json& item : result["contents"]) {
+        item["uri"] = read->uri;
+        item["mimeType"] = mimeType;
+    }
+    co_return JSONRPCResponse::success(request.id, std::move(result));
 }
 
 JSONRPCResponse MCPServer::handlePromptsList(const JSONRPCRequest& request)

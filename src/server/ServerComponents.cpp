@@ -11,9 +11,12 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     , statistics(preferences, systemClock)
     , workspace(std::make_unique<LinuxWorkspace>(LinuxWorkspace::Configuration::fromEnvironment()))
     , activityLog(settings, systemClock)
+    , resources(ResourceSources{&activityLog, &statistics, &settings, &tools, &systemClock, SystemServices::systemInformation(), &files})
+    , prompts(SystemServices::systemInformation(), files)
     , transport(streams)
     , server(tools, resources, prompts, settings, statistics, activityLog, transport)
 {
+    resources.attachServer(&server);
     ToolEnvironment environment;
     environment.settings = &settings;
     environment.workspace = workspace.get();

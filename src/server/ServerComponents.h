@@ -36,9 +36,9 @@ public:
     StatisticsManager statistics;
     std::unique_ptr<Workspace> workspace;
     ToolRegistry tools;
+    ActivityLog activityLog;
     ResourceManager resources;
     PromptManager prompts;
-    ActivityLog activityLog;
     StdioTransport transport;
     MCPServer server;
 };
