@@ -140,4 +140,61 @@ TEST_F(ProtocolCapabilities, ReportsARewrittenSubscribedFileAndNothingElse)
     EXPECT_TRUE(collect(1000).empty());
 }
 
+TEST_F(ProtocolCapabilities, SendsOneUpdateForABurstOfLoggedRequests)
+{
+    const auto subscribed = zarnel.request("resources/subscribe", {{"uri", "zarnel://activity-log"}});
+    ASSERT_TRUE(subscribed);
+    EXPECT_EQ((*subscribed)["result"], json::object());
+    collect(800); // the subscription request itself was logged
+
+    QByteArray burst;
+    for (int id = 100; id < 120; ++id)
+        burst += QByteArray::fromStdString(call(id, "ping", json::object()).dump()) + '\n';
+    zarnel.write(burst);
+    int updates = 0;
+    int answers = 0;
+    for (const json& line : collect(1500)) {
+        if (line.contains("id"))
+            ++answers;
+        else if (line["method"] == "notifications/resources/updated" && line["params"]["uri"] == "zarnel://activity-log")
+            ++updates;
+    }
+    EXPECT_EQ(answers, 20);
+    EXPECT_EQ(updates, 1);
+
+    const auto refused = zarnel.request("resources/subscribe", {{"uri", "zarnel://nothing"}});
+    ASSERT_TRUE(refused);
+    EXPECT_EQ((*refused)["error"], json::parse(R"({"code":-32001,"message":"Resource not found: zarnel://nothing"})"));
+}
+
+TEST_F(ProtocolCapabilities, ReadsAResourceAndRendersAPrompt)
+{
+    const auto status = zarnel.request("resources/read", {{"uri", "zarnel://server-status"}});
+    ASSERT_TRUE(status);
+    const json& item = (*status)["result"]["contents"][0];
+    EXPECT_EQ(item["uri"], "zarnel://server-status");
+    EXPECT_EQ(item["mimeType"], "application/json");
+    EXPECT_EQ(item["type"], "text");
+    EXPECT_EQ(json::parse(item["text"].get<std::string>())["is_running"], true);
+
+    const QString path = home.path() + QStringLiteral("/a b.txt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("hello");
+    file.close();
+    const auto read = zarnel.request("resources/read", {{"uri", "file://" + home.path().toStdString() + "/a%20b.txt"}});
+    ASSERT_TRUE(read);
+    EXPECT_EQ((*read)["result"]["contents"][0]["text"], "hello");
+    EXPECT_EQ((*read)["result"]["contents"][0]["mimeType"], "text/plain");
+
+    const auto prompt = zarnel.request("prompts/get", {{"name", "analyze_file"}, {"arguments", {{"file_path", path.toStdString()}}}});
+    ASSERT_TRUE(prompt);
+    const std::string text = (*prompt)["result"]["messages"][0]["content"]["text"];
+    EXPECT_TRUE(text.ends_with("File Content:\n```\nhello\n```\n"));
+
+    const auto missing = zarnel.request("prompts/get", {{"name", "analyze_file"}});
+    ASSERT_TRUE(missing);
+    EXPECT_EQ((*missing)["error"], json::parse(R"({"code":-32002,"message":"Missing required argument: file_path"})"));
+}
+
 } // namespace

@@ -80,6 +80,7 @@ await check("answers ping", async () => {
 await check("lists tools sorted by name", async () => {
   const { tools } = await client.listTools();
   const names = tools.map((tool) => tool.name);
+  assert.equal(names.length, 18);
   assert.deepEqual(names, [...names].sort());
   for (const tool of tools) assert.equal(tool.inputSchema.type, "object");
 });
@@ -92,9 +93,42 @@ await check("answers an unknown tool with an error result", async () => {
 
 await check("lists resources and prompts", async () => {
   const { resources } = await client.listResources();
-  assert.ok(Array.isArray(resources));
+  assert.equal(resources.length, 5);
   const { prompts } = await client.listPrompts();
-  assert.ok(Array.isArray(prompts));
+  assert.equal(prompts.length, 6);
+});
+
+await check("reads a resource and renders a prompt", async () => {
+  const { contents } = await client.readResource({ uri: "zarnel://tools" });
+  assert.equal(contents[0].uri, "zarnel://tools");
+  assert.equal(JSON.parse(contents[0].text).total_tools, 18);
+  const { messages } = await client.getPrompt({ name: "backup_strategy", arguments: { data_type: "code" } });
+  assert.equal(messages[0].role, "user");
+  assert.match(messages[0].content.text, /^Backup Strategy for code\n/);
+  const { resourceTemplates } = await client.listResourceTemplates();
+  assert.equal(resourceTemplates[0].uriTemplate, "file:///{path}");
+});
+
+await check("subscribes to the activity log and receives an update", async () => {
+  const { ResourceUpdatedNotificationSchema } = await import("@modelcontextprotocol/sdk/types.js");
+  const updated = new Promise((resolve) => {
+    client.setNotificationHandler(ResourceUpdatedNotificationSchema, (notification) => resolve(notification.params.uri));
+  });
+  await client.subscribeResource({ uri: "zarnel://activity-log" });
+  await client.ping();
+  assert.equal(await Promise.race([updated, new Promise((r) => setTimeout(() => r("timed out"), 5000))]), "zarnel://activity-log");
+  await client.unsubscribeResource({ uri: "zarnel://activity-log" });
+});
+
+await check("sets the log level and receives log messages", async () => {
+  const { LoggingMessageNotificationSchema } = await import("@modelcontextprotocol/sdk/types.js");
+  const message = new Promise((resolve) => {
+    client.setNotificationHandler(LoggingMessageNotificationSchema, (notification) => resolve(notification.params));
+  });
+  await client.setLoggingLevel("error");
+  await client.callTool({ name: "read_file", arguments: {} });
+  const params = await Promise.race([message, new Promise((r) => setTimeout(() => r(null), 5000))]);
+  assert.deepEqual(params, { level: "error", logger: "zarnel", data: "Tool error: read_file" });
 });
 
 await check("reports an unknown prompt as a protocol error", async () => {

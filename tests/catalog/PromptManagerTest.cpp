@@ -1,0 +1,119 @@
+#include "catalog/PromptManager.h"
+#include "platform/LinuxFileManager.h"
+#include "platform/SystemServices.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+class Prompts : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    LinuxFileManager files;
+    PromptManager prompts{SystemServices::systemInformation(), files};
+
+    std::string render(const char* name, const char* arguments = "{}")
+    {
+        const auto outcome = QCoro::waitFor(prompts.getPrompt(QString::fromLatin1(name), Json::parse(arguments).get<Json::object_t>()));
+        if (const auto* failure = std::get_if<MCPPromptError>(&outcome))
+            return "failure: " + failure->description.toStdString();
+        const auto& messages = std::get<std::vector<MCPPromptMessage>>(outcome);
+        EXPECT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages.front().role, "user");
+        return messages.front().content.asText()->text;
+    }
+
+    std::string writeFile(const char* name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path.toStdString();
+    }
+
+    static std::string arguments(const Json& value) { return value.dump(); }
+};
+
+TEST_F(Prompts, ListsTheSixPromptsInOrder)
+{
+    std::vector<std::string> names;
+    for (const auto& prompt : prompts.prompts())
+        names.push_back(prompt.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"analyze_file", "review_code", "optimize_system", "security_audit", "remote_access_security", "backup_strategy"}));
+    EXPECT_EQ(prompts.prompts()[5].toJson()["arguments"][0],
+              Json::parse(R"({"name":"data_type","description":"Type of data to backup: documents, code, media, system, or all","required":true})"));
+}
+
+TEST_F(Prompts, FailsForUnknownPromptsAndMissingRequiredArguments)
+{
+    EXPECT_EQ(render("nope"), "failure: Prompt not found: nope");
+    EXPECT_EQ(render("analyze_file"), "failure: Missing required argument: file_path");
+    EXPECT_EQ(render("backup_strategy"), "failure: Missing required argument: data_type");
+    // Present counts as supplied, whatever the value.
+    EXPECT_FALSE(render("backup_strategy", R"({"data_type":null})").starts_with("failure"));
+}
+
+TEST_F(Prompts, IncludesAReadableFileAndDropsTheBlockOtherwise)
+{
+    const std::string path = writeFile("notes.txt", "line one\nline two");
+    const std::string withFile = render("analyze_file", arguments({{"file_path", path}}).c_str());
+    EXPECT_TRUE(withFile.starts_with("Analyze the file at " + path + " and provide:\n\n1. **File Overview**"));
+    EXPECT_TRUE(withFile.ends_with("\n\nFile Content:\n```\nline one\nline two\n```\n")) << withFile;
+    // No analysis type: the removed block leaves its line feeds.
+    EXPECT_NE(withFile.find("better implementation\n\n\n\n"), std::string::npos);
+
+    const std::string missing = render("analyze_file", R"({"file_path":"/nonexistent/file.txt","analysis_type":"security"})");
+    EXPECT_TRUE(missing.ends_with("better implementation\n\nFocus specifically on: security\n\n")) << missing;
+}
+
+TEST_F(Prompts, ReplacesASuppliedFileContentOnlyWithAReadableFile)
+{
+    const std::string path = writeFile("real.txt", "real text");
+    EXPECT_NE(render("analyze_file", arguments({{"file_path", path}, {"file_content", "supplied"}}).c_str()).find("```\nreal text\n```"), std::string::npos);
+    EXPECT_NE(render("analyze_file", R"({"file_path":"/nonexistent","file_content":"supplied"})").find("```\nsupplied\n```"), std::string::npos);
+    const std::string binary = writeFile("binary.bin", QByteArray("\xFF\xFE", 2));
+    EXPECT_NE(render("analyze_file", arguments({{"file_path", binary}, {"file_content", "kept"}}).c_str()).find("```\nkept\n```"), std::string::npos);
+}
+
+TEST_F(Prompts, TreatsNilAndEmptyAsAbsentInBlocksOnly)
+{
+    const std::string nil = render("review_code", R"({"file_path":"/nonexistent","focus_area":"nil"})");
+    EXPECT_EQ(nil.find("**Special Focus**"), std::string::npos);
+    const std::string empty = render("backup_strategy", R"({"data_type":"","frequency":""})");
+    EXPECT_TRUE(empty.starts_with("Backup Strategy for \n"));
+    EXPECT_NE(empty.find("**Recommended Schedule**\n\n\n\n**Implementation Steps**"), std::string::npos);
+}
+
+TEST_F(Prompts, KeepsDetailedFalseAndAddsTheSystemReport)
+{
+    const std::string text = render("optimize_system", R"({"detailed":false,"focus_area":"memory"})");
+    EXPECT_NE(text.find("**Focused Analysis**: memory\n**Detailed Technical Recommendations**: Enabled\n"), std::string::npos);
+    EXPECT_NE(text.find("Current System Status:\nSystem Information:\n"), std::string::npos);
+}
+
+TEST_F(Prompts, ReadsTheAuditTarget)
+{
+    const std::string path = writeFile("target.conf", "PermitRootLogin yes");
+    EXPECT_TRUE(render("security_audit", arguments({{"target", path}, {"severity", "high"}}).c_str())
+                    .ends_with("**Minimum Severity**: high\n\n\nTarget Content:\n```\nPermitRootLogin yes\n```\n"));
+}
+
+TEST_F(Prompts, KeepsPlaceholdersWithoutValues)
+{
+    EXPECT_TRUE(render("backup_strategy", R"({"data_type":"{{retention}} and {{other}}"})").starts_with("Backup Strategy for {{retention}} and {{other}}\n"));
+}
+
+TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)
+{
+    const std::string text = render("remote_access_security");
+    EXPECT_TRUE(text.starts_with("Remote Access Security Checklist for Zarnel\n\n**SSH Tunnel Security**\n"));
+    EXPECT_NE(text.find("- Document access procedures\n\n\n\nFor SSH tunneling to Zarnel:\n```bash\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("# This securely tunnels to remote Zarnel server\n```"));
+}
+
+} // namespace

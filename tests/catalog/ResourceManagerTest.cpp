@@ -1,0 +1,169 @@
+#include "catalog/ResourceManager.h"
+#include "platform/LinuxFileManager.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "server/ActivityLog.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+#include "support/EchoTool.h"
+#include "support/FakeClock.h"
+#include "tools/ToolRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroTask>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace {
+
+// A tool whose schema has neither properties nor a required list.
+class BareTool : public BaseTool {
+public:
+    BareTool() : BaseTool(category()) {}
+    MCPTool definition() const override { return MCPTool{"bare", "no arguments", JSONSchema{}}; }
+    QCoro::Task<MCPToolCallResponse> execute(Arguments, CancellationToken) override { co_return successResult(QStringLiteral("ok")); }
+
+private:
+    static const QLoggingCategory& category()
+    {
+        static const QLoggingCategory logger("com.tarvonic.zarnel.BareTool");
+        return logger;
+    }
+};
+
+class Resources : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
+    FakeClock clock;
+    SettingsManager settings{store};
+    StatisticsManager statistics{store, clock};
+    ActivityLog log{settings, clock};
+    ToolRegistry tools;
+    LinuxFileManager files;
+    ResourceManager resources{ResourceSources{&log, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files}};
+
+    std::string read(const QString& uri)
+    {
+        const auto outcome = QCoro::waitFor(resources.readResource(uri));
+        if (const auto* failure = std::get_if<MCPResourceError>(&outcome))
+            return "failure: " + failure->description.toStdString();
+        const auto& items = std::get<std::vector<MCPContent>>(outcome);
+        EXPECT_EQ(items.size(), 1u);
+        return items.front().asText()->text;
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+};
+
+TEST_F(Resources, ListsTheFiveResourcesInOrderAndKeepsTheFirstRegistration)
+{
+    std::vector<std::string> uris;
+    for (const auto& resource : resources.resources())
+        uris.push_back(resource.uri);
+    EXPECT_EQ(uris, (std::vector<std::string>{"system://info", "zarnel://activity-log", "zarnel://statistics", "zarnel://server-status", "zarnel://tools"}));
+    resources.registerResource({"zarnel://tools", "Other", std::nullopt, std::nullopt});
+    EXPECT_EQ(resources.resources().size(), 5u);
+    EXPECT_EQ(resources.resources().back().name, "Available Tools");
+    EXPECT_EQ(resources.resources()[1].toJson(),
+              Json::parse(R"({"uri":"zarnel://activity-log","name":"Activity Log","description":"Real-time activity log of MCP server operations","mimeType":"text/plain"})"));
+}
+
+TEST_F(Resources, ReportsEveryFailureWithItsText)
+{
+    EXPECT_EQ(read(QStringLiteral("zarnel://nothing")), "failure: Resource not found: zarnel://nothing");
+    const QString missing = QStringLiteral("file://") + dir.filePath(QStringLiteral("missing.txt"));
+    EXPECT_EQ(read(missing), "failure: Resource not found: " + missing.toStdString());
+    EXPECT_EQ(read(QStringLiteral("file://") + dir.path()), "failure: Internal error: Failed to read file: Is a directory");
+    const QString binary = writeFile(QStringLiteral("binary.bin"), QByteArray("\xFF\xFE\x00", 3));
+    EXPECT_TRUE(read(QStringLiteral("file://") + binary).starts_with("failure: Internal error: Failed to read file: "));
+    EXPECT_EQ(read(QStringLiteral("file:///tmp/%FF")), "failure: Resource not found: file:///tmp/%FF");
+}
+
+TEST_F(Resources, ReadsFilesByPercentDecodedUrisWithOrWithoutLocalhost)
+{
+    const QString path = writeFile(QStringLiteral("a b.txt"), "h\xC3\xA9llo\n");
+    const QString encoded = QString::fromUtf8(QUrl::toPercentEncoding(path, "/"));
+    EXPECT_EQ(read(QStringLiteral("file://") + encoded), "h\xC3\xA9llo\n");
+    EXPECT_EQ(read(QStringLiteral("file://localhost") + encoded), "h\xC3\xA9llo\n");
+}
+
+TEST_F(Resources, RefusesFilesOverTheReadLimit)
+{
+    const QString path = dir.filePath(QStringLiteral("huge.txt"));
+    QFile huge(path);
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(FileManager::kMaxReadBytes + 1)); // sparse: costs no disk
+    huge.close();
+    EXPECT_EQ(read(QStringLiteral("file://") + path),
+              "failure: Internal error: Failed to read file: File too large (67108865 bytes; the limit is 67108864)");
+}
+
+TEST_F(Resources, ShowsTheHundredNewestLogEntriesNewestFirst)
+{
+    EXPECT_EQ(read(QStringLiteral("zarnel://activity-log")), "Zarnel Activity Log\n=================\n\n");
+    for (int i = 1; i <= 150; ++i)
+        log.add(QStringLiteral("entry %1").arg(i), i == 150 ? LogType::Error : LogType::Request);
+    const std::string text = read(QStringLiteral("zarnel://activity-log"));
+    const auto lines = QString::fromStdString(text).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2 + 100);
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("] \u274C entry 150")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("] \U0001F4E5 entry 149")));
+    EXPECT_TRUE(lines.last().endsWith(QStringLiteral(" entry 51")));
+}
+
+TEST_F(Resources, SummarisesTheStatistics)
+{
+    Json empty = Json::parse(read(QStringLiteral("zarnel://statistics")));
+    EXPECT_EQ(empty["most_used_tools"], Json::array());
+    EXPECT_EQ(empty["successful_tools"], 0);
+    EXPECT_EQ(empty["failed_tools"], 0);
+
+    statistics.startSession();
+    for (bool success : {true, true, false, true})
+        statistics.recordToolCall(QStringLiteral("read_file"), 0.5, success);
+    statistics.recordToolCall(QStringLiteral("write_file"), 0.5, true);
+    clock.advance(90'000);
+    const Json document = Json::parse(read(QStringLiteral("zarnel://statistics")));
+    EXPECT_EQ(document["total_tool_calls"], 5);
+    EXPECT_EQ(document["successful_tools"], 4);
+    EXPECT_EQ(document["failed_tools"], 1);
+    EXPECT_EQ(document["session_tool_calls"], 5);
+    EXPECT_EQ(document["uptime_seconds"], 90);
+    EXPECT_EQ(document["most_used_tools"][0], Json::parse(R"({"name":"read_file","count":4,"success_rate":0.75})"));
+    EXPECT_EQ(document["most_used_tools"][1]["success_rate"], 1);
+}
+
+TEST_F(Resources, ReportsTheServerSettings)
+{
+    settings.setLogLevel(LogLevel::Warning);
+    settings.setCommandTimeout(45);
+    EXPECT_EQ(Json::parse(read(QStringLiteral("zarnel://server-status"))),
+              Json::parse(R"({"is_running":false,"connection_count":0,"settings":{"auto_start_server":false,"log_level":"warning","command_timeout":45,"enable_tool_logging":true}})"));
+}
+
+TEST_F(Resources, DescribesEveryToolsSchema)
+{
+    tools.registerTool(std::make_shared<BareTool>());
+    tools.registerTool(std::make_shared<EchoTool>("echo"));
+    EXPECT_EQ(Json::parse(read(QStringLiteral("zarnel://tools"))), Json::parse(R"({"total_tools":2,"tools":[
+        {"name":"bare","description":"no arguments","input_schema":{"type":"object","properties":{},"required":[]}},
+        {"name":"echo","description":"echo","input_schema":{"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"]}}]})"));
+}
+
+TEST_F(Resources, ReadsTheSystemReport)
+{
+    EXPECT_TRUE(read(QStringLiteral("system://info")).starts_with("System Information:\n"));
+}
+
+} // namespace
