@@ -50,7 +50,9 @@ Json JSONRPCResponse::toJson() const
 std::string JSONRPCResponse::serialize() const
 {
     // Members in ascending key order: error, id, jsonrpc, result.
-    std::string out = "{";
+    std::string out;
+    out.reserve((serializedResult ? serializedResult->size() : 0) + 96);
+    out += '{';
     if (error) {
         out += "\"error\":";
         JsonWriter::appendCompact(out, error->toJson());
