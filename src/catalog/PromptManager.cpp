@@ -15,6 +15,14 @@ ZARNEL_LOGGING_CATEGORY(lcPrompts, "PromptManager")
 
 namespace {
 
+std::optional<QString> stringValue(const Json::object_t& values, const std::string& key)
+{
+    const auto found = values.find(key);
+    if (found == values.end() || !found->second.is_string())
+        return std::nullopt;
+    return QString::fromStdString(found->second.get<std::string>());
+}
+
 PromptArgument argument(std::string name, std::string description, bool required)
 {
     return PromptArgument{std::move(name), std::move(description), required};
@@ -327,35 +335,24 @@ QCoro::Task<PromptGetResult> PromptManager::getPrompt(QString name, Json::object
     Json::object_t values = std::move(arguments);
     values["prompt_name"] = key;
 
-    const auto filePath = values.find("file_path");
-    if (filePath != values.end() && filePath->second.is_string()) {
-        const auto text = co_await readContextFile(QString::fromStdString(filePath->second.get<std::string>()),
-                                                   "Could not read file for prompt context: ");
-        if (!self)
-            co_return MCPPromptError::invalidPrompt(QStringLiteral("the catalogue is gone"));
-        if (text)
-            values["file_content"] = *text;
+    if (const auto path = stringValue(values, "file_path")) {
+        if (auto text = co_await readContextFile(*path, "Could not read file for prompt context: "))
+            values["file_content"] = std::move(*text);
     }
+    if (key == "security_audit") {
+        if (const auto target = stringValue(values, "target")) {
+            if (auto text = co_await readContextFile(*target, "Could not read target for security audit: "))
+                values["target_content"] = std::move(*text);
+        }
+    }
+    if (!self)
+        co_return MCPPromptError::invalidPrompt(QStringLiteral("the catalogue is gone"));
 
     if (key == "optimize_system") {
         GetSystemInfoTool tool(m_systemInformation);
         const MCPToolCallResponse report = co_await tool.execute(Arguments{}, CancellationToken());
-        if (!self)
-            co_return MCPPromptError::invalidPrompt(QStringLiteral("the catalogue is gone"));
         if (!report.content.empty() && report.content.front().asText())
             values["system_info"] = report.content.front().asText()->text;
-    }
-
-    if (key == "security_audit") {
-        const auto target = values.find("target");
-        if (target != values.end() && target->second.is_string()) {
-            const auto text = co_await readContextFile(QString::fromStdString(target->second.get<std::string>()),
-                                                       "Could not read target for security audit: ");
-            if (!self)
-                co_return MCPPromptError::invalidPrompt(QStringLiteral("the catalogue is gone"));
-            if (text)
-                values["target_content"] = *text;
-        }
     }
 
     MCPPromptMessage message{"user", MCPPromptContent::text(TemplateRenderer::render(templateText, values))};

@@ -1,5 +1,7 @@
 #include "protocol/JsonParser.h"
 
+#include "protocol/Utf8.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -80,6 +82,24 @@ private:
         }
     }
 
+    enum class Next { More, Closed, Failed };
+
+    // After a member or element: a comma means more follow, `close` ends the container.
+    Next afterMember(char close)
+    {
+        skipWhitespace();
+        if (atEnd()) {
+            fail("unexpected end of input");
+            return Next::Failed;
+        }
+        if (peek() == ',' || peek() == close) {
+            ++m_pos;
+            return m_text[m_pos - 1] == ',' ? Next::More : Next::Closed;
+        }
+        fail(close == '}' ? "expected ',' or '}'" : "expected ',' or ']'");
+        return Next::Failed;
+    }
+
     bool parseObject(Json& out, int depth)
     {
         if (depth > JsonParser::kMaxDepth)
@@ -108,18 +128,8 @@ private:
             if (!parseValue(value, depth))
                 return false;
             object.insert_or_assign(std::move(key), std::move(value)); // the last of equal names wins
-            skipWhitespace();
-            if (atEnd())
-                return fail("unexpected end of input");
-            if (peek() == ',') {
-                ++m_pos;
-                continue;
-            }
-            if (peek() == '}') {
-                ++m_pos;
-                return true;
-            }
-            return fail("expected ',' or '}'");
+            if (const auto next = afterMember('}'); next != Next::More)
+                return next == Next::Closed;
         }
     }
 
@@ -140,18 +150,8 @@ private:
             array.emplace_back();
             if (!parseValue(array.back(), depth))
                 return false;
-            skipWhitespace();
-            if (atEnd())
-                return fail("unexpected end of input");
-            if (peek() == ',') {
-                ++m_pos;
-                continue;
-            }
-            if (peek() == ']') {
-                ++m_pos;
-                return true;
-            }
-            return fail("expected ',' or ']'");
+            if (const auto next = afterMember(']'); next != Next::More)
+                return next == Next::Closed;
         }
     }
 
@@ -197,30 +197,6 @@ private:
         }
     }
 
-    // Length of the valid UTF-8 sequence at m_pos (lead byte >= 0x80), or 0.
-    std::size_t utf8SequenceLength() const
-    {
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(m_text[m_pos + k]); };
-        const std::size_t left = m_text.size() - m_pos;
-        const unsigned char lead = byte(0);
-        const auto continuation = [&](std::size_t k) { return k < left && (byte(k) & 0xC0) == 0x80; };
-        if (lead >= 0xC2 && lead <= 0xDF)
-            return continuation(1) ? 2 : 0;
-        if (lead >= 0xE0 && lead <= 0xEF) {
-            if (!continuation(1) || !continuation(2)) return 0;
-            if (lead == 0xE0 && byte(1) < 0xA0) return 0;
-            if (lead == 0xED && byte(1) > 0x9F) return 0;
-            return 3;
-        }
-        if (lead >= 0xF0 && lead <= 0xF4) {
-            if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
-            if (lead == 0xF0 && byte(1) < 0x90) return 0;
-            if (lead == 0xF4 && byte(1) > 0x8F) return 0;
-            return 4;
-        }
-        return 0;
-    }
-
     bool parseString(std::string& out)
     {
         ++m_pos; // '"'
@@ -237,7 +213,7 @@ private:
             if (c < 0x20)
                 return fail("control character in string");
             if (c >= 0x80) {
-                const std::size_t length = utf8SequenceLength();
+                const std::size_t length = utf8::sequenceLength(m_text, m_pos);
                 if (length == 0)
                     return fail("invalid UTF-8 in string");
                 m_pos += length;

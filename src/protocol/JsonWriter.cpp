@@ -1,39 +1,13 @@
 #include "protocol/JsonWriter.h"
 
+#include "protocol/Utf8.h"
+
 #include <charconv>
 #include <cmath>
 
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
-
-// Length of the valid UTF-8 sequence starting at text[i], or 0 when the bytes there are not one.
-std::size_t validSequenceLength(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    const std::size_t left = text.size() - i;
-    const auto continuation = [&](std::size_t k) { return (byte(k) & 0xC0) == 0x80; };
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return left >= 2 && continuation(i + 1) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left < 3 || !continuation(i + 1) || !continuation(i + 2))
-            return 0;
-        const unsigned char second = byte(i + 1);
-        if (lead == 0xE0 && second < 0xA0) return 0; // overlong
-        if (lead == 0xED && second > 0x9F) return 0; // surrogate
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left < 4 || !continuation(i + 1) || !continuation(i + 2) || !continuation(i + 3))
-            return 0;
-        const unsigned char second = byte(i + 1);
-        if (lead == 0xF0 && second < 0x90) return 0; // overlong
-        if (lead == 0xF4 && second > 0x8F) return 0; // past U+10FFFF
-        return 4;
-    }
-    return 0;
-}
 
 template <typename Value>
 void writePretty(std::string& out, const Value& value, int depth)
@@ -99,7 +73,7 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
             continue;
         }
         if (c >= 0x80) {
-            const std::size_t length = validSequenceLength(text, i);
+            const std::size_t length = utf8::sequenceLength(text, i);
             if (length > 0) {
                 i += length;
                 continue;
