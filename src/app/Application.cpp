@@ -137,7 +137,9 @@ int run(int argc, char** argv)
     if (headless && !started) {
         std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
                   << ": nothing to do.\n";
-        return 1;
+        // A person at a terminal has been told what to do; a client that started us has not
+        // got a server, which is a failure.
+        return streams.inputIsTerminal() ? 0 : 1;
     }
 
     const int status = app->exec();
