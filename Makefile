@@ -11,7 +11,7 @@ setup:
 	@scripts/setup
 
 $(BUILD_DIR)/CMakeCache.txt: | setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 
 configure: setup $(BUILD_DIR)/CMakeCache.txt
 
