@@ -16,7 +16,7 @@ namespace {
 
 // Large enough that a 5 MiB line takes a handful of reads, small enough to stay cheap per
 // wake-up for the usual short requests.
-constexpr qsizetype kReadChunk = 256 * 1024;
+constexpr qsizetype kInputChunk = 256 * 1024;
 
 } // namespace
 
@@ -63,10 +63,10 @@ void PosixStandardStreams::readAvailableInput()
 {
     // The descriptor stays blocking (it is shared with our parent); the notifier has just said
     // that a read will not wait, and one read per wake-up keeps that promise.
-    m_buffer.resize(kReadChunk);
+    m_buffer.resize(kInputChunk);
     ssize_t count;
     do {
-        count = ::read(m_inputFd, m_buffer.data(), static_cast<size_t>(kReadChunk));
+        count = ::read(m_inputFd, m_buffer.data(), static_cast<size_t>(kInputChunk));
     } while (count < 0 && errno == EINTR);
 
     if (count > 0) {

@@ -10,7 +10,7 @@ ZARNEL_LOGGING_CATEGORY(lcLaunchApp, "LaunchAppTool")
 
 namespace {
 
-struct Outcome {
+struct LaunchOutcome {
     std::optional<ApplicationLocation> location;
     LaunchResult launch;
 };
@@ -64,13 +64,13 @@ QCoro::Task<MCPToolCallResponse> LaunchAppTool::execute(Arguments arguments, Can
     // temporary inside co_await.
     const Workspace* workspace = &m_workspace;
     auto launching = QtConcurrent::run([workspace, name = *app, options] {
-        Outcome result;
+        LaunchOutcome result;
         result.location = findApplication(*workspace, name);
         if (result.location)
             result.launch = workspace->openApplication(*result.location, options);
         return result;
     });
-    const Outcome outcome = co_await launching;
+    const LaunchOutcome outcome = co_await launching;
 
     if (!outcome.location)
         co_return errorResult(QStringLiteral("Application not found: ") + *app);

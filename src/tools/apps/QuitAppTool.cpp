@@ -10,7 +10,7 @@ ZARNEL_LOGGING_CATEGORY(lcQuitApp, "QuitAppTool")
 
 namespace {
 
-struct Outcome {
+struct QuitOutcome {
     bool found = false;
     bool delivered = false;
     QString name;
@@ -53,7 +53,7 @@ QCoro::Task<MCPToolCallResponse> QuitAppTool::execute(Arguments arguments, Cance
 
     const Workspace* workspace = &m_workspace;
     auto quitting = QtConcurrent::run([workspace, name = *app, force] {
-        Outcome result;
+        QuitOutcome result;
         const auto application = findRunningApp(*workspace, name);
         if (!application)
             return result;
@@ -62,7 +62,7 @@ QCoro::Task<MCPToolCallResponse> QuitAppTool::execute(Arguments arguments, Cance
         result.delivered = workspace->terminate(*application, force);
         return result;
     });
-    const Outcome outcome = co_await quitting;
+    const QuitOutcome outcome = co_await quitting;
 
     if (!outcome.found)
         co_return errorResult(QStringLiteral("Application not running: ") + *app);
