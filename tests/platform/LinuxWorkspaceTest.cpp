@@ -1,23 +1,14 @@
 #include "platform/LinuxWorkspace.h"
 
 #include "platform/ProcessTable.h"
-#include "support/FakeActiveWindow.h"
-#include "support/TestApplications.h"
+#include "tools/apps/AppToolFixture.h"
 
 #include <QFile>
-#include <gtest/gtest.h>
 
 namespace {
 
-class LinuxWorkspaceTest : public ::testing::Test {
+class LinuxWorkspaceTest : public AppToolTest {
 protected:
-    LinuxWorkspaceTest()
-    {
-        auto configuration = m_apps.workspaceConfiguration();
-        configuration.activeWindow = m_activeWindow;
-        m_workspace = std::make_unique<LinuxWorkspace>(std::move(configuration));
-    }
-
     // name/identifier/pid[/active] of each running application.
     QStringList running() const
     {
@@ -30,10 +21,6 @@ protected:
                          .arg(application.isActive ? QStringLiteral("/active") : QString());
         return lines;
     }
-
-    TestApplications m_apps;
-    std::shared_ptr<FakeActiveWindow> m_activeWindow = std::make_shared<FakeActiveWindow>();
-    std::unique_ptr<LinuxWorkspace> m_workspace;
 };
 
 TEST_F(LinuxWorkspaceTest, RecognisesAnApplicationThatIsAScript)

@@ -1,7 +1,7 @@
 #include "platform/X11ActiveWindow.h"
 
-#include <QProcess>
-#include <QStandardPaths>
+#include "support/XvfbServer.h"
+
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
@@ -16,36 +16,12 @@ class X11ActiveWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            GTEST_SKIP() << "Xvfb is not installed";
-        m_server.setStandardInputFile(QProcess::nullDevice());
-        m_server.setStandardErrorFile(QProcess::nullDevice());
-        // -displayfd writes the number of a free display once the server accepts connections.
-        m_server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                              QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("64x64x24")});
-        while (!m_server.canReadLine() && m_server.waitForReadyRead(10000)) {
-        }
-        const QByteArray number = m_server.readLine().trimmed();
-        ASSERT_FALSE(number.isEmpty()) << "Xvfb did not start";
-        m_display = QStringLiteral(":") + QString::fromLatin1(number);
-        m_connection = xcb_connect(m_display.toLatin1().constData(), nullptr);
+        ASSERT_TRUE(m_server.isRunning());
+        m_connection = xcb_connect(m_server.display().toLatin1().constData(), nullptr);
         ASSERT_EQ(xcb_connection_has_error(m_connection), 0);
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     }
-
-    void TearDown() override
-    {
-        if (m_connection)
-            xcb_disconnect(m_connection);
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(10000)) {
-                m_server.kill();
-                m_server.waitForFinished();
-            }
-        }
-    }
+    void TearDown() override { xcb_disconnect(m_connection); }
 
     xcb_atom_t atom(const char* name)
     {
@@ -68,15 +44,14 @@ protected:
     }
     void roundTrip() { std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr)); }
 
-    QProcess m_server;
-    QString m_display;
+    XvfbServer m_server{64, 64};
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = 0;
 };
 
 TEST_F(X11ActiveWindowTest, IsTheProcessNamedByTheFocusedWindow)
 {
-    const X11ActiveWindow activeWindow(m_display);
+    const X11ActiveWindow activeWindow(m_server.display());
     EXPECT_EQ(activeWindow.owningProcess(), std::nullopt) << "no window manager has named a window yet";
 
     const xcb_window_t owned = createWindow();

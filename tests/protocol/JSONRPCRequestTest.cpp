@@ -59,27 +59,4 @@ TEST(JSONRPCRequestDecoding, NamesTheMissingOrMistypedEnvelopeMember)
     EXPECT_EQ(decodeFailure(R"([1,2])"), "Expected an object but found an array");
 }
 
-TEST(AnyCodableParsing, KeepsEveryKindApart)
-{
-    const auto value = json::parse(R"({"a":[1,2.5,"x",true,null,{}],"big":18446744073709551615,"whole":2.0})");
-    ASSERT_TRUE(value);
-    const Json& a = (*value)["a"];
-    EXPECT_TRUE(a[0].is_number_integer());
-    EXPECT_TRUE(a[1].is_number_float());
-    EXPECT_TRUE(a[2].is_string());
-    EXPECT_TRUE(a[3].is_boolean());
-    EXPECT_TRUE(a[4].is_null());
-    EXPECT_TRUE(a[5].is_object());
-    // Past the signed range a number is a double; a whole number written with a fraction is an integer.
-    EXPECT_TRUE((*value)["big"].is_number_float());
-    EXPECT_TRUE((*value)["whole"].is_number_integer());
-}
-
-TEST(AnyCodableParsing, RefusesInvalidUtf8AndAbsurdNesting)
-{
-    EXPECT_FALSE(json::parse("{\"a\":\"\xFF\"}"));
-    EXPECT_FALSE(json::parse(std::string(100000, '[') + std::string(100000, ']')));
-    EXPECT_TRUE(json::parse(std::string(100, '[') + std::string(100, ']')));
-}
-
 } // namespace

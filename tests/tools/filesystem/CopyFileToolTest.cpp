@@ -9,7 +9,7 @@ namespace {
 
 class CopyFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse copy(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse copy(const Json& arguments) { return callTool(m_tool, arguments); }
     CopyFileTool m_tool{m_files};
 };
 

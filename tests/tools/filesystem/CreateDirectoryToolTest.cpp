@@ -6,7 +6,7 @@ namespace {
 
 class CreateDirectory : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse create(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse create(const Json& arguments) { return callTool(m_tool, arguments); }
     CreateDirectoryTool m_tool{m_files};
 };
 

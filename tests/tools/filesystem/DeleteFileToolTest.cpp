@@ -6,7 +6,7 @@ namespace {
 
 class DeleteFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse remove(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse remove(const Json& arguments) { return callTool(m_tool, arguments); }
     DeleteFileTool m_tool{m_files};
 };
 

@@ -31,7 +31,7 @@ protected:
     {
         return QDateTime::fromSecsSinceEpoch(m_time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
     }
-    MCPToolCallResponse list(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse list(const Json& arguments) { return callTool(m_tool, arguments); }
 
     const time_t m_time = 1700000000;
     ListDirectoryTool m_tool{m_files};

@@ -8,7 +8,7 @@ class ReadFile : public FileSystemToolTest {
 protected:
     MCPToolCallResponse read(const Json& arguments, CancellationToken cancellation = {})
     {
-        return call(m_tool, arguments, std::move(cancellation));
+        return callTool(m_tool, arguments, std::move(cancellation));
     }
     ReadFileTool m_tool{m_files};
 };

@@ -12,7 +12,7 @@ protected:
     {
         if (!arguments.contains("directory"))
             arguments["directory"] = pathText();
-        return call(m_tool, arguments);
+        return callTool(m_tool, arguments);
     }
     // The paths found, relative to the tree and sorted (the walk follows the directory's order).
     std::vector<std::string> found(const Json& arguments)
@@ -126,7 +126,7 @@ TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefault)
     writeBytes("here.md", "");
     CurrentDirectoryGuard guard(path());
 
-    EXPECT_EQ(success(call(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
+    EXPECT_EQ(success(callTool(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
 }
 
 TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
@@ -135,7 +135,7 @@ TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
     CancellationToken cancellation;
     cancellation.cancel();
 
-    EXPECT_EQ(success(call(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
+    EXPECT_EQ(success(callTool(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
 }
 
 } // namespace

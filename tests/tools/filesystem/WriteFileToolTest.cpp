@@ -8,7 +8,7 @@ namespace {
 
 class WriteFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse write(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse write(const Json& arguments) { return callTool(m_tool, arguments); }
     QStringList entries(const QString& relative) const
     {
         return QDir(path(relative)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

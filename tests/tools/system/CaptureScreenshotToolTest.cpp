@@ -1,10 +1,10 @@
 #include "tools/system/CaptureScreenshotTool.h"
 
 #include "platform/ScreenGrabber.h"
+#include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoroTask>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -36,12 +36,7 @@ public:
 
 MCPToolCallResponse capture(const std::shared_ptr<FakeScreenGrabber>& screen, const Arguments& arguments = {})
 {
-    return QCoro::waitFor(CaptureScreenshotTool(screen).execute(arguments, {}));
-}
-
-std::string text(const MCPToolCallResponse& response)
-{
-    return response.content.at(0).asText()->text;
+    return callTool(CaptureScreenshotTool(screen), arguments);
 }
 
 } // namespace
@@ -51,7 +46,7 @@ TEST(CaptureScreenshot, ReturnsTheImageAndRemovesItsTemporaryFile)
     auto screen = std::make_shared<FakeScreenGrabber>();
     const auto response = capture(screen, {{"display", "2"}});
     ASSERT_EQ(response.content.size(), 2u);
-    EXPECT_EQ(text(response), "Screenshot captured (12 bytes)");
+    EXPECT_EQ(textOf(response), "Screenshot captured (12 bytes)");
     EXPECT_EQ(response.content[1].asImage()->data, screen->png.toBase64().toStdString());
     EXPECT_EQ(response.content[1].asImage()->mimeType, "image/png");
     EXPECT_FALSE(response.isError.has_value());
@@ -75,15 +70,15 @@ TEST(CaptureScreenshot, ReportsEachFailure)
 {
     auto screen = std::make_shared<FakeScreenGrabber>();
     screen->screen = false;
-    EXPECT_EQ(text(capture(screen)), "No screen available");
+    EXPECT_EQ(textOf(capture(screen)), "No screen available");
 
     screen->screen = true;
     screen->result = ScreenCapture::Status::Failed;
     const auto failed = capture(screen);
-    EXPECT_EQ(text(failed), "Screenshot capture failed");
+    EXPECT_EQ(textOf(failed), "Screenshot capture failed");
     EXPECT_EQ(failed.isError, true);
     EXPECT_FALSE(QFile::exists(screen->lastPath));
 
     screen->result = ScreenCapture::Status::CouldNotCapture;
-    EXPECT_EQ(text(capture(screen)), "Failed to capture screenshot: disk full");
+    EXPECT_EQ(textOf(capture(screen)), "Failed to capture screenshot: disk full");
 }
