@@ -47,25 +47,4 @@ TEST_F(FileSystemTools, WorkOnRelativePathsFromTheServersDirectory)
               json({{"content", json::array({text("File not found: " + at("backup/today.txt"))})}, {"isError", true}}));
 }
 
-TEST_F(FileSystemTools, AnswerWithValidLinesForBinaryFilesAndOddNames)
-{
-    QFile binary(m_work.path() + "/raw.bin");
-    ASSERT_TRUE(binary.open(QIODevice::WriteOnly) && binary.write(QByteArray::fromHex("00ff10")) == 3);
-    binary.close();
-    ASSERT_TRUE(QDir(m_work.path()).mkdir("odd"));
-    ASSERT_TRUE(QFile(m_work.path() + "/odd/x").open(QIODevice::WriteOnly));
-    ASSERT_EQ(::rename((m_work.path().toUtf8() + "/odd/x").constData(), (m_work.path().toUtf8() + "/odd/n\xFF").constData()), 0);
-
-    EXPECT_EQ(call("read_file", {{"path", "raw.bin"}}),
-              json({{"content", json::array({text("File is binary (3 bytes)"), text("Base64: AP8Q")})}}));
-    const json listing = call("list_directory", {{"path", "odd"}});
-    ASSERT_TRUE(listing.contains("content")) << "no answer";
-    const std::string line = listing["content"][0]["text"];
-    EXPECT_EQ(line.rfind("Contents of " + at("odd") + ":\n\n📄 n\xEF\xBF\xBD (0 bytes) - ", 0), 0u) << line;
-    EXPECT_EQ(call("search_files", {{"pattern", "n?"}, {"directory", "odd"}}),
-              succeeded("Found 1 file(s) matching 'n?':\n\n" + at("odd/n\xEF\xBF\xBD")));
-    // A name the test cannot leave for QTemporaryDir to remove.
-    EXPECT_EQ(call("delete_file", {{"path", "odd"}}), succeeded("Successfully deleted: " + at("odd")));
-}
-
 } // namespace

@@ -19,13 +19,6 @@ void writeScript(const QString& path, const QByteArray& body)
 
 } // namespace
 
-TEST(DesktopScreenGrabber, WithoutADisplayHasNoScreen)
-{
-    DesktopScreenGrabber grabber;
-    EXPECT_FALSE(grabber.hasScreen());
-    EXPECT_EQ(QCoro::waitFor(grabber.captureToFile(QStringLiteral("/nonexistent/x.png"))).status, ScreenCapture::Status::NoScreen);
-}
-
 TEST(DesktopScreenGrabber, FallsBackToAnInstalledGrabberAndReadsItsStatus)
 {
     QTemporaryDir directory;
