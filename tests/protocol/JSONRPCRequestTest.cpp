@@ -1,4 +1,3 @@
-#include "protocol/DecodingError.h"
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
 
