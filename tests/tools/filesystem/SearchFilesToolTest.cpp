@@ -17,19 +17,12 @@ protected:
     // The paths found, relative to the tree and sorted (the walk follows the directory's order).
     std::vector<std::string> found(const Json& arguments)
     {
-        const std::string text = success(search(arguments));
+        const QStringList lines = QString::fromStdString(success(search(arguments))).split(u'\n');
+        if (!lines.front().startsWith(QStringLiteral("Found ")))
+            return {lines.join(u'\n').toStdString()};
         std::vector<std::string> paths;
-        const auto body = text.find(":\n\n");
-        if (text.rfind("Found ", 0) != 0 || body == std::string::npos)
-            return {text};
-        std::size_t start = body + 3;
-        const std::string prefix = pathText() + "/";
-        while (start <= text.size()) {
-            const auto end = std::min(text.find('\n', start), text.size());
-            const std::string line = text.substr(start, end - start);
-            paths.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
-            start = end + 1;
-        }
+        for (const QString& line : lines.mid(2))
+            paths.push_back(line.mid(path().size() + 1).toStdString());
         std::sort(paths.begin(), paths.end());
         return paths;
     }
@@ -57,14 +50,7 @@ TEST_F(SearchFiles, KeepsOtherRegularExpressionSyntax)
     EXPECT_EQ(success(search({{"pattern", "["}})), "No files found matching pattern: [");
 }
 
-TEST_F(SearchFiles, QuotesThePatternAsWrittenAndCountsTheResults)
-{
-    writeBytes("only.log", "");
-
-    EXPECT_EQ(success(search({{"pattern", "*.log"}})), "Found 1 file(s) matching '*.log':\n\n" + pathText("only.log"));
-}
-
-TEST_F(SearchFiles, TestsADirectoryItselfBeforeItsContents)
+TEST_F(SearchFiles, CountsTheResultsAndTestsADirectoryItselfBeforeItsContents)
 {
     writeBytes("logs/logs", "");
 
@@ -115,18 +101,14 @@ TEST_F(SearchFiles, IncludesHiddenNamesAndShowsNamesThatAreNotUtf8)
     EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
 }
 
-TEST_F(SearchFiles, FindsNothingInAMissingDirectoryWithoutFailing)
-{
-    EXPECT_EQ(success(search({{"pattern", "*"}, {"directory", pathText("missing")}})), "No files found matching pattern: *");
-    EXPECT_EQ(failure(search({{"directory", pathText()}})), "Missing required argument: pattern");
-}
-
-TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefault)
+TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefaultAndNothingInAMissingOne)
 {
     writeBytes("here.md", "");
     CurrentDirectoryGuard guard(path());
 
     EXPECT_EQ(success(callTool(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
+    EXPECT_EQ(success(search({{"pattern", "*"}, {"directory", pathText("missing")}})), "No files found matching pattern: *");
+    EXPECT_EQ(failure(search({{"directory", pathText()}})), "Missing required argument: pattern");
 }
 
 TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
@@ -134,7 +116,6 @@ TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
     writeBytes("a.txt", "");
     CancellationToken cancellation;
     cancellation.cancel();
-
     EXPECT_EQ(success(callTool(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
 }
 
