@@ -15,21 +15,18 @@ namespace {
 const QByteArray kInitialize =
     R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"client","version":"2.1"}}})";
 
+const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
+
 class ServerTest : public ::testing::Test {
 protected:
+    void SetUp() override { server().start(); }
+    MCPServer& server() { return components->server; }
+
     QTemporaryDir dir;
     QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
     FakeClock clock;
     FakeStandardStreams streams;
-    std::unique_ptr<ServerComponents> components;
-
-    void SetUp() override
-    {
-        components = std::make_unique<ServerComponents>(store, clock, streams);
-        server().start();
-    }
-
-    MCPServer& server() { return components->server; }
+    std::unique_ptr<ServerComponents> components = std::make_unique<ServerComponents>(store, clock, streams);
 
     // Feeds the bytes and returns the lines written once `expected` lines are out (or 5 s passed).
     QByteArrayList exchange(const QByteArray& input, int expected = 1)
@@ -104,34 +101,22 @@ TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
     EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope"}));
 }
 
-TEST_F(ServerTest, LogsAndCountsNotificationsWithoutAnsweringThem)
-{
-    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
-                                "\n"
-                                R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})"
-                                "\n"
-                                R"({"jsonrpc":"2.0","id":1,"method":"ping"})"
-                                "\n");
-    EXPECT_EQ(lines, (QByteArrayList{R"({"id":1,"jsonrpc":"2.0","result":{}})"}));
-    EXPECT_EQ(components->statistics.totalRequests(), 3);
-    EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
-}
-
-TEST_F(ServerTest, AnswersLinesThatAreNotRequestsWithTheParseError)
+TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsWithTheParseError)
 {
     const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
     for (const QByteArray& line : {QByteArray("\r"), QByteArray("[1,2]"), QByteArray(R"({"jsonrpc":"2.0","id":1})"),
                                   QByteArray(R"({"jsonrpc":"2.0","id":1.5,"method":"ping"})"), QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"\xFF\"}")})
         EXPECT_EQ(answer(line), parseError) << line.toHex().constData();
     EXPECT_EQ(components->statistics.totalRequests(), 0);
-}
 
-TEST_F(ServerTest, KeepsAnsweringWhenOutputFails)
-{
+    // Output that fails once does not stop the answers after it.
     streams.outputBroken = true;
-    exchange(R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n", 0);
+    exchange(R"({"jsonrpc":"2.0","method":"notifications/initialized"})" "\n" R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n", 0);
     streams.outputBroken = false;
-    EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":2,"method":"ping"})"), R"({"id":2,"jsonrpc":"2.0","result":{}})");
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n"),
+              QByteArrayList{kPong3});
+    EXPECT_EQ(components->statistics.totalRequests(), 4);
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
 }
 
 TEST_F(ServerTest, CancelsTheRequestInFlightAndAnswersNothingForIt)
@@ -150,26 +135,22 @@ TEST_F(ServerTest, CancelsTheRequestInFlightAndAnswersNothingForIt)
     EXPECT_FALSE(logMessages().contains(QStringLiteral("Tool error: wait")));
 }
 
-TEST_F(ServerTest, IgnoresCancellationsOfUnknownOrFinishedRequests)
-{
-    answer(R"({"jsonrpc":"2.0","id":1,"method":"ping"})");
-    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})" "\n"
-                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})" "\n"
-                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n");
-    EXPECT_EQ(lines, (QByteArrayList{R"({"id":3,"jsonrpc":"2.0","result":{}})"}));
-    EXPECT_FALSE(logMessages().filter(QStringLiteral("Request cancelled")).size());
-}
-
-TEST_F(ServerTest, DropsARequestThatIsCancelledBeforeItStarts)
+TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
 {
     components->tools.registerTool(std::make_shared<WaitingTool>(200));
+    // Request 2 waits behind the running call when it is cancelled; "zz" is unknown.
     const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
                                 R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n"
                                 R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})" "\n"
+                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})" "\n"
                                 R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains(R"("id":1)"));
-    EXPECT_EQ(lines[1], R"({"id":3,"jsonrpc":"2.0","result":{}})");
+    EXPECT_EQ(lines[1], kPong3);
+    // Cancelling what has been answered already changes nothing.
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n"),
+              QByteArrayList{kPong3});
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled")).size(), 1);
 }
 
 } // namespace

@@ -79,25 +79,31 @@ TEST_F(Statistics, CountsEachToolsCallsAndFailuresFromTheFirstCall)
     EXPECT_DOUBLE_EQ(statistics.successRate(), 0.0);
 }
 
-TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnections)
+TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnectionsAlsoWhenMerged)
 {
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
+    auto first = start();
     for (int i = 0; i < 101; ++i)
-        statistics.recordToolCall(QStringLiteral("tool_%1").arg(i), 0.0, true);
-    const auto& calls = statistics.statistics().recentCalls;
+        first->statistics.recordToolCall(QStringLiteral("tool_%1").arg(i), 0.0, true);
+    const auto& calls = first->statistics.statistics().recentCalls;
     ASSERT_EQ(calls.size(), 100);
     EXPECT_EQ(calls.front().toolName, QStringLiteral("tool_100"));
     EXPECT_EQ(calls.back().toolName, QStringLiteral("tool_1"));
 
-    for (int i = 0; i < 51; ++i) {
-        clock.advance(1000);
-        statistics.recordConnection(QStringLiteral("client %1").arg(i), QStringLiteral("1.0"));
+    // Forty connections each in two processes sharing the store.
+    auto second = start();
+    for (int i = 0; i < 40; ++i) {
+        for (auto* instance : {first.get(), second.get()}) {
+            clock.advance(1000);
+            instance->statistics.recordConnection(instance == first.get() ? QStringLiteral("first") : QStringLiteral("second"), QString::number(i));
+        }
     }
-    const auto& connections = statistics.statistics().connectionHistory;
-    ASSERT_EQ(connections.size(), 50);
-    EXPECT_EQ(connections.front().clientName, QStringLiteral("client 50"));
-    EXPECT_EQ(connections.back().clientName, QStringLiteral("client 1"));
+    EXPECT_EQ(first->statistics.statistics().connectionHistory.size(), 40);
+    first->statistics.saveNow();
+    second->statistics.saveNow();
+    const auto& history = second->statistics.statistics().connectionHistory;
+    ASSERT_EQ(history.size(), 50);
+    EXPECT_EQ(history.front().clientName + history.front().clientVersion, QStringLiteral("second39"));
+    EXPECT_EQ(history.back().clientName + history.back().clientVersion, QStringLiteral("first15"));
 }
 
 TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChanged)
@@ -230,24 +236,6 @@ TEST_F(Statistics, TwoWritersSharingTheStoreLoseNothing)
     EXPECT_EQ(connections.join(u' '), QStringLiteral("desktop4 client4 desktop3 client3 desktop2 client2 desktop1 client1 desktop0 client0"));
     // Each writer shows the combined figures after its save.
     EXPECT_EQ(client->statistics.totalRequests(), 5 * 4);
-}
-
-TEST_F(Statistics, MergedConnectionHistoryKeepsTheNewestFifty)
-{
-    auto first = start();
-    auto second = start();
-    for (int i = 0; i < 40; ++i) {
-        clock.advance(1000);
-        first->statistics.recordConnection(QStringLiteral("first"), QString::number(i));
-        clock.advance(1000);
-        second->statistics.recordConnection(QStringLiteral("second"), QString::number(i));
-    }
-    first->statistics.saveNow();
-    second->statistics.saveNow();
-    const auto& history = second->statistics.statistics().connectionHistory;
-    ASSERT_EQ(history.size(), 50);
-    EXPECT_EQ(history.front().clientName + history.front().clientVersion, QStringLiteral("second39"));
-    EXPECT_EQ(history.back().clientName + history.back().clientVersion, QStringLiteral("first15"));
 }
 
 } // namespace
