@@ -33,9 +33,7 @@ MCPToolCallResponse send(const std::shared_ptr<FakeNotificationService>& service
 TEST(SendNotification, PostsTitleBodyAndSound)
 {
     auto service = std::make_shared<FakeNotificationService>();
-    const auto response = send(service, {{"title", "Build"}, {"body", "done"}});
-    EXPECT_EQ(textOf(response), "Notification sent: Build");
-    EXPECT_FALSE(response.isError.has_value());
+    EXPECT_EQ(success(send(service, {{"title", "Build"}, {"body", "done"}})), "Notification sent: Build");
     EXPECT_EQ(service->title, QStringLiteral("Build"));
     EXPECT_EQ(service->body, QStringLiteral("done"));
     EXPECT_EQ(service->sound, true);
@@ -47,16 +45,14 @@ TEST(SendNotification, PostsTitleBodyAndSound)
 TEST(SendNotification, ReportsMissingArgumentsAndServiceFailures)
 {
     auto service = std::make_shared<FakeNotificationService>();
-    EXPECT_EQ(textOf(send(service, {{"title", "t"}})), "Missing required arguments");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}})), "Missing required arguments");
     EXPECT_FALSE(service->sound.has_value());
 
     service->answer.status = NotificationDelivery::Status::ServiceUnavailable;
     service->answer.error = QStringLiteral("no bus");
-    EXPECT_EQ(textOf(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
 
     service->answer.status = NotificationDelivery::Status::Rejected;
     service->answer.error = QStringLiteral("too long");
-    const auto rejected = send(service, {{"title", "t"}, {"body", "b"}});
-    EXPECT_EQ(textOf(rejected), "Failed to send notification: too long");
-    EXPECT_EQ(rejected.isError, true);
+    EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to send notification: too long");
 }

@@ -19,9 +19,7 @@ TEST(SetClipboard, CountsWhatReadersSeeAsCharacters)
     auto clipboard = std::make_shared<FakeClipboard>();
     // Five family emoji, each of five code points joined by zero-width joiners.
     const std::string families = "👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦";
-    const auto response = copy(clipboard, {{"content", families}});
-    EXPECT_EQ(textOf(response), "Successfully copied 5 characters to clipboard");
-    EXPECT_FALSE(response.isError.has_value());
+    EXPECT_EQ(success(copy(clipboard, {{"content", families}})), "Successfully copied 5 characters to clipboard");
     EXPECT_EQ(clipboard->storedText, QString::fromStdString(families));
 
     EXPECT_EQ(textOf(copy(clipboard, {{"content", "e\xCC\x81t\xC3\xA9"}})), "Successfully copied 3 characters to clipboard");
@@ -34,7 +32,5 @@ TEST(SetClipboard, NeverReportsACopyThatDidNotHappen)
     EXPECT_EQ(textOf(copy(clipboard, {})), "Missing required argument: content");
 
     clipboard->available = false;
-    const auto response = copy(clipboard, {{"content", "x"}});
-    EXPECT_EQ(textOf(response), "Clipboard is not available: no display");
-    EXPECT_EQ(response.isError, true);
+    EXPECT_EQ(failure(copy(clipboard, {{"content", "x"}})), "Clipboard is not available: no display");
 }
