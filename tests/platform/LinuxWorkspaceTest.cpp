@@ -57,21 +57,4 @@ TEST_F(LinuxWorkspaceTest, CountsHelperProcessesAsPartOfTheirApplication)
     EXPECT_EQ(running(), QStringList{QStringLiteral("Browser/org.test.Browser/%1/active").arg(pid)});
 }
 
-TEST_F(LinuxWorkspaceTest, NamesTheApplicationInTheUsersLanguageAndFindsItByEitherName)
-{
-    m_apps.writeEntry(QStringLiteral("org.test.Files"),
-                      QStringLiteral("Type=Application\nName=Files\nName[de]=Dateien\nExec=files\n"));
-    auto configuration = m_apps.workspaceConfiguration();
-    configuration.locale = QStringLiteral("de_DE.UTF-8");
-    const LinuxWorkspace german(configuration);
-
-    for (const char* name : {"dateien", "FILES", "Files"}) {
-        const auto location = german.applicationWithShortName(QString::fromLatin1(name));
-        ASSERT_TRUE(location) << name;
-        EXPECT_EQ(location->name, QStringLiteral("org.test.Files.desktop"));
-    }
-    EXPECT_FALSE(german.applicationWithShortName(QStringLiteral("test.files")));
-    EXPECT_FALSE(german.executableNamed(QStringLiteral("../bin/sh")));
-}
-
 } // namespace

@@ -24,17 +24,6 @@ TEST(ToolRegistry, ListsToolsSortedByNameWithTheStandardSchema)
               Json::parse(R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
 }
 
-TEST(ToolRegistry, ReplacesAToolRegisteredUnderTheSameName)
-{
-    ToolRegistry registry;
-    registry.registerTool(std::make_shared<EchoTool>("echo", "first"));
-    const auto before = registry.generation();
-    registry.registerTool(std::make_shared<EchoTool>("echo", "second"));
-    EXPECT_EQ(registry.count(), 1u);
-    EXPECT_EQ(registry.listTools()[0].description, "second");
-    EXPECT_NE(registry.generation(), before);
-}
-
 TEST(ToolRegistry, ReportsAMissingOrMistypedRequiredStringAsMissing)
 {
     ToolRegistry registry;
