@@ -39,8 +39,7 @@ TEST(PosixShellRunner, RunsInTheWorkingDirectoryOrSaysWhyItCannot)
     QTemporaryDir directory;
     ShellCommand command = shellCommand(QStringLiteral("pwd -P"));
     command.workingDirectory = directory.path();
-    EXPECT_EQ(PosixShellRunner().run(command, kNeverStop).standardOutput,
-              QDir(directory.path()).canonicalPath().toUtf8() + "\n");
+    EXPECT_EQ(PosixShellRunner().run(command, kNeverStop).standardOutput, QDir(directory.path()).canonicalPath().toUtf8() + "\n");
 
     command.workingDirectory = directory.path() + QStringLiteral("/missing");
     const ShellOutcome missing = PosixShellRunner().run(command, kNeverStop);

@@ -104,16 +104,6 @@ await check("subscribes to the activity log and receives an update", async () =>
   await client.unsubscribeResource({ uri: "zarnel://activity-log" });
 });
 
-await check("sets the log level and receives log messages", async () => {
-  const { LoggingMessageNotificationSchema } = await import("@modelcontextprotocol/sdk/types.js");
-  const message = new Promise((resolve) => {
-    client.setNotificationHandler(LoggingMessageNotificationSchema, (notification) => resolve(notification.params));
-  });
-  await client.setLoggingLevel("error");
-  await client.callTool({ name: "read_file", arguments: {} });
-  assert.deepEqual(await within(message), { level: "error", logger: "zarnel", data: "Tool error: read_file" });
-});
-
 await check("reports an unknown prompt as a protocol error", async () => {
   await assert.rejects(client.getPrompt({ name: "no_such_prompt" }), (error) => error instanceof McpError && error.code === -32002);
 });

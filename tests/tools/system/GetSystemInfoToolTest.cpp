@@ -18,19 +18,10 @@ private:
 
 SystemSnapshot exampleMachine()
 {
-    SystemSnapshot facts;
-    facts.operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
-    facts.kernelMajor = 6;
-    facts.kernelMinor = 1;
-    facts.kernelPatch = 76;
-    facts.processorCount = 8;
-    facts.activeProcessorCount = 6;
-    facts.physicalMemoryBytes = 16ull * 1024 * 1024 * 1024;
-    facts.hostName = QStringLiteral("workstation");
-    facts.rootTotalBytes = 500'000'000'000ull;
-    facts.rootFreeBytes = 125'000'000'000ull;
-    facts.uptimeSeconds = 90061.9;
-    return facts;
+    return {.operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)"), .kernelMajor = 6, .kernelMinor = 1, .kernelPatch = 76,
+            .processorCount = 8, .activeProcessorCount = 6, .physicalMemoryBytes = 16ull * 1024 * 1024 * 1024,
+            .hostName = QStringLiteral("workstation"), .rootTotalBytes = 500'000'000'000ull, .rootFreeBytes = 125'000'000'000ull,
+            .uptimeSeconds = 90061.9};
 }
 
 } // namespace
