@@ -27,23 +27,19 @@ TEST(TemplateRendererBlocks, TreatEmptyAndNilAsFalseButFalseAndZeroAsTrue)
     EXPECT_EQ(render("{{#if  v\t}}trimmed{{/if}}", R"({"v":"1"})"), "trimmed");
 }
 
-TEST(TemplateRendererBlocks, DoNotNest)
+TEST(TemplateRendererBlocks, DoNotNestAndSkipMalformedMarkers)
 {
     // The inner "{{/if}}" closes the outer block; the rest stays as written.
     EXPECT_EQ(render("{{#if a}}A{{#if b}}B{{/if}}C{{/if}}", R"({"a":"1"})"), "A{{#if b}}BC{{/if}}");
     EXPECT_EQ(render("{{#if a}}A{{#if b}}B{{/if}}C{{/if}}", R"({})"), "C{{/if}}");
+    EXPECT_EQ(render("{{#if }}x{{/if}} {{#if a} }y{{/if}} {{#if a}}z{{/if}}", R"({"a":"1"})"), "{{#if }}x{{/if}} {{#if a} }y{{/if}} z");
+    EXPECT_EQ(render("{{#if a}}never closed", R"({"a":"1"})"), "{{#if a}}never closed");
 }
 
 TEST(TemplateRendererBlocks, IncludeMarkersThatArrivedWithInsertedText)
 {
     EXPECT_EQ(render("start {{file_content}} end", R"({"file_content":"{{#if gone}}secret{{/if}}kept","x":"1"})"), "start kept end");
     EXPECT_EQ(render("{{#if a}}A{{/if}}", R"({"a":"{{/if}}"})"), "A");
-}
-
-TEST(TemplateRendererBlocks, SkipMalformedMarkers)
-{
-    EXPECT_EQ(render("{{#if }}x{{/if}} {{#if a} }y{{/if}} {{#if a}}z{{/if}}", R"({"a":"1"})"), "{{#if }}x{{/if}} {{#if a} }y{{/if}} z");
-    EXPECT_EQ(render("{{#if a}}never closed", R"({"a":"1"})"), "{{#if a}}never closed");
 }
 
 TEST(TemplateRendererBlocks, RenderAdversarialTextsOfManyMebibytes)

@@ -30,21 +30,14 @@ protected:
     SearchFilesTool m_tool{m_files};
 };
 
-TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNames)
+TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNamesAndKeepsOtherRegularExpressionSyntax)
 {
-    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt"})
+    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt", "aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
         writeBytes(name, "");
 
-    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "x/c.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "file1.txt", "file2.txt", "file3.txt", "x/c.txt"}));
     EXPECT_EQ(found({{"pattern", "?.md"}}), (Paths{"b.md"}));
     EXPECT_EQ(found({{"pattern", "a.txt"}}), (Paths{"a.txt"}));
-}
-
-TEST_F(SearchFiles, KeepsOtherRegularExpressionSyntax)
-{
-    for (const char* name : {"aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
-        writeBytes(name, "");
-
     EXPECT_EQ(found({{"pattern", "a+b"}}), (Paths{"aab"}));
     EXPECT_EQ(found({{"pattern", "file[12].txt"}}), (Paths{"file1.txt", "file2.txt"}));
     EXPECT_EQ(success(search({{"pattern", "["}})), "No files found matching pattern: [");
@@ -72,13 +65,16 @@ TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOnly)
     EXPECT_EQ(success(search({{"pattern", "match.txt"}, {"max_results", 0}})), "No files found matching pattern: match.txt");
 }
 
-TEST_F(SearchFiles, TestsOnlyTheDirectorysOwnEntriesWhenNotRecursive)
+TEST_F(SearchFiles, IncludesHiddenNamesShowsNamesThatAreNotUtf8AndStaysAtTheTopWhenNotRecursive)
 {
-    writeBytes("top.txt", "");
+    writeBytes(".env.txt", "");
     writeBytes("sub/deep.txt", "");
+    writeBytes("x", "");
+    ASSERT_EQ(::rename(path("x").toUtf8().constData(), (path().toUtf8() + "/bad\xFF.txt").constData()), 0);
 
-    EXPECT_EQ(found({{"pattern", "*.txt"}, {"recursive", false}}), (Paths{"top.txt"}));
-    EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{"sub", "top.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt", "sub/deep.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}, {"recursive", false}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
+    EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt", "sub"}));
 }
 
 TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
@@ -90,15 +86,6 @@ TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
 
     EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a/b/file.txt", "a/link/linked.txt", "elsewhere/linked.txt"}));
     EXPECT_EQ(found({{"pattern", "back-to-a"}}), (Paths{"a/b/back-to-a"}));
-}
-
-TEST_F(SearchFiles, IncludesHiddenNamesAndShowsNamesThatAreNotUtf8)
-{
-    writeBytes(".env.txt", "");
-    writeBytes("x", "");
-    ASSERT_EQ(::rename(path("x").toUtf8().constData(), (path().toUtf8() + "/bad\xFF.txt").constData()), 0);
-
-    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
 }
 
 TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefaultAndNothingInAMissingOne)
