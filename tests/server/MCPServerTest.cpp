@@ -119,22 +119,6 @@ TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsW
     EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
 }
 
-TEST_F(ServerTest, CancelsTheRequestInFlightAndAnswersNothingForIt)
-{
-    auto tool = std::make_shared<WaitingTool>();
-    components->tools.registerTool(tool);
-    // The call starts, then a cancellation and a ping arrive while it runs.
-    exchange(R"({"jsonrpc":"2.0","id":"slow","method":"tools/call","params":{"name":"wait"}})" "\n", 0);
-    const auto lines = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"slow","reason":"timeout"}})"
-                                "\n" R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n");
-    EXPECT_EQ(lines, (QByteArrayList{R"({"id":2,"jsonrpc":"2.0","result":{}})"}));
-    EXPECT_TRUE(tool->sawCancellation);
-    EXPECT_EQ(components->statistics.totalToolCalls(), 1);
-    EXPECT_EQ(components->statistics.totalErrors(), 1);
-    EXPECT_TRUE(logMessages().contains(QStringLiteral("Request cancelled: tools/call")));
-    EXPECT_FALSE(logMessages().contains(QStringLiteral("Tool error: wait")));
-}
-
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
 {
     components->tools.registerTool(std::make_shared<WaitingTool>(200));

@@ -104,10 +104,6 @@ await check("subscribes to the activity log and receives an update", async () =>
   await client.unsubscribeResource({ uri: "zarnel://activity-log" });
 });
 
-await check("reports an unknown prompt as a protocol error", async () => {
-  await assert.rejects(client.getPrompt({ name: "no_such_prompt" }), (error) => error instanceof McpError && error.code === -32002);
-});
-
 await check("cancels a call through its own timeout and keeps serving", async () => {
   const started = Date.now();
   const call = client.callTool({ name: "execute_command", arguments: { command: "sleep 60" } }, undefined, { timeout: 1000 });
