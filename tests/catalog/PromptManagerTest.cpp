@@ -73,6 +73,9 @@ TEST_F(Prompts, IncludesAReadableFileAndDropsTheBlockOtherwise)
 
 TEST_F(Prompts, ReplacesASuppliedFileContentOnlyWithAReadableFile)
 {
+    const std::string target = writeFile("target.conf", "PermitRootLogin yes");
+    EXPECT_TRUE(render("security_audit", arguments({{"target", target}, {"severity", "high"}}).c_str())
+                    .ends_with("**Minimum Severity**: high\n\n\nTarget Content:\n```\nPermitRootLogin yes\n```\n"));
     const std::string path = writeFile("real.txt", "real text");
     EXPECT_NE(render("analyze_file", arguments({{"file_path", path}, {"file_content", "supplied"}}).c_str()).find("```\nreal text\n```"), std::string::npos);
     EXPECT_NE(render("analyze_file", R"({"file_path":"/nonexistent","file_content":"supplied"})").find("```\nsupplied\n```"), std::string::npos);
@@ -80,8 +83,9 @@ TEST_F(Prompts, ReplacesASuppliedFileContentOnlyWithAReadableFile)
     EXPECT_NE(render("analyze_file", arguments({{"file_path", binary}, {"file_content", "kept"}}).c_str()).find("```\nkept\n```"), std::string::npos);
 }
 
-TEST_F(Prompts, TreatsNilAndEmptyAsAbsentInBlocksOnly)
+TEST_F(Prompts, TreatsNilAndEmptyAsAbsentInBlocksOnlyAndKeepsPlaceholdersWithoutValues)
 {
+    EXPECT_TRUE(render("backup_strategy", R"({"data_type":"{{retention}} and {{other}}"})").starts_with("Backup Strategy for {{retention}} and {{other}}\n"));
     const std::string nil = render("review_code", R"({"file_path":"/nonexistent","focus_area":"nil"})");
     EXPECT_EQ(nil.find("**Special Focus**"), std::string::npos);
     const std::string empty = render("backup_strategy", R"({"data_type":"","frequency":""})");
@@ -94,18 +98,6 @@ TEST_F(Prompts, KeepsDetailedFalseAndAddsTheSystemReport)
     const std::string text = render("optimize_system", R"({"detailed":false,"focus_area":"memory"})");
     EXPECT_NE(text.find("**Focused Analysis**: memory\n**Detailed Technical Recommendations**: Enabled\n"), std::string::npos);
     EXPECT_NE(text.find("Current System Status:\nSystem Information:\n"), std::string::npos);
-}
-
-TEST_F(Prompts, ReadsTheAuditTarget)
-{
-    const std::string path = writeFile("target.conf", "PermitRootLogin yes");
-    EXPECT_TRUE(render("security_audit", arguments({{"target", path}, {"severity", "high"}}).c_str())
-                    .ends_with("**Minimum Severity**: high\n\n\nTarget Content:\n```\nPermitRootLogin yes\n```\n"));
-}
-
-TEST_F(Prompts, KeepsPlaceholdersWithoutValues)
-{
-    EXPECT_TRUE(render("backup_strategy", R"({"data_type":"{{retention}} and {{other}}"})").starts_with("Backup Strategy for {{retention}} and {{other}}\n"));
 }
 
 TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)

@@ -49,6 +49,16 @@ QByteArray readClipboard(const QString& display)
     return runToEnd(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")}, display);
 }
 
+// Starts zarnel on an X display with the given Qt platform.
+void startOnDisplay(ZarnelProcess& zarnel, const XvfbServer& x, const QString& platform)
+{
+    ASSERT_TRUE(x.isRunning());
+    zarnel.environment().insert(QStringLiteral("DISPLAY"), x.display());
+    zarnel.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize().has_value());
+}
+
 class SystemToolsOverStdio : public ::testing::Test {
 protected:
     void SetUp() override
@@ -118,13 +128,9 @@ TEST_F(SystemToolsOverStdio, HasNoClipboardOrScreenWithoutADisplay)
 TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
 {
     XvfbServer x(640, 480);
-    ASSERT_TRUE(x.isRunning());
     TemporaryHome home;
     ZarnelProcess zarnel(home);
-    zarnel.environment().insert(QStringLiteral("DISPLAY"), x.display());
-    zarnel.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    ASSERT_TRUE(zarnel.start());
-    ASSERT_TRUE(zarnel.initialize().has_value());
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(zarnel, x, QStringLiteral("xcb")));
 
     const auto copied = zarnel.callTool("set_clipboard", {{"content", "from zarnel ✓"}});
     ASSERT_TRUE(copied.has_value());
@@ -149,13 +155,9 @@ TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
 TEST(SystemToolsOnADesktop, TreatQtsOffscreenPlatformAsNoDisplay)
 {
     XvfbServer x;
-    ASSERT_TRUE(x.isRunning());
     TemporaryHome home;
     ZarnelProcess zarnel(home);
-    zarnel.environment().insert(QStringLiteral("DISPLAY"), x.display());
-    zarnel.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    ASSERT_TRUE(zarnel.start());
-    ASSERT_TRUE(zarnel.initialize().has_value());
+    ASSERT_NO_FATAL_FAILURE(startOnDisplay(zarnel, x, QStringLiteral("offscreen")));
     EXPECT_EQ(textOf(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
     EXPECT_EQ(textOf(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
 }

@@ -1,7 +1,5 @@
 #include "platform/DesktopEntryCatalog.h"
 
-#include "support/TestApplications.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,22 +33,6 @@ TEST(DesktopEntryCatalog, LetTheFirstFolderWithAnIdDecideEvenWhenItHidesTheAppli
         seen << entry.id + u'=' + entry.name;
     EXPECT_EQ(seen, (QStringList{QStringLiteral("kde-tool=Tool"), QStringLiteral("org.test.A=A of the user"),
                                  QStringLiteral("org.test.C=C")}));
-}
-
-TEST(DesktopEntryCatalog, FindsItsFoldersThroughTheXdgVariables)
-{
-    {
-        const ScopedEnvironmentVariable home("XDG_DATA_HOME", "/x/home");
-        const ScopedEnvironmentVariable dirs("XDG_DATA_DIRS", "/x/a:relative/b::/x/c/");
-        EXPECT_EQ(DesktopEntryCatalog::applicationDirectoriesFromEnvironment(),
-                  (QStringList{QStringLiteral("/x/home/applications"), QStringLiteral("/x/a/applications"),
-                               QStringLiteral("/x/c/applications")}));
-    }
-    const ScopedEnvironmentVariable home("XDG_DATA_HOME", "");
-    const ScopedEnvironmentVariable dirs("XDG_DATA_DIRS", "");
-    EXPECT_EQ(DesktopEntryCatalog::applicationDirectoriesFromEnvironment(),
-              (QStringList{QDir::homePath() + QStringLiteral("/.local/share/applications"),
-                           QStringLiteral("/usr/local/share/applications"), QStringLiteral("/usr/share/applications")}));
 }
 
 } // namespace

@@ -1,23 +1,14 @@
 #include "platform/LinuxWorkspace.h"
 
 #include "platform/ProcessTable.h"
-#include "support/FakeActiveWindow.h"
-#include "support/TestApplications.h"
+#include "tools/apps/AppToolFixture.h"
 
 #include <QFile>
-#include <gtest/gtest.h>
 
 namespace {
 
-class LinuxWorkspaceTest : public ::testing::Test {
+class LinuxWorkspaceTest : public AppToolTest {
 protected:
-    LinuxWorkspaceTest()
-    {
-        auto configuration = m_apps.workspaceConfiguration();
-        configuration.activeWindow = m_activeWindow;
-        m_workspace = std::make_unique<LinuxWorkspace>(std::move(configuration));
-    }
-
     // name/identifier/pid[/active] of each running application.
     QStringList running() const
     {
@@ -30,10 +21,6 @@ protected:
                          .arg(application.isActive ? QStringLiteral("/active") : QString());
         return lines;
     }
-
-    TestApplications m_apps;
-    std::shared_ptr<FakeActiveWindow> m_activeWindow = std::make_shared<FakeActiveWindow>();
-    std::unique_ptr<LinuxWorkspace> m_workspace;
 };
 
 TEST_F(LinuxWorkspaceTest, RecognisesAnApplicationThatIsAScript)
@@ -68,23 +55,6 @@ TEST_F(LinuxWorkspaceTest, CountsHelperProcessesAsPartOfTheirApplication)
     // The helper's window makes its application the active one.
     m_activeWindow->setOwner(helper);
     EXPECT_EQ(running(), QStringList{QStringLiteral("Browser/org.test.Browser/%1/active").arg(pid)});
-}
-
-TEST_F(LinuxWorkspaceTest, NamesTheApplicationInTheUsersLanguageAndFindsItByEitherName)
-{
-    m_apps.writeEntry(QStringLiteral("org.test.Files"),
-                      QStringLiteral("Type=Application\nName=Files\nName[de]=Dateien\nExec=files\n"));
-    auto configuration = m_apps.workspaceConfiguration();
-    configuration.locale = QStringLiteral("de_DE.UTF-8");
-    const LinuxWorkspace german(configuration);
-
-    for (const char* name : {"dateien", "FILES", "Files"}) {
-        const auto location = german.applicationWithShortName(QString::fromLatin1(name));
-        ASSERT_TRUE(location) << name;
-        EXPECT_EQ(location->name, QStringLiteral("org.test.Files.desktop"));
-    }
-    EXPECT_FALSE(german.applicationWithShortName(QStringLiteral("test.files")));
-    EXPECT_FALSE(german.executableNamed(QStringLiteral("../bin/sh")));
 }
 
 } // namespace

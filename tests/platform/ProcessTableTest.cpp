@@ -1,10 +1,7 @@
 #include "platform/ProcessTable.h"
 
-#include "support/TestApplications.h"
-
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -22,26 +19,6 @@ std::optional<ProcessInfo> find(qint32 pid)
             return std::move(process);
     }
     return std::nullopt;
-}
-
-TEST(ProcessTable, ListsOurProcessesWithTheirProgramArgumentsAndParent)
-{
-    TestApplications apps;
-    const QString program = apps.installProgram(QStringLiteral("listed"));
-    const QString records = apps.binDirectory() + QStringLiteral("/../records");
-    apps.start({program, records, QStringLiteral("two words")});
-    const auto record = apps.waitForRecord(QStringLiteral("listed"));
-    ASSERT_TRUE(record);
-
-    const auto process = find(record->pid);
-    ASSERT_TRUE(process);
-    EXPECT_EQ(process->executable, QFileInfo(program).canonicalFilePath());
-    EXPECT_EQ(process->arguments, (QStringList{program, records, QStringLiteral("two words")}));
-    EXPECT_EQ(process->parentPid, ::getpid());
-    EXPECT_TRUE(find(::getpid()));
-
-    EXPECT_TRUE(ProcessTable::sendTermination(record->pid, false));
-    EXPECT_TRUE(TestApplications::waitUntilEnded(record->pid));
 }
 
 TEST(ProcessTable, NeverSignalsOurOwnProcessOrAnotherUsersProcess)

@@ -26,23 +26,14 @@ public:
         return WaylandCommandClipboard(m_directory.filePath(QStringLiteral("wl-copy")), m_directory.filePath(QStringLiteral("wl-paste")));
     }
 
-    void offer(const QByteArray& types, const QString& file, const QByteArray& contents) const
-    {
-        write(QStringLiteral("types"), types, false);
-        write(file, contents, false);
-    }
-
-    QString path(const QString& name) const { return m_directory.filePath(name); }
-
 private:
-    void write(const QString& name, const QByteArray& contents, bool script = true) const
+    void write(const QString& name, const QByteArray& contents) const
     {
         QFile file(m_directory.filePath(name));
         file.open(QIODevice::WriteOnly);
-        file.write(script ? "#!/bin/sh\n" + contents : contents);
+        file.write("#!/bin/sh\n" + contents);
         file.close();
-        if (script)
-            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     QTemporaryDir m_directory;
@@ -58,15 +49,7 @@ TEST(WaylandCommandClipboard, CopiesAndReadsTextThroughTheCommands)
 
     EXPECT_TRUE(clipboard.setText(QStringLiteral("héllo\nworld")).copied);
     EXPECT_EQ(clipboard.text(), QStringLiteral("héllo\nworld"));
-    EXPECT_FALSE(clipboard.imagePng().has_value());
     EXPECT_FALSE(clipboard.filePaths().has_value());
-}
-
-TEST(WaylandCommandClipboard, ReadsFilePathsFromAUriList)
-{
-    FakeWaylandClipboard fake;
-    fake.offer("text/uri-list\n", QStringLiteral("uris"), "# comment\r\nfile:///tmp/a%20b.txt\r\nfile:///home/u/c\r\n");
-    EXPECT_EQ(fake.clipboard().filePaths(), (QStringList{QStringLiteral("/tmp/a b.txt"), QStringLiteral("/home/u/c")}));
 }
 
 TEST(WaylandCommandClipboard, SaysWhyACopyFailed)

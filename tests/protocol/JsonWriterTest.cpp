@@ -38,12 +38,4 @@ TEST(JsonWriterPretty, IndentsTwoSpacesWithSpacedColons)
     EXPECT_EQ(JsonWriter::pretty(Json::object()), "{}");
 }
 
-TEST(JsonWriterPretty, KeepsInsertionOrderForOrderedDocuments)
-{
-    nlohmann::ordered_json value;
-    value["b"] = 1;
-    value["a"] = nlohmann::ordered_json::array({"x"});
-    EXPECT_EQ(JsonWriter::pretty(value), "{\n  \"b\" : 1,\n  \"a\" : [\n    \"x\"\n  ]\n}");
-}
-
 } // namespace

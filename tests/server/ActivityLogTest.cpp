@@ -14,14 +14,9 @@ protected:
     // One letter per kept type, in LogType order: "i", "r", "t", "s", "e"; "-" when dropped.
     QString keptTypes() const
     {
-        const QList<std::pair<LogType, QChar>> letters = {
-            {LogType::Info, QLatin1Char('i')},     {LogType::Request, QLatin1Char('r')},
-            {LogType::ToolCall, QLatin1Char('t')}, {LogType::Success, QLatin1Char('s')},
-            {LogType::Error, QLatin1Char('e')},
-        };
         QString kept;
-        for (const auto& [type, letter] : letters)
-            kept += log.shouldLog(type) ? letter : QLatin1Char('-');
+        for (const LogType type : {LogType::Info, LogType::Request, LogType::ToolCall, LogType::Success, LogType::Error})
+            kept += log.shouldLog(type) ? QStringLiteral("irtse").at(kept.size()) : u'-';
         return kept;
     }
 
@@ -40,94 +35,55 @@ protected:
 
 TEST_F(ActivityLogTest, KeepsTheTypesOfEachLevelWithAndWithoutToolLogging)
 {
-    const QList<std::pair<LogLevel, QString>> withoutToolLogging = {
-        {LogLevel::Debug, QStringLiteral("irtse")},
-        {LogLevel::Info, QStringLiteral("ir-se")},
-        {LogLevel::Warning, QStringLiteral("-r--e")},
-        {LogLevel::Error, QStringLiteral("----e")},
+    // What each level keeps without, then with, the tool-logging override.
+    const std::tuple<LogLevel, const char*, const char*> rows[] = {
+        {LogLevel::Debug, "irtse", "irtse"},
+        {LogLevel::Info, "ir-se", "irtse"},
+        {LogLevel::Warning, "-r--e", "-rtse"},
+        {LogLevel::Error, "----e", "--tse"},
     };
-    settings.setEnableToolLogging(false);
-    for (const auto& [level, kept] : withoutToolLogging) {
+    for (const auto& [level, without, with] : rows) {
         settings.setLogLevel(level);
-        EXPECT_EQ(keptTypes(), kept) << LogLevels::rawValue(level).toStdString();
-    }
-
-    const QList<std::pair<LogLevel, QString>> withToolLogging = {
-        {LogLevel::Debug, QStringLiteral("irtse")},
-        {LogLevel::Info, QStringLiteral("irtse")},
-        {LogLevel::Warning, QStringLiteral("-rtse")},
-        {LogLevel::Error, QStringLiteral("--tse")},
-    };
-    settings.setEnableToolLogging(true);
-    for (const auto& [level, kept] : withToolLogging) {
-        settings.setLogLevel(level);
-        EXPECT_EQ(keptTypes(), kept) << LogLevels::rawValue(level).toStdString();
+        settings.setEnableToolLogging(false);
+        EXPECT_EQ(keptTypes(), QLatin1String(without)) << LogLevels::rawValue(level).toStdString();
+        settings.setEnableToolLogging(true);
+        EXPECT_EQ(keptTypes(), QLatin1String(with)) << LogLevels::rawValue(level).toStdString();
     }
 }
 
-TEST_F(ActivityLogTest, ADroppedEntryLeavesTheLogUntouched)
-{
-    settings.setLogLevel(LogLevel::Error);
-    settings.setEnableToolLogging(false);
-    int changes = 0;
-    QObject::connect(&log, &ActivityLog::entriesChanged, [&] { ++changes; });
-    log.add(QStringLiteral("Request: tools/call"), LogType::Request);
-    log.add(QStringLiteral("Tool success: read_file"), LogType::Success);
-    EXPECT_TRUE(log.entries().isEmpty());
-    EXPECT_EQ(changes, 0);
-    log.add(QStringLiteral("Tool error: read_file"), LogType::Error);
-    ASSERT_EQ(log.entries().size(), 1);
-    EXPECT_EQ(log.entries().front().message, QStringLiteral("Tool error: read_file"));
-    EXPECT_EQ(changes, 1);
-}
-
-TEST_F(ActivityLogTest, AFullLogDropsItsOldestEntryForANewOne)
-{
-    settings.setMaxLogEntries(100);
-    fill(100);
-    log.add(QStringLiteral("newest"), LogType::Info);
-    ASSERT_EQ(log.entries().size(), 100);
-    EXPECT_EQ(log.entries().front().message, QStringLiteral("newest"));
-    EXPECT_EQ(log.entries().back().message, QStringLiteral("entry 1"));
-}
-
-TEST_F(ActivityLogTest, ALoweredMaximumTrimsAtTheNextKeptAppend)
+TEST_F(ActivityLogTest, TrimsToTheMaximumAtTheNextKeptAppendDroppingTheOldest)
 {
     fill(500);
     settings.setMaxLogEntries(100);
     EXPECT_EQ(log.entries().size(), 500);
 
+    // A dropped entry leaves the log untouched, and says nothing changed.
     settings.setLogLevel(LogLevel::Error);
     settings.setEnableToolLogging(false);
+    int changes = 0;
+    QObject::connect(&log, &ActivityLog::entriesChanged, [&] { ++changes; });
     log.add(QStringLiteral("dropped"), LogType::Info);
     EXPECT_EQ(log.entries().size(), 500);
+    EXPECT_EQ(changes, 0);
 
     log.add(QStringLiteral("kept"), LogType::Error);
     ASSERT_EQ(log.entries().size(), 100);
+    EXPECT_EQ(changes, 1);
     EXPECT_EQ(log.entries().front().message, QStringLiteral("kept"));
     EXPECT_EQ(log.entries().back().message, QStringLiteral("entry 401"));
-}
 
-TEST_F(ActivityLogTest, ANegativeMaximumKeepsTheNewestEntry)
-{
-    fill(3);
+    // A negative maximum keeps the newest entry.
     settings.setMaxLogEntries(-5);
-    log.add(QStringLiteral("newest"), LogType::Info);
+    log.add(QStringLiteral("newest"), LogType::Error);
     ASSERT_EQ(log.entries().size(), 1);
     EXPECT_EQ(log.entries().front().message, QStringLiteral("newest"));
 }
 
-TEST_F(ActivityLogTest, ClearingEmptiesWithoutAddingAnEntry)
-{
-    log.clear();
-    EXPECT_TRUE(log.entries().isEmpty());
-    fill(2);
-    log.clear();
-    EXPECT_TRUE(log.entries().isEmpty());
-}
-
 TEST_F(ActivityLogTest, ExportsTextNewestFirstWithUtcTimes)
 {
+    EXPECT_EQ(log.exportText().contents,
+              QByteArray("Zarnel Activity Log Export\nGenerated: 2026-12-04 18:06:53 +0000\nTotal Entries: 0\n") + QByteArray(80, '=') + "\n\n");
+    EXPECT_EQ(log.exportJson().contents, QByteArray("[]"));
     log.add(QStringLiteral("Server started"), LogType::Info);
     clock.advance(2000);
     log.add(QStringLiteral("Tool call: read_file ünïcode"), LogType::ToolCall);
@@ -143,16 +99,6 @@ TEST_F(ActivityLogTest, ExportsTextNewestFirstWithUtcTimes)
                   + QByteArray("\n\n"
                                "[2026-12-04 18:06:55 +0000] [toolCall] Tool call: read_file \xC3\xBCn\xC3\xAF" "code\n"
                                "[2026-12-04 18:06:53 +0000] [info] Server started\n"));
-}
-
-TEST_F(ActivityLogTest, ExportsAnEmptyLogAsTheHeaderAlone)
-{
-    const ActivityLogDocument text = log.exportText();
-    EXPECT_EQ(text.suggestedFileName, QStringLiteral("zarnel-activity-log-1796407613.0.txt"));
-    EXPECT_EQ(text.contents, QByteArray("Zarnel Activity Log Export\nGenerated: 2026-12-04 18:06:53 +0000\n"
-                                        "Total Entries: 0\n")
-                                 + QByteArray(80, '=') + "\n\n");
-    EXPECT_EQ(log.exportJson().contents, QByteArray("[]"));
 }
 
 TEST_F(ActivityLogTest, ExportsJsonWithSortedKeysAndEscapedSlashes)

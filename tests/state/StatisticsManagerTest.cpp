@@ -12,18 +12,9 @@
 
 namespace {
 
-const QStringList kStoredKeys = {
-    QStringLiteral("stats_totalRequests"), QStringLiteral("stats_totalToolCalls"), QStringLiteral("stats_totalErrors"),
-    QStringLiteral("stats_totalUptime"),   QStringLiteral("stats_toolUsage"),      QStringLiteral("stats_connectionHistory"),
-};
-
 // One process's view of the store: its own store object and manager over the shared file.
 struct Instance {
-    Instance(const QString& path, const Clock& clock)
-        : store(path)
-        , statistics(store, clock)
-    {
-    }
+    Instance(const QString& path, const Clock& clock) : store(path), statistics(store, clock) {}
     QSettingsPreferencesStore store;
     StatisticsManager statistics;
 };
@@ -32,20 +23,9 @@ class Statistics : public ::testing::Test {
 protected:
     QString path() const { return m_dir.filePath(QStringLiteral("zarnel.conf")); }
     std::unique_ptr<Instance> start() { return std::make_unique<Instance>(path(), clock); }
-
     // What another program sees in the file now.
-    QVariant storedValue(const QString& key) const { return QSettings(path(), QSettings::IniFormat).value(key); }
-    Json storedJson(const QString& key) const
-    {
-        return Json::parse(storedValue(key).toByteArray().toStdString());
-    }
-
-    void writeFile(const QByteArray& text) const
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+    QVariant stored(const char* key) const { return QSettings(path(), QSettings::IniFormat).value(QString::fromLatin1(key)); }
+    Json storedJson(const char* key) const { return Json::parse(stored(key).toByteArray().toStdString()); }
 
     QTemporaryDir m_dir;
     FakeClock clock;
@@ -59,154 +39,93 @@ TEST_F(Statistics, TotalsContinueAfterARestartWhileSessionCountersStartAgain)
         for (int i = 0; i < 3; ++i)
             first->statistics.recordRequest();
         first->statistics.recordToolCall(QStringLiteral("read_file"), 0.5, true);
-        EXPECT_EQ(first->statistics.sessionRequests(), 3);
         first->statistics.saveNow();
     }
     auto second = start();
-    EXPECT_EQ(second->statistics.totalRequests(), 3);
-    EXPECT_EQ(second->statistics.totalToolCalls(), 1);
-    EXPECT_EQ(second->statistics.sessionRequests(), 0);
-    EXPECT_EQ(second->statistics.sessionToolCalls(), 0);
-    EXPECT_EQ(second->statistics.statistics().toolUsage.value(QStringLiteral("read_file")).callCount, 1);
-    EXPECT_TRUE(second->statistics.statistics().recentCalls.isEmpty());
-
-    second->statistics.recordRequest();
-    EXPECT_EQ(second->statistics.totalRequests(), 4);
-    EXPECT_EQ(second->statistics.sessionRequests(), 1);
+    StatisticsManager& statistics = second->statistics;
+    EXPECT_EQ(statistics.totalRequests(), 3);
+    EXPECT_EQ(statistics.totalToolCalls(), 1);
+    EXPECT_EQ(statistics.sessionRequests(), 0);
+    EXPECT_EQ(statistics.sessionToolCalls(), 0);
+    EXPECT_EQ(statistics.statistics().toolUsage.value(QStringLiteral("read_file")).callCount, 1);
+    EXPECT_TRUE(statistics.statistics().recentCalls.isEmpty());
+    statistics.recordRequest();
+    EXPECT_EQ(statistics.totalRequests(), 4);
+    EXPECT_EQ(statistics.sessionRequests(), 1);
 }
 
-TEST_F(Statistics, CountsEachToolsCallsSuccessesAndFailures)
-{
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    statistics.recordToolCall(QStringLiteral("read_file"), 0.25, true);
-    ToolUsage usage = statistics.statistics().toolUsage.value(QStringLiteral("read_file"));
-    EXPECT_EQ(usage.name, QStringLiteral("read_file"));
-    EXPECT_EQ(usage.callCount, 1);
-    EXPECT_EQ(usage.successCount, 1);
-    EXPECT_EQ(usage.failureCount, 0);
-    EXPECT_DOUBLE_EQ(usage.averageDuration, 0.25);
-    EXPECT_EQ(usage.lastUsed, clock.now());
-
-    clock.advance(1000);
-    statistics.recordToolCall(QStringLiteral("read_file"), 0.75, false);
-    usage = statistics.statistics().toolUsage.value(QStringLiteral("read_file"));
-    EXPECT_EQ(usage.callCount, 2);
-    EXPECT_EQ(usage.failureCount, 1);
-    EXPECT_DOUBLE_EQ(usage.averageDuration, 0.5);
-    EXPECT_EQ(usage.lastUsed, clock.now());
-    EXPECT_EQ(statistics.totalToolCalls(), 2);
-    EXPECT_EQ(statistics.totalErrors(), 1);
-    EXPECT_DOUBLE_EQ(statistics.successRate(), 0.5);
-    EXPECT_DOUBLE_EQ(statistics.averageResponseTime(), 0.5);
-}
-
-TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnections)
-{
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    for (int i = 0; i < 101; ++i)
-        statistics.recordToolCall(QStringLiteral("tool_%1").arg(i), 0.0, true);
-    const auto& calls = statistics.statistics().recentCalls;
-    ASSERT_EQ(calls.size(), 100);
-    EXPECT_EQ(calls.front().toolName, QStringLiteral("tool_100"));
-    EXPECT_EQ(calls.back().toolName, QStringLiteral("tool_1"));
-
-    for (int i = 0; i < 51; ++i) {
-        clock.advance(1000);
-        statistics.recordConnection(QStringLiteral("client %1").arg(i), QStringLiteral("1.0"));
-    }
-    const auto& connections = statistics.statistics().connectionHistory;
-    ASSERT_EQ(connections.size(), 50);
-    EXPECT_EQ(connections.front().clientName, QStringLiteral("client 50"));
-    EXPECT_EQ(connections.back().clientName, QStringLiteral("client 1"));
-}
-
-TEST_F(Statistics, DerivedValuesStayInRange)
+TEST_F(Statistics, CountsEachToolsCallsAndFailuresFromTheFirstCall)
 {
     auto instance = start();
     StatisticsManager& statistics = instance->statistics;
     EXPECT_DOUBLE_EQ(statistics.successRate(), 1.0);
-    EXPECT_DOUBLE_EQ(statistics.averageResponseTime(), 0.0);
-    EXPECT_TRUE(statistics.topTools().isEmpty());
+    statistics.recordToolCall(QStringLiteral("read_file"), 0.25, true);
+    EXPECT_EQ(statistics.statistics().toolUsage.value(QStringLiteral("read_file")).successCount, 1);
+    clock.advance(1000);
+    statistics.recordToolCall(QStringLiteral("read_file"), 0.75, false);
+    const ToolUsage usage = statistics.statistics().toolUsage.value(QStringLiteral("read_file"));
+    EXPECT_EQ((std::tuple{usage.callCount, usage.successCount, usage.failureCount}), (std::tuple{2, 1, 1}));
+    EXPECT_DOUBLE_EQ(usage.averageDuration, 0.5);
+    EXPECT_EQ(usage.lastUsed, clock.now());
+    EXPECT_EQ(statistics.totalErrors(), 1);
+    EXPECT_DOUBLE_EQ(statistics.successRate(), 0.5);
 
     // Undecodable calls are errors without a tool call; the rate does not go below 0.
-    statistics.recordToolCall(QStringLiteral("read_file"), 1.0, true);
     for (int i = 0; i < 3; ++i)
         statistics.recordError();
-    EXPECT_EQ(statistics.totalErrors(), 3);
     EXPECT_DOUBLE_EQ(statistics.successRate(), 0.0);
-    EXPECT_DOUBLE_EQ(statistics.property("successRate").toDouble(), 0.0);
 }
 
-TEST_F(Statistics, TopToolsAreTheTenMostCalled)
+TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnectionsAlsoWhenMerged)
 {
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    for (int tool = 0; tool < 12; ++tool) {
-        for (int call = 0; call <= tool; ++call)
-            statistics.recordToolCall(QStringLiteral("tool_%1").arg(tool, 2, 10, QLatin1Char('0')), 0.1, true);
+    auto first = start();
+    for (int i = 0; i < 101; ++i)
+        first->statistics.recordToolCall(QStringLiteral("tool_%1").arg(i), 0.0, true);
+    const auto& calls = first->statistics.statistics().recentCalls;
+    ASSERT_EQ(calls.size(), 100);
+    EXPECT_EQ(calls.front().toolName, QStringLiteral("tool_100"));
+    EXPECT_EQ(calls.back().toolName, QStringLiteral("tool_1"));
+
+    // Forty connections each in two processes sharing the store.
+    auto second = start();
+    for (int i = 0; i < 40; ++i) {
+        for (auto* instance : {first.get(), second.get()}) {
+            clock.advance(1000);
+            instance->statistics.recordConnection(instance == first.get() ? QStringLiteral("first") : QStringLiteral("second"), QString::number(i));
+        }
     }
-    const QList<ToolUsage> top = statistics.topTools();
-    ASSERT_EQ(top.size(), 10);
-    EXPECT_EQ(top.front().name, QStringLiteral("tool_11"));
-    EXPECT_EQ(top.front().callCount, 12);
-    EXPECT_EQ(top.back().name, QStringLiteral("tool_02"));
+    EXPECT_EQ(first->statistics.statistics().connectionHistory.size(), 40);
+    first->statistics.saveNow();
+    second->statistics.saveNow();
+    const auto& history = second->statistics.statistics().connectionHistory;
+    ASSERT_EQ(history.size(), 50);
+    EXPECT_EQ(history.front().clientName + history.front().clientVersion, QStringLiteral("second39"));
+    EXPECT_EQ(history.back().clientName + history.back().clientVersion, QStringLiteral("first15"));
 }
 
-TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChanged)
+TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChangedInTheSharedFormat)
 {
     auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    statistics.startSession();
-    statistics.saveIfNeeded();
-    for (const QString& key : kStoredKeys)
-        EXPECT_FALSE(storedValue(key).isValid()) << key.toStdString();
+    instance->statistics.startSession();
+    instance->statistics.saveIfNeeded();
+    EXPECT_TRUE(QSettings(path(), QSettings::IniFormat).allKeys().isEmpty());
 
-    statistics.recordRequest();
-    statistics.recordRequest();
-    EXPECT_TRUE(statistics.needsSave());
-    statistics.saveIfNeeded();
-    EXPECT_FALSE(statistics.needsSave());
-    EXPECT_EQ(storedValue(QStringLiteral("stats_totalRequests")).toInt(), 2);
-}
-
-TEST_F(Statistics, StoresUuidsInUpperCaseAndTimesFromTheReferenceDate)
-{
-    auto instance = start();
+    // Upper-case UUIDs and times in seconds from 2001-01-01, as the other writers of the file expect.
+    instance->statistics.recordRequest();
     instance->statistics.recordConnection(QStringLiteral("Claude Desktop"), QStringLiteral("0.7.1"));
     instance->statistics.recordToolCall(QStringLiteral("list_directory"), 0.125, false);
-    instance->statistics.saveNow();
-
-    const Json connections = storedJson(QStringLiteral("stats_connectionHistory"));
-    ASSERT_EQ(connections.size(), 1u);
-    const std::string id = connections[0]["id"];
-    const QUuid expectedId = instance->statistics.statistics().connectionHistory.front().id;
-    EXPECT_EQ(id, expectedId.toString(QUuid::WithoutBraces).toUpper().toStdString());
-    EXPECT_EQ(connections[0], (Json{{"id", id}, {"clientName", "Claude Desktop"}, {"clientVersion", "0.7.1"},
-                                    {"timestamp", 818100413.0}}));
-    EXPECT_EQ(storedJson(QStringLiteral("stats_toolUsage")),
+    instance->statistics.saveIfNeeded();
+    EXPECT_FALSE(instance->statistics.needsSave());
+    EXPECT_EQ(stored("stats_totalRequests").toInt(), 1);
+    const QUuid id = instance->statistics.statistics().connectionHistory.front().id;
+    EXPECT_EQ(storedJson("stats_connectionHistory"), Json::array({{{"id", id.toString(QUuid::WithoutBraces).toUpper().toStdString()},
+                                                                   {"clientName", "Claude Desktop"}, {"clientVersion", "0.7.1"}, {"timestamp", 818100413.0}}}));
+    EXPECT_EQ(storedJson("stats_toolUsage"),
               Json::parse(R"([{"name":"list_directory","callCount":1,"successCount":0,"failureCount":1,)"
                           R"("totalDuration":0.125,"averageDuration":0.125,"lastUsed":818100413.0}])"));
 }
 
-TEST_F(Statistics, EndingASessionAddsItsTimeAndSaves)
-{
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    statistics.startSession();
-    clock.advance(90500);
-    statistics.endSession();
-    EXPECT_DOUBLE_EQ(statistics.totalUptime(), 90.5);
-    EXPECT_DOUBLE_EQ(storedValue(QStringLiteral("stats_totalUptime")).toDouble(), 90.5);
-
-    // Without a new start the whole interval counts again.
-    clock.advance(9500);
-    statistics.endSession();
-    EXPECT_DOUBLE_EQ(statistics.totalUptime(), 190.5);
-}
-
-TEST_F(Statistics, ResetRemovesTheStoredStatistics)
+TEST_F(Statistics, ResetRemovesTheSixStoredKeys)
 {
     auto instance = start();
     StatisticsManager& statistics = instance->statistics;
@@ -220,54 +139,40 @@ TEST_F(Statistics, ResetRemovesTheStoredStatistics)
     clock.advance(1000);
     statistics.resetStatistics();
     EXPECT_FALSE(statistics.needsSave());
-    EXPECT_EQ(statistics.totalRequests(), 0);
     EXPECT_EQ(statistics.sessionStartTime(), clock.now());
-    for (const QString& key : kStoredKeys)
-        EXPECT_FALSE(storedValue(key).isValid()) << key.toStdString();
-
+    EXPECT_EQ(QSettings(path(), QSettings::IniFormat).allKeys(), QStringList());
     statistics.load();
     EXPECT_EQ(statistics.totalRequests(), 0);
     EXPECT_EQ(statistics.totalUptime(), 0.0);
     EXPECT_TRUE(statistics.statistics().toolUsage.isEmpty());
-    EXPECT_TRUE(statistics.statistics().connectionHistory.isEmpty());
 }
 
-TEST_F(Statistics, ExportsAFreshRecordAsZeros)
+TEST_F(Statistics, ExportsTheLifetimeFiguresAsCompactJson)
 {
     auto instance = start();
     EXPECT_EQ(instance->statistics.exportStatistics(),
               QStringLiteral(R"({"exportDate":818100413.0,"statistics":{"connectionHistory":[],"toolUsage":[],)"
                              R"("totalErrors":0,"totalRequests":0,"totalToolCalls":0,"totalUptime":0.0},)"
                              R"("version":"1.0.1"})"));
-}
 
-TEST_F(Statistics, ExportsTheLifetimeFigures)
-{
-    auto instance = start();
-    instance->statistics.recordRequest();
     instance->statistics.recordConnection(QStringLiteral("a/b"), QStringLiteral("2"));
     instance->statistics.recordToolCall(QStringLiteral("read_file"), 2.0, true);
-    clock.advance(500);
-    const Json document = Json::parse(instance->statistics.exportStatistics()->toStdString());
-    EXPECT_EQ(document["exportDate"], 818100413.5);
-    const Json& statistics = document["statistics"];
-    EXPECT_EQ(statistics["totalRequests"], 1);
-    EXPECT_EQ(statistics["totalToolCalls"], 1);
-    EXPECT_EQ(statistics["toolUsage"][0]["name"], "read_file");
-    EXPECT_EQ(statistics["connectionHistory"][0]["clientName"], "a/b");
-    EXPECT_TRUE(instance->statistics.exportStatistics()->contains(QStringLiteral(R"("a\/b")")));
+    const QString text = *instance->statistics.exportStatistics();
+    EXPECT_TRUE(text.contains(QStringLiteral(R"("clientName":"a\/b")")));
+    EXPECT_EQ(Json::parse(text.toStdString())["statistics"]["toolUsage"][0]["name"], "read_file");
 }
 
-TEST_F(Statistics, AnIncompleteStoredUsageListIsDroppedWhileTheRestLoads)
+TEST_F(Statistics, ADamagedFileLoadsWhatItCanAndIsWrittenSoundAgain)
 {
-    writeFile("[General]\n"
-              "stats_totalRequests=7\n"
-              "stats_totalToolCalls=4\n"
-              "stats_totalErrors=1\n"
-              "stats_totalUptime=12.5\n"
-              "stats_toolUsage=\"@ByteArray([{\\\"name\\\":\\\"read_file\\\",\\\"callCount\\\":4,\\\"successCount\\\":3,"
-              "\\\"failureCount\\\":1,\\\"totalDuration\\\":1.0,\\\"averageDuration\\\":0.25}])\"\n"
-              "stats_connectionHistory=@ByteArray(not json)\n");
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // A usage entry without "lastUsed" makes the whole list unreadable; the counters still load.
+    file.write("[General]\nstats_totalRequests=7\nstats_totalToolCalls=4\nstats_totalErrors=1\nstats_totalUptime=12.5\n"
+               "stats_toolUsage=\"@ByteArray([{\\\"name\\\":\\\"read_file\\\",\\\"callCount\\\":4,\\\"successCount\\\":3,"
+               "\\\"failureCount\\\":1,\\\"totalDuration\\\":1.0,\\\"averageDuration\\\":0.25}])\"\n"
+               "stats_connectionHistory=@ByteArray(not json)\n"
+               "\xff\xfe binary noise\n[unterminated\n");
+    file.close();
     auto instance = start();
     StatisticsManager& statistics = instance->statistics;
     EXPECT_EQ(statistics.totalRequests(), 7);
@@ -277,34 +182,12 @@ TEST_F(Statistics, AnIncompleteStoredUsageListIsDroppedWhileTheRestLoads)
     EXPECT_TRUE(statistics.statistics().toolUsage.isEmpty());
     EXPECT_TRUE(statistics.statistics().connectionHistory.isEmpty());
 
-    // The next save replaces the unreadable lists with sound ones.
     statistics.recordToolCall(QStringLiteral("write_file"), 0.5, true);
     statistics.saveNow();
-    EXPECT_EQ(storedJson(QStringLiteral("stats_toolUsage"))[0]["name"], "write_file");
-    EXPECT_EQ(storedJson(QStringLiteral("stats_connectionHistory")), Json::array());
-    EXPECT_EQ(storedValue(QStringLiteral("stats_totalToolCalls")).toInt(), 5);
-}
-
-TEST_F(Statistics, ADamagedFileIsSurvivedAndWrittenSoundAgain)
-{
-    writeFile("[General]\n"
-              "stats_totalRequests=40\n"
-              "\xff\xfe binary noise\n"
-              "[unterminated\n"
-              "stats_totalErrors=oops\n"
-              "stats_toolUsage=@ByteArray([{\"name\":\n");
-    auto instance = start();
-    StatisticsManager& statistics = instance->statistics;
-    EXPECT_EQ(statistics.totalRequests(), 40);
-    EXPECT_EQ(statistics.totalErrors(), 0);
-
-    statistics.recordRequest();
-    statistics.recordError();
-    statistics.saveNow();
-    QSettings reread(path(), QSettings::IniFormat);
-    EXPECT_EQ(reread.status(), QSettings::NoError);
-    EXPECT_EQ(reread.value(QStringLiteral("stats_totalRequests")).toInt(), 41);
-    EXPECT_EQ(reread.value(QStringLiteral("stats_totalErrors")).toInt(), 1);
+    EXPECT_EQ(QSettings(path(), QSettings::IniFormat).status(), QSettings::NoError);
+    EXPECT_EQ(storedJson("stats_toolUsage")[0]["name"], "write_file");
+    EXPECT_EQ(storedJson("stats_connectionHistory"), Json::array());
+    EXPECT_EQ(stored("stats_totalToolCalls").toInt(), 5);
 }
 
 TEST_F(Statistics, TwoWritersSharingTheStoreLoseNothing)
@@ -334,39 +217,15 @@ TEST_F(Statistics, TwoWritersSharingTheStoreLoseNothing)
     EXPECT_EQ(merged.totalToolCalls(), 5 * 3);
     EXPECT_EQ(merged.totalErrors(), 5);
     const ToolUsage readFile = merged.statistics().toolUsage.value(QStringLiteral("read_file"));
-    EXPECT_EQ(readFile.callCount, 10);
-    EXPECT_EQ(readFile.successCount, 5);
-    EXPECT_EQ(readFile.failureCount, 5);
+    EXPECT_EQ((std::tuple{readFile.callCount, readFile.successCount, readFile.failureCount}), (std::tuple{10, 5, 5}));
     EXPECT_DOUBLE_EQ(readFile.averageDuration, 2.0);
     EXPECT_EQ(merged.statistics().toolUsage.value(QStringLiteral("execute_command")).callCount, 5);
-
     QStringList connections;
     for (const ConnectionRecord& connection : merged.statistics().connectionHistory)
         connections << connection.clientName + connection.clientVersion;
-    EXPECT_EQ(connections.join(QLatin1Char(' ')),
-              QStringLiteral("desktop4 client4 desktop3 client3 desktop2 client2 desktop1 client1 desktop0 client0"));
-
+    EXPECT_EQ(connections.join(u' '), QStringLiteral("desktop4 client4 desktop3 client3 desktop2 client2 desktop1 client1 desktop0 client0"));
     // Each writer shows the combined figures after its save.
     EXPECT_EQ(client->statistics.totalRequests(), 5 * 4);
-    EXPECT_EQ(desktop->statistics.totalRequests(), 5 * 4);
-}
-
-TEST_F(Statistics, MergedConnectionHistoryKeepsTheNewestFifty)
-{
-    auto first = start();
-    auto second = start();
-    for (int i = 0; i < 40; ++i) {
-        clock.advance(1000);
-        first->statistics.recordConnection(QStringLiteral("first"), QString::number(i));
-        clock.advance(1000);
-        second->statistics.recordConnection(QStringLiteral("second"), QString::number(i));
-    }
-    first->statistics.saveNow();
-    second->statistics.saveNow();
-    const auto& history = second->statistics.statistics().connectionHistory;
-    ASSERT_EQ(history.size(), 50);
-    EXPECT_EQ(history.front().clientName + history.front().clientVersion, QStringLiteral("second39"));
-    EXPECT_EQ(history.back().clientName + history.back().clientVersion, QStringLiteral("first15"));
 }
 
 } // namespace

@@ -4,11 +4,18 @@
 
 #include <QCoroTask>
 
+// The logging category of the tools that tests define.
+inline const QLoggingCategory& testToolCategory()
+{
+    static const QLoggingCategory category("com.tarvonic.zarnel.TestTool");
+    return category;
+}
+
 // A tool for tests: answers with its "text" argument, or with the accessor's failure.
 class EchoTool : public BaseTool {
 public:
     explicit EchoTool(std::string name, std::string description = "echo")
-        : BaseTool(category()), m_name(std::move(name)), m_description(std::move(description)) {}
+        : BaseTool(testToolCategory()), m_name(std::move(name)), m_description(std::move(description)) {}
 
     MCPTool definition() const override
     {
@@ -24,12 +31,6 @@ public:
     }
 
 private:
-    static const QLoggingCategory& category()
-    {
-        static const QLoggingCategory logger("com.tarvonic.zarnel.EchoTool");
-        return logger;
-    }
-
     std::string m_name;
     std::string m_description;
 };

@@ -135,15 +135,12 @@ std::optional<TestApplications::Record> TestApplications::waitForRecord(const QS
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray content = file.readAll();
-    const auto newline = content.indexOf('\n');
     Record record;
-    record.pid = content.left(newline).toInt();
-    QByteArray arguments = content.mid(newline + 1);
-    if (!arguments.isEmpty()) {
-        arguments.chop(1);
-        for (const QByteArray& argument : arguments.split('\0'))
-            record.arguments << QString::fromUtf8(argument);
-    }
+    record.pid = content.left(content.indexOf('\n')).toInt();
+    // Each argument ends with a NUL.
+    QList<QByteArray> arguments = content.mid(content.indexOf('\n') + 1).split('\0');
+    for (const QByteArray& argument : arguments.first(arguments.size() - 1))
+        record.arguments << QString::fromUtf8(argument);
     if (std::find(m_groups.begin(), m_groups.end(), record.pid) == m_groups.end())
         m_groups.push_back(record.pid);
     return record;
@@ -152,11 +149,8 @@ std::optional<TestApplications::Record> TestApplications::waitForRecord(const QS
 bool TestApplications::isRunning(qint32 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray content = stat.readAll();
-    const auto close = content.lastIndexOf(')');
-    return close >= 0 && content.mid(close + 2, 1) != "Z";
+    const QByteArray content = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    return content.contains(')') && content.mid(content.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 bool TestApplications::waitUntilEnded(qint32 pid, int timeoutMs)

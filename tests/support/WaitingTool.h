@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/BaseTool.h"
+#include "support/EchoTool.h"
 
 #include <QCoroTask>
 #include <QCoroTimer>
@@ -9,7 +9,7 @@
 // A tool for tests that runs until it is cancelled (or for `limitMs`), like a long command.
 class WaitingTool : public BaseTool {
 public:
-    explicit WaitingTool(int limitMs = 10000) : BaseTool(category()), m_limitMs(limitMs) {}
+    explicit WaitingTool(int limitMs = 10000) : BaseTool(testToolCategory()), m_limitMs(limitMs) {}
 
     bool sawCancellation = false;
 
@@ -28,11 +28,5 @@ public:
     }
 
 private:
-    static const QLoggingCategory& category()
-    {
-        static const QLoggingCategory logger("com.tarvonic.zarnel.WaitingTool");
-        return logger;
-    }
-
     int m_limitMs;
 };

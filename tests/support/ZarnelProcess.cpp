@@ -57,24 +57,14 @@ void ZarnelProcess::send(const nlohmann::json& message)
 std::optional<QByteArray> ZarnelProcess::readLine(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n');
-        if (end >= 0) {
-            QByteArray line = m_buffer.left(end);
-            m_buffer.remove(0, end + 1);
-            return line;
-        }
-        m_buffer += m_process.readAllStandardOutput();
-        if (m_buffer.contains('\n'))
-            continue;
-        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning) {
-            m_buffer += m_process.readAllStandardOutput();
-            if (m_buffer.contains('\n'))
-                continue;
+    while (!m_process.canReadLine()) {
+        const bool more = m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        if (!more && (deadline.hasExpired() || !isRunning()) && !m_process.canReadLine())
             return std::nullopt;
-        }
-        m_process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
     }
+    QByteArray line = m_process.readLine();
+    line.chop(1);
+    return line;
 }
 
 std::optional<nlohmann::json> ZarnelProcess::readMessage(int timeoutMs)
@@ -120,11 +110,7 @@ std::optional<nlohmann::json> ZarnelProcess::initialize()
 
 bool ZarnelProcess::staysSilent(int timeoutMs)
 {
-    if (!m_buffer.isEmpty())
-        return false;
-    m_process.waitForReadyRead(timeoutMs);
-    m_buffer += m_process.readAllStandardOutput();
-    return m_buffer.isEmpty();
+    return m_process.bytesAvailable() == 0 && !m_process.waitForReadyRead(timeoutMs);
 }
 
 void ZarnelProcess::closeInput()

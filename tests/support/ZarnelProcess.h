@@ -64,7 +64,6 @@ private:
     QProcess m_process;
     QProcessEnvironment m_environment;
     QStringList m_arguments;
-    QByteArray m_buffer;
     QByteArray m_stderr;
     std::int64_t m_nextId = 1;
 };

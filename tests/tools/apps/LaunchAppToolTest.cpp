@@ -9,18 +9,26 @@ protected:
     LaunchAppTool m_tool{*m_workspace};
 };
 
-TEST_F(LaunchApp, FindsAnApplicationByIdentifierByItsLastPartAndByName)
+TEST_F(LaunchApp, FindsAnApplicationByIdentifierByItsLastPartAndByNameAndPassesArgumentsSplitAtEverySpace)
 {
     m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Text Editor"), QStringLiteral("editor"));
     m_apps.addApplication(QStringLiteral("org.test.Viewer"), QStringLiteral("Picture Viewer"), QStringLiteral("viewer"));
     m_apps.addApplication(QStringLiteral("org.test.Player"), QStringLiteral("Player"), QStringLiteral("player"));
 
-    EXPECT_EQ(success(call(m_tool, {{"app", "org.test.Editor"}})), "Successfully launched: org.test.Editor.desktop");
-    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("editor")));
-    EXPECT_EQ(success(call(m_tool, {{"app", "Viewer"}})), "Successfully launched: org.test.Viewer.desktop");
-    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("viewer")));
-    EXPECT_EQ(success(call(m_tool, {{"app", "pLAYER"}})), "Successfully launched: org.test.Player.desktop");
-    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("player")));
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "org.test.Editor"}, {"arguments", "-a -b"}, {"hide", true}})),
+              "Successfully launched: org.test.Editor.desktop");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "Viewer"}, {"arguments", "x  'y z'"}})), "Successfully launched: org.test.Viewer.desktop");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "pLAYER"}})), "Successfully launched: org.test.Player.desktop");
+    const auto editor = m_apps.waitForRecord(QStringLiteral("editor"));
+    const auto viewer = m_apps.waitForRecord(QStringLiteral("viewer"));
+    ASSERT_TRUE(editor && viewer && m_apps.waitForRecord(QStringLiteral("player")));
+    EXPECT_EQ(editor->arguments, (QStringList{QStringLiteral("-a"), QStringLiteral("-b")}));
+    EXPECT_EQ(viewer->arguments, (QStringList{QStringLiteral("x"), QString(), QStringLiteral("'y"), QStringLiteral("z'")}));
+
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "org.test.Missing"}})), "Application not found: org.test.Missing");
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "Edit"}})), "Application not found: Edit");
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "test.Editor.desktop"}})), "Application not found: test.Editor.desktop");
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", 42}})), "Missing required argument: app");
 }
 
 TEST_F(LaunchApp, StartsAProgramOnThePathWhenNoApplicationHasTheName)
@@ -30,35 +38,10 @@ TEST_F(LaunchApp, StartsAProgramOnThePathWhenNoApplicationHasTheName)
 
     // A program gets nothing but the given arguments: the stand-in needs its record folder.
     const std::string records = QFile::encodeName(m_apps.binDirectory()).toStdString() + "/../records";
-    EXPECT_EQ(success(call(m_tool, {{"app", "plain-tool"}, {"arguments", records + " one"}})), "Successfully launched: plain-tool");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "plain-tool"}, {"arguments", records + " one"}})), "Successfully launched: plain-tool");
     const auto record = m_apps.waitForRecord(QStringLiteral("plain-tool"));
     ASSERT_TRUE(record);
     EXPECT_EQ(record->arguments, QStringList{QStringLiteral("one")});
-}
-
-TEST_F(LaunchApp, PassesArgumentsSplitAtEverySingleSpace)
-{
-    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Editor"), QStringLiteral("editor"));
-    m_apps.addApplication(QStringLiteral("org.test.Viewer"), QStringLiteral("Viewer"), QStringLiteral("viewer"));
-
-    success(call(m_tool, {{"app", "Editor"}, {"arguments", "-a -b"}, {"hide", true}, {"activate", false}}));
-    success(call(m_tool, {{"app", "Viewer"}, {"arguments", "x  'y z'"}}));
-
-    const auto editor = m_apps.waitForRecord(QStringLiteral("editor"));
-    const auto viewer = m_apps.waitForRecord(QStringLiteral("viewer"));
-    ASSERT_TRUE(editor && viewer);
-    EXPECT_EQ(editor->arguments, (QStringList{QStringLiteral("-a"), QStringLiteral("-b")}));
-    EXPECT_EQ(viewer->arguments, (QStringList{QStringLiteral("x"), QString(), QStringLiteral("'y"), QStringLiteral("z'")}));
-}
-
-TEST_F(LaunchApp, AnswersNotFoundWhenNoLookUpFindsIt)
-{
-    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Editor"), QStringLiteral("editor"));
-
-    EXPECT_EQ(failure(call(m_tool, {{"app", "org.test.Missing"}})), "Application not found: org.test.Missing");
-    EXPECT_EQ(failure(call(m_tool, {{"app", "Edit"}})), "Application not found: Edit");
-    EXPECT_EQ(failure(call(m_tool, {{"app", "test.Editor.desktop"}})), "Application not found: test.Editor.desktop");
-    EXPECT_EQ(failure(call(m_tool, {{"app", 42}})), "Missing required argument: app");
 }
 
 TEST_F(LaunchApp, ReportsAProgramThatCannotStartOrEndsAtOnceWithAnError)
@@ -73,9 +56,9 @@ TEST_F(LaunchApp, ReportsAProgramThatCannotStartOrEndsAtOnceWithAnError)
     m_apps.writeEntry(QStringLiteral("org.test.Odd"), QStringLiteral("Type=Application\nName=Odd\nExec=odd %z"));
 
     const std::string broken = QFile::encodeName(m_apps.binDirectory()).toStdString() + "/broken";
-    EXPECT_EQ(failure(call(tool, {{"app", "Broken"}})), "Failed to launch app: " + broken + " exited with status 3");
-    EXPECT_EQ(failure(call(tool, {{"app", "Gone"}})), "Failed to launch app: /nonexistent/gone: No such file or directory");
-    EXPECT_EQ(failure(call(tool, {{"app", "Odd"}})),
+    EXPECT_EQ(failure(callTool(tool, {{"app", "Broken"}})), "Failed to launch app: " + broken + " exited with status 3");
+    EXPECT_EQ(failure(callTool(tool, {{"app", "Gone"}})), "Failed to launch app: /nonexistent/gone: No such file or directory");
+    EXPECT_EQ(failure(callTool(tool, {{"app", "Odd"}})),
               "Failed to launch app: org.test.Odd.desktop has an invalid Exec command: unknown field code %z");
 }
 

@@ -9,29 +9,24 @@ protected:
     ListRunningAppsTool m_tool{*m_workspace};
 };
 
-TEST_F(ListRunningApps, ShowsEveryApplicationInCodePointOrderWithTheActiveOneFilled)
+TEST_F(ListRunningApps, ShowsEveryRunningApplicationInCodePointOrderWithTheActiveOneFilled)
 {
     m_apps.addApplication(QStringLiteral("org.test.Zeta"), QStringLiteral("Zeta"), QStringLiteral("zeta"));
     m_apps.addApplication(QStringLiteral("org.test.alpha"), QStringLiteral("alpha"), QStringLiteral("alpha"));
     m_apps.addApplication(QStringLiteral("org.test.Beta"), QStringLiteral("Beta"), QStringLiteral("beta"));
     m_apps.addApplication(QStringLiteral("org.test.Idle"), QStringLiteral("Idle"), QStringLiteral("idle"));
+    EXPECT_EQ(success(callTool(m_tool)), "Running Applications:\n\n");
+
     const qint32 zeta = m_apps.startProgram(QStringLiteral("zeta"));
     const qint32 alpha = m_apps.startProgram(QStringLiteral("alpha"));
     const qint32 beta = m_apps.startProgram(QStringLiteral("beta"));
     m_activeWindow->setOwner(zeta);
 
-    EXPECT_EQ(success(call(m_tool, Json::object())),
+    EXPECT_EQ(success(callTool(m_tool)),
               "Running Applications:\n\n"
               "○ Beta\n   Bundle ID: org.test.Beta\n   PID: " + std::to_string(beta) + "\n\n"
               "● Zeta\n   Bundle ID: org.test.Zeta\n   PID: " + std::to_string(zeta) + "\n\n"
               "○ alpha\n   Bundle ID: org.test.alpha\n   PID: " + std::to_string(alpha) + "\n\n");
-}
-
-TEST_F(ListRunningApps, IsTheHeaderAloneWhenNoApplicationRuns)
-{
-    m_apps.addApplication(QStringLiteral("org.test.Idle"), QStringLiteral("Idle"), QStringLiteral("idle"));
-
-    EXPECT_EQ(success(call(m_tool, Json::object())), "Running Applications:\n\n");
 }
 
 // What the workspace reports beyond what installed entries give: nameless applications,
@@ -58,12 +53,8 @@ TEST(ListRunningAppsOfAnyWorkspace, LeavesOutNamelessOnesAndKeepsTheWorkspaceOrd
         {QString::fromUtf8("\xEF\xBC\xA1 Wide"), QStringLiteral("org.test.wide"), 50, false},
         {QStringLiteral("Same"), std::nullopt, 20, false},
     };
-    ListRunningAppsTool tool(workspace);
-
-    const auto response = QCoro::waitFor(tool.execute({}, {}));
-    ASSERT_EQ(response.content.size(), 1u);
     // U+FF21 comes before U+1F600, although its UTF-16 units do not.
-    EXPECT_EQ(response.content.front().asText()->text,
+    EXPECT_EQ(success(callTool(ListRunningAppsTool(workspace))),
               "Running Applications:\n\n"
               "○ Same\n   Bundle ID: org.test.first\n   PID: 30\n\n"
               "○ Same\n   Bundle ID: unknown\n   PID: 20\n\n"

@@ -9,24 +9,17 @@ protected:
     QuitAppTool m_tool{*m_workspace};
 };
 
-TEST_F(QuitApp, MatchesTheNameInAnyLetterCaseAndAnswersWithTheApplicationsOwnName)
+TEST_F(QuitApp, MatchesTheNameInAnyLetterCaseButTheIdentifierOnlyInItsOwn)
 {
     m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
     const qint32 pid = m_apps.startProgram(QStringLiteral("sleeper"));
 
-    EXPECT_EQ(success(call(m_tool, {{"app", "sLEEPER"}})), "Successfully quit: Sleeper");
-    EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
-}
-
-TEST_F(QuitApp, MatchesTheIdentifierOnlyInItsOwnLetterCase)
-{
-    m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
-    const qint32 pid = m_apps.startProgram(QStringLiteral("sleeper"));
-
-    EXPECT_EQ(failure(call(m_tool, {{"app", "org.test.sleeper"}})), "Application not running: org.test.sleeper");
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "org.test.sleeper"}})), "Application not running: org.test.sleeper");
     EXPECT_TRUE(TestApplications::isRunning(pid));
-    EXPECT_EQ(success(call(m_tool, {{"app", "org.test.Sleeper"}})), "Successfully quit: Sleeper");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "sLEEPER"}})), "Successfully quit: Sleeper");
     EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "org.test.Sleeper"}})), "Application not running: org.test.Sleeper");
+    EXPECT_EQ(failure(callTool(m_tool)), "Missing required argument: app");
 }
 
 TEST_F(QuitApp, ForcesAProgramThatIgnoresTheRequestToQuit)
@@ -36,18 +29,10 @@ TEST_F(QuitApp, ForcesAProgramThatIgnoresTheRequestToQuit)
     const qint32 pid = m_apps.startProgram(QStringLiteral("stubborn"), {QStringLiteral("--ignore-term")});
 
     // Delivered is all a request can say.
-    EXPECT_EQ(success(call(m_tool, {{"app", "Stubborn"}})), "Successfully quit: Stubborn");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "Stubborn"}})), "Successfully quit: Stubborn");
     EXPECT_TRUE(TestApplications::isRunning(pid));
-    EXPECT_EQ(success(call(m_tool, {{"app", "Stubborn"}, {"force", true}})), "Successfully quit: Stubborn");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "Stubborn"}, {"force", true}})), "Successfully quit: Stubborn");
     EXPECT_TRUE(TestApplications::waitUntilEnded(pid));
-}
-
-TEST_F(QuitApp, AnswersNotRunningForAnApplicationWithoutAProcess)
-{
-    m_apps.addApplication(QStringLiteral("org.test.Sleeper"), QStringLiteral("Sleeper"), QStringLiteral("sleeper"));
-
-    EXPECT_EQ(failure(call(m_tool, {{"app", "Sleeper"}})), "Application not running: Sleeper");
-    EXPECT_EQ(failure(call(m_tool, Json::object())), "Missing required argument: app");
 }
 
 } // namespace

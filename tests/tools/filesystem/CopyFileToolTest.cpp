@@ -9,7 +9,7 @@ namespace {
 
 class CopyFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse copy(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse copy(const Json& arguments) { return callTool(m_tool, arguments); }
     CopyFileTool m_tool{m_files};
 };
 
@@ -45,7 +45,7 @@ TEST_F(CopyFile, CopiesADirectoryTreeKeepingLinksAsLinks)
     EXPECT_EQ(readBytes("tree/a/b.txt"), "b");
 }
 
-TEST_F(CopyFile, NeverReplacesAnExistingDestination)
+TEST_F(CopyFile, NeverReplacesAnExistingDestinationAndChecksItsArguments)
 {
     writeBytes("a.txt", "a");
     writeBytes("b.txt", "b");
@@ -54,6 +54,8 @@ TEST_F(CopyFile, NeverReplacesAnExistingDestination)
     EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", pathText("b.txt")}})), "Failed to copy: File exists");
     EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", pathText("dir")}})), "Failed to copy: File exists");
     EXPECT_EQ(readBytes("b.txt"), "b");
+    EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", 3}})), "Missing required arguments");
+    EXPECT_EQ(failure(copy({{"source", pathText("missing")}, {"destination", pathText("x")}})), "Source not found: " + pathText("missing"));
 }
 
 TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
@@ -66,12 +68,6 @@ TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
     EXPECT_EQ(failure(copy({{"source", pathText("dir")}, {"destination", pathText("dir/copy")}})),
               "Failed to copy: Cannot copy a directory into itself");
     EXPECT_FALSE(exists("dir/copy"));
-}
-
-TEST_F(CopyFile, ChecksItsArgumentsAndTheSource)
-{
-    EXPECT_EQ(failure(copy({{"source", pathText("a.txt")}, {"destination", 3}})), "Missing required arguments");
-    EXPECT_EQ(failure(copy({{"source", pathText("missing")}, {"destination", pathText("x")}})), "Source not found: " + pathText("missing"));
 }
 
 } // namespace

@@ -6,11 +6,11 @@ namespace {
 
 class CreateDirectory : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse create(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse create(const Json& arguments) { return callTool(m_tool, arguments); }
     CreateDirectoryTool m_tool{m_files};
 };
 
-TEST_F(CreateDirectory, CreatesIntermediatesByDefaultAndAcceptsAnExistingDirectory)
+TEST_F(CreateDirectory, CreatesIntermediatesByDefaultAcceptsAnExistingDirectoryAndResolvesRelativePaths)
 {
     EXPECT_EQ(success(create({{"path", pathText("a/b/c")}})), "Successfully created directory: " + pathText("a/b/c"));
     EXPECT_TRUE(QFileInfo(path("a/b/c")).isDir());
@@ -18,6 +18,10 @@ TEST_F(CreateDirectory, CreatesIntermediatesByDefaultAndAcceptsAnExistingDirecto
     EXPECT_EQ(success(create({{"path", pathText("a/x/../y/")}, {"create_intermediate", "no"}})),
               "Successfully created directory: " + pathText("a/x/../y/"));
     EXPECT_TRUE(QFileInfo(path("a/y")).isDir());
+
+    CurrentDirectoryGuard guard(path());
+    EXPECT_EQ(success(create({{"path", "new"}})), "Successfully created directory: " + pathText("new"));
+    EXPECT_TRUE(QFileInfo(path("new")).isDir());
 }
 
 TEST_F(CreateDirectory, WithoutIntermediatesNeedsTheParentAndANewName)
@@ -36,14 +40,6 @@ TEST_F(CreateDirectory, FailsWhereAFileStands)
     EXPECT_EQ(failure(create({{"path", pathText("file")}})), "Failed to create directory: File exists");
     EXPECT_EQ(failure(create({{"path", pathText("file/sub")}})), "Failed to create directory: Not a directory");
     EXPECT_EQ(failure(create({{"recursive", true}})), "Missing required argument: path");
-}
-
-TEST_F(CreateDirectory, ResolvesRelativePaths)
-{
-    CurrentDirectoryGuard guard(path());
-
-    EXPECT_EQ(success(create({{"path", "new"}})), "Successfully created directory: " + pathText("new"));
-    EXPECT_TRUE(QFileInfo(path("new")).isDir());
 }
 
 } // namespace

@@ -1,21 +1,17 @@
 #pragma once
 
 #include "platform/LinuxFileManager.h"
-#include "protocol/MCPTool.h"
-#include "tools/MCPToolProtocol.h"
+#include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoroTask>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <string>
-#include <vector>
 
-// A temporary tree for the file tools to work on, the real file manager, and a way to call a
-// tool and read its answer as the client sees it.
+// A temporary tree for the file tools to work on, and the real file manager.
 class FileSystemToolTest : public ::testing::Test {
 protected:
     // QTemporaryDir cannot remove names that are not UTF-8; the file manager can.
@@ -42,33 +38,6 @@ protected:
     void makeDirectory(const QString& relative) const { ASSERT_TRUE(QDir().mkpath(path(relative))); }
     void makeLink(const QString& target, const QString& relative) const { ASSERT_TRUE(QFile::link(target, path(relative))); }
     bool exists(const QString& relative) const { return QFileInfo::exists(path(relative)) || QFileInfo(path(relative)).isSymLink(); }
-
-    static MCPToolCallResponse call(MCPToolProtocol& tool, Json arguments, CancellationToken cancellation = {})
-    {
-        return QCoro::waitFor(tool.execute(arguments.get<Arguments>(), std::move(cancellation)));
-    }
-
-    // The texts of the content items, in order.
-    static std::vector<std::string> texts(const MCPToolCallResponse& response)
-    {
-        std::vector<std::string> result;
-        for (const auto& item : response.content)
-            result.push_back(item.asText() ? item.asText()->text : "<not text>");
-        return result;
-    }
-    // The one text of a successful call (isError absent), or a description of what came instead.
-    static std::string success(const MCPToolCallResponse& response)
-    {
-        if (response.isError.has_value() || response.content.size() != 1)
-            return "<not a one-item success: " + response.toJson().dump() + ">";
-        return texts(response).front();
-    }
-    static std::string failure(const MCPToolCallResponse& response)
-    {
-        if (response.isError != true || response.content.size() != 1)
-            return "<not a one-item failure: " + response.toJson().dump() + ">";
-        return texts(response).front();
-    }
 
     LinuxFileManager m_files;
     QTemporaryDir m_dir;

@@ -31,7 +31,7 @@ protected:
     {
         return QDateTime::fromSecsSinceEpoch(m_time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
     }
-    MCPToolCallResponse list(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse list(const Json& arguments) { return callTool(m_tool, arguments); }
 
     const time_t m_time = 1700000000;
     ListDirectoryTool m_tool{m_files};
@@ -48,13 +48,9 @@ TEST_F(ListDirectory, WritesOneLinePerVisibleEntryInCodePointOrder)
               "📁 alpha - " + stamp() + "\n");
     EXPECT_NE(text.find(linkLine), std::string::npos) << text;
     EXPECT_EQ(text.find(".hidden"), std::string::npos);
-}
 
-TEST_F(ListDirectory, ShowsHiddenEntriesOnRequest)
-{
-    const std::string text = success(list({{"path", pathText()}, {"include_hidden", true}}));
-
-    EXPECT_EQ(text.find("📄 .hidden (0 bytes) - " + stamp() + "\n📄 Zeta.txt"), std::string("Contents of " + pathText() + ":\n\n").size());
+    const std::string hidden = success(list({{"path", pathText()}, {"include_hidden", true}}));
+    EXPECT_EQ(hidden.find("📄 .hidden (0 bytes) - " + stamp() + "\n📄 Zeta.txt"), std::string("Contents of " + pathText() + ":\n\n").size());
 }
 
 TEST_F(ListDirectory, IndentsEachLevelOfARecursiveListingByTwoSpacesWithoutFollowingLinks)
@@ -70,13 +66,15 @@ TEST_F(ListDirectory, IndentsEachLevelOfARecursiveListingByTwoSpacesWithoutFollo
     EXPECT_EQ(top.find("\n  📄 b.md"), top.rfind("\n  📄 b.md")) << "the link to alpha was followed:\n" << top;
 }
 
-TEST_F(ListDirectory, ListsTheCurrentDirectoryByDefault)
+TEST_F(ListDirectory, ListsTheCurrentDirectoryByDefaultAndFailsForAMissingPathAndForAFile)
 {
     makeDirectory("empty");
     CurrentDirectoryGuard guard(path("empty"));
 
     EXPECT_EQ(success(list(Json::object())), "Contents of " + pathText("empty") + "/.:\n\n");
     EXPECT_EQ(success(list({{"path", 7}})), "Contents of " + pathText("empty") + "/.:\n\n");
+    EXPECT_EQ(failure(list({{"path", pathText("missing")}})), "Directory not found: " + pathText("missing"));
+    EXPECT_EQ(failure(list({{"path", pathText("Zeta.txt")}})), "Failed to list directory: Not a directory");
 }
 
 TEST_F(ListDirectory, ShowsNamesThatAreNotUtf8WithReplacementCharacters)
@@ -88,12 +86,6 @@ TEST_F(ListDirectory, ShowsNamesThatAreNotUtf8WithReplacementCharacters)
     const std::string text = success(list({{"path", pathText("odd")}}));
 
     EXPECT_NE(text.find("📄 bad\xEF\xBF\xBDname (0 bytes) - "), std::string::npos) << text;
-}
-
-TEST_F(ListDirectory, FailsForAMissingPathAndForAFile)
-{
-    EXPECT_EQ(failure(list({{"path", pathText("missing")}})), "Directory not found: " + pathText("missing"));
-    EXPECT_EQ(failure(list({{"path", pathText("Zeta.txt")}})), "Failed to list directory: Not a directory");
 }
 
 } // namespace

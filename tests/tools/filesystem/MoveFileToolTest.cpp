@@ -6,7 +6,7 @@ namespace {
 
 class MoveFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse move(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse move(const Json& arguments) { return callTool(m_tool, arguments); }
     MoveFileTool m_tool{m_files};
 };
 

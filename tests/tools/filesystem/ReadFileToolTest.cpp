@@ -8,7 +8,7 @@ class ReadFile : public FileSystemToolTest {
 protected:
     MCPToolCallResponse read(const Json& arguments, CancellationToken cancellation = {})
     {
-        return call(m_tool, arguments, std::move(cancellation));
+        return callTool(m_tool, arguments, std::move(cancellation));
     }
     ReadFileTool m_tool{m_files};
 };
@@ -47,17 +47,13 @@ TEST_F(ReadFile, JoinsRelativePathsToTheCurrentDirectoryAndNothingElse)
     EXPECT_EQ(success(read({{"path", "./docs/../docs/a.txt"}})), "relative");
 }
 
-TEST_F(ReadFile, FailsWithTheSystemsDescription)
+TEST_F(ReadFile, FailsWithTheSystemsDescriptionOrForAMissingPath)
 {
     makeDirectory("folder");
     makeLink(path("gone"), "dangling");
 
     EXPECT_EQ(failure(read({{"path", pathText("folder")}})), "Failed to read file: Is a directory");
     EXPECT_EQ(failure(read({{"path", pathText("dangling")}})), "File not found: " + pathText("dangling"));
-}
-
-TEST_F(ReadFile, AnswersMissingArgumentForAnAbsentOrNonStringPath)
-{
     EXPECT_EQ(failure(read(Json::object())), "Missing required argument: path");
     EXPECT_EQ(failure(read({{"path", 5}})), "Missing required argument: path");
     EXPECT_EQ(failure(read({{"path", nullptr}})), "Missing required argument: path");

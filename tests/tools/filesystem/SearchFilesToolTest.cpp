@@ -12,24 +12,17 @@ protected:
     {
         if (!arguments.contains("directory"))
             arguments["directory"] = pathText();
-        return call(m_tool, arguments);
+        return callTool(m_tool, arguments);
     }
     // The paths found, relative to the tree and sorted (the walk follows the directory's order).
     std::vector<std::string> found(const Json& arguments)
     {
-        const std::string text = success(search(arguments));
+        const QStringList lines = QString::fromStdString(success(search(arguments))).split(u'\n');
+        if (!lines.front().startsWith(QStringLiteral("Found ")))
+            return {lines.join(u'\n').toStdString()};
         std::vector<std::string> paths;
-        const auto body = text.find(":\n\n");
-        if (text.rfind("Found ", 0) != 0 || body == std::string::npos)
-            return {text};
-        std::size_t start = body + 3;
-        const std::string prefix = pathText() + "/";
-        while (start <= text.size()) {
-            const auto end = std::min(text.find('\n', start), text.size());
-            const std::string line = text.substr(start, end - start);
-            paths.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
-            start = end + 1;
-        }
+        for (const QString& line : lines.mid(2))
+            paths.push_back(line.mid(path().size() + 1).toStdString());
         std::sort(paths.begin(), paths.end());
         return paths;
     }
@@ -37,34 +30,20 @@ protected:
     SearchFilesTool m_tool{m_files};
 };
 
-TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNames)
+TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNamesAndKeepsOtherRegularExpressionSyntax)
 {
-    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt"})
+    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt", "aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
         writeBytes(name, "");
 
-    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "x/c.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "file1.txt", "file2.txt", "file3.txt", "x/c.txt"}));
     EXPECT_EQ(found({{"pattern", "?.md"}}), (Paths{"b.md"}));
     EXPECT_EQ(found({{"pattern", "a.txt"}}), (Paths{"a.txt"}));
-}
-
-TEST_F(SearchFiles, KeepsOtherRegularExpressionSyntax)
-{
-    for (const char* name : {"aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
-        writeBytes(name, "");
-
     EXPECT_EQ(found({{"pattern", "a+b"}}), (Paths{"aab"}));
     EXPECT_EQ(found({{"pattern", "file[12].txt"}}), (Paths{"file1.txt", "file2.txt"}));
     EXPECT_EQ(success(search({{"pattern", "["}})), "No files found matching pattern: [");
 }
 
-TEST_F(SearchFiles, QuotesThePatternAsWrittenAndCountsTheResults)
-{
-    writeBytes("only.log", "");
-
-    EXPECT_EQ(success(search({{"pattern", "*.log"}})), "Found 1 file(s) matching '*.log':\n\n" + pathText("only.log"));
-}
-
-TEST_F(SearchFiles, TestsADirectoryItselfBeforeItsContents)
+TEST_F(SearchFiles, CountsTheResultsAndTestsADirectoryItselfBeforeItsContents)
 {
     writeBytes("logs/logs", "");
 
@@ -86,13 +65,16 @@ TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOnly)
     EXPECT_EQ(success(search({{"pattern", "match.txt"}, {"max_results", 0}})), "No files found matching pattern: match.txt");
 }
 
-TEST_F(SearchFiles, TestsOnlyTheDirectorysOwnEntriesWhenNotRecursive)
+TEST_F(SearchFiles, IncludesHiddenNamesShowsNamesThatAreNotUtf8AndStaysAtTheTopWhenNotRecursive)
 {
-    writeBytes("top.txt", "");
+    writeBytes(".env.txt", "");
     writeBytes("sub/deep.txt", "");
+    writeBytes("x", "");
+    ASSERT_EQ(::rename(path("x").toUtf8().constData(), (path().toUtf8() + "/bad\xFF.txt").constData()), 0);
 
-    EXPECT_EQ(found({{"pattern", "*.txt"}, {"recursive", false}}), (Paths{"top.txt"}));
-    EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{"sub", "top.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt", "sub/deep.txt"}));
+    EXPECT_EQ(found({{"pattern", "*.txt"}, {"recursive", false}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
+    EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt", "sub"}));
 }
 
 TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
@@ -106,27 +88,14 @@ TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
     EXPECT_EQ(found({{"pattern", "back-to-a"}}), (Paths{"a/b/back-to-a"}));
 }
 
-TEST_F(SearchFiles, IncludesHiddenNamesAndShowsNamesThatAreNotUtf8)
-{
-    writeBytes(".env.txt", "");
-    writeBytes("x", "");
-    ASSERT_EQ(::rename(path("x").toUtf8().constData(), (path().toUtf8() + "/bad\xFF.txt").constData()), 0);
-
-    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt"}));
-}
-
-TEST_F(SearchFiles, FindsNothingInAMissingDirectoryWithoutFailing)
-{
-    EXPECT_EQ(success(search({{"pattern", "*"}, {"directory", pathText("missing")}})), "No files found matching pattern: *");
-    EXPECT_EQ(failure(search({{"directory", pathText()}})), "Missing required argument: pattern");
-}
-
-TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefault)
+TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefaultAndNothingInAMissingOne)
 {
     writeBytes("here.md", "");
     CurrentDirectoryGuard guard(path());
 
-    EXPECT_EQ(success(call(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
+    EXPECT_EQ(success(callTool(m_tool, {{"pattern", "here.md"}})), "Found 1 file(s) matching 'here.md':\n\n" + pathText() + "/./here.md");
+    EXPECT_EQ(success(search({{"pattern", "*"}, {"directory", pathText("missing")}})), "No files found matching pattern: *");
+    EXPECT_EQ(failure(search({{"directory", pathText()}})), "Missing required argument: pattern");
 }
 
 TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
@@ -134,8 +103,7 @@ TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
     writeBytes("a.txt", "");
     CancellationToken cancellation;
     cancellation.cancel();
-
-    EXPECT_EQ(success(call(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
+    EXPECT_EQ(success(callTool(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
 }
 
 } // namespace

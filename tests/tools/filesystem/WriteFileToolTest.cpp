@@ -8,7 +8,7 @@ namespace {
 
 class WriteFile : public FileSystemToolTest {
 protected:
-    MCPToolCallResponse write(const Json& arguments) { return call(m_tool, arguments); }
+    MCPToolCallResponse write(const Json& arguments) { return callTool(m_tool, arguments); }
     QStringList entries(const QString& relative) const
     {
         return QDir(path(relative)).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -59,10 +59,8 @@ TEST_F(WriteFile, DecodesStrictBase64)
     // Without base64 true the same text is written as it stands.
     write({{"path", pathText("plain.txt")}, {"content", "iVBORw0KGgo="}, {"base64", "yes"}});
     EXPECT_EQ(readBytes("plain.txt"), "iVBORw0KGgo=");
-}
 
-TEST_F(WriteFile, RefusesInvalidBase64ButKeepsTheDirectoriesItCreated)
-{
+    // Invalid input is refused, but the directories made for it stay.
     for (const char* content : {"aGVs bG8=", "aGVsbG8!", "aGVsbG8", "aG==VsbG8=", "aGVsbG8=\n"}) {
         SCOPED_TRACE(content);
         EXPECT_EQ(failure(write({{"path", pathText("new/dir/x.bin")}, {"content", content}, {"base64", true}})),
@@ -72,16 +70,12 @@ TEST_F(WriteFile, RefusesInvalidBase64ButKeepsTheDirectoriesItCreated)
     EXPECT_FALSE(exists("new/dir/x.bin"));
 }
 
-TEST_F(WriteFile, NeedsBothPathAndContent)
+TEST_F(WriteFile, NeedsBothArgumentsAndReportsTheSystemsDescriptionWhenTheWriteFails)
 {
     EXPECT_EQ(failure(write({{"path", pathText("x.txt")}})), "Missing required arguments");
     EXPECT_EQ(failure(write({{"content", "text"}})), "Missing required arguments");
     EXPECT_EQ(failure(write({{"path", pathText("x.txt")}, {"content", 12}})), "Missing required arguments");
     EXPECT_FALSE(exists("x.txt"));
-}
-
-TEST_F(WriteFile, ReportsTheSystemsDescriptionWhenTheWriteFails)
-{
     writeBytes("file.txt", "a file, not a directory");
     makeDirectory("folder");
 

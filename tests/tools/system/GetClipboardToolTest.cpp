@@ -1,16 +1,15 @@
 #include "tools/system/GetClipboardTool.h"
 
 #include "support/FakeClipboard.h"
+#include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
-
-#include <QCoroTask>
 
 namespace {
 
 Json contentOf(const std::shared_ptr<FakeClipboard>& clipboard)
 {
-    return QCoro::waitFor(GetClipboardTool(clipboard).execute({}, {})).toJson();
+    return callTool(GetClipboardTool(clipboard)).toJson();
 }
 
 } // namespace
@@ -32,10 +31,4 @@ TEST(GetClipboard, PrefersTextThenAnImageThenFileUrls)
 
     clipboard->storedPaths = QStringList{};
     EXPECT_EQ(contentOf(clipboard), Json::parse(R"({"content":[{"type":"text","text":"Clipboard file URLs:\n\n"}]})"));
-}
-
-TEST(GetClipboard, SaysWhenThereIsNothingItCanRead)
-{
-    EXPECT_EQ(contentOf(std::make_shared<FakeClipboard>()),
-              Json::parse(R"({"content":[{"type":"text","text":"Clipboard is empty or contains unsupported content"}],"isError":true})"));
 }

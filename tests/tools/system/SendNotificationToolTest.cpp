@@ -1,10 +1,9 @@
 #include "tools/system/SendNotificationTool.h"
 
 #include "platform/NotificationService.h"
+#include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
-
-#include <QCoroTask>
 
 namespace {
 
@@ -26,12 +25,7 @@ public:
 
 MCPToolCallResponse send(const std::shared_ptr<FakeNotificationService>& service, const Arguments& arguments)
 {
-    return QCoro::waitFor(SendNotificationTool(service).execute(arguments, {}));
-}
-
-std::string text(const MCPToolCallResponse& response)
-{
-    return response.content.at(0).asText()->text;
+    return callTool(SendNotificationTool(service), arguments);
 }
 
 } // namespace
@@ -39,9 +33,7 @@ std::string text(const MCPToolCallResponse& response)
 TEST(SendNotification, PostsTitleBodyAndSound)
 {
     auto service = std::make_shared<FakeNotificationService>();
-    const auto response = send(service, {{"title", "Build"}, {"body", "done"}});
-    EXPECT_EQ(text(response), "Notification sent: Build");
-    EXPECT_FALSE(response.isError.has_value());
+    EXPECT_EQ(success(send(service, {{"title", "Build"}, {"body", "done"}})), "Notification sent: Build");
     EXPECT_EQ(service->title, QStringLiteral("Build"));
     EXPECT_EQ(service->body, QStringLiteral("done"));
     EXPECT_EQ(service->sound, true);
@@ -53,21 +45,14 @@ TEST(SendNotification, PostsTitleBodyAndSound)
 TEST(SendNotification, ReportsMissingArgumentsAndServiceFailures)
 {
     auto service = std::make_shared<FakeNotificationService>();
-    EXPECT_EQ(text(send(service, {{"title", "t"}})), "Missing required arguments");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}})), "Missing required arguments");
     EXPECT_FALSE(service->sound.has_value());
 
     service->answer.status = NotificationDelivery::Status::ServiceUnavailable;
     service->answer.error = QStringLiteral("no bus");
-    EXPECT_EQ(text(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
 
     service->answer.status = NotificationDelivery::Status::Rejected;
     service->answer.error = QStringLiteral("too long");
-    const auto rejected = send(service, {{"title", "t"}, {"body", "b"}});
-    EXPECT_EQ(text(rejected), "Failed to send notification: too long");
-    EXPECT_EQ(rejected.isError, true);
-}
-
-TEST(SendNotification, NamesTheDesktopInItsDescription)
-{
-    EXPECT_EQ(SendNotificationTool(nullptr).definition().description, "Send a desktop notification with title and body.");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to send notification: too long");
 }
