@@ -6,11 +6,6 @@
 
 namespace {
 
-std::string textOf(const nlohmann::json& result)
-{
-    return result.at("content").at(0).at("text").get<std::string>();
-}
-
 TEST(AppControlOverStdio, LaunchesListsAndQuitsAnInstalledApplication)
 {
     TestApplications apps;
@@ -24,19 +19,19 @@ TEST(AppControlOverStdio, LaunchesListsAndQuitsAnInstalledApplication)
 
     const auto launched = zarnel.callTool("launch_app", {{"app", "Notes"}, {"arguments", "--new-window"}});
     ASSERT_TRUE(launched);
-    EXPECT_EQ(textOf(*launched), "Successfully launched: org.test.Notes.desktop");
+    EXPECT_EQ(resultText(*launched), "Successfully launched: org.test.Notes.desktop");
     const auto record = apps.waitForRecord(QStringLiteral("notes"));
     ASSERT_TRUE(record);
     EXPECT_EQ(record->arguments, QStringList{QStringLiteral("--new-window")});
 
     const auto listed = zarnel.callTool("list_running_apps", nlohmann::json::object());
     ASSERT_TRUE(listed);
-    EXPECT_EQ(textOf(*listed), "Running Applications:\n\n○ Notes\n   Bundle ID: org.test.Notes\n   PID: "
+    EXPECT_EQ(resultText(*listed), "Running Applications:\n\n○ Notes\n   Bundle ID: org.test.Notes\n   PID: "
                                    + std::to_string(record->pid) + "\n\n");
 
     const auto quit = zarnel.callTool("quit_app", {{"app", "notes"}});
     ASSERT_TRUE(quit);
-    EXPECT_EQ(textOf(*quit), "Successfully quit: Notes");
+    EXPECT_EQ(resultText(*quit), "Successfully quit: Notes");
     EXPECT_TRUE(TestApplications::waitUntilEnded(record->pid));
 
     const auto script = zarnel.callTool("execute_applescript", {{"script", "return 1 + 1"}});

@@ -14,17 +14,12 @@
 
 namespace {
 
-std::string textOf(const nlohmann::json& result, std::size_t item = 0)
-{
-    return result.at("content").at(item).at("text").get<std::string>();
-}
-
 // Answers one simple request, which shows the protocol stream is intact.
 void expectStillServing(ZarnelProcess& zarnel)
 {
     const auto answer = zarnel.callTool("execute_command", {{"command", "echo still here"}});
     ASSERT_TRUE(answer.has_value());
-    EXPECT_EQ(textOf(*answer), "Command: echo still here\nExit code: 0\n\nOutput:\nstill here\n\n");
+    EXPECT_EQ(resultText(*answer), "Command: echo still here\nExit code: 0\n\nOutput:\nstill here\n\n");
 }
 
 QByteArray runToEnd(const QString& program, const QStringList& arguments, const QString& display, const QByteArray& input = {})
@@ -82,7 +77,7 @@ TEST_F(SystemToolsOverStdio, StopsACommandAtItsTimeLimitAndKeepsServing)
         ASSERT_TRUE(result.has_value()) << command;
         EXPECT_LT(elapsed.elapsed(), 15000) << command;
         EXPECT_EQ(result->value("isError", false), true);
-        EXPECT_TRUE(textOf(*result).starts_with("Command: " + command + "\nExit code: 1")) << textOf(*result);
+        EXPECT_TRUE(resultText(*result).starts_with("Command: " + command + "\nExit code: 1")) << resultText(*result);
     }
     EXPECT_EQ(runningSleeps({"31", "32", "33"}), 0);
     expectStillServing(zarnel);
@@ -98,7 +93,7 @@ TEST_F(SystemToolsOverStdio, GivesACommandAnEmptyInputNotTheProtocolStream)
     const auto first = zarnel.readMessage(20000);
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ((*first)["id"], 100);
-    EXPECT_EQ(textOf((*first)["result"]), "Command: cat; echo done\nExit code: 0\n\nOutput:\ndone\n\n");
+    EXPECT_EQ(resultText((*first)["result"]), "Command: cat; echo done\nExit code: 0\n\nOutput:\ndone\n\n");
     const auto second = zarnel.readMessage(20000);
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ((*second)["id"], 101);
@@ -109,7 +104,7 @@ TEST_F(SystemToolsOverStdio, CapsAHugeOutputAndSaysHowMuchWasLeftOut)
     const std::string command = "head -c 52428800 /dev/zero | tr '\\000' a";
     const auto result = zarnel.callTool("execute_command", {{"command", command}}, 60000);
     ASSERT_TRUE(result.has_value());
-    const std::string text = textOf(*result);
+    const std::string text = resultText(*result);
     const std::string header = "Command: " + command + "\nExit code: 0\n\nOutput:\n";
     ASSERT_TRUE(text.starts_with(header));
     EXPECT_EQ(text.size(), header.size() + 8 * 1024 * 1024 + std::string("\n[Truncated: 44040192 more bytes left out]\n").size());
@@ -119,10 +114,10 @@ TEST_F(SystemToolsOverStdio, CapsAHugeOutputAndSaysHowMuchWasLeftOut)
 
 TEST_F(SystemToolsOverStdio, HasNoClipboardOrScreenWithoutADisplay)
 {
-    EXPECT_EQ(textOf(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
-    EXPECT_EQ(textOf(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard is empty or contains unsupported content");
-    EXPECT_EQ(textOf(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
-    EXPECT_TRUE(textOf(*zarnel.callTool("get_system_info", nlohmann::json::object())).starts_with("System Information:\n\n"));
+    EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
+    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard is empty or contains unsupported content");
+    EXPECT_EQ(resultText(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
+    EXPECT_TRUE(resultText(*zarnel.callTool("get_system_info", nlohmann::json::object())).starts_with("System Information:\n\n"));
 }
 
 TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
@@ -134,7 +129,7 @@ TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
 
     const auto copied = zarnel.callTool("set_clipboard", {{"content", "from zarnel ✓"}});
     ASSERT_TRUE(copied.has_value());
-    EXPECT_EQ(textOf(*copied), "Successfully copied 13 characters to clipboard");
+    EXPECT_EQ(resultText(*copied), "Successfully copied 13 characters to clipboard");
     EXPECT_EQ(readClipboard(x.display()), "from zarnel ✓");
 
     runToEnd(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")}, x.display(), "from xclip");
@@ -142,12 +137,12 @@ TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
     QDeadlineTimer deadline(10000);
     while (readClipboard(x.display()) != "from xclip" && !deadline.hasExpired()) {
     }
-    EXPECT_EQ(textOf(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard text:\n\nfrom xclip");
+    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard text:\n\nfrom xclip");
 
     const auto shot = zarnel.callTool("capture_screenshot", nlohmann::json::object(), 30000);
     ASSERT_TRUE(shot.has_value());
     const QByteArray png = QByteArray::fromBase64(QByteArray::fromStdString(shot->at("content").at(1).at("data").get<std::string>()));
-    EXPECT_EQ(textOf(*shot), "Screenshot captured (" + std::to_string(png.size()) + " bytes)");
+    EXPECT_EQ(resultText(*shot), "Screenshot captured (" + std::to_string(png.size()) + " bytes)");
     EXPECT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n"));
     EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(640, 480));
 }
@@ -158,6 +153,6 @@ TEST(SystemToolsOnADesktop, TreatQtsOffscreenPlatformAsNoDisplay)
     TemporaryHome home;
     ZarnelProcess zarnel(home);
     ASSERT_NO_FATAL_FAILURE(startOnDisplay(zarnel, x, QStringLiteral("offscreen")));
-    EXPECT_EQ(textOf(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
-    EXPECT_EQ(textOf(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
+    EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
+    EXPECT_EQ(resultText(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
 }

@@ -124,3 +124,8 @@ bool ZarnelProcess::waitForExit(int timeoutMs)
         return true;
     return m_process.waitForFinished(timeoutMs);
 }
+
+std::string resultText(const nlohmann::json& result, std::size_t item)
+{
+    return result.at("content").at(item).at("text").get<std::string>();
+}

@@ -12,6 +12,9 @@
 
 #include <optional>
 
+// The text of a tool result's content item.
+std::string resultText(const nlohmann::json& result, std::size_t item = 0);
+
 // The built zarnel, started headless over pipes with its own HOME (autoStartServer=true unless
 // the test writes otherwise). Ends the process when destroyed.
 class ZarnelProcess {
