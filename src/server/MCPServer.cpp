@@ -71,7 +71,13 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
 
     // What changes each subscribable resource.
     connect(&m_subscriptions, &ResourceSubscriptions::updated, this, &MCPServer::sendResourceUpdate);
-    const auto changed = [this](const char* uri) { return [this, uri] { m_subscriptions.resourceChanged(QString::fromLatin1(uri)); }; };
+    // These fire for every request: with nothing subscribed they cost a check and nothing more.
+    const auto changed = [this](const char* uri) {
+        return [this, uri] {
+            if (!m_subscriptions.isEmpty())
+                m_subscriptions.resourceChanged(QString::fromLatin1(uri));
+        };
+    };
     connect(&m_activityLog, &ActivityLog::entriesChanged, this, changed(ResourceManager::kActivityLogUri));
     connect(&m_statistics, &StatisticsManager::statisticsChanged, this, changed(ResourceManager::kStatisticsUri));
     connect(this, &MCPServer::isRunningChanged, this, changed(ResourceManager::kServerStatusUri));
@@ -135,7 +141,7 @@ void MCPServer::enqueueLine(const QByteArray& line)
 bool MCPServer::takeCancellation(const QByteArray& line)
 {
     // A cheap look before the real one; the slash may come escaped ("notifications\/cancelled").
-    if (!line.contains("cancelled"))
+    if (std::string_view(line.constData(), static_cast<std::size_t>(line.size())).find("cancelled") == std::string_view::npos)
         return false;
     const auto parsed = json::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "notifications/cancelled" || parsed->contains("id"))

@@ -22,6 +22,7 @@ public:
     void unsubscribe(const QString& uri);
     void clear();
     bool isSubscribed(const QString& uri) const { return m_subscriptions.contains(uri); }
+    bool isEmpty() const { return m_subscriptions.isEmpty(); }
 
     void setInterval(int milliseconds) { m_intervalMs = milliseconds; }
 
