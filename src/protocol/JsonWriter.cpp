@@ -2,12 +2,22 @@
 
 #include "protocol/Utf8.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
+
+// Bytes that a string cannot copy as they are: control characters, the quote, the backslash,
+// the slash, and every byte of a multi-byte sequence (checked for validity).
+constexpr auto kNeedsAttention = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<std::size_t>(c)] = c < 0x20 || c >= 0x80 || c == '"' || c == '\\' || c == '/';
+    return table;
+}();
 
 template <typename Value>
 void writePretty(std::string& out, const Value& value, int depth)
@@ -68,7 +78,7 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
     const auto flush = [&] { out.append(text.data() + runStart, i - runStart); };
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\' && c != '/') {
+        if (!kNeedsAttention[c]) {
             ++i;
             continue;
         }
