@@ -2,9 +2,16 @@
 
 #include "platform/Log.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 ZARNEL_LOGGING_CATEGORY(lcPreferences, "PreferencesStore")
 
@@ -14,12 +21,52 @@ namespace {
 // through its process id.
 constexpr int kUpdateLockWaitMs = 10000;
 
+const QString kUpdateLockSuffix = QStringLiteral(".update-lock");
 const QString kOrganization = QStringLiteral("tarvonic");
 const QString kApplication = QStringLiteral("zarnel");
+
+// A lock file is written within moments of its creation; one still empty after this long was
+// left by a process killed in between.
+constexpr int kAbandonedLockAgeMs = 1000;
+constexpr int kLockPollMs = 20;
 
 bool isText(const QVariant& value)
 {
     return value.typeId() == QMetaType::QString;
+}
+
+// Whether a process holds the kernel lock that QLockFile takes on its file while it owns it.
+bool isLockedByAProcess(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    if (!locked)
+        ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return locked;
+}
+
+// QLockFile creates its file and only then writes its owner's process id into it. A process
+// killed in between leaves an empty file that QLockFile cannot tell from a live lock until it is
+// 30 seconds old (QSettings waits that long on its own lock at every sync, and the update lock
+// gives up after 10 seconds). Such a file is removed here once it has been empty for longer than
+// any owner takes to fill it, and nobody holds its kernel lock.
+void removeAbandonedLockFile(const QString& path)
+{
+    for (;;) {
+        const QFileInfo info(path);
+        if (!info.exists() || info.size() > 0)
+            return;
+        const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
+        if (age >= kAbandonedLockAgeMs || age < 0) {
+            if (!isLockedByAProcess(path) && QFileInfo(path).size() == 0 && QFile::remove(path))
+                qCInfo(lcPreferences, "Removed the lock file %s left by a process that ended while taking it", qPrintable(path));
+            return;
+        }
+        QThread::msleep(kLockPollMs);
+    }
 }
 
 } // namespace
@@ -29,11 +76,20 @@ QSettingsPreferencesStore::QSettingsPreferencesStore()
 {
     // The user's file is the whole store; system-wide files under /etc/xdg take no part.
     m_settings->setFallbacksEnabled(false);
+    removeAbandonedLocks();
 }
 
 QSettingsPreferencesStore::QSettingsPreferencesStore(const QString& iniFilePath)
     : m_settings(std::make_unique<QSettings>(iniFilePath, QSettings::IniFormat))
 {
+    removeAbandonedLocks();
+}
+
+void QSettingsPreferencesStore::removeAbandonedLocks() const
+{
+    const QString path = m_settings->fileName();
+    removeAbandonedLockFile(path + QStringLiteral(".lock")); // the one QSettings takes while it writes
+    removeAbandonedLockFile(path + kUpdateLockSuffix);
 }
 
 QString QSettingsPreferencesStore::fileName() const
@@ -203,6 +259,7 @@ void QSettingsPreferencesStore::registerDefaults(const QVariantMap& defaults)
 
 void QSettingsPreferencesStore::sync()
 {
+    removeAbandonedLocks();
     m_settings->sync();
 }
 
@@ -212,7 +269,8 @@ void QSettingsPreferencesStore::updateExclusively(const std::function<void()>& u
     // under another name so that the sync inside does not wait for it.
     const QString path = m_settings->fileName();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString lockPath = path + QStringLiteral(".update-lock");
+    const QString lockPath = path + kUpdateLockSuffix;
+    removeAbandonedLocks();
     QLockFile lock(lockPath);
     if (!lock.tryLock(kUpdateLockWaitMs)) {
         // Saving without the lock risks another process's last few counts; not saving loses ours.

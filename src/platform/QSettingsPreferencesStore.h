@@ -39,6 +39,8 @@ public:
 
 private:
     std::optional<QVariant> lookUp(const QString& key) const;
+    // Clears the way for QSettings' lock and the update lock after a process died holding one.
+    void removeAbandonedLocks() const;
 
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_defaults;

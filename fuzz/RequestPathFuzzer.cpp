@@ -1,0 +1,168 @@
+// Raw client bytes through the framing, decoding and dispatch to the lines the server writes.
+// The first byte chooses how the rest is cut into reads, so that lines and UTF-8 sequences
+// arrive split at every kind of boundary. The registry holds only an echo tool: nothing an
+// input asks for writes files, runs commands or touches the desktop.
+//
+// Every run checks that the server finishes, that each written line is one complete JSON-RPC
+// message our own strict reader accepts, and that no more answers are written than lines read.
+
+#include "catalog/PromptManager.h"
+#include "catalog/ResourceManager.h"
+#include "platform/Clock.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "protocol/JsonParser.h"
+#include "server/ActivityLog.h"
+#include "server/MCPServer.h"
+#include "server/StdioTransport.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+#include "support/EchoTool.h"
+#include "support/FakeStandardStreams.h"
+#include "tools/ToolRegistry.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr std::array<std::size_t, 6> kReadSizes = {1, 2, 7, 64, 4096, SIZE_MAX};
+
+QTemporaryDir* workDirectory = nullptr;
+
+[[noreturn]] void fail(const char* what, const QByteArray& line = {})
+{
+    std::fprintf(stderr, "request path: %s\n%s\n", what, line.left(2000).constData());
+    std::abort();
+}
+
+bool namesSpecialFile(const Json& value)
+{
+    if (value.is_string()) {
+        const auto& text = value.get_ref<const std::string&>();
+        for (const char* prefix : {"/dev", "/proc", "/sys", "/run"}) {
+            if (text.find(prefix) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+    if (value.is_structured()) {
+        for (const auto& element : value) {
+            if (namesSpecialFile(element))
+                return true;
+        }
+        if (value.is_object()) {
+            for (const auto& [key, member] : value.items()) {
+                (void)member;
+                if (namesSpecialFile(Json(key)))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Resources and prompts read any file a request names. Regular files are fair game; device
+// and kernel files (an endless /dev/zero, a /proc file that blocks) would only test the
+// machine, so inputs naming them are left out.
+bool asksForSpecialFiles(const QByteArray& input)
+{
+    for (const QByteArray& line : input.split('\n')) {
+        const auto parsed = JsonParser::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        if (parsed && namesSpecialFile(*parsed))
+            return true;
+    }
+    return false;
+}
+
+void checkWrittenLine(const QByteArray& line, int& answers)
+{
+    const auto message = JsonParser::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+    if (!message)
+        fail("written line is not JSON", line);
+    if (!message->is_object() || message->value("jsonrpc", Json()) != "2.0")
+        fail("written line is not a JSON-RPC message", line);
+    if (!message->contains("id")) {
+        if (!message->contains("method") || !(*message)["method"].is_string())
+            fail("written line is neither an answer nor a notification", line);
+        return;
+    }
+    ++answers;
+    const bool result = message->contains("result");
+    const bool error = message->contains("error");
+    if (result == error)
+        fail("an answer needs exactly one of result and error", line);
+    if (error) {
+        const Json& body = (*message)["error"];
+        if (!body.is_object() || !body.value("code", Json()).is_number_integer() || !body.value("message", Json()).is_string())
+            fail("malformed error object", line);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static QCoreApplication application(*argc, *argv);
+    // Diagnostics would cost more than the work they describe.
+    QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    // Relative paths in requests resolve inside an empty folder of our own.
+    workDirectory = new QTemporaryDir;
+    QDir::setCurrent(workDirectory->path());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const std::size_t readSize = kReadSizes[data[0] % kReadSizes.size()];
+    const QByteArray input(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    if (asksForSpecialFiles(input))
+        return -1;
+
+    QSettingsPreferencesStore store(workDirectory->filePath(QStringLiteral("zarnel.conf")));
+    SystemClock clock;
+    FakeStandardStreams streams;
+    SettingsManager settings(store);
+    StatisticsManager statistics(store, clock);
+    ToolRegistry tools;
+    tools.registerTool(std::make_shared<EchoTool>("echo"));
+    ResourceManager resources;
+    PromptManager prompts;
+    ActivityLog activityLog(settings, clock);
+    StdioTransport transport(streams);
+    MCPServer server(tools, resources, prompts, settings, statistics, activityLog, transport);
+    bool finished = false;
+    QObject::connect(&server, &MCPServer::inputFinished, [&finished] { finished = true; });
+    server.start();
+
+    for (qsizetype at = 0; at < input.size();) {
+        const qsizetype length = std::min<qsizetype>(input.size() - at, static_cast<qsizetype>(std::min<std::size_t>(readSize, INT32_MAX)));
+        streams.feed(input.mid(at, length));
+        at += length;
+    }
+    streams.endInput();
+    QDeadlineTimer deadline(10000);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    if (!finished)
+        fail("the server did not finish the input");
+
+    if (!streams.written.isEmpty() && !streams.written.endsWith('\n'))
+        fail("output ends inside a line", streams.written.right(200));
+    int answers = 0;
+    for (const QByteArray& line : streams.takeLines())
+        checkWrittenLine(line, answers);
+    if (answers > input.count('\n'))
+        fail("more answers than lines");
+    return 0;
+}

@@ -1,0 +1,234 @@
+#include "support/TemporaryHome.h"
+#include "support/ZarnelProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <random>
+#include <variant>
+
+namespace {
+
+// The sanitizer build runs a fifth of the requests: the checks are the same, the time is not.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kRequests = 20000;
+constexpr bool kMeasuresMemory = false; // the allocator keeps freed memory in quarantine
+#else
+constexpr int kRequests = 100000;
+constexpr bool kMeasuresMemory = true;
+#endif
+constexpr int kBatch = 1000;
+// The allocator settles over the first tens of thousands of mixed requests (a few megabytes,
+// levelling off); what any kept per-request data would add keeps growing after that.
+constexpr int kWarmUpBatches = 30;
+// Keeping as little as 80 bytes of each of the 70,000 later requests would exceed this.
+constexpr qint64 kAllowedGrowthKiB = 5 * 1024;
+
+// What one line sent must produce: the answer to its id, a parse error, or nothing.
+struct Answer {
+    std::int64_t id;
+};
+struct ParseError {};
+struct Nothing {};
+using Expectation = std::variant<Answer, ParseError, Nothing>;
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+QByteArray request(std::int64_t id, const QByteArray& method, const QByteArray& params = {})
+{
+    QByteArray line = R"({"jsonrpc":"2.0","id":)" + QByteArray::number(id) + R"(,"method":")" + method + '"';
+    if (!params.isEmpty())
+        line += R"(,"params":)" + params;
+    return line + '}';
+}
+
+// A deterministic mix of everything a client may send: valid calls of read-only tools, list
+// and read methods, prompts, notifications, malformed and blank lines, and now and then a very
+// long or very deep line. Every kind turns up within the warm-up.
+class Traffic {
+public:
+    explicit Traffic(const QString& folder) : m_folder(folder.toUtf8()) {}
+
+    QByteArray next(std::int64_t& id, std::vector<Expectation>& expected)
+    {
+        const int index = m_count++;
+        if (index % 2000 == 1999) {
+            // A megabyte-long request, answered like any other.
+            expected.push_back(Answer{id});
+            return request(id++, "ping", R"({"padding":")" + QByteArray(1 << 20, 'p') + R"("})");
+        }
+        if (index % 5000 == 4999) {
+            expected.push_back(ParseError{});
+            return QByteArray(4 << 20, '{');
+        }
+        if (index % 700 == 699) {
+            // Nesting just inside the limit is answered; past it the line is refused.
+            expected.push_back(Answer{id});
+            return request(id++, "ping", R"({"deep":)" + QByteArray(500, '[') + QByteArray(500, ']') + '}');
+        }
+        if (index % 900 == 899) {
+            expected.push_back(ParseError{});
+            return request(id++, "ping", QByteArray(100000, '[') + QByteArray(100000, ']'));
+        }
+
+        const std::int64_t current = id;
+        switch (m_random() % 20) {
+        case 0:
+        case 1:
+            expected.push_back(Answer{id++});
+            return request(current, "ping");
+        case 2:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/list");
+        case 3:
+            expected.push_back(Answer{id++});
+            return request(current, "resources/list");
+        case 4:
+            expected.push_back(Answer{id++});
+            return request(current, "prompts/list");
+        case 5:
+            expected.push_back(Answer{id++});
+            return request(current, "resources/read", R"({"uri":"zarnel://server-status"})");
+        case 6:
+            expected.push_back(Answer{id++});
+            return request(current, "resources/read", R"({"uri":"zarnel://statistics"})");
+        case 7:
+            expected.push_back(Answer{id++});
+            return request(current, "prompts/get", R"({"name":"backup_strategy","arguments":{"data_type":"photos","frequency":"daily"}})");
+        case 8:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"list_running_apps","arguments":{}})");
+        case 9:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"no_such_tool","arguments":{"x":1}})");
+        case 10:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"launch_app"})"); // a missing argument
+        case 11:
+            expected.push_back(Answer{id++});
+            return request(current, "resources/read", R"({"uri":"file://)" + m_folder + R"(/notes.txt"})");
+        case 12:
+            expected.push_back(Answer{id++});
+            return request(current, "unknown/method");
+        case 13:
+            expected.push_back(Nothing{});
+            return R"({"jsonrpc":"2.0","method":"notifications/initialized"})";
+        case 14:
+            expected.push_back(Nothing{});
+            return R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":-1}})";
+        case 15:
+            expected.push_back(Nothing{});
+            return R"({"jsonrpc":"2.0","method":"tools/list"})"; // a request without id is a notification
+        case 16:
+            expected.push_back(ParseError{});
+            return R"({"jsonrpc":"2.0","id":)" + QByteArray::number(current) + R"(,"method":"ping")"; // cut short
+        case 17:
+            expected.push_back(ParseError{});
+            return "\xff\xfe{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}";
+        case 18:
+            expected.push_back(ParseError{});
+            return R"({"jsonrpc":"2.0","id":[1],"method":"ping"})";
+        default:
+            expected.push_back(Nothing{});
+            return " \t ";
+        }
+    }
+
+private:
+    QByteArray m_folder;
+    std::mt19937 m_random{20240611};
+    int m_count = 0;
+};
+
+// Checks one answer line against what its line asked for; describes any mismatch.
+std::string mismatch(const QByteArray& line, const Expectation& expected)
+{
+    const auto message = nlohmann::json::parse(line.toStdString(), nullptr, false);
+    if (!message.is_object())
+        return "not a JSON object";
+    if (const auto* answer = std::get_if<Answer>(&expected)) {
+        if (message.value("id", nlohmann::json()) != answer->id)
+            return "expected the answer to id " + std::to_string(answer->id);
+        return {};
+    }
+    // A line without a usable id is answered without an "id" member.
+    if (message.contains("id") || !message.contains("error") || message["error"].value("code", 0) != -32700)
+        return "expected the parse error";
+    return {};
+}
+
+TEST(Soak, AnswersEveryRequestOnceInOrderWithFlatMemoryAndExitsCleanly)
+{
+    TemporaryHome home;
+    QTemporaryDir files;
+    QFile notes(files.filePath(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("a small file read again and again\n");
+    notes.close();
+
+    ZarnelProcess zarnel(home);
+    // Diagnostics for 100,000 requests are not what this test reads.
+    zarnel.process().setStandardErrorFile(QProcess::nullDevice());
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize());
+    const qint64 pid = zarnel.process().processId();
+
+    Traffic traffic(files.path());
+    std::int64_t nextId = 100;
+    qint64 warmedUpKiB = 0;
+    qint64 peakKiB = 0;
+    std::string residentSeries;
+    for (int batch = 0; batch * kBatch < kRequests; ++batch) {
+        std::vector<Expectation> expected;
+        QByteArray input;
+        for (int i = 0; i < kBatch; ++i)
+            input += traffic.next(nextId, expected) + '\n';
+        zarnel.write(input);
+
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            if (std::holds_alternative<Nothing>(expected[i]))
+                continue;
+            const auto line = zarnel.readLine(30000);
+            ASSERT_TRUE(line) << "no answer for line " << i << " of batch " << batch;
+            const std::string problem = mismatch(*line, expected[i]);
+            ASSERT_EQ(problem, "") << "line " << i << " of batch " << batch << ": " << line->left(300).constData();
+        }
+
+        const qint64 resident = residentKiB(pid);
+        if (batch % 10 == 9)
+            residentSeries += " " + std::to_string(resident);
+        if (batch + 1 == kWarmUpBatches)
+            warmedUpKiB = resident;
+        peakKiB = std::max(peakKiB, resident);
+    }
+    // Nothing was written for the notifications and blank lines, and nothing is left over.
+    EXPECT_TRUE(zarnel.staysSilent(200));
+
+    const qint64 finalKiB = residentKiB(pid);
+    std::printf("soak: %d lines; VmRSS after warm-up %lld kB, peak %lld kB, at the end %lld kB; every 10,000 lines:%s kB\n",
+                kRequests, static_cast<long long>(warmedUpKiB), static_cast<long long>(peakKiB),
+                static_cast<long long>(finalKiB), residentSeries.c_str());
+    if (kMeasuresMemory) {
+        EXPECT_LE(finalKiB - warmedUpKiB, kAllowedGrowthKiB);
+    }
+
+    zarnel.closeInput();
+    ASSERT_TRUE(zarnel.waitForExit(30000));
+    EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(zarnel.process().exitCode(), 0);
+}
+
+} // namespace
