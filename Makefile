@@ -1,9 +1,11 @@
-# Zarnel: `make run` sets up, builds and launches; `make test` sets up, builds and runs every test.
+# Zarnel: `make run` sets up, builds and launches; `make test` sets up, builds and runs every test
+# (with a sanitizer build and a short fuzzing round); `make fuzz FUZZ_SECONDS=3600` fuzzes longer.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 600
 
-.PHONY: all setup configure build run test clean
+.PHONY: all setup configure build run test fuzz clean
 
 all: build
 
@@ -22,7 +24,11 @@ run: build
 	$(BUILD_DIR)/src/zarnel
 
 test: build
-	@scripts/run-tests $(BUILD_DIR)
+	@JOBS=$(JOBS) scripts/run-tests $(BUILD_DIR)
+
+# Each fuzz target for FUZZ_SECONDS, keeping what it finds in build-fuzz/corpus.
+fuzz: setup
+	@JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-asan build-fuzz
