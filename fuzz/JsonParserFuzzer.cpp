@@ -4,6 +4,7 @@
 
 #include "protocol/AnyCodable.h"
 #include "protocol/JsonParser.h"
+#include "protocol/JsonWriter.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -93,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     json::normalizeNumbers(reference);
     if (!sameValue(*ours, reference))
-        fail("values differ", text, ours->dump() + " vs " + reference.dump());
+        fail("values differ", text, JsonWriter::compact(*ours) + " vs " + JsonWriter::compact(reference));
     return 0;
 }

@@ -1,7 +1,8 @@
 // Raw client bytes through the framing, decoding and dispatch to the lines the server writes.
 // The first byte chooses how the rest is cut into reads, so that lines and UTF-8 sequences
 // arrive split at every kind of boundary. The registry holds only an echo tool: nothing an
-// input asks for writes files, runs commands or touches the desktop.
+// input asks for writes files, runs commands or touches the desktop. The catalogues are the real
+// ones: they only read (files named by URI or prompt argument, the system report).
 //
 // Every run checks that the server finishes, that each written line is one complete JSON-RPC
 // message our own strict reader accepts, and that no more answers are written than lines read.
@@ -9,7 +10,9 @@
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
 #include "platform/Clock.h"
+#include "platform/LinuxFileManager.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
 #include "protocol/JsonParser.h"
 #include "server/ActivityLog.h"
 #include "server/MCPServer.h"
@@ -136,11 +139,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StatisticsManager statistics(store, clock);
     ToolRegistry tools;
     tools.registerTool(std::make_shared<EchoTool>("echo"));
-    ResourceManager resources;
-    PromptManager prompts;
+    LinuxFileManager files;
     ActivityLog activityLog(settings, clock);
+    ResourceManager resources(
+        ResourceSources{&activityLog, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files});
+    PromptManager prompts(SystemServices::systemInformation(), files);
     StdioTransport transport(streams);
     MCPServer server(tools, resources, prompts, settings, statistics, activityLog, transport);
+    resources.attachServer(&server);
     bool finished = false;
     QObject::connect(&server, &MCPServer::inputFinished, [&finished] { finished = true; });
     server.start();

@@ -1,7 +1,8 @@
 // The prompt renderer with both the template and the argument map taken from the input, as a
 // client controls both (argument values, and file contents inserted into the text).
 // A text without any "{{" has nothing to render and must come back unchanged; everything else
-// must finish in bounded time and memory (libFuzzer's time-out and memory limits).
+// must finish in bounded time and memory (libFuzzer's time-out and memory limits), giving
+// nothing only when the text would grow past the renderer's limit.
 
 #include "catalog/TemplateRenderer.h"
 

@@ -355,6 +355,9 @@ QCoro::Task<PromptGetResult> PromptManager::getPrompt(QString name, Json::object
             values["system_info"] = report.content.front().asText()->text;
     }
 
-    MCPPromptMessage message{"user", MCPPromptContent::text(TemplateRenderer::render(templateText, values))};
+    auto rendered = TemplateRenderer::render(templateText, values);
+    if (!rendered)
+        co_return MCPPromptError::invalidPrompt(QStringLiteral("the rendered text would be larger than %1 bytes").arg(TemplateRenderer::kMaxRenderedBytes));
+    MCPPromptMessage message{"user", MCPPromptContent::text(std::move(*rendered))};
     co_return std::vector<MCPPromptMessage>{std::move(message)};
 }

@@ -2,6 +2,7 @@
 
 #include "protocol/JsonWriter.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -10,14 +11,23 @@ namespace {
 constexpr std::string_view kOpen = "{{#if ";
 constexpr std::string_view kClose = "{{/if}}";
 
-// Replaces every occurrence of `needle` in `text`, scanning left to right once.
-void replaceAll(std::string& text, std::string_view needle, std::string_view replacement)
+// Replaces every occurrence of `needle` in `text`, scanning left to right once. False, with
+// `text` unchanged and nothing allocated, when the result would be longer than `limit`.
+bool replaceAll(std::string& text, std::string_view needle, std::string_view replacement, std::size_t limit)
 {
     std::size_t found = text.find(needle);
     if (found == std::string::npos)
-        return;
+        return true;
+    std::size_t occurrences = 0;
+    for (std::size_t at = found; at != std::string::npos; at = text.find(needle, at + needle.size()))
+        ++occurrences;
+    const std::size_t kept = text.size() - occurrences * needle.size();
+    if (replacement.size() > 0 && occurrences > (limit - std::min(kept, limit)) / replacement.size())
+        return false;
+    if (kept > limit)
+        return false;
     std::string out;
-    out.reserve(text.size());
+    out.reserve(kept + occurrences * replacement.size());
     std::size_t from = 0;
     while (found != std::string::npos) {
         out.append(text, from, found - from);
@@ -27,6 +37,7 @@ void replaceAll(std::string& text, std::string_view needle, std::string_view rep
     }
     out.append(text, from, std::string::npos);
     text = std::move(out);
+    return true;
 }
 
 std::string_view trimSpacesAndTabs(std::string_view text)
@@ -92,10 +103,12 @@ std::string TemplateRenderer::textOf(const Json& value)
     return JsonWriter::compact(value);
 }
 
-std::string TemplateRenderer::replacePlaceholders(std::string text, const Json::object_t& values)
+std::optional<std::string> TemplateRenderer::replacePlaceholders(std::string text, const Json::object_t& values)
 {
-    for (const auto& [key, value] : values)
-        replaceAll(text, "{{" + key + "}}", textOf(value));
+    for (const auto& [key, value] : values) {
+        if (!replaceAll(text, "{{" + key + "}}", textOf(value), kMaxRenderedBytes))
+            return std::nullopt;
+    }
     return text;
 }
 
@@ -124,7 +137,11 @@ std::string TemplateRenderer::applyBlocks(const std::string& text, const Json::o
     return out;
 }
 
-std::string TemplateRenderer::render(const std::string& templateText, const Json::object_t& values)
+std::optional<std::string> TemplateRenderer::render(const std::string& templateText, const Json::object_t& values)
 {
-    return applyBlocks(replacePlaceholders(templateText, values), values);
+    // The blocks only ever take text away.
+    const auto replaced = replacePlaceholders(templateText, values);
+    if (!replaced)
+        return std::nullopt;
+    return applyBlocks(*replaced, values);
 }

@@ -2,6 +2,8 @@
 
 #include "protocol/AnyCodable.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 // Renders prompt templates: {{name}} placeholders, then {{#if name}}…{{/if}} blocks.
@@ -15,9 +17,16 @@
 //
 // Both phases run in time linear in the text (plus one pass per entry in phase 1), whatever
 // the text holds: templates carry file contents chosen by the client.
+//
+// Because inserted values take part in later replacements, values that insert each other's
+// placeholders double the text with every entry (forty small values would ask for a terabyte).
+// Rendering gives nothing once the text would pass kMaxRenderedBytes, which leaves room for
+// the largest file contents the catalogue inserts.
 class TemplateRenderer {
 public:
-    static std::string render(const std::string& templateText, const Json::object_t& values);
+    static constexpr std::size_t kMaxRenderedBytes = std::size_t{256} * 1024 * 1024;
+
+    static std::optional<std::string> render(const std::string& templateText, const Json::object_t& values);
 
     // The text of a value: strings as they are, integers in decimal, doubles in the shortest
     // form that reads back with a fractional part ("1.0", "2.5"), booleans "true"/"false",
@@ -25,6 +34,6 @@ public:
     static std::string textOf(const Json& value);
 
 private:
-    static std::string replacePlaceholders(std::string text, const Json::object_t& values);
+    static std::optional<std::string> replacePlaceholders(std::string text, const Json::object_t& values);
     static std::string applyBlocks(const std::string& text, const Json::object_t& values);
 };

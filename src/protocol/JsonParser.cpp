@@ -2,9 +2,11 @@
 
 #include "protocol/Utf8.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -265,6 +267,44 @@ private:
         }
     }
 
+    // Whether a well-formed number that a double cannot hold is too small rather than too
+    // large: its decimal exponent, counted from its first significant digit, is negative. The
+    // sign of the written exponent alone does not tell ("1000…0e-100", "0.000…01e+100").
+    static bool isBelowDoubleRange(std::string_view number)
+    {
+        constexpr std::int64_t kExponentCap = std::int64_t{1} << 50; // far past any digit count
+        std::size_t i = number.front() == '-' ? 1 : 0;
+        std::int64_t wholeDigits = 0;
+        std::int64_t leadingZeros = 0;
+        bool significant = false;
+        const auto countDigit = [&](char c) {
+            if (!significant && c == '0')
+                ++leadingZeros;
+            else
+                significant = true;
+        };
+        for (; i < number.size() && std::isdigit(static_cast<unsigned char>(number[i])); ++i) {
+            countDigit(number[i]);
+            ++wholeDigits;
+        }
+        if (i < number.size() && number[i] == '.') {
+            for (++i; i < number.size() && std::isdigit(static_cast<unsigned char>(number[i])); ++i)
+                countDigit(number[i]);
+        }
+        std::int64_t exponent = 0;
+        if (i < number.size()) { // 'e' or 'E'
+            ++i;
+            const bool negative = number[i] == '-';
+            if (number[i] == '-' || number[i] == '+')
+                ++i;
+            for (; i < number.size(); ++i)
+                exponent = std::min(exponent * 10 + (number[i] - '0'), kExponentCap);
+            if (negative)
+                exponent = -exponent;
+        }
+        return wholeDigits - leadingZeros - 1 + exponent < 0;
+    }
+
     bool parseNumber(Json& out)
     {
         const std::size_t start = m_pos;
@@ -311,16 +351,11 @@ private:
         const auto result = std::from_chars(first, last, value);
         if (result.ec == std::errc::result_out_of_range) {
             // Beyond a double's range. Too large is refused (no finite value stands for it); too
-            // small reads as zero. It is too small when the exponent is negative, or when there
-            // is none and the whole part is 0.
+            // small reads as zero.
             const std::string_view number(first, static_cast<std::size_t>(last - first));
-            const bool negative = number.front() == '-';
-            const auto exponent = number.find_first_of("eE");
-            const bool tiny = exponent != std::string_view::npos ? number.substr(exponent + 1).starts_with('-')
-                                                                 : number.substr(negative ? 1 : 0).starts_with('0');
-            if (!tiny)
+            if (!isBelowDoubleRange(number))
                 return fail("number out of range");
-            value = negative ? -0.0 : 0.0;
+            value = number.front() == '-' ? -0.0 : 0.0;
         } else if (result.ec != std::errc() || result.ptr != last) {
             return fail("invalid number");
         }

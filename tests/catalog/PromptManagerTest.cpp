@@ -108,4 +108,18 @@ TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)
     EXPECT_TRUE(text.ends_with("# This securely tunnels to remote Zarnel server\n```"));
 }
 
+TEST_F(Prompts, RefusesArgumentsThatInsertEachOthersPlaceholdersUntilTheTextWouldExplode)
+{
+    // Entries are replaced in name order: data_type, then k1, k2, k3.
+    std::string manyK2;
+    std::string manyK3;
+    for (int i = 0; i < 1000; ++i) {
+        manyK2 += "{{k2}}";
+        manyK3 += "{{k3}}";
+    }
+    const Json values = {{"data_type", "{{k1}}"}, {"k1", manyK2}, {"k2", manyK3}, {"k3", manyK3}};
+    EXPECT_EQ(render("backup_strategy", arguments(values).c_str()),
+              "failure: Invalid prompt: the rendered text would be larger than 268435456 bytes");
+}
+
 } // namespace

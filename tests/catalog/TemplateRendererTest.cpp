@@ -6,7 +6,7 @@ namespace {
 
 std::string render(const std::string& text, const char* values)
 {
-    return TemplateRenderer::render(text, Json::parse(values).get<Json::object_t>());
+    return TemplateRenderer::render(text, Json::parse(values).get<Json::object_t>()).value_or("<too large>");
 }
 
 // The prompt tests cover blocks and placeholders in real templates; these are the corners.
@@ -54,6 +54,24 @@ TEST(TemplateRendererBlocks, RenderAdversarialTextsOfManyMebibytes)
     while (blocks.size() < 10u << 20)
         blocks += "{{#if a}}x{{/if}}";
     EXPECT_EQ(render(blocks, R"({"a":"1"})").size(), blocks.size() / 17);
+}
+
+TEST(TemplateRendererLimits, GiveNothingWhenValuesInsertingEachOthersPlaceholdersWouldGrowTheTextPastTheLimit)
+{
+    // a inserts a thousand b placeholders, b a thousand c ones, c a thousand d ones: a
+    // gigabyte of d, refused before it is built.
+    const auto thousand = [](const char* placeholder) {
+        std::string text;
+        for (int i = 0; i < 1000; ++i)
+            text += placeholder;
+        return text;
+    };
+    Json::object_t values = {{"a", thousand("{{b}}")}, {"b", thousand("{{c}}")}, {"c", thousand("{{d}}")}, {"d", "x"}};
+    EXPECT_EQ(TemplateRenderer::render("{{a}}", values), std::nullopt);
+
+    // A million copies stay well inside it.
+    values["c"] = "x";
+    EXPECT_EQ(TemplateRenderer::render("{{a}}", values), std::string(1000000, 'x'));
 }
 
 } // namespace

@@ -85,7 +85,7 @@ public:
         }
 
         const std::int64_t current = id;
-        switch (m_random() % 20) {
+        switch (m_random() % 24) {
         case 0:
         case 1:
             expected.push_back(Answer{id++});
@@ -116,7 +116,7 @@ public:
             return request(current, "tools/call", R"({"name":"no_such_tool","arguments":{"x":1}})");
         case 10:
             expected.push_back(Answer{id++});
-            return request(current, "tools/call", R"({"name":"launch_app"})"); // a missing argument
+            return request(current, "tools/call", R"({"name":"read_file","arguments":{"path":")" + m_folder + R"(/notes.txt"}})");
         case 11:
             expected.push_back(Answer{id++});
             return request(current, "resources/read", R"({"uri":"file://)" + m_folder + R"(/notes.txt"})");
@@ -141,9 +141,21 @@ public:
         case 18:
             expected.push_back(ParseError{});
             return R"({"jsonrpc":"2.0","id":[1],"method":"ping"})";
-        default:
+        case 19:
             expected.push_back(Nothing{});
             return " \t ";
+        case 20:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"list_directory","arguments":{"path":")" + m_folder + R"("}})");
+        case 21:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"search_files","arguments":{"pattern":"*.txt","directory":")" + m_folder + R"("}})");
+        case 22:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"get_system_info","arguments":{}})");
+        default:
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"read_file","arguments":{}})"); // a missing argument
         }
     }
 
