@@ -93,9 +93,11 @@ void checkWrittenLine(const QByteArray& line, int& answers)
         fail("written line is not JSON", line);
     if (!message->is_object() || message->value("jsonrpc", Json()) != "2.0")
         fail("written line is not a JSON-RPC message", line);
-    if (!message->contains("id")) {
-        if (!message->contains("method") || !(*message)["method"].is_string())
-            fail("written line is neither an answer nor a notification", line);
+    // Notifications carry a method; answers carry a result or an error, and an id unless the
+    // line they answer had no usable one.
+    if (message->contains("method")) {
+        if (!(*message)["method"].is_string() || message->contains("id"))
+            fail("malformed notification", line);
         return;
     }
     ++answers;

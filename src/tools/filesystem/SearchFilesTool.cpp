@@ -25,11 +25,31 @@ MCPTool SearchFilesTool::definition() const
 
 QString SearchFilesTool::matcherPattern(const QString& pattern)
 {
-    QString expression = pattern;
-    expression.replace(QLatin1Char('.'), QStringLiteral("\\."));
-    expression.replace(QLatin1Char('*'), QStringLiteral(".*"));
-    expression.replace(QLatin1Char('?'), QLatin1Char('.'));
-    return QLatin1Char('^') + expression + QLatin1Char('$');
+    // A run of stars means what one star means, but as ".*.*.*" it makes the matcher try every
+    // way of sharing a name between them: a dozen stars exhaust its backtracking limit on a
+    // long name, and a name that matches is then reported as not matching. A star escaped
+    // with a backslash still starts a run of its own.
+    QString expression = QStringLiteral("^");
+    int backslashes = 0;
+    bool inStarRun = false;
+    for (const QChar c : pattern) {
+        if (c == u'*') {
+            const bool escaped = backslashes % 2 == 1;
+            if (!inStarRun || escaped)
+                expression += QStringLiteral(".*");
+            inStarRun = !escaped;
+        } else {
+            inStarRun = false;
+            if (c == u'.')
+                expression += QStringLiteral("\\.");
+            else if (c == u'?')
+                expression += QLatin1Char('.');
+            else
+                expression += c;
+        }
+        backslashes = c == u'\\' ? backslashes + 1 : 0;
+    }
+    return expression + QLatin1Char('$');
 }
 
 QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, CancellationToken cancellation)

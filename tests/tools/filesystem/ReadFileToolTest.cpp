@@ -15,7 +15,8 @@ protected:
 
 TEST_F(ReadFile, ReturnsUtf8TextExactlyAsOneItem)
 {
-    const QByteArray text("héllo\n\xF0\x9F\x93\x84 with a NUL \0 inside\r\n", 37);
+    static const char kText[] = "héllo\n\xF0\x9F\x93\x84 with a NUL \0 inside\r\n";
+    const QByteArray text(kText, sizeof kText - 1);
     writeBytes("notes.txt", text);
     writeBytes("empty.txt", {});
 

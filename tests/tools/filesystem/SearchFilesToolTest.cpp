@@ -43,6 +43,16 @@ TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNamesAndKeepsOtherRegularExpress
     EXPECT_EQ(success(search({{"pattern", "["}})), "No files found matching pattern: [");
 }
 
+TEST_F(SearchFiles, FindsLongNamesWithRunsOfStars)
+{
+    const std::string name = "~" + std::string(40, 'x') + "0" + std::string(40, 'y') + "0" + std::string(40, 'z');
+    writeBytes(name.c_str(), "");
+    writeBytes("~00", "");
+
+    EXPECT_EQ(found({{"pattern", "~***0*******0***"}}), (Paths{"~00", name}));
+    EXPECT_EQ(found({{"pattern", "~**0*"}}), (Paths{"~00", name}));
+}
+
 TEST_F(SearchFiles, CountsTheResultsAndTestsADirectoryItselfBeforeItsContents)
 {
     writeBytes("logs/logs", "");
