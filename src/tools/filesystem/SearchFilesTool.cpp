@@ -25,30 +25,49 @@ MCPTool SearchFilesTool::definition() const
 
 QString SearchFilesTool::matcherPattern(const QString& pattern)
 {
-    // A run of stars means what one star means, but as ".*.*.*" it makes the matcher try every
-    // way of sharing a name between them: a dozen stars exhaust its backtracking limit on a
-    // long name, and a name that matches is then reported as not matching. A star escaped
-    // with a backslash still starts a run of its own.
+    // A run of wildcards ("*?**") means any text of at least as many characters as it has
+    // question marks. Converted one by one (".*..*.*") it makes the matcher try every way of
+    // sharing a name between them: a dozen stars exhaust its backtracking limit on a long name,
+    // which is then reported as not matching. So a run becomes one "." per question mark and
+    // at most one ".*", its last wildcard still last so that a quantifier after the run ("*?{2}")
+    // applies to what it applied to. A wildcard escaped with a backslash stands alone, as before.
     QString expression = QStringLiteral("^");
     int backslashes = 0;
-    bool inStarRun = false;
+    int runQuestionMarks = 0;
+    bool runHasStar = false;
+    bool runEndsWithQuestionMark = false;
+    const auto endRun = [&] {
+        const bool lastApart = runHasStar && runEndsWithQuestionMark;
+        expression += QStringLiteral(".").repeated(runQuestionMarks - (lastApart ? 1 : 0));
+        if (runHasStar)
+            expression += QStringLiteral(".*");
+        if (lastApart)
+            expression += QLatin1Char('.');
+        runQuestionMarks = 0;
+        runHasStar = false;
+    };
     for (const QChar c : pattern) {
-        if (c == u'*') {
-            const bool escaped = backslashes % 2 == 1;
-            if (!inStarRun || escaped)
-                expression += QStringLiteral(".*");
-            inStarRun = !escaped;
+        const bool wildcard = c == u'*' || c == u'?';
+        if (wildcard && backslashes % 2 == 0) {
+            if (c == u'*')
+                runHasStar = true;
+            else
+                ++runQuestionMarks;
+            runEndsWithQuestionMark = c == u'?';
         } else {
-            inStarRun = false;
-            if (c == u'.')
-                expression += QStringLiteral("\\.");
+            endRun();
+            if (c == u'*')
+                expression += QStringLiteral(".*");
             else if (c == u'?')
                 expression += QLatin1Char('.');
+            else if (c == u'.')
+                expression += QStringLiteral("\\.");
             else
                 expression += c;
         }
         backslashes = c == u'\\' ? backslashes + 1 : 0;
     }
+    endRun();
     return expression + QLatin1Char('$');
 }
 

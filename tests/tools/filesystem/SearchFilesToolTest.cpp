@@ -51,6 +51,8 @@ TEST_F(SearchFiles, FindsLongNamesWithRunsOfStars)
 
     EXPECT_EQ(found({{"pattern", "~***0*******0***"}}), (Paths{"~00", name}));
     EXPECT_EQ(found({{"pattern", "~**0*"}}), (Paths{"~00", name}));
+    EXPECT_EQ(found({{"pattern", "~*?**?*?*0*?*******0***"}}), (Paths{name}));
+    EXPECT_EQ(found({{"pattern", "~??"}}), (Paths{"~00"}));
 }
 
 TEST_F(SearchFiles, CountsTheResultsAndTestsADirectoryItselfBeforeItsContents)
