@@ -20,6 +20,7 @@ bool StdioTransport::inputIsTerminal() const
 void StdioTransport::start()
 {
     m_buffer.clear();
+    m_discarding = false;
     m_reading = true;
     m_streams.startReading();
 }
@@ -63,14 +64,20 @@ void StdioTransport::appendInput(const QByteArray& bytes)
         if (end < 0)
             break;
         searchFrom = end + 1;
-        const QByteArray line = m_buffer.mid(start, end - start);
+        const bool tooLong = m_discarding || end - start > m_maxLineBytes;
+        const QByteArray line = tooLong ? QByteArray() : m_buffer.mid(start, end - start);
+        m_discarding = false;
         start = end + 1;
-        if (!isBlank(line))
+        if (tooLong || !isBlank(line))
             Q_EMIT lineReceived(line);
         if (!m_reading)
             return; // a receiver stopped us
     }
     m_buffer.remove(0, start);
+    if (m_buffer.size() > m_maxLineBytes) {
+        m_buffer.clear();
+        m_discarding = true;
+    }
 }
 
 void StdioTransport::finishInput()

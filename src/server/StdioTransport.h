@@ -31,7 +31,13 @@ public:
     // Whether a line holds nothing but spaces and tabs (Unicode space separators included).
     static bool isBlank(const QByteArray& line);
 
+    // The longest line kept. A longer one is dropped as it arrives (memory stays bounded
+    // whatever a client sends) and reported as an empty line once its line feed comes.
+    static constexpr qsizetype kMaxLineBytes = 128 * 1024 * 1024;
+    void setMaxLineBytes(qsizetype bytes) { m_maxLineBytes = bytes; }
+
 Q_SIGNALS:
+    // A complete line, without its line feed. An empty line stands for one too long to keep.
     void lineReceived(const QByteArray& line);
     // Standard input reached its end; text after the last line feed is dropped.
     void inputEnded();
@@ -43,4 +49,6 @@ private:
     StandardStreams& m_streams;
     QByteArray m_buffer;
     bool m_reading = false;
+    bool m_discarding = false; // inside a line that is too long
+    qsizetype m_maxLineBytes = kMaxLineBytes;
 };

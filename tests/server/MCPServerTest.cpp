@@ -119,6 +119,18 @@ TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsW
     EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
 }
 
+TEST_F(ServerTest, DropsALineTooLongToKeepAndAnswersItWithTheParseError)
+{
+    components->transport.setMaxLineBytes(64);
+    const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
+    // Over the limit within one read, and over it across reads before its line feed comes.
+    const QByteArray tooLong = R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"pad":")" + QByteArray(100, 'x') + "\"}}";
+    EXPECT_EQ(exchange(tooLong + "\n" + R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2), (QByteArrayList{parseError, kPong3}));
+    streams.feed(tooLong.left(50));
+    streams.feed(tooLong.mid(50));
+    EXPECT_EQ(exchange("\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2), (QByteArrayList{parseError, kPong3}));
+}
+
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
 {
     components->tools.registerTool(std::make_shared<WaitingTool>(200));
