@@ -89,21 +89,21 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
                 continue;
             }
             flush();
-            out += "\xEF\xBF\xBD"; // U+FFFD for the offending byte
+            out.append("\xEF\xBF\xBD", 3); // U+FFFD for the offending byte
             ++i;
             runStart = i;
             continue;
         }
         flush();
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': out.append("\\\"", 2); break;
+        case '\\': out.append("\\\\", 2); break;
+        case '/': out.append("\\/", 2); break;
+        case '\b': out.append("\\b", 2); break;
+        case '\f': out.append("\\f", 2); break;
+        case '\n': out.append("\\n", 2); break;
+        case '\r': out.append("\\r", 2); break;
+        case '\t': out.append("\\t", 2); break;
         default:
             out += "\\u00";
             out += kHex[c >> 4];
