@@ -21,11 +21,7 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     environment.settings = &settings;
     environment.workspace = workspace.get();
     environment.files = &files;
-    environment.shellRunner = SystemServices::shellRunner();
-    environment.clipboard = SystemServices::clipboard();
-    environment.screenGrabber = SystemServices::screenGrabber();
-    environment.systemInformation = SystemServices::systemInformation();
-    environment.notifications = SystemServices::notifications();
+    // The system services left empty are the running system's, chosen by the registry.
     tools.registerDefaultTools(environment);
 }
 
