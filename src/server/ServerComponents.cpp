@@ -7,12 +7,13 @@
 ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& systemClock, StandardStreams& streams)
     : store(preferences)
     , clock(systemClock)
+    , systemInformation(SystemServices::systemInformation())
     , settings(preferences)
     , statistics(preferences, systemClock)
     , workspace(std::make_unique<LinuxWorkspace>(LinuxWorkspace::Configuration::fromEnvironment()))
     , activityLog(settings, systemClock)
-    , resources(ResourceSources{&activityLog, &statistics, &settings, &tools, &systemClock, SystemServices::systemInformation(), &files})
-    , prompts(SystemServices::systemInformation(), files)
+    , resources(ResourceSources{&activityLog, &statistics, &settings, &tools, &systemClock, systemInformation, &files})
+    , prompts(systemInformation, files)
     , transport(streams)
     , server(tools, resources, prompts, settings, statistics, activityLog, transport)
 {
@@ -21,6 +22,7 @@ ServerComponents::ServerComponents(PreferencesStore& preferences, const Clock& s
     environment.settings = &settings;
     environment.workspace = workspace.get();
     environment.files = &files;
+    environment.systemInformation = systemInformation;
     // The system services left empty are the running system's, chosen by the registry.
     tools.registerDefaultTools(environment);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 class Clock;
+class SystemInformation;
 class PreferencesStore;
 class StandardStreams;
 class Workspace;
@@ -32,6 +33,8 @@ public:
     PreferencesStore& store;
     const Clock& clock;
     LinuxFileManager files;
+    // One source of system facts for the report tool, the system resource and the prompts.
+    std::shared_ptr<const SystemInformation> systemInformation;
     SettingsManager settings;
     StatisticsManager statistics;
     std::unique_ptr<Workspace> workspace;
