@@ -1,5 +1,9 @@
 #include "app/Application.h"
 
+#include "app/CommandLine.h"
+#include "app/SubCommands.h"
+#include "control/ControlServer.h"
+
 #include "platform/Clock.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
@@ -12,7 +16,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
@@ -21,65 +24,24 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-const char* const kUsage =
-    "Usage: zarnel [--help | --version]\n"
-    "\n"
-    "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it and\n"
-    "talks JSON-RPC over its standard input and output, one message per line.\n"
-    "\n"
-    "With neither DISPLAY nor WAYLAND_DISPLAY set it runs headless: no windows, and the server\n"
-    "starts at launch when autoStartServer=true is set in the settings file. It exits when its\n"
-    "standard input ends.\n"
-    "\n"
-    "Options:\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
-
-enum class CommandLine { Run, Help, Version, Invalid };
-
-CommandLine parseCommandLine(int argc, char** argv, std::string* offending)
+void printToStandardOutput(const QString& text)
 {
-    const auto is = [](const char* argument, const char* longForm, const char* shortForm) {
-        return std::strcmp(argument, longForm) == 0 || std::strcmp(argument, shortForm) == 0;
-    };
-    if (argc <= 1)
-        return CommandLine::Run;
-    if (argc == 2 && is(argv[1], "--help", "-h"))
-        return CommandLine::Help;
-    if (argc == 2 && is(argv[1], "--version", "-v"))
-        return CommandLine::Version;
-    // Either an unknown word or one word too many: name the first that cannot stand.
-    *offending = argc == 2 || !(is(argv[1], "--help", "-h") || is(argv[1], "--version", "-v")) ? argv[1] : argv[2];
-    return CommandLine::Invalid;
-}
-
-void printToStandardOutput(const char* text)
-{
-    // Only reached for --help and --version, before any protocol traffic exists.
+    // Only reached for help and version texts, before any protocol traffic exists.
     QTextStream(stdout) << text;
 }
 
-} // namespace
-
-namespace Application {
-
-int run(int argc, char** argv)
+QStringList argumentList(int argc, char** argv)
 {
-    std::string offending;
-    switch (parseCommandLine(argc, argv, &offending)) {
-    case CommandLine::Help:
-        printToStandardOutput(kUsage);
-        return 0;
-    case CommandLine::Version:
-        printToStandardOutput("Zarnel " ZARNEL_VERSION "\n");
-        return 0;
-    case CommandLine::Invalid:
-        std::cerr << "zarnel: unknown argument '" << offending << "'\n" << kUsage;
-        return kUsageError;
-    case CommandLine::Run:
-        break;
-    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
 
+// The role an MCP client starts: the server over standard input and output, with a control
+// socket beside it.
+int serve(int argc, char** argv)
+{
     const bool headless = !DisplayEnvironment::hasDisplaySession();
     std::unique_ptr<QCoreApplication> app;
     if (headless) {
@@ -122,6 +84,13 @@ int run(int argc, char** argv)
         });
     }
 
+    // Every process can be reached by the others and by the sub-commands; one that cannot
+    // still serves its client.
+    ControlServer control(ControlTargets{components.server, components.activityLog, components.statistics,
+                                         components.settings});
+    if (!control.listen())
+        std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
+
     // What showing the dashboard does: start the server when so configured.
     if (components.settings.autoStartServer())
         components.server.start();
@@ -145,6 +114,32 @@ int run(int argc, char** argv)
     const int status = app->exec();
     components.shutdown();
     return status;
+}
+
+} // namespace
+
+namespace Application {
+
+int run(int argc, char** argv)
+{
+    const CommandLine::Invocation invocation = CommandLine::parse(argumentList(argc, argv));
+    switch (invocation.kind) {
+    case CommandLine::Invocation::Kind::Help:
+        printToStandardOutput(invocation.text);
+        return 0;
+    case CommandLine::Invocation::Kind::Version:
+        printToStandardOutput(QStringLiteral("Zarnel " ZARNEL_VERSION "\n"));
+        return 0;
+    case CommandLine::Invocation::Kind::UsageError:
+        std::cerr << "zarnel: " << invocation.text.toStdString() << "\n"
+                  << CommandLine::commandUsage(invocation.command).toStdString();
+        return kUsageError;
+    case CommandLine::Invocation::Kind::SubCommand:
+        return SubCommands::run(argc, argv, invocation);
+    case CommandLine::Invocation::Kind::Serve:
+        break;
+    }
+    return serve(argc, argv);
 }
 
 } // namespace Application

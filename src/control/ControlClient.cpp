@@ -1,0 +1,117 @@
+#include "control/ControlClient.h"
+
+#include <QCoroSignal>
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+#include <QPointer>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+using namespace ControlProtocol;
+
+ControlClient::ControlClient(QObject* parent)
+    : QObject(parent)
+    , m_socket(new QLocalSocket(this))
+{
+    connect(m_socket, &QLocalSocket::readyRead, this, &ControlClient::readAvailable);
+    connect(m_socket, &QLocalSocket::disconnected, this, [this] {
+        Q_EMIT replyArrived(0);
+        Q_EMIT disconnected();
+    });
+}
+
+ControlClient::~ControlClient() = default;
+
+bool ControlClient::connectTo(const QString& socketPath)
+{
+    m_socket->connectToServer(socketPath);
+    return m_socket->state() == QLocalSocket::ConnectedState || m_socket->waitForConnected(kRequestTimeoutMs);
+}
+
+bool ControlClient::isConnected() const
+{
+    return m_socket->state() == QLocalSocket::ConnectedState;
+}
+
+QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int timeoutMs)
+{
+    if (!isConnected())
+        co_return Reply::failure(Code::Failed, "not connected");
+    const qint64 id = m_nextId++;
+    m_socket->write(encodeRequest(Request{id, std::move(command), std::move(args)}));
+    QPointer<ControlClient> self(this);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_replies.contains(id)) {
+        if (!isConnected())
+            co_return Reply::failure(Code::Failed, "the process closed the connection");
+        const auto remaining = std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()));
+        const auto arrived = co_await qCoro(this, &ControlClient::replyArrived, remaining);
+        if (!self)
+            co_return Reply::failure(Code::Failed, "the connection was closed");
+        if (!arrived && !m_replies.contains(id))
+            co_return Reply::failure(Code::Timeout, "no answer within " + std::to_string(timeoutMs) + " ms");
+    }
+    co_return m_replies.take(id);
+}
+
+void ControlClient::readAvailable()
+{
+    m_buffer += m_socket->readAll();
+    qsizetype start = 0;
+    QList<qint64> arrived;
+    for (qsizetype end = m_buffer.indexOf('\n'); end >= 0; end = m_buffer.indexOf('\n', start)) {
+        const auto incoming = decodeIncoming(m_buffer.mid(start, end - start));
+        start = end + 1;
+        if (!incoming)
+            continue;
+        if (incoming->isEvent) {
+            Q_EMIT eventReceived(QString::fromStdString(incoming->event), incoming->data);
+        } else {
+            m_replies.insert(incoming->id, incoming->reply);
+            arrived.append(incoming->id);
+        }
+    }
+    m_buffer.remove(0, start);
+    // A process sending an endless line is not one we can talk to.
+    if (m_buffer.size() > kMaxLineBytes)
+        m_socket->abort();
+    for (const qint64 id : arrived)
+        Q_EMIT replyArrived(id);
+}
+
+namespace {
+
+QCoro::Task<Reply> askOne(std::shared_ptr<ControlClient> client, std::string command, Json args, int timeoutMs)
+{
+    co_return co_await client->request(std::move(command), std::move(args), timeoutMs);
+}
+
+} // namespace
+
+QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command, Json args, int timeoutMs)
+{
+    QList<InstanceReply> replies;
+    if (!folder.isUsable())
+        co_return replies;
+    struct Pending {
+        qint64 pid;
+        std::shared_ptr<ControlClient> client;
+        QCoro::Task<Reply> reply;
+    };
+    std::vector<Pending> pending;
+    for (const qint64 pid : folder.socketProcessIds()) {
+        auto client = std::make_shared<ControlClient>();
+        if (!client->connectTo(folder.socketPath(pid))) {
+            folder.removeIfAbandoned(pid);
+            continue;
+        }
+        // Started at once: every process works on its answer while we wait for the first.
+        QCoro::Task<Reply> reply = askOne(client, command, args, timeoutMs);
+        pending.push_back(Pending{pid, std::move(client), std::move(reply)});
+    }
+    for (Pending& each : pending)
+        replies.append(InstanceReply{each.pid, co_await each.reply});
+    co_return replies;
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+// The control protocol: how any part of Zarnel talks to a running zarnel process.
+//
+// Every zarnel process listens on a local socket of its own, <control folder>/<pid>.sock (see
+// ControlFolder), reachable by the same user only: the folder is 0700 and every connection from
+// another user id is closed before anything is read from it.
+//
+// The traffic is JSON, one value per line (UTF-8, a line feed after each). A line longer than
+// kMaxLineBytes is answered with a "tooLong" error and the connection is closed.
+//
+// Request (client to process):
+//   {"v":1,"id":7,"command":"status","args":{}}
+//   "v" is kProtocolVersion; "id" an integer the answer repeats; "args" optional (an object).
+// Answer (exactly one per request, in the order the requests came):
+//   {"v":1,"id":7,"ok":true,"result":{...}}
+//   {"v":1,"id":7,"ok":false,"error":{"code":"unknownCommand","message":"..."}}
+//   A line that is not a request object is answered with "id":null and code "badRequest".
+// Event (process to client, only after "subscribe"):
+//   {"v":1,"event":"logEntry","data":{...}}
+//
+// Error codes: "badRequest" (not JSON, not an object, missing or mistyped members),
+// "version" (another protocol version), "unknownCommand", "badArguments", "failed" (the action
+// itself failed; the message is for people), "tooLong".
+//
+// Commands:
+//   status          -> {"pid","running","connections","clientName","clientVersion","desktop","version"}
+//                      clientName/clientVersion are "" before the process's client said who it is.
+//   server          {"action":"start"|"stop"} -> {"running","changed"}
+//   log             -> {"entries":[entry...]} newest first; entry as below
+//   clear-log       -> {"count"}: the number of entries removed
+//   reset-stats     -> {}: the process drops its statistics, including figures not yet saved, so
+//                      that it never writes the old figures back into the shared store
+//   set-setting     {"key","value"} -> {}: the setting is assigned (and stored) in that process
+//   show-dashboard  -> {} when the desktop instance shows its window; "failed" elsewhere
+//   subscribe       -> {}; then events on this connection until it closes
+//   Further commands can be registered by the program (ControlServer::registerCommand).
+//
+// Log entry: {"id":"<UUID>","timestamp":<ms since 1970 UTC>,"type":"info"|"request"|"toolCall"|
+//             "success"|"error","message":"..."}
+//
+// Events:
+//   logEntry        an entry (as above) was added
+//   logCleared      {} the log was emptied
+//   server          {"running"} the server started or stopped
+//   connections     {"connections","clientName","clientVersion"} the client or its count changed
+//   setting         {"key","value"} a setting changed in that process
+//   statistics      {} the statistics were reset
+
+#include "protocol/AnyCodable.h"
+#include "server/ActivityLogEntry.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace ControlProtocol {
+
+inline constexpr int kProtocolVersion = 1;
+inline constexpr qsizetype kMaxLineBytes = 1024 * 1024;
+// A client that reads nothing while this much waits for it is dropped.
+inline constexpr qint64 kMaxPendingWriteBytes = 8 * 1024 * 1024;
+// How long a short-lived client waits for one process.
+inline constexpr int kRequestTimeoutMs = 1000;
+
+namespace Code {
+inline constexpr const char* BadRequest = "badRequest";
+inline constexpr const char* Version = "version";
+inline constexpr const char* UnknownCommand = "unknownCommand";
+inline constexpr const char* BadArguments = "badArguments";
+inline constexpr const char* Failed = "failed";
+inline constexpr const char* TooLong = "tooLong";
+inline constexpr const char* Timeout = "timeout"; // never sent: a client's own verdict
+} // namespace Code
+
+struct Request {
+    qint64 id = 0;
+    std::string command;
+    Json args = Json::object();
+};
+
+// What a handler answers: a result, or an error code with a message for people.
+struct Reply {
+    bool ok = true;
+    Json result = Json::object();
+    std::string code;
+    std::string message;
+
+    static Reply success(Json result = Json::object());
+    static Reply failure(std::string code, std::string message);
+};
+
+// One received line as a request; the reply to send instead when it is not one.
+struct DecodedRequest {
+    std::optional<Request> request;
+    Reply error;
+    Json id; // the id to answer with (null when none could be read)
+};
+DecodedRequest decodeRequest(const QByteArray& line);
+
+QByteArray encodeRequest(const Request& request);
+QByteArray encodeReply(const Json& id, const Reply& reply);
+QByteArray encodeEvent(const std::string& name, const Json& data);
+
+// One line from a process: an answer (with its id) or an event. Nothing when it is neither.
+struct Incoming {
+    bool isEvent = false;
+    qint64 id = 0;
+    Reply reply;
+    std::string event;
+    Json data;
+};
+std::optional<Incoming> decodeIncoming(const QByteArray& line);
+
+Json encodeEntry(const ActivityLogEntry& entry);
+std::optional<ActivityLogEntry> decodeEntry(const Json& value);
+
+} // namespace ControlProtocol

@@ -1,0 +1,234 @@
+#include "control/ControlServer.h"
+
+#include "control/ControlConnection.h"
+#include "control/SettingValues.h"
+#include "platform/PeerCredentials.h"
+#include "server/ActivityLog.h"
+#include "server/MCPServer.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+
+#include <QCoreApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLoggingCategory>
+#include <QMetaMethod>
+
+Q_LOGGING_CATEGORY(lcControlServer, "com.tarvonic.zarnel.ControlServer")
+
+using namespace ControlProtocol;
+
+namespace {
+
+QCoro::Task<Reply> ready(Reply reply)
+{
+    co_return reply;
+}
+
+} // namespace
+
+ControlServer::ControlServer(ControlTargets targets, ControlFolder folder, QObject* parent)
+    : QObject(parent)
+    , m_targets(targets)
+    , m_folder(std::move(folder))
+{
+    registerBuiltInCommands();
+    watchTargets();
+}
+
+ControlServer::~ControlServer()
+{
+    if (m_listener)
+        m_listener->close(); // removes the socket file
+}
+
+QString ControlServer::socketPath() const
+{
+    return m_folder.socketPath(QCoreApplication::applicationPid());
+}
+
+bool ControlServer::isListening() const
+{
+    return m_listener && m_listener->isListening();
+}
+
+bool ControlServer::listen()
+{
+    if (!m_folder.prepare()) {
+        m_problem = m_folder.problem();
+        return false;
+    }
+    for (const qint64 pid : m_folder.socketProcessIds())
+        m_folder.removeIfAbandoned(pid);
+    const QString path = socketPath();
+    // A socket under our own pid is a previous process's: that pid is ours now.
+    QLocalServer::removeServer(path);
+    m_listener = new QLocalServer(this);
+    m_listener->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_listener->listen(path)) {
+        m_problem = QStringLiteral("cannot listen on %1: %2").arg(path, m_listener->errorString());
+        delete m_listener;
+        m_listener = nullptr;
+        return false;
+    }
+    connect(m_listener, &QLocalServer::newConnection, this, &ControlServer::acceptConnections);
+    return true;
+}
+
+void ControlServer::acceptConnections()
+{
+    while (QLocalSocket* socket = m_listener->nextPendingConnection()) {
+        const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
+        if (!peer || *peer != PeerCredentials::currentUserId()) {
+            qCWarning(lcControlServer) << "refused a control connection from user id"
+                                       << (peer ? static_cast<qint64>(*peer) : -1);
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_connections.append(new ControlConnection(socket, *this));
+    }
+    m_connections.removeAll(nullptr);
+}
+
+void ControlServer::registerCommand(const QString& name, Handler handler)
+{
+    m_commands.insert(name, std::move(handler));
+}
+
+QCoro::Task<Reply> ControlServer::handle(Request request)
+{
+    const auto command = m_commands.constFind(QString::fromStdString(request.command));
+    if (command == m_commands.constEnd())
+        co_return Reply::failure(Code::UnknownCommand, "unknown command '" + request.command + "'");
+    // Copied: a handler may replace itself while it runs.
+    const Handler handler = *command;
+    co_return co_await handler(std::move(request.args));
+}
+
+void ControlServer::broadcast(const std::string& event, const Json& data)
+{
+    QByteArray line;
+    for (const QPointer<ControlConnection>& connection : std::as_const(m_connections)) {
+        if (!connection || !connection->isSubscribed())
+            continue;
+        if (line.isEmpty())
+            line = encodeEvent(event, data);
+        connection->send(line);
+    }
+}
+
+Json ControlServer::status() const
+{
+    const auto& client = m_targets.server.clientInfo();
+    return Json{{"pid", QCoreApplication::applicationPid()},
+                {"running", m_targets.server.isRunning()},
+                {"connections", m_targets.server.connectionCount()},
+                {"clientName", client ? client->name : std::string()},
+                {"clientVersion", client ? client->version : std::string()},
+                {"desktop", m_desktop},
+                {"version", MCPServer::kServerVersion}};
+}
+
+void ControlServer::registerBuiltInCommands()
+{
+    // Commands that answer at once; the handler itself is not a coroutine, so nothing it
+    // captures has to outlive the call.
+    const auto immediate = [](std::function<Reply(const Json&)> body) -> Handler {
+        return [body = std::move(body)](Json args) { return ready(body(args)); };
+    };
+    registerCommand(QStringLiteral("status"), immediate([this](const Json&) { return Reply::success(status()); }));
+    registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
+    registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
+        Json entries = Json::array();
+        for (const ActivityLogEntry& entry : m_targets.activityLog.entries())
+            entries.push_back(encodeEntry(entry));
+        return Reply::success(Json{{"entries", std::move(entries)}});
+    }));
+    registerCommand(QStringLiteral("clear-log"), immediate([this](const Json&) {
+        const qsizetype count = m_targets.activityLog.entries().size();
+        m_targets.activityLog.clear();
+        return Reply::success(Json{{"count", count}});
+    }));
+    registerCommand(QStringLiteral("reset-stats"), immediate([this](const Json&) {
+        m_targets.statistics.resetStatistics();
+        broadcast("statistics", Json::object());
+        return Reply::success();
+    }));
+    registerCommand(QStringLiteral("set-setting"), [this](Json args) { return setSetting(std::move(args)); });
+    registerCommand(QStringLiteral("show-dashboard"), immediate([this](const Json&) {
+        if (!m_desktop || !isSignalConnected(QMetaMethod::fromSignal(&ControlServer::showDashboardRequested)))
+            return Reply::failure(Code::Failed, "this process has no dashboard");
+        Q_EMIT showDashboardRequested();
+        return Reply::success();
+    }));
+    // The connection marks itself subscribed when this succeeds.
+    registerCommand(QStringLiteral("subscribe"), immediate([](const Json&) { return Reply::success(); }));
+}
+
+QCoro::Task<Reply> ControlServer::setServerRunning(Json args)
+{
+    const auto action = args.find("action");
+    if (action == args.end() || !action->is_string() || (*action != "start" && *action != "stop"))
+        co_return Reply::failure(Code::BadArguments, "\"action\" must be \"start\" or \"stop\"");
+    const bool start = *action == "start";
+    const bool changed = m_targets.server.isRunning() != start;
+    if (changed) {
+        if (start)
+            m_targets.server.start();
+        else
+            m_targets.server.stop();
+    }
+    co_return Reply::success(Json{{"running", m_targets.server.isRunning()}, {"changed", changed}});
+}
+
+QCoro::Task<Reply> ControlServer::setSetting(Json args)
+{
+    const auto key = args.find("key");
+    const auto value = args.find("value");
+    if (key == args.end() || !key->is_string() || value == args.end())
+        co_return Reply::failure(Code::BadArguments, "\"key\" (a string) and \"value\" are required");
+    const QString name = QString::fromStdString(key->get<std::string>());
+    const SettingValues::Checked checked = SettingValues::check(name, *value);
+    if (const QString* error = std::get_if<QString>(&checked))
+        co_return Reply::failure(Code::BadArguments, error->toStdString());
+    SettingValues::assign(m_targets.settings, name, std::get<Json>(checked));
+    co_return Reply::success();
+}
+
+void ControlServer::watchTargets()
+{
+    connect(&m_targets.activityLog, &ActivityLog::entryAdded, this,
+            [this](const ActivityLogEntry& entry) { broadcast("logEntry", encodeEntry(entry)); });
+    connect(&m_targets.activityLog, &ActivityLog::entriesChanged, this, [this] {
+        if (m_targets.activityLog.entries().isEmpty())
+            broadcast("logCleared", Json::object());
+    });
+    connect(&m_targets.server, &MCPServer::isRunningChanged, this,
+            [this] { broadcast("server", Json{{"running", m_targets.server.isRunning()}}); });
+    const auto connections = [this] {
+        const Json figures = status();
+        broadcast("connections", Json{{"connections", figures["connections"]},
+                                      {"clientName", figures["clientName"]},
+                                      {"clientVersion", figures["clientVersion"]}});
+    };
+    connect(&m_targets.server, &MCPServer::connectionCountChanged, this, connections);
+    connect(&m_targets.server, &MCPServer::clientInfoChanged, this, connections);
+    using Changed = void (SettingsManager::*)();
+    const std::pair<const char*, Changed> settingSignals[] = {
+        {"autoStartServer", &SettingsManager::autoStartServerChanged},
+        {"showNotifications", &SettingsManager::showNotificationsChanged},
+        {"logLevel", &SettingsManager::logLevelChanged},
+        {"maxLogEntries", &SettingsManager::maxLogEntriesChanged},
+        {"enableToolLogging", &SettingsManager::enableToolLoggingChanged},
+        {"requireConfirmation", &SettingsManager::requireConfirmationChanged},
+        {"commandTimeout", &SettingsManager::commandTimeoutChanged},
+        {"launchAtLogin", &SettingsManager::launchAtLoginChanged},
+    };
+    for (const auto& [key, changed] : settingSignals) {
+        connect(&m_targets.settings, changed, this, [this, name = QString::fromLatin1(key)] {
+            broadcast("setting", Json{{"key", name.toStdString()},
+                                      {"value", SettingValues::read(m_targets.settings, name).value_or(nullptr)}});
+        });
+    }
+}

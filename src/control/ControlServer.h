@@ -1,0 +1,80 @@
+#pragma once
+
+#include "control/ControlFolder.h"
+#include "control/ControlProtocol.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class ActivityLog;
+class ControlConnection;
+class MCPServer;
+class QLocalServer;
+class SettingsManager;
+class StatisticsManager;
+
+// What the control socket acts on: the process's own managers.
+struct ControlTargets {
+    MCPServer& server;
+    ActivityLog& activityLog;
+    StatisticsManager& statistics;
+    SettingsManager& settings;
+};
+
+// The control endpoint every zarnel process offers on <control folder>/<pid>.sock, speaking the
+// protocol of ControlProtocol.h to processes of the same user. Removes its socket when destroyed.
+class ControlServer : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<QCoro::Task<ControlProtocol::Reply>(Json args)>;
+
+    ControlServer(ControlTargets targets, ControlFolder folder = ControlFolder(), QObject* parent = nullptr);
+    ~ControlServer() override;
+
+    // Prepares the folder, removes sockets left by processes that are gone, and listens. False,
+    // with the reason in problem(), when the folder is unsafe or the socket cannot be made.
+    bool listen();
+    QString problem() const { return m_problem; }
+    QString socketPath() const;
+    bool isListening() const;
+
+    // Whether this is the desktop instance, which answers "show-dashboard".
+    void setDesktop(bool desktop) { m_desktop = desktop; }
+    bool isDesktop() const { return m_desktop; }
+
+    // Adds a command (or replaces one of the same name). The handler runs on the main thread and
+    // receives the request's "args" object.
+    void registerCommand(const QString& name, Handler handler);
+
+    // Runs one request as a connection would (also for tests).
+    QCoro::Task<ControlProtocol::Reply> handle(ControlProtocol::Request request);
+
+    // Sends an event to every subscribed connection.
+    void broadcast(const std::string& event, const Json& data);
+
+Q_SIGNALS:
+    // A client asked the desktop instance to show its dashboard window.
+    void showDashboardRequested();
+
+private:
+    void acceptConnections();
+    void registerBuiltInCommands();
+    void watchTargets();
+    Json status() const;
+
+    QCoro::Task<ControlProtocol::Reply> setServerRunning(Json args);
+    QCoro::Task<ControlProtocol::Reply> setSetting(Json args);
+
+    ControlTargets m_targets;
+    ControlFolder m_folder;
+    QLocalServer* m_listener = nullptr;
+    QString m_problem;
+    bool m_desktop = false;
+    QHash<QString, Handler> m_commands;
+    QList<QPointer<ControlConnection>> m_connections;
+};

@@ -1,0 +1,219 @@
+#include "control/RunningInstances.h"
+
+#include "control/ControlClient.h"
+#include "control/ControlProtocol.h"
+#include "control/SettingValues.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace ControlProtocol;
+
+namespace {
+
+InstanceInfo infoFromStatus(const Json& status)
+{
+    InstanceInfo info;
+    info.pid = status.value("pid", qint64(0));
+    info.running = status.value("running", false);
+    info.connections = static_cast<int>(status.value("connections", qint64(0)));
+    info.clientName = QString::fromStdString(status.value("clientName", std::string()));
+    info.clientVersion = QString::fromStdString(status.value("clientVersion", std::string()));
+    info.desktop = status.value("desktop", false);
+    return info;
+}
+
+} // namespace
+
+RunningInstances::RunningInstances(QObject* parent)
+    : RunningInstances(ControlFolder(), parent)
+{
+}
+
+RunningInstances::RunningInstances(const ControlFolder& folder, QObject* parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_rescanTimer(new QTimer(this))
+{
+    m_rescanTimer->setInterval(kRescanIntervalMs);
+    connect(m_rescanTimer, &QTimer::timeout, this, &RunningInstances::refresh);
+    m_rescanTimer->start();
+    QTimer::singleShot(0, this, &RunningInstances::refresh);
+}
+
+RunningInstances::~RunningInstances() = default;
+
+bool RunningInstances::anyRunning() const
+{
+    return std::any_of(m_instances.cbegin(), m_instances.cend(), [](const Instance& i) { return i.info.running; });
+}
+
+int RunningInstances::totalConnections() const
+{
+    int total = 0;
+    for (const Instance& instance : m_instances)
+        total += instance.info.connections;
+    return total;
+}
+
+QList<InstanceInfo> RunningInstances::instances() const
+{
+    QList<InstanceInfo> list;
+    for (const Instance& instance : m_instances)
+        list.append(instance.info);
+    return list;
+}
+
+QList<InstanceLogEntry> RunningInstances::mergedLog() const
+{
+    QList<InstanceLogEntry> merged;
+    for (auto it = m_instances.cbegin(); it != m_instances.cend(); ++it) {
+        for (const ActivityLogEntry& entry : it->log)
+            merged.append(InstanceLogEntry{entry, it.key(), it->info.clientName});
+    }
+    std::stable_sort(merged.begin(), merged.end(), [](const InstanceLogEntry& a, const InstanceLogEntry& b) {
+        return a.entry.timestamp > b.entry.timestamp;
+    });
+    return merged;
+}
+
+void RunningInstances::refresh()
+{
+    if (!m_folder.isUsable())
+        return;
+    const QList<qint64> present = m_folder.socketProcessIds();
+    for (const qint64 pid : present) {
+        if (!m_instances.contains(pid) && !m_attaching.contains(pid))
+            attach(pid);
+    }
+    for (const qint64 pid : m_instances.keys()) {
+        if (!present.contains(pid))
+            detach(pid);
+    }
+}
+
+QCoro::Task<> RunningInstances::attach(qint64 pid)
+{
+    m_attaching.append(pid);
+    QPointer<RunningInstances> self(this);
+    auto* client = new ControlClient(this);
+    if (!client->connectTo(m_folder.socketPath(pid))) {
+        m_folder.removeIfAbandoned(pid);
+        m_attaching.removeAll(pid);
+        client->deleteLater();
+        co_return;
+    }
+    // Subscribed first, so nothing that happens between the answers below is missed; events
+    // that arrive before the instance is attached are dropped, and the log read after covers them.
+    QCoro::Task<Reply> subscribing = client->request(std::string("subscribe"));
+    const Reply subscribed = co_await subscribing;
+    if (!self)
+        co_return;
+    Reply status = subscribed;
+    if (subscribed.ok) {
+        QCoro::Task<Reply> asking = client->request(std::string("status"));
+        status = co_await asking;
+    }
+    if (!self)
+        co_return;
+    Reply log = status;
+    if (status.ok) {
+        QCoro::Task<Reply> asking = client->request(std::string("log"));
+        log = co_await asking;
+    }
+    if (!self)
+        co_return;
+    m_attaching.removeAll(pid);
+    if (!log.ok) {
+        client->deleteLater();
+        co_return;
+    }
+    Instance instance;
+    instance.client = client;
+    instance.info = infoFromStatus(status.result);
+    instance.info.pid = pid;
+    for (const Json& value : log.result.value("entries", Json::array())) {
+        if (auto entry = decodeEntry(value))
+            instance.log.append(*entry);
+    }
+    m_instances.insert(pid, instance);
+    connect(client, &ControlClient::eventReceived, this,
+            [this, pid](const QString& event, const Json& data) { handleEvent(pid, event, data); });
+    connect(client, &ControlClient::disconnected, this, [this, pid] { detach(pid); });
+    Q_EMIT changed();
+}
+
+void RunningInstances::detach(qint64 pid)
+{
+    const auto it = m_instances.find(pid);
+    if (it == m_instances.end())
+        return;
+    it->client->deleteLater();
+    m_instances.erase(it);
+    Q_EMIT changed();
+}
+
+void RunningInstances::handleEvent(qint64 pid, const QString& event, const Json& data)
+{
+    const auto it = m_instances.find(pid);
+    if (it == m_instances.end())
+        return;
+    if (event == QLatin1String("logEntry")) {
+        if (auto entry = decodeEntry(data)) {
+            it->log.prepend(*entry);
+            Q_EMIT entryAdded(InstanceLogEntry{*entry, pid, it->info.clientName});
+        }
+    } else if (event == QLatin1String("logCleared")) {
+        it->log.clear();
+        Q_EMIT logCleared();
+    } else if (event == QLatin1String("server")) {
+        it->info.running = data.value("running", false);
+        Q_EMIT changed();
+    } else if (event == QLatin1String("connections")) {
+        it->info.connections = static_cast<int>(data.value("connections", qint64(0)));
+        it->info.clientName = QString::fromStdString(data.value("clientName", std::string()));
+        it->info.clientVersion = QString::fromStdString(data.value("clientVersion", std::string()));
+        Q_EMIT changed();
+    } else if (event == QLatin1String("setting")) {
+        Q_EMIT settingChanged(QString::fromStdString(data.value("key", std::string())));
+    }
+}
+
+QCoro::Task<bool> RunningInstances::setAllRunning(bool running)
+{
+    // Named first: g++ 12 mishandles temporaries built from literals inside a co_await.
+    Json args{{"action", std::string(running ? "start" : "stop")}};
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("server"), std::move(args));
+    const QList<InstanceReply> replies = co_await asked;
+    co_return !replies.isEmpty()
+        && std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
+}
+
+QCoro::Task<int> RunningInstances::clearAllLogs()
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("clear-log"));
+    const QList<InstanceReply> replies = co_await asked;
+    int total = 0;
+    for (const InstanceReply& each : replies) {
+        if (each.reply.ok)
+            total += static_cast<int>(each.reply.result.value("count", qint64(0)));
+    }
+    co_return total;
+}
+
+QCoro::Task<bool> RunningInstances::setSetting(QString key, QVariant value)
+{
+    const SettingValues::Checked checked = SettingValues::check(key, value);
+    if (std::holds_alternative<QString>(checked))
+        co_return false;
+    const Json json = std::get<Json>(checked);
+    if (m_localSettings)
+        SettingValues::assign(*m_localSettings, key, json);
+    Json args{{"key", key.toStdString()}, {"value", json}};
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("set-setting"), std::move(args));
+    const QList<InstanceReply> replies = co_await asked;
+    co_return std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "control/ControlFolder.h"
+#include "server/ActivityLogEntry.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+class ControlClient;
+class QTimer;
+class SettingsManager;
+
+// One running zarnel process as the control socket reports it.
+struct InstanceInfo {
+    qint64 pid = 0;
+    bool running = false;
+    int connections = 0;
+    QString clientName;
+    QString clientVersion;
+    bool desktop = false;
+};
+
+// An activity-log entry and the process it came from.
+struct InstanceLogEntry {
+    ActivityLogEntry entry;
+    qint64 pid = 0;
+    QString clientName;
+};
+
+// Every live zarnel of this user, this one included, seen through their control sockets and
+// kept current by their events. New processes are found by looking at the control folder every
+// couple of seconds and on refresh().
+class RunningInstances : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool anyRunning READ anyRunning NOTIFY changed)
+    Q_PROPERTY(int totalConnections READ totalConnections NOTIFY changed)
+    Q_PROPERTY(int processCount READ processCount NOTIFY changed)
+
+public:
+    static constexpr int kRescanIntervalMs = 2000;
+
+    explicit RunningInstances(QObject* parent = nullptr);
+    explicit RunningInstances(const ControlFolder& folder, QObject* parent = nullptr);
+    ~RunningInstances() override;
+
+    // This process's settings: setSetting assigns (and stores) here first, so the value is kept
+    // also before this process's own socket has been found.
+    void setLocalSettings(SettingsManager* settings) { m_localSettings = settings; }
+
+    bool anyRunning() const;
+    int totalConnections() const;
+    int processCount() const { return static_cast<int>(m_instances.size()); }
+
+    QList<InstanceInfo> instances() const;
+    QList<InstanceLogEntry> mergedLog() const; // every process, newest first
+
+    QCoro::Task<bool> setAllRunning(bool running); // start/stop every process
+    QCoro::Task<int> clearAllLogs();               // returns the summed count
+    QCoro::Task<bool> setSetting(QString key, QVariant value); // stored + pushed to every process
+    void refresh();
+
+Q_SIGNALS:
+    void changed();                                 // status/connection figures changed
+    void entryAdded(const InstanceLogEntry& entry); // a new entry in any process
+    void logCleared();
+    void settingChanged(const QString& key);
+
+private:
+    struct Instance {
+        ControlClient* client = nullptr;
+        InstanceInfo info;
+        QList<ActivityLogEntry> log; // newest first
+    };
+
+    QCoro::Task<> attach(qint64 pid);
+    void handleEvent(qint64 pid, const QString& event, const Json& data);
+    void detach(qint64 pid);
+
+    ControlFolder m_folder;
+    QMap<qint64, Instance> m_instances;
+    QList<qint64> m_attaching;
+    SettingsManager* m_localSettings = nullptr;
+    QTimer* m_rescanTimer;
+};
