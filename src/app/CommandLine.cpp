@@ -175,6 +175,9 @@ Invocation parse(const QStringList& arguments)
         invocation.kind = Invocation::Kind::Version;
         return invocation;
     }
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("--version")
+        || first == QLatin1String("-v"))
+        return usageError(QString(), QStringLiteral("unexpected argument '%1'").arg(arguments.at(2)));
     const Command* command = find(first);
     if (!command)
         return usageError(QString(), first.startsWith(QLatin1Char('-'))
