@@ -14,7 +14,7 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "protocol/JsonParser.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
 #include "state/SettingsManager.h"

@@ -3,14 +3,16 @@
 #include "app/CommandLine.h"
 #include "app/SubCommands.h"
 #include "control/ControlServer.h"
-
+#include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
 #include "platform/TerminationSignals.h"
-#include "server/ServerComponents.h"
+#include "server/MCPServer.h"
+#include "state/SettingsManager.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -69,7 +71,7 @@ int serve(int argc, char** argv)
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
-    ServerComponents components(store, clock, streams);
+    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
 
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), [&] {
         components.shutdown();
@@ -78,7 +80,7 @@ int serve(int argc, char** argv)
 
     // A headless process has no one to keep it company once its client is gone.
     if (headless) {
-        QObject::connect(&components.server, &MCPServer::inputFinished, app.get(), [&] {
+        QObject::connect(&components.server(), &MCPServer::inputFinished, app.get(), [&] {
             components.shutdown();
             QCoreApplication::quit();
         });
@@ -86,16 +88,16 @@ int serve(int argc, char** argv)
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
-    ControlServer control(ControlTargets{components.server, components.activityLog, components.statistics,
-                                         components.settings});
+    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(),
+                                         components.settings()});
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
 
     // What showing the dashboard does: start the server when so configured.
-    if (components.settings.autoStartServer())
-        components.server.start();
+    if (components.settings().autoStartServer())
+        components.server().start();
 
-    const bool started = components.server.isRunning();
+    const bool started = components.server().isRunning();
     const QString settingsPath = store.fileName();
     if (::isatty(STDERR_FILENO) == 1) {
         std::cerr << "Zarnel " ZARNEL_VERSION ": " << (headless ? "running headless" : "running on the desktop") << "; "

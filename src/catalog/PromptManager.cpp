@@ -3,7 +3,7 @@
 #include "catalog/TemplateRenderer.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
-#include "tools/system/GetSystemInfoTool.h"
+#include "platform/SystemReport.h"
 
 #include <QCoroFuture>
 #include <QPointer>
@@ -349,10 +349,7 @@ QCoro::Task<PromptGetResult> PromptManager::getPrompt(QString name, Json::object
         co_return MCPPromptError::invalidPrompt(QStringLiteral("the catalogue is gone"));
 
     if (key == "optimize_system") {
-        GetSystemInfoTool tool(m_systemInformation);
-        const MCPToolCallResponse report = co_await tool.execute(Arguments{}, CancellationToken());
-        if (!report.content.empty() && report.content.front().asText())
-            values["system_info"] = report.content.front().asText()->text;
+        values["system_info"] = SystemReport::current(*m_systemInformation).toStdString();
     }
 
     auto rendered = TemplateRenderer::render(templateText, values);

@@ -3,13 +3,13 @@
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
+#include "platform/SystemReport.h"
 #include "protocol/JsonWriter.h"
-#include "server/ActivityLog.h"
-#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "catalog/ServerStatus.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
-#include "tools/system/GetSystemInfoTool.h"
 
 #include <QLocale>
 #include <QStringDecoder>
@@ -123,7 +123,7 @@ std::optional<QString> ResourceManager::filePathForUri(const QString& uri)
 QCoro::Task<ResourceReadResult> ResourceManager::readResource(QString uri)
 {
     if (uri == QLatin1String(kSystemInfoUri))
-        co_return co_await readSystemInfo();
+        co_return std::vector<MCPContent>{MCPContent::text(SystemReport::current(*m_sources.systemInformation).toStdString())};
     if (uri == QLatin1String(kActivityLogUri))
         co_return std::vector<MCPContent>{MCPContent::text(activityLogText().toStdString())};
     if (uri == QLatin1String(kStatisticsUri))
@@ -135,15 +135,6 @@ QCoro::Task<ResourceReadResult> ResourceManager::readResource(QString uri)
     if (uri.startsWith(QLatin1String(kFileScheme)))
         co_return co_await readFileResource(uri);
     co_return MCPResourceError::resourceNotFound(uri);
-}
-
-QCoro::Task<ResourceReadResult> ResourceManager::readSystemInfo()
-{
-    GetSystemInfoTool tool(m_sources.systemInformation);
-    const MCPToolCallResponse report = co_await tool.execute(Arguments{}, CancellationToken());
-    if (!report.content.empty() && report.content.front().asText())
-        co_return std::vector<MCPContent>{report.content.front()};
-    co_return MCPResourceError::internalError(QStringLiteral("Failed to get system info"));
 }
 
 QCoro::Task<ResourceReadResult> ResourceManager::readFileResource(QString uri)

@@ -15,7 +15,7 @@
 class ActivityLog;
 class Clock;
 class FileManager;
-class MCPServer;
+class ServerStatus;
 class SettingsManager;
 class StatisticsManager;
 class SystemInformation;
@@ -60,7 +60,7 @@ public:
     ~ResourceManager() override;
 
     // The server whose status the catalogue reports; set once both exist.
-    void attachServer(const MCPServer* server) { m_server = server; }
+    void attachServer(const ServerStatus* server) { m_server = server; }
 
     const std::vector<MCPResource>& resources() const { return m_resources; }
     // The first registration of a URI wins.
@@ -88,9 +88,8 @@ Q_SIGNALS:
 
 private:
     void registerDefaultResources();
-    QCoro::Task<ResourceReadResult> readSystemInfo();
 
     ResourceSources m_sources;
-    const MCPServer* m_server = nullptr;
+    const ServerStatus* m_server = nullptr;
     std::vector<MCPResource> m_resources;
 };

@@ -48,7 +48,7 @@
 //   statistics      {} the statistics were reset
 
 #include "protocol/AnyCodable.h"
-#include "server/ActivityLogEntry.h"
+#include "state/ActivityLogEntry.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 #include "control/ControlConnection.h"
 #include "control/SettingValues.h"
 #include "platform/PeerCredentials.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "server/MCPServer.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"

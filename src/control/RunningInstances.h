@@ -1,7 +1,7 @@
 #pragma once
 
 #include "control/ControlFolder.h"
-#include "server/ActivityLogEntry.h"
+#include "state/ActivityLogEntry.h"
 
 #include <QCoroTask>
 #include <QList>

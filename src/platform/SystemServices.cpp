@@ -3,12 +3,32 @@
 #include "platform/DBusNotificationService.h"
 #include "platform/DesktopScreenGrabber.h"
 #include "platform/DisplayEnvironment.h"
+#include "platform/LinuxFileManager.h"
 #include "platform/LinuxSystemInformation.h"
+#include "platform/LinuxWorkspace.h"
 #include "platform/PosixShellRunner.h"
 #include "platform/QtClipboard.h"
 #include "platform/WaylandCommandClipboard.h"
 
 namespace SystemServices {
+
+PlatformServices forThisSession()
+{
+    return PlatformServices{
+        .files = files(),
+        .shellRunner = shellRunner(),
+        .clipboard = clipboard(),
+        .screenGrabber = screenGrabber(),
+        .systemInformation = systemInformation(),
+        .notifications = notifications(),
+        .workspace = workspace(),
+    };
+}
+
+std::shared_ptr<FileManager> files()
+{
+    return std::make_shared<LinuxFileManager>();
+}
 
 std::shared_ptr<const ShellRunner> shellRunner()
 {
@@ -37,6 +57,11 @@ std::shared_ptr<const SystemInformation> systemInformation()
 std::shared_ptr<NotificationService> notifications()
 {
     return std::make_shared<DBusNotificationService>();
+}
+
+std::shared_ptr<const Workspace> workspace()
+{
+    return std::make_shared<LinuxWorkspace>(LinuxWorkspace::Configuration::fromEnvironment());
 }
 
 } // namespace SystemServices

@@ -9,7 +9,7 @@
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "server/StdioTransport.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "catalog/ServerStatus.h"
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
-#include "server/ActivityLogEntry.h"
+#include "state/ActivityLogEntry.h"
 #include "server/ResourceSubscriptions.h"
 #include "tools/CancellationToken.h"
 
@@ -25,7 +26,7 @@ class ToolRegistry;
 
 // The MCP server: reads JSON-RPC requests from standard input one line at a time, handles them
 // strictly in order, one at a time, and writes one response line for each request.
-class MCPServer : public QObject {
+class MCPServer : public QObject, public ServerStatus {
     Q_OBJECT
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(qint64 connectionCount READ connectionCount NOTIFY connectionCountChanged)
@@ -40,8 +41,8 @@ public:
               QObject* parent = nullptr);
     ~MCPServer() override;
 
-    bool isRunning() const { return m_isRunning; }
-    qint64 connectionCount() const { return m_connectionCount; }
+    bool isRunning() const override { return m_isRunning; }
+    qint64 connectionCount() const override { return m_connectionCount; }
     bool initialized() const { return m_initialized; }
     const std::optional<ClientInfo>& clientInfo() const { return m_clientInfo; }
     ActivityLog& activityLog() const { return m_activityLog; }

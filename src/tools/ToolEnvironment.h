@@ -1,28 +1,13 @@
 #pragma once
 
-#include <memory>
+#include "platform/PlatformServices.h"
 
-class Clipboard;
-class FileManager;
-class NotificationService;
-class ScreenGrabber;
 class SettingsManager;
-class ShellRunner;
-class SystemInformation;
-class Workspace;
 
-// What the built-in tools need from the rest of the program, handed to the registry when it
-// creates them. Tests build their own with fakes.
+// What the built-in tools need from the rest of the program. Everything is required: the
+// composition root fills it, tests fill it with fakes, and BuiltInTools refuses an incomplete
+// one. Whoever fills it keeps the settings and the services alive as long as the tools.
 struct ToolEnvironment {
     SettingsManager* settings = nullptr;
-    // The system services; the registry uses the running system's for any left empty.
-    std::shared_ptr<const ShellRunner> shellRunner;
-    std::shared_ptr<Clipboard> clipboard;
-    std::shared_ptr<ScreenGrabber> screenGrabber;
-    std::shared_ptr<const SystemInformation> systemInformation;
-    std::shared_ptr<NotificationService> notifications;
-    // The tools that list, launch and quit applications are left out without one.
-    const Workspace* workspace = nullptr;
-    // The file system; when absent the tools use the machine's own.
-    FileManager* files = nullptr;
+    PlatformServices services;
 };

@@ -1,66 +1,11 @@
 #include "tools/ToolRegistry.h"
 
-#include "platform/LinuxFileManager.h"
 #include "platform/Log.h"
-#include "platform/SystemServices.h"
-#include "state/SettingsManager.h"
 #include "tools/BaseTool.h"
-#include "tools/apps/ExecuteAppleScriptTool.h"
-#include "tools/apps/LaunchAppTool.h"
-#include "tools/apps/ListRunningAppsTool.h"
-#include "tools/apps/QuitAppTool.h"
-#include "tools/filesystem/CopyFileTool.h"
-#include "tools/filesystem/CreateDirectoryTool.h"
-#include "tools/filesystem/DeleteFileTool.h"
-#include "tools/filesystem/ListDirectoryTool.h"
-#include "tools/filesystem/MoveFileTool.h"
-#include "tools/filesystem/ReadFileTool.h"
-#include "tools/filesystem/SearchFilesTool.h"
-#include "tools/filesystem/WriteFileTool.h"
-#include "tools/system/CaptureScreenshotTool.h"
-#include "tools/system/ExecuteCommandTool.h"
-#include "tools/system/GetClipboardTool.h"
-#include "tools/system/GetSystemInfoTool.h"
-#include "tools/system/SendNotificationTool.h"
-#include "tools/system/SetClipboardTool.h"
 
 #include <algorithm>
 
 ZARNEL_LOGGING_CATEGORY(lcRegistry, "ToolRegistry")
-
-void ToolRegistry::registerDefaultTools(const ToolEnvironment& environment)
-{
-    static LinuxFileManager machineFiles;
-    FileManager& files = environment.files ? *environment.files : machineFiles;
-    registerTool(std::make_shared<ReadFileTool>(files));
-    registerTool(std::make_shared<WriteFileTool>(files));
-    registerTool(std::make_shared<ListDirectoryTool>(files));
-    registerTool(std::make_shared<CreateDirectoryTool>(files));
-    registerTool(std::make_shared<DeleteFileTool>(files));
-    registerTool(std::make_shared<MoveFileTool>(files));
-    registerTool(std::make_shared<CopyFileTool>(files));
-    registerTool(std::make_shared<SearchFilesTool>(files));
-    const auto clipboard = environment.clipboard ? environment.clipboard : SystemServices::clipboard();
-    SettingsManager* settings = environment.settings;
-    registerTool(std::make_shared<ExecuteCommandTool>(
-        environment.shellRunner ? environment.shellRunner : SystemServices::shellRunner(),
-        [settings] { return settings ? settings->commandTimeout() : SettingsManager::kDefaultCommandTimeout; }));
-    registerTool(std::make_shared<GetClipboardTool>(clipboard));
-    registerTool(std::make_shared<SetClipboardTool>(clipboard));
-    registerTool(std::make_shared<CaptureScreenshotTool>(
-        environment.screenGrabber ? environment.screenGrabber : SystemServices::screenGrabber()));
-    registerTool(std::make_shared<GetSystemInfoTool>(
-        environment.systemInformation ? environment.systemInformation : SystemServices::systemInformation()));
-    registerTool(std::make_shared<SendNotificationTool>(
-        environment.notifications ? environment.notifications : SystemServices::notifications()));
-    if (environment.workspace) {
-        registerTool(std::make_shared<ListRunningAppsTool>(*environment.workspace));
-        registerTool(std::make_shared<LaunchAppTool>(*environment.workspace));
-        registerTool(std::make_shared<QuitAppTool>(*environment.workspace));
-    }
-    registerTool(std::make_shared<ExecuteAppleScriptTool>());
-    qCInfo(lcRegistry, "Registered %ld tools", static_cast<long>(m_tools.size()));
-}
 
 void ToolRegistry::registerTool(std::shared_ptr<MCPToolProtocol> tool)
 {

@@ -4,7 +4,6 @@
 #include "protocol/MCPTool.h"
 #include "tools/CancellationToken.h"
 #include "tools/MCPToolProtocol.h"
-#include "tools/ToolEnvironment.h"
 
 #include <QCoroTask>
 #include <QString>
@@ -18,9 +17,6 @@
 class ToolRegistry {
 public:
     ToolRegistry() = default;
-
-    // Creates and registers the eighteen built-in tools.
-    void registerDefaultTools(const ToolEnvironment& environment);
 
     // Stores the tool under its definition's name, replacing any tool of that name.
     void registerTool(std::shared_ptr<MCPToolProtocol> tool);

@@ -2,7 +2,7 @@
 #include "platform/LinuxFileManager.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "support/EchoTool.h"

@@ -1,5 +1,11 @@
+#include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "server/MCPServer.h"
+#include "server/StdioTransport.h"
+#include "tools/ToolRegistry.h"
+#include "state/ActivityLog.h"
+#include "state/StatisticsManager.h"
 #include "support/WaitingTool.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
@@ -20,13 +26,13 @@ const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override { server().start(); }
-    MCPServer& server() { return components->server; }
+    MCPServer& server() { return components->server(); }
 
     QTemporaryDir dir;
     QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
     FakeClock clock;
     FakeStandardStreams streams;
-    std::unique_ptr<ServerComponents> components = std::make_unique<ServerComponents>(store, clock, streams);
+    std::unique_ptr<ServerComponents> components = std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
 
     // Feeds the bytes and returns the lines written once `expected` lines are out (or 5 s passed).
     QByteArrayList exchange(const QByteArray& input, int expected = 1)
@@ -48,7 +54,7 @@ protected:
     QStringList logMessages() const
     {
         QStringList messages;
-        for (const auto& entry : components->activityLog.entries())
+        for (const auto& entry : components->activityLog().entries())
             messages.prepend(entry.message);
         return messages;
     }
@@ -83,8 +89,8 @@ TEST_F(ServerTest, AnswersEveryRowOfTheFailureTable)
         EXPECT_EQ(answer(request), expected) << request.constData();
 
     // Only the undecodable tool call counts as an error and leaves a failure entry.
-    EXPECT_EQ(components->statistics.totalErrors(), 1);
-    EXPECT_EQ(components->statistics.totalRequests(), static_cast<qint64>(rows.size()));
+    EXPECT_EQ(components->statistics().totalErrors(), 1);
+    EXPECT_EQ(components->statistics().totalRequests(), static_cast<qint64>(rows.size()));
     const auto failures = logMessages().filter(QStringLiteral("failed"));
     ASSERT_EQ(failures.size(), 3);
     EXPECT_TRUE(failures[0].startsWith(QStringLiteral("Tool call failed: Expected an object but found a string")));
@@ -96,8 +102,8 @@ TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
 {
     EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":"a/b","method":"tools/call","params":{"name":"nope"}})"),
               R"({"id":"a\/b","jsonrpc":"2.0","result":{"content":[{"text":"Tool 'nope' not found","type":"text"}],"isError":true}})");
-    EXPECT_EQ(components->statistics.totalToolCalls(), 1);
-    EXPECT_EQ(components->statistics.totalErrors(), 1);
+    EXPECT_EQ(components->statistics().totalToolCalls(), 1);
+    EXPECT_EQ(components->statistics().totalErrors(), 1);
     EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope"}));
 }
 
@@ -107,7 +113,7 @@ TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsW
     for (const QByteArray& line : {QByteArray("\r"), QByteArray("[1,2]"), QByteArray(R"({"jsonrpc":"2.0","id":1})"),
                                   QByteArray(R"({"jsonrpc":"2.0","id":1.5,"method":"ping"})"), QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"\xFF\"}")})
         EXPECT_EQ(answer(line), parseError) << line.toHex().constData();
-    EXPECT_EQ(components->statistics.totalRequests(), 0);
+    EXPECT_EQ(components->statistics().totalRequests(), 0);
 
     // Output that fails once does not stop the answers after it.
     streams.outputBroken = true;
@@ -115,13 +121,13 @@ TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsW
     streams.outputBroken = false;
     EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n"),
               QByteArrayList{kPong3});
-    EXPECT_EQ(components->statistics.totalRequests(), 4);
+    EXPECT_EQ(components->statistics().totalRequests(), 4);
     EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
 }
 
 TEST_F(ServerTest, DropsALineTooLongToKeepAndAnswersItWithTheParseError)
 {
-    components->transport.setMaxLineBytes(64);
+    components->transport().setMaxLineBytes(64);
     const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
     // Over the limit within one read, and over it across reads before its line feed comes.
     const QByteArray tooLong = R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"pad":")" + QByteArray(100, 'x') + "\"}}";
@@ -133,7 +139,7 @@ TEST_F(ServerTest, DropsALineTooLongToKeepAndAnswersItWithTheParseError)
 
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
 {
-    components->tools.registerTool(std::make_shared<WaitingTool>(200));
+    components->tools().registerTool(std::make_shared<WaitingTool>(200));
     // Request 2 waits behind the running call when it is cancelled; "zz" is unknown.
     const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
                                 R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n"

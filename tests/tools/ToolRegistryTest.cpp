@@ -1,7 +1,15 @@
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "state/SettingsManager.h"
 #include "support/EchoTool.h"
+#include "tools/BuiltInTools.h"
 #include "tools/ToolRegistry.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <stdexcept>
 
 namespace {
 
@@ -32,3 +40,28 @@ TEST(ToolArguments, NeverConvertBetweenKinds)
 }
 
 } // namespace
+
+TEST(BuiltInTools, AreTheEighteenOverACompleteEnvironmentAndRefuseAnIncompleteOne)
+{
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
+    SettingsManager settings(store);
+    ToolEnvironment environment{&settings, SystemServices::forThisSession()};
+    ToolRegistry registry;
+    BuiltInTools::registerAll(registry, environment);
+    EXPECT_EQ(registry.count(), 18u);
+    EXPECT_TRUE(registry.tool("launch_app"));
+
+    // A forgotten fake fails where the environment is handed over, naming what is missing,
+    // rather than falling back to the real system.
+    environment.services.clipboard.reset();
+    environment.services.workspace.reset();
+    try {
+        BuiltInTools::create(environment);
+        ADD_FAILURE() << "an incomplete environment was accepted";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("missing: clipboard, workspace"), std::string::npos) << error.what();
+    }
+    environment = ToolEnvironment{nullptr, SystemServices::forThisSession()};
+    EXPECT_THROW(BuiltInTools::create(environment), std::invalid_argument);
+}

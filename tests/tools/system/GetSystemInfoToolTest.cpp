@@ -1,6 +1,7 @@
 #include "tools/system/GetSystemInfoTool.h"
 
 #include "platform/SystemInformation.h"
+#include "platform/SystemReport.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST(GetSystemInfo, LeavesOutTheDiskWhenItsSizesAreUnknown)
     SystemSnapshot facts = exampleMachine();
     facts.rootFreeBytes.reset();
     facts.uptimeSeconds = 59;
-    const QString report = GetSystemInfoTool::report(facts);
+    const QString report = SystemReport::render(facts);
     EXPECT_FALSE(report.contains(QStringLiteral("Disk Space")));
     EXPECT_TRUE(report.endsWith(QStringLiteral("Hostname: workstation\n\nSystem Uptime: 0d 0h 0m\n")));
 }

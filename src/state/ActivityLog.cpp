@@ -1,4 +1,4 @@
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 
 #include "platform/Clock.h"
 #include "protocol/JsonWriter.h"

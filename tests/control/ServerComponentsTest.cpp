@@ -1,5 +1,9 @@
+#include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/StatisticsManager.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 
@@ -8,6 +12,8 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <stdexcept>
 
 namespace {
 
@@ -18,9 +24,9 @@ TEST(ServerComponentsShutdown, AddsTheRunningSessionOnceAndSavesTheStatistics)
     QSettingsPreferencesStore store(path);
     FakeClock clock;
     FakeStandardStreams streams;
-    ServerComponents components(store, clock, streams);
+    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
 
-    components.server.start();
+    components.server().start();
     streams.feed("{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}\n");
     QCoreApplication::processEvents();
     ASSERT_EQ(streams.takeLines().size(), 1);
@@ -33,7 +39,18 @@ TEST(ServerComponentsShutdown, AddsTheRunningSessionOnceAndSavesTheStatistics)
     QSettings stored(path, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("stats_totalRequests")).toInt(), 1);
     EXPECT_DOUBLE_EQ(stored.value(QStringLiteral("stats_totalUptime")).toDouble(), 90.0);
-    EXPECT_FALSE(components.statistics.needsSave());
+    EXPECT_FALSE(components.statistics().needsSave());
+}
+
+TEST(ServerComponents, RefuseAnIncompleteSetOfServices)
+{
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
+    FakeClock clock;
+    FakeStandardStreams streams;
+    PlatformServices services = SystemServices::forThisSession();
+    services.files.reset();
+    EXPECT_THROW(ServerComponents(store, clock, streams, std::move(services)), std::invalid_argument);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
 
