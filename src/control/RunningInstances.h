@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControlFolder.h"
+#include "protocol/AnyCodable.h"
 #include "state/ActivityLogEntry.h"
 
 #include <QCoroTask>
