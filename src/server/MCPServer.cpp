@@ -64,9 +64,13 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_statistics(statistics)
     , m_activityLog(activityLog)
     , m_transport(transport)
+    , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); })
 {
-    connect(&m_transport, &StdioTransport::lineReceived, this, &MCPServer::enqueueLine);
-    connect(&m_transport, &StdioTransport::inputEnded, this, &MCPServer::noteInputEnded);
+    connect(&m_transport, &StdioTransport::lineReceived, &m_queue, &RequestQueue::enqueue);
+    connect(&m_transport, &StdioTransport::inputEnded, &m_queue, &RequestQueue::noteInputEnded);
+    connect(&m_queue, &RequestQueue::finished, this, &MCPServer::inputFinished);
+    connect(&m_queue, &RequestQueue::requestCancelled, this,
+            [this](const QString& method) { addLog(QStringLiteral("Request cancelled: ") + method, LogType::Error); });
     connect(&m_activityLog, &ActivityLog::entryAdded, this, &MCPServer::forwardLogEntry);
 
     // What changes each subscribable resource.
@@ -112,7 +116,7 @@ void MCPServer::stop()
     m_isRunning = false;
     Q_EMIT isRunningChanged();
     m_transport.stop();
-    m_pendingLines.clear();
+    m_queue.close();
     qCInfo(lcServer, "MCP Server stopped");
     addLog(QStringLiteral("Server stopped"), LogType::Info);
     m_statistics.endSession();
@@ -120,69 +124,11 @@ void MCPServer::stop()
 
 void MCPServer::startStdinListener()
 {
-    m_pendingLines.clear();
-    m_inputEnded = false;
+    m_queue.open();
     // A new reader is a new conversation: what the last client asked for does not carry over.
     m_clientLogSeverity.reset();
     m_subscriptions.clear();
     m_transport.start();
-}
-
-void MCPServer::enqueueLine(const QByteArray& line)
-{
-    // A cancellation acts at once, while the request it names may still be running; the
-    // notification itself then takes its turn like any other message.
-    takeCancellation(line);
-    m_pendingLines.push_back(line);
-    if (!m_processing)
-        processPendingLines();
-}
-
-bool MCPServer::takeCancellation(const QByteArray& line)
-{
-    // A cheap look before the real one; the slash may come escaped ("notifications\/cancelled").
-    if (std::string_view(line.constData(), static_cast<std::size_t>(line.size())).find("cancelled") == std::string_view::npos)
-        return false;
-    const auto parsed = json::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
-    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "notifications/cancelled" || parsed->contains("id"))
-        return false;
-    const Json* params = parsed->contains("params") ? &(*parsed)["params"] : nullptr;
-    if (!params || !params->is_object() || !params->contains("requestId"))
-        return false;
-    try {
-        cancelRequest(JSONRPCId::fromJson((*params)["requestId"], "params.requestId"));
-    } catch (const DecodingError&) {
-        return false;
-    }
-    return true;
-}
-
-void MCPServer::cancelRequest(const JSONRPCId& id)
-{
-    if (m_inFlight && m_inFlight->id == id) {
-        if (m_inFlight->cancelled)
-            return;
-        m_inFlight->cancelled = true;
-        qCInfo(lcServer, "Cancelling request %s", id.toDisplayString().c_str());
-        addLog(QStringLiteral("Request cancelled: ") + qs(m_inFlight->method), LogType::Error);
-        m_inFlight->cancellation.cancel();
-        return;
-    }
-    // A request read ahead but not started yet is dropped unanswered.
-    for (auto it = m_pendingLines.begin(); it != m_pendingLines.end(); ++it) {
-        const auto parsed = json::parse(std::string_view(it->constData(), static_cast<std::size_t>(it->size())));
-        if (!parsed || !parsed->is_object())
-            continue;
-        try {
-            const JSONRPCRequest request = JSONRPCRequest::fromJson(*parsed);
-            if (request.id && *request.id == id) {
-                addLog(QStringLiteral("Request cancelled: ") + qs(request.method), LogType::Error);
-                m_pendingLines.erase(it);
-                return;
-            }
-        } catch (const DecodingError&) {
-        }
-    }
 }
 
 void MCPServer::sendNotification(const std::string& method, Json params)
@@ -211,30 +157,6 @@ void MCPServer::sendResourceUpdate(const QString& uri)
     sendNotification("notifications/resources/updated", Json{{"uri", uri.toStdString()}});
 }
 
-void MCPServer::noteInputEnded()
-{
-    m_inputEnded = true;
-    if (!m_processing)
-        Q_EMIT inputFinished();
-}
-
-QCoro::Task<> MCPServer::processPendingLines()
-{
-    // The one place requests are taken: the next line waits until the previous answer is out.
-    QPointer<MCPServer> self(this);
-    m_processing = true;
-    while (!m_pendingLines.empty() && m_isRunning) {
-        QByteArray line = std::move(m_pendingLines.front());
-        m_pendingLines.pop_front();
-        co_await handleMessage(std::move(line));
-        if (!self)
-            co_return;
-    }
-    m_processing = false;
-    if (m_inputEnded && m_pendingLines.empty())
-        Q_EMIT inputFinished();
-}
-
 QCoro::Task<> MCPServer::handleMessage(QByteArray line)
 {
     QPointer<MCPServer> self(this);
@@ -256,12 +178,11 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
 
     const bool notification = request->isNotification();
     if (!notification)
-        m_inFlight = RequestInFlight{*request->id, request->method, CancellationToken(), false};
+        m_queue.begin(*request->id, request->method);
     JSONRPCResponse response = co_await handleRequest(std::move(*request));
     if (!self)
         co_return;
-    const bool cancelled = m_inFlight && m_inFlight->cancelled;
-    m_inFlight.reset();
+    const bool cancelled = m_queue.finish();
     // JSON-RPC 2.0: a notification is never answered, whatever its method; a client that
     // cancelled a request no longer wants its answer.
     if (!notification && !cancelled)
@@ -383,7 +304,7 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
     addLog(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
     QElapsedTimer elapsed;
     elapsed.start();
-    const CancellationToken cancellation = m_inFlight ? m_inFlight->cancellation : CancellationToken();
+    const CancellationToken cancellation = m_queue.currentCancellation();
     MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}), cancellation);
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);

@@ -5,15 +5,14 @@
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
 #include "state/ActivityLogEntry.h"
+#include "server/RequestQueue.h"
 #include "server/ResourceSubscriptions.h"
-#include "tools/CancellationToken.h"
 
 #include <QByteArray>
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
 
-#include <deque>
 #include <optional>
 
 class ActivityLog;
@@ -76,13 +75,8 @@ Q_SIGNALS:
 
 private:
     void startStdinListener();
-    void enqueueLine(const QByteArray& line);
-    bool takeCancellation(const QByteArray& line);
-    void cancelRequest(const JSONRPCId& id);
     void forwardLogEntry(const ActivityLogEntry& entry);
     void sendResourceUpdate(const QString& uri);
-    void noteInputEnded();
-    QCoro::Task<> processPendingLines();
 
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
     JSONRPCResponse handleToolsList(const JSONRPCRequest& request);
@@ -108,27 +102,16 @@ private:
     bool m_initialized = false;
     std::optional<ClientInfo> m_clientInfo;
 
-    // Lines read ahead of the request in progress, answered in arrival order.
-    std::deque<QByteArray> m_pendingLines;
-
-    // The request being handled, so that a cancellation can reach it.
-    struct RequestInFlight {
-        JSONRPCId id;
-        std::string method;
-        CancellationToken cancellation;
-        bool cancelled = false;
-    };
-    std::optional<RequestInFlight> m_inFlight;
+    // The lines read, answered one at a time in arrival order, and their cancellation.
+    RequestQueue m_queue;
 
     // The lowest severity of activity-log entries the client asked to receive; none until it
     // sets a level.
     std::optional<int> m_clientLogSeverity;
     ResourceSubscriptions m_subscriptions;
-    bool m_processing = false;
 
     // The tools/list result as written, rebuilt only when the registry changes: it is the
     // largest answer clients ask for again and again.
     std::shared_ptr<const std::string> m_toolsListResult;
     std::uint64_t m_toolsListGeneration = 0;
-    bool m_inputEnded = false;
 };

@@ -1,0 +1,140 @@
+#include "server/RequestQueue.h"
+
+#include "platform/Log.h"
+#include "protocol/AnyCodable.h"
+#include "protocol/DecodingError.h"
+#include "protocol/JSONRPCRequest.h"
+
+#include <QPointer>
+
+#include <string_view>
+
+ZARNEL_LOGGING_CATEGORY(lcRequestQueue, "RequestQueue")
+
+namespace {
+
+std::string_view viewOf(const QByteArray& line)
+{
+    return std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
+}
+
+} // namespace
+
+RequestQueue::RequestQueue(Handler handler, QObject* parent)
+    : QObject(parent)
+    , m_handler(std::move(handler))
+{
+}
+
+RequestQueue::~RequestQueue() = default;
+
+void RequestQueue::open()
+{
+    m_pending.clear();
+    m_inputEnded = false;
+    m_open = true;
+}
+
+void RequestQueue::close()
+{
+    m_open = false;
+    m_pending.clear();
+}
+
+void RequestQueue::enqueue(const QByteArray& line)
+{
+    takeCancellation(line);
+    m_pending.push_back(line);
+    if (!m_processing)
+        processPending();
+}
+
+void RequestQueue::noteInputEnded()
+{
+    m_inputEnded = true;
+    if (!m_processing)
+        Q_EMIT finished();
+}
+
+CancellationToken RequestQueue::begin(const JSONRPCId& id, std::string method)
+{
+    m_inFlight = InFlight{id, std::move(method), CancellationToken(), false};
+    return m_inFlight->cancellation;
+}
+
+CancellationToken RequestQueue::currentCancellation() const
+{
+    return m_inFlight ? m_inFlight->cancellation : CancellationToken();
+}
+
+bool RequestQueue::finish()
+{
+    const bool cancelled = m_inFlight && m_inFlight->cancelled;
+    m_inFlight.reset();
+    return cancelled;
+}
+
+bool RequestQueue::takeCancellation(const QByteArray& line)
+{
+    // A cheap look before the real one; the slash may come escaped ("notifications\/cancelled").
+    if (viewOf(line).find("cancelled") == std::string_view::npos)
+        return false;
+    const auto parsed = json::parse(viewOf(line));
+    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "notifications/cancelled" || parsed->contains("id"))
+        return false;
+    const Json* params = parsed->contains("params") ? &(*parsed)["params"] : nullptr;
+    if (!params || !params->is_object() || !params->contains("requestId"))
+        return false;
+    try {
+        cancel(JSONRPCId::fromJson((*params)["requestId"], "params.requestId"));
+    } catch (const DecodingError&) {
+        return false;
+    }
+    return true;
+}
+
+void RequestQueue::cancel(const JSONRPCId& id)
+{
+    if (m_inFlight && m_inFlight->id == id) {
+        if (m_inFlight->cancelled)
+            return;
+        m_inFlight->cancelled = true;
+        qCInfo(lcRequestQueue, "Cancelling request %s", id.toDisplayString().c_str());
+        Q_EMIT requestCancelled(QString::fromStdString(m_inFlight->method));
+        m_inFlight->cancellation.cancel();
+        return;
+    }
+    // A request read ahead but not started yet is dropped unanswered.
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+        const auto parsed = json::parse(viewOf(*it));
+        if (!parsed || !parsed->is_object())
+            continue;
+        try {
+            const JSONRPCRequest request = JSONRPCRequest::fromJson(*parsed);
+            if (request.id && *request.id == id) {
+                const QString method = QString::fromStdString(request.method);
+                m_pending.erase(it);
+                Q_EMIT requestCancelled(method);
+                return;
+            }
+        } catch (const DecodingError&) {
+        }
+    }
+}
+
+QCoro::Task<> RequestQueue::processPending()
+{
+    // The one place requests are taken: the next line waits until the previous answer is out.
+    QPointer<RequestQueue> self(this);
+    m_processing = true;
+    while (!m_pending.empty() && m_open) {
+        QByteArray line = std::move(m_pending.front());
+        m_pending.pop_front();
+        co_await m_handler(std::move(line));
+        if (!self)
+            co_return;
+    }
+    m_processing = false;
+    if (m_inputEnded && m_pending.empty())
+        Q_EMIT finished();
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "protocol/JSONRPCId.h"
+#include "tools/CancellationToken.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+// The lines a client sent, answered strictly in arrival order, one at a time, and the
+// cancellation of the request in progress or of one still waiting. The handler decodes and
+// answers a line; it marks the request it works on with begin() and finish() so that a
+// cancellation can reach it.
+class RequestQueue : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<QCoro::Task<>(QByteArray line)>;
+
+    explicit RequestQueue(Handler handler, QObject* parent = nullptr);
+    ~RequestQueue() override;
+
+    // A new conversation: nothing waits, the input has not ended, lines are taken.
+    void open();
+    // Drops the lines not yet started and takes no more until opened again.
+    void close();
+    bool isOpen() const { return m_open; }
+
+    // A line as read. A cancellation acts at once, while the request it names may still be
+    // running; the notification itself then takes its turn like any other message.
+    void enqueue(const QByteArray& line);
+    // No more lines will come; finished() follows once every line read is answered.
+    void noteInputEnded();
+    bool isProcessing() const { return m_processing; }
+    std::size_t pendingCount() const { return m_pending.size(); }
+
+    // The request the handler now works on, and its cancellation.
+    CancellationToken begin(const JSONRPCId& id, std::string method);
+    // The cancellation of the request in progress; an inert one when there is none.
+    CancellationToken currentCancellation() const;
+    // Ends the request in progress; true when the client cancelled it (it then wants no answer).
+    bool finish();
+
+    // Cancels the request with this id: the one in progress through its token, a waiting one
+    // by dropping it unanswered. Unknown ids are ignored.
+    void cancel(const JSONRPCId& id);
+
+Q_SIGNALS:
+    // A request was cancelled (its method), for the activity log.
+    void requestCancelled(const QString& method);
+    // The input has ended and every line read before its end has been answered.
+    void finished();
+
+private:
+    bool takeCancellation(const QByteArray& line);
+    QCoro::Task<> processPending();
+
+    Handler m_handler;
+    std::deque<QByteArray> m_pending;
+    struct InFlight {
+        JSONRPCId id;
+        std::string method;
+        CancellationToken cancellation;
+        bool cancelled = false;
+    };
+    std::optional<InFlight> m_inFlight;
+    bool m_open = false;
+    bool m_processing = false;
+    bool m_inputEnded = false;
+};
