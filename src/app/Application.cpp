@@ -13,6 +13,7 @@
 #include "platform/TerminationSignals.h"
 #include "server/MCPServer.h"
 #include "state/SettingsManager.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -6,6 +6,7 @@
 #include "protocol/MCPInitialize.h"
 #include "state/ActivityLogEntry.h"
 #include "server/RequestQueue.h"
+#include "Version.h"
 #include "server/ResourceSubscriptions.h"
 
 #include <QByteArray>
@@ -33,7 +34,7 @@ class MCPServer : public QObject, public ServerStatus {
 public:
     static constexpr const char* kProtocolVersion = "2024-11-05";
     static constexpr const char* kServerName = "Zarnel";
-    static constexpr const char* kServerVersion = "1.0.1";
+    static constexpr const char* kServerVersion = ZARNEL_VERSION;
 
     MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptManager& prompts, SettingsManager& settings,
               StatisticsManager& statistics, ActivityLog& activityLog, StdioTransport& transport,

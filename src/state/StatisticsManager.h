@@ -1,6 +1,7 @@
 #pragma once
 
 #include "state/ServerStatistics.h"
+#include "Version.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -36,7 +37,7 @@ public:
     static constexpr qsizetype kMaxRecentCalls = 100;
     static constexpr qsizetype kMaxConnections = 50;
     static constexpr qsizetype kTopToolCount = 10;
-    static constexpr const char* kExportVersion = "1.0.1";
+    static constexpr const char* kExportVersion = ZARNEL_VERSION;
 
     // Loads the stored statistics and starts the save timer.
     StatisticsManager(PreferencesStore& store, const Clock& clock, QObject* parent = nullptr);
