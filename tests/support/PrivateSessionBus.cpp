@@ -22,8 +22,7 @@ PrivateSessionBus::PrivateSessionBus()
         ADD_FAILURE() << "cannot start dbus-daemon (install dbus with scripts/setup): " << m_daemon.errorString().toStdString();
         return;
     }
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
-    }
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {}
     m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     if (m_address.isEmpty())
         ADD_FAILURE() << "dbus-daemon printed no address: " << m_daemon.readAllStandardError().toStdString();

@@ -19,4 +19,3 @@ int runningSleeps(const QStringList& durations)
     }
     return count;
 }
-

@@ -1,9 +1,9 @@
+#include "tools/ToolRegistry.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "state/SettingsManager.h"
 #include "support/EchoTool.h"
 #include "tools/BuiltInTools.h"
-#include "tools/ToolRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,10 @@ TEST(ToolRegistry, ListsToolsSortedByNameWithTheStandardSchema)
     ASSERT_EQ(tools.size(), 3u);
     // Byte order: capitals first.
     EXPECT_EQ((std::vector<std::string>{tools[0].name, tools[1].name, tools[2].name}), (std::vector<std::string>{"Beta", "alpha", "zeta"}));
-    EXPECT_EQ(tools[0].toJson()["inputSchema"],
-              Json::parse(R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
+    EXPECT_EQ(
+        tools[0].toJson()["inputSchema"],
+        Json::parse(
+            R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
 }
 
 TEST(ToolArguments, NeverConvertBetweenKinds)

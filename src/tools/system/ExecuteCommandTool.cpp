@@ -108,7 +108,8 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
     request.workingDirectory = workingDirectory.value();
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
     const auto stopRequested = [cancellation, closing = m_closing] { return cancellation.isCancelled() || closing->load(); };
-    return QtConcurrent::run(&m_commandThreads, [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
+    return QtConcurrent::run(&m_commandThreads,
+                             [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
 }
 
 MCPToolCallResponse ExecuteCommandTool::respond(const QString& command, const ShellOutcome& outcome)
@@ -122,7 +123,7 @@ MCPToolCallResponse ExecuteCommandTool::respond(const QString& command, const Sh
 QString ExecuteCommandTool::report(const QString& command, const ShellOutcome& outcome)
 {
     QString text = QStringLiteral("Command: ") + command + QStringLiteral("\nExit code: ") + QString::number(outcome.exitCode)
-                   + QStringLiteral("\n\n");
+        + QStringLiteral("\n\n");
     const QString output = streamText(outcome.standardOutput, outcome.standardOutputOmitted);
     const QString error = streamText(outcome.standardError, outcome.standardErrorOmitted);
     if (!output.isEmpty())

@@ -33,12 +33,10 @@ QCoro::Task<MCPToolCallResponse> SendNotificationTool::execute(Arguments argumen
     const auto notifications = m_notifications;
     const NotificationDelivery delivery = co_await notifications->notify(*title, *body, sound);
     switch (delivery.status) {
-    case NotificationDelivery::Status::Sent:
-        break;
+    case NotificationDelivery::Status::Sent: break;
     case NotificationDelivery::Status::ServiceUnavailable:
         co_return errorResult(QStringLiteral("Failed to request notification permission: ") + delivery.error);
-    case NotificationDelivery::Status::Rejected:
-        co_return errorResult(QStringLiteral("Failed to send notification: ") + delivery.error);
+    case NotificationDelivery::Status::Rejected: co_return errorResult(QStringLiteral("Failed to send notification: ") + delivery.error);
     }
     co_return successResult(QStringLiteral("Notification sent: ") + *title);
 }

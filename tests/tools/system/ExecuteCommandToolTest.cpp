@@ -10,7 +10,8 @@ namespace {
 // Runs the tool with the real shell; the setting's time limit is what the test says.
 MCPToolCallResponse run(const Json& arguments, qint64 settingSeconds = 30, CancellationToken cancellation = {})
 {
-    ExecuteCommandTool tool(std::make_shared<PosixShellRunner>(std::chrono::milliseconds(200)), [settingSeconds] { return settingSeconds; });
+    ExecuteCommandTool tool(std::make_shared<PosixShellRunner>(std::chrono::milliseconds(200)),
+                            [settingSeconds] { return settingSeconds; });
     return callTool(tool, arguments, std::move(cancellation));
 }
 
@@ -36,7 +37,8 @@ TEST(ExecuteCommand, HandsTheCommandToTheShellUnchangedAndKeepsOutputThatIsNotUt
 {
     EXPECT_EQ(textOf(run({{"command", "printf '%s\\n' \"a  b\" | tr a-z A-Z; X=1; echo $X"}})),
               "Command: printf '%s\\n' \"a  b\" | tr a-z A-Z; X=1; echo $X\nExit code: 0\n\nOutput:\nA  B\n1\n\n");
-    EXPECT_EQ(textOf(run({{"command", "printf 'caf\\351\\n'"}})), "Command: printf 'caf\\351\\n'\nExit code: 0\n\nOutput:\ncaf\xEF\xBF\xBD\n\n");
+    EXPECT_EQ(textOf(run({{"command", "printf 'caf\\351\\n'"}})),
+              "Command: printf 'caf\\351\\n'\nExit code: 0\n\nOutput:\ncaf\xEF\xBF\xBD\n\n");
 }
 
 TEST(ExecuteCommand, NeedsACommandAndAnExistingWorkingDirectory)
