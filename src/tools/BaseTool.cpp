@@ -1,5 +1,8 @@
 #include "tools/BaseTool.h"
 
+#include <algorithm>
+#include <charconv>
+
 StringArgument BaseTool::getStringArgument(const Arguments& arguments, const std::string& key, bool required)
 {
     const auto it = arguments.find(key);
@@ -21,8 +24,21 @@ bool BaseTool::getBoolArgument(const Arguments& arguments, const std::string& ke
 std::optional<qint64> BaseTool::getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback)
 {
     const auto it = arguments.find(key);
-    if (it != arguments.end() && it->second.is_number_integer())
+    if (it == arguments.end())
+        return fallback;
+    if (it->second.is_number_integer())
         return it->second.get<qint64>();
+    // Schemas that type a number as "string" get "10" from assistants: a decimal integer in a
+    // string counts; anything else (" 10", "1e3", "0x10") does not.
+    if (it->second.is_string()) {
+        const std::string& text = it->second.get_ref<const std::string&>();
+        const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+        qint64 value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.size() > digits && error == std::errc() && end == text.data() + text.size()
+            && std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return value;
+    }
     return fallback;
 }
 

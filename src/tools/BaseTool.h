@@ -35,7 +35,8 @@ private:
 };
 
 // The common base of the built-in tools: a logger named after the tool's class, the argument
-// accessors (none converts between kinds) and the two result shorthands.
+// accessors (only the integer one converts: from a string holding a decimal integer) and the two
+// result shorthands.
 class BaseTool : public MCPToolProtocol {
 public:
     explicit BaseTool(const QLoggingCategory& logger)

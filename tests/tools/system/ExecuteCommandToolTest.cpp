@@ -52,8 +52,9 @@ TEST(ExecuteCommand, NeedsACommandAndAnExistingWorkingDirectory)
 
 TEST(ExecuteCommand, TakesTheTimeLimitFromAnIntegerElseTheSetting)
 {
-    // A string and a negative number both fall back to the setting of one second.
-    for (const Json& timeout : {Json("60"), Json(-5)})
+    // A string that is not a decimal integer and a negative number both fall back to the
+    // setting of one second.
+    for (const Json& timeout : {Json("60 s"), Json(-5)})
         EXPECT_EQ(failure(run({{"command", "sleep 30"}, {"timeout", timeout}}, 1)), "Command: sleep 30\nExit code: 143\n\n");
 }
 
