@@ -29,6 +29,8 @@ QCoro::Task<MCPToolCallResponse> ListDirectoryTool::execute(Arguments arguments,
     const auto path = getStringArgument(arguments, "path", false);
     const bool recursive = getBoolArgument(arguments, "recursive", false);
     const bool includeHidden = getBoolArgument(arguments, "include_hidden", false);
+    if (path.hasValue() && containsNul(*path))
+        co_return nulPathResult();
     const FilePath directory = resolvePath(path.value().value_or(QStringLiteral(".")));
     QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, directory, recursive, includeHidden, cancellation]() {
         if (!files().exists(directory))
@@ -42,8 +44,8 @@ QCoro::Task<MCPToolCallResponse> ListDirectoryTool::execute(Arguments arguments,
     co_return co_await work;
 }
 
-FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool recursive, bool includeHidden, const QString& indent,
-                                                 QString& output, const CancellationToken& cancellation) const
+FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool recursive, bool includeHidden,
+                                                 const QString& indent, QString& output, const CancellationToken& cancellation) const
 {
     if (cancellation.isCancelled())
         return FileError{QStringLiteral("Operation canceled")};
@@ -52,7 +54,8 @@ FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool
         return listing.error();
     auto& entries = listing.value().entries;
     // Byte order of UTF-8 is code-point order: "Zeta" before "alpha".
-    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.nativeName < b.nativeName; });
+    std::sort(entries.begin(), entries.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.nativeName < b.nativeName; });
 
     const QString childIndent = indent + QStringLiteral("  ");
     for (const DirectoryEntry& entry : entries) {
@@ -61,18 +64,21 @@ FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool
         const bool isDirectory = entry.type == DirectoryEntry::Type::Directory;
         output += indent;
         output += isDirectory ? QStringLiteral("📁 ") : QStringLiteral("📄 ");
-        output += entry.name();
+        output += displayName(entry.name());
         if (!isDirectory)
             output += QStringLiteral(" (") + ByteCountFormatter::fileSize(entry.size) + QLatin1Char(')');
         output += QStringLiteral(" - ");
         output += entry.modified.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         output += QLatin1Char('\n');
         // A link to a directory is not followed: its own type is the link's.
+        // A subdirectory that cannot be read is marked in its place; the rest is still listed.
         if (recursive && isDirectory) {
-            const auto listed =
-                listContents(directory.child(entry.nativeName), recursive, includeHidden, childIndent, output, cancellation);
-            if (!listed.ok())
-                return listed;
+            const auto listed = listContents(directory.child(entry.nativeName), recursive, includeHidden, childIndent, output, cancellation);
+            if (!listed.ok()) {
+                if (cancellation.isCancelled())
+                    return listed;
+                output += childIndent + QStringLiteral("(not listed: ") + listed.error().description + QStringLiteral(")\n");
+            }
         }
     }
     return {};

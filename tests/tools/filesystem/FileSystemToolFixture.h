@@ -9,13 +9,19 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <string>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // A temporary tree for the file tools to work on, and the real file manager.
 class FileSystemToolTest : public ::testing::Test {
 protected:
     // QTemporaryDir cannot remove names that are not UTF-8; the file manager can.
-    void TearDown() override { m_files.removeItem(FilePath(path())); }
+    void TearDown() override { m_files.removeItem(FilePath(path()), true); }
 
     QString path(const QString& relative = QString()) const
     {
@@ -37,6 +43,19 @@ protected:
     }
     void makeDirectory(const QString& relative) const { ASSERT_TRUE(QDir().mkpath(path(relative))); }
     void makeLink(const QString& target, const QString& relative) const { ASSERT_TRUE(QFile::link(target, path(relative))); }
+    // A listening socket's name, left behind when the socket is closed.
+    void makeSocket(const QString& relative) const
+    {
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = path(relative).toUtf8();
+        ASSERT_LT(name.size(), static_cast<qsizetype>(sizeof address.sun_path));
+        std::copy(name.begin(), name.end(), address.sun_path);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(listener);
+    }
+    void makeFifo(const QString& relative) const { ASSERT_EQ(::mkfifo(path(relative).toUtf8().constData(), 0600), 0); }
     bool exists(const QString& relative) const { return QFileInfo::exists(path(relative)) || QFileInfo(path(relative)).isSymLink(); }
 
     LinuxFileManager m_files;
