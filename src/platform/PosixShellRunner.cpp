@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +19,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // How often a running command looks at stopRequested: a client that gives up on a command
@@ -164,8 +164,8 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     const QByteArray shell = QFile::encodeName(shellPath());
     const QByteArray commandText = command.command.toUtf8();
     const QByteArray directory = command.workingDirectory ? QFile::encodeName(*command.workingDirectory) : QByteArray();
-    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"), const_cast<char*>(commandText.constData()),
-                          nullptr};
+    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"),
+                          const_cast<char*>(commandText.constData()), nullptr};
 
     pid_t pid = -1;
     int spawnError = 0;
@@ -208,10 +208,11 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
 
     enum class Phase { Running, Terminating, Killed };
     Phase phase = Phase::Running;
-    const auto started = Clock::now();
-    const auto deadline = command.timeLimit >= std::chrono::hours(24 * 365) ? Clock::time_point::max() : started + command.timeLimit;
-    Clock::time_point killAt;
-    Clock::time_point giveUpAt;
+    const auto started = SteadyClock::now();
+    const auto deadline = command.timeLimit >= std::chrono::hours(24 * 365) ? SteadyClock::time_point::max()
+                                                                            : started + command.timeLimit;
+    SteadyClock::time_point killAt;
+    SteadyClock::time_point giveUpAt;
     bool shellExited = false;
     int status = 0;
 
@@ -227,7 +228,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
                 break;
         }
 
-        const auto now = Clock::now();
+        const auto now = SteadyClock::now();
         if (phase == Phase::Running && (now >= deadline || stopRequested())) {
             outcome.timedOut = now >= deadline;
             ::kill(-pid, SIGTERM);
@@ -243,10 +244,10 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
             break;
 
         milliseconds wait = kStopPollInterval;
-        const auto until = [&](Clock::time_point at) {
-            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, Clock::duration::zero())));
+        const auto until = [&](SteadyClock::time_point at) {
+            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, SteadyClock::duration::zero())));
         };
-        if (phase == Phase::Running && deadline != Clock::time_point::max())
+        if (phase == Phase::Running && deadline != SteadyClock::time_point::max())
             until(deadline);
         if (phase == Phase::Terminating)
             until(killAt);
