@@ -76,4 +76,26 @@ TEST_F(DeleteFile, AnswersPathNotFoundForNothingThere)
     EXPECT_EQ(failure(remove({{"path", true}})), "Missing required argument: path");
 }
 
+TEST_F(DeleteFile, NeverCrossesIntoAnotherMountInAPrivateMountNamespace)
+{
+    writeBytes("tree/a/file.txt", "ours");
+    writeBytes("outside/keep.txt", "keep");
+    if (!mountAt("tree/b/mounted", "size=64k"))
+        GTEST_SKIP() << "runs in the suite's private mount namespace only";
+    writeBytes("tree/b/mounted/theirs.txt", "theirs");
+
+    EXPECT_EQ(failure(remove({{"path", pathText("tree")}, {"recursive", true}})),
+              "Failed to delete: A file system is mounted at " + pathText("tree/b/mounted") + "; nothing was deleted");
+    EXPECT_EQ(failure(remove({{"path", pathText("tree/b/mounted")}, {"recursive", true}})),
+              "Failed to delete: A file system is mounted at " + pathText("tree/b/mounted") + "; nothing was deleted");
+    EXPECT_EQ(readBytes("tree/a/file.txt"), "ours");
+    EXPECT_EQ(readBytes("tree/b/mounted/theirs.txt"), "theirs");
+
+    // A folder of the same file system mounted elsewhere shares its device: still another mount.
+    ASSERT_TRUE(mountAt("other/bound", nullptr, "outside"));
+    EXPECT_EQ(failure(remove({{"path", pathText("other")}, {"recursive", true}})),
+              "Failed to delete: A file system is mounted at " + pathText("other/bound") + "; nothing was deleted");
+    EXPECT_EQ(readBytes("outside/keep.txt"), "keep");
+}
+
 } // namespace

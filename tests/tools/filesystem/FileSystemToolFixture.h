@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,8 +22,38 @@
 // A temporary tree for the file tools to work on, and the real file manager.
 class FileSystemToolTest : public ::testing::Test {
 protected:
-    // QTemporaryDir cannot remove names that are not UTF-8; the file manager can.
-    void TearDown() override { m_files.removeItem(FilePath(path()), true); }
+    // QTemporaryDir cannot remove names that are not UTF-8; the file manager can (once nothing
+    // is mounted inside).
+    void TearDown() override
+    {
+        for (auto mountPoint = m_mounts.rbegin(); mountPoint != m_mounts.rend(); ++mountPoint)
+            ::umount2(mountPoint->constData(), MNT_DETACH);
+        m_files.removeItem(FilePath(path()), true);
+    }
+
+    // Mounts a file system at `relative` (a small tmpfs, or with `bindFrom` a bind mount of that
+    // folder of the tree). Only in the suite's run in a private mount namespace
+    // (zarnel_tests_private_mounts), which leaves the system's own mounts and /dev alone;
+    // elsewhere the caller skips.
+    bool mountAt(const QString& relative, const char* tmpfsOptions, const QString& bindFrom = QString())
+    {
+        if (qEnvironmentVariableIsEmpty("ZARNEL_TEST_PRIVATE_MOUNTS") || !inPrivateMountNamespace())
+            return false;
+        if (!QDir().mkpath(path(relative)))
+            return false;
+        const QByteArray target = path(relative).toUtf8();
+        const bool mounted = bindFrom.isEmpty()
+            ? ::mount("tmpfs", target.constData(), "tmpfs", MS_NOSUID, tmpfsOptions) == 0
+            : ::mount(path(bindFrom).toUtf8().constData(), target.constData(), nullptr, MS_BIND, nullptr) == 0;
+        if (mounted)
+            m_mounts.push_back(target);
+        return mounted;
+    }
+    static bool inPrivateMountNamespace()
+    {
+        return QFile::symLinkTarget(QStringLiteral("/proc/self/ns/mnt")) != QFile::symLinkTarget(QStringLiteral("/proc/1/ns/mnt"))
+            || QFile::symLinkTarget(QStringLiteral("/proc/1/ns/mnt")).isEmpty();
+    }
 
     QString path(const QString& relative = QString()) const
     {
@@ -60,6 +92,7 @@ protected:
 
     LinuxFileManager m_files;
     QTemporaryDir m_dir;
+    std::vector<QByteArray> m_mounts;
 };
 
 // Makes the process's current directory the given one for the life of the guard.

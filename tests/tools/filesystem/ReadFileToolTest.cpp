@@ -2,6 +2,8 @@
 
 #include "tools/filesystem/ReadFileTool.h"
 
+#include <sys/sysmacros.h>
+
 namespace {
 
 class ReadFile : public FileSystemToolTest {
@@ -121,6 +123,17 @@ TEST_F(ReadFile, StopsWhenTheCallIsCancelled)
     cancellation.cancel();
 
     EXPECT_EQ(failure(read({{"path", pathText("notes.txt")}}, cancellation)), "Failed to read file: Operation canceled");
+}
+
+TEST_F(ReadFile, RefusesADeviceWithoutOpeningItInAPrivateMountNamespace)
+{
+    if (!mountAt("dev", "size=64k,mode=0755"))
+        GTEST_SKIP() << "runs in the suite's private mount namespace only";
+    // The terminal device: opening it could make it the server's controlling terminal.
+    if (::mknod(path("dev/tty").toUtf8().constData(), S_IFCHR | 0666, makedev(5, 0)) != 0)
+        GTEST_SKIP() << "no right to make device nodes here";
+
+    EXPECT_EQ(failure(read({{"path", pathText("dev/tty")}})), "Failed to read file: Not a regular file");
 }
 
 } // namespace

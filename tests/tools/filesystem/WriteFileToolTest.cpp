@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <utime.h>
 
@@ -230,6 +231,36 @@ TEST_F(WriteFile, RemovesTemporaryFilesThatAKilledWriteLeftBehind)
 
     EXPECT_EQ(success(write({{"path", pathText("dir/file.txt")}, {"content", "text"}})), "Successfully wrote to " + pathText("dir/file.txt"));
     EXPECT_EQ(entries("dir"), (QStringList{".zarnel-write-4k5l6m", ".zarnel-write-Notours", "file.txt"}));
+}
+
+TEST_F(WriteFile, RefusesADeviceNodeInAPrivateMountNamespace)
+{
+    if (!mountAt("dev", "size=64k,mode=0755"))
+        GTEST_SKIP() << "runs in the suite's private mount namespace only";
+    // A node for the null device on a tmpfs of our own, never the system's /dev.
+    if (::mknod(path("dev/null").toUtf8().constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "no right to make device nodes here";
+
+    EXPECT_EQ(failure(write({{"path", pathText("dev/null")}, {"content", "text"}})), "Failed to write file: Not a regular file");
+    EXPECT_EQ(failure(write({{"path", pathText("dev/null")}, {"content", "eA=="}, {"base64", true}})), "Failed to write file: Not a regular file");
+    struct stat info;
+    ASSERT_EQ(::lstat(path("dev/null").toUtf8().constData(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(info.st_rdev, makedev(1, 3));
+}
+
+TEST_F(WriteFile, LeavesTheOldFileWholeWhenTheDiskIsFullInAPrivateMountNamespace)
+{
+    if (!mountAt("small", "size=64k"))
+        GTEST_SKIP() << "runs in the suite's private mount namespace only";
+    writeBytes("small/kept.txt", "the old text");
+    const std::string large(1 << 20, 'x');
+
+    EXPECT_EQ(failure(write({{"path", pathText("small/kept.txt")}, {"content", large}})), "Failed to write file: No space left on device");
+    EXPECT_EQ(failure(write({{"path", pathText("small/kept.txt")}, {"content", QByteArray(large.c_str()).toBase64().toStdString()}, {"base64", true}})),
+              "Failed to write file: No space left on device");
+    EXPECT_EQ(readBytes("small/kept.txt"), "the old text");
+    EXPECT_EQ(entries("small"), QStringList{"kept.txt"});
 }
 
 } // namespace
