@@ -132,7 +132,8 @@ std::optional<std::string> TemplateRenderer::render(const std::string& templateT
     for (const Block& block : findBlocks(text)) {
         if (!appendWithPlaceholders(out, text.substr(from, block.begin - from), values))
             return std::nullopt;
-        if (isTrue(values, block.name) && !appendWithPlaceholders(out, text.substr(block.bodyBegin, block.bodyEnd - block.bodyBegin), values))
+        if (isTrue(values, block.name)
+            && !appendWithPlaceholders(out, text.substr(block.bodyBegin, block.bodyEnd - block.bodyBegin), values))
             return std::nullopt;
         from = block.end;
     }

@@ -17,7 +17,10 @@
 // descriptors that the file manager's parts share.
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    explicit FileDescriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~FileDescriptor() { reset(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -49,10 +52,7 @@ public:
     // The canonical path of an existing item, or nothing.
     static std::optional<QByteArray> canonicalPath(const QByteArray& path);
 
-    static bool isDotOrDotDot(const char* name)
-    {
-        return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-    }
+    static bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
 
 private:
     int m_fd;

@@ -98,8 +98,8 @@ FileResult<void> FileReplacement::writeInPlace(const QByteArray& target, const Q
         return FileDescriptor::lastError();
     if (!S_ISREG(info.st_mode))
         return notARegularFile();
-    if (::ftruncate(fd.get(), 0) != 0 || !FileDescriptor::writeAll(fd.get(), bytes.constData(), bytes.size())
-        || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0)
+    if (::ftruncate(fd.get(), 0) != 0 || !FileDescriptor::writeAll(fd.get(), bytes.constData(), bytes.size()) || ::fsync(fd.get()) != 0
+        || ::close(fd.release()) != 0)
         return FileDescriptor::lastError();
     return {};
 }

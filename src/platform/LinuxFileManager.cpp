@@ -236,7 +236,8 @@ FileResult<void> LinuxFileManager::copyItem(const FilePath& source, const FilePa
     if (S_ISDIR(info.st_mode)) {
         // A copy inside its own source would keep finding itself.
         const auto from = FileDescriptor::canonicalPath(source.native());
-        const auto into = FileDescriptor::canonicalPath(destination.parent().isEmpty() ? QByteArrayLiteral(".") : destination.parent().native());
+        const auto into =
+            FileDescriptor::canonicalPath(destination.parent().isEmpty() ? QByteArrayLiteral(".") : destination.parent().native());
         if (from && into && (*into == *from || into->startsWith(*from + '/') || *from == "/"))
             return FileError{QStringLiteral("Cannot copy a directory into itself")};
     }
@@ -295,11 +296,8 @@ FileResult<DirectoryListing> LinuxFileManager::listDirectory(const FilePath& pat
             entry.type = DirectoryEntry::Type::SymbolicLink;
             entry.leadsToDirectory = ::fstatat(dirFd, raw->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
             break;
-        case DT_REG:
-            entry.type = DirectoryEntry::Type::File;
-            break;
-        default:
-            entry.type = DirectoryEntry::Type::Other;
+        case DT_REG: entry.type = DirectoryEntry::Type::File; break;
+        default: entry.type = DirectoryEntry::Type::Other;
         }
         listing.entries.push_back(std::move(entry));
         errno = 0;

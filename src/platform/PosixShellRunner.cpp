@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -164,8 +164,8 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     const QByteArray shell = QFile::encodeName(shellPath());
     const QByteArray commandText = command.command.toUtf8();
     const QByteArray directory = command.workingDirectory ? QFile::encodeName(*command.workingDirectory) : QByteArray();
-    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"),
-                          const_cast<char*>(commandText.constData()), nullptr};
+    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"), const_cast<char*>(commandText.constData()),
+                          nullptr};
 
     pid_t pid = -1;
     int spawnError = 0;
@@ -209,8 +209,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     enum class Phase { Running, Terminating, Killed };
     Phase phase = Phase::Running;
     const auto started = SteadyClock::now();
-    const auto deadline = command.timeLimit >= std::chrono::hours(24 * 365) ? SteadyClock::time_point::max()
-                                                                            : started + command.timeLimit;
+    const auto deadline = command.timeLimit >= std::chrono::hours(24 * 365) ? SteadyClock::time_point::max() : started + command.timeLimit;
     SteadyClock::time_point killAt;
     SteadyClock::time_point giveUpAt;
     bool shellExited = false;

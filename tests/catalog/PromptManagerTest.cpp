@@ -112,7 +112,8 @@ TEST_F(Prompts, LeavesOutTheDetailedSectionForDetailedFalseAndAddsTheSystemRepor
         EXPECT_EQ(text.find("Detailed Technical Recommendations"), std::string::npos);
         EXPECT_NE(text.find("Current System Status:\nSystem Information:\n"), std::string::npos);
     }
-    EXPECT_NE(render("optimize_system", R"({"detailed":true})").find("**Detailed Technical Recommendations**: Enabled\n"), std::string::npos);
+    EXPECT_NE(render("optimize_system", R"({"detailed":true})").find("**Detailed Technical Recommendations**: Enabled\n"),
+              std::string::npos);
 }
 
 TEST_F(Prompts, ShowsAFileExactlyAsWrittenWhateverMarkersItHolds)

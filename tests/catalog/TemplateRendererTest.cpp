@@ -23,7 +23,8 @@ TEST(TemplateRendererBlocks, TreatFalseZeroNullEmptyAndNilAsAbsent)
 {
     const std::string text = "{{#if v}}shown {{v}}{{/if}}|{{v}}";
     for (const char* absent : {R"("nil")", "false", R"("false")", "0", "0.0", R"("0")", "null", R"("null")", R"("")"})
-        EXPECT_EQ(render(text, (std::string(R"({"v":)") + absent + "}").c_str()), "|" + TemplateRenderer::textOf(Json::parse(absent))) << absent;
+        EXPECT_EQ(render(text, (std::string(R"({"v":)") + absent + "}").c_str()), "|" + TemplateRenderer::textOf(Json::parse(absent)))
+            << absent;
     EXPECT_EQ(render(text, R"({"v":true})"), "shown true|true");
     EXPECT_EQ(render(text, R"({"v":-1})"), "shown -1|-1");
     EXPECT_EQ(render(text, R"({"v":"no"})"), "shown no|no");

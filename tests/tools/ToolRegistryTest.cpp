@@ -32,7 +32,8 @@ TEST(ToolRegistry, ListsToolsSortedByNameWithTheStandardSchema)
 TEST(ToolArguments, ConvertOnlyDecimalIntegersInStrings)
 {
     const Arguments arguments = Json::parse(R"({"flag":"true","count":2.5,"max_results":"7","n":3,"on":false,"negative":"-4",
-        "spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999","minus":"-","empty":""})").get<Arguments>();
+        "spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999","minus":"-","empty":""})")
+                                    .get<Arguments>();
     EXPECT_TRUE(BaseTool::getBoolArgument(arguments, "flag", true));
     EXPECT_FALSE(BaseTool::getBoolArgument(arguments, "on", true));
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "count", 100), 100);

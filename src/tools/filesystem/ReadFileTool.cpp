@@ -31,9 +31,8 @@ QCoro::Task<MCPToolCallResponse> ReadFileTool::execute(Arguments arguments, Canc
     const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
     if (const auto* invalid = std::get_if<ToolError>(&encoding))
         co_return errorResult(invalid->description());
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, resolved = resolvePath(*path), encoding = std::get<TextEncoding>(encoding), cancellation] {
-        return read(resolved, encoding, cancellation);
-    });
+    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, resolved = resolvePath(*path), encoding = std::get<TextEncoding>(encoding),
+                                                           cancellation] { return read(resolved, encoding, cancellation); });
     co_return co_await work;
 }
 
@@ -61,7 +60,7 @@ MCPToolCallResponse ReadFileTool::read(const FilePath& path, TextEncoding encodi
     }
     std::string encoded = "Base64: ";
     encoded += bytes.toBase64().toStdString();
-    return MCPToolCallResponse{{MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"),
-                                MCPContent::text(std::move(encoded))},
-                               std::nullopt};
+    return MCPToolCallResponse{
+        {MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"), MCPContent::text(std::move(encoded))},
+        std::nullopt};
 }

@@ -31,7 +31,7 @@ private:
     struct Search {
         std::optional<std::u32string> wildcard; // for plain wildcard patterns, instead of the expression
         QRegularExpression matcher;
-        bool tooComplex = false;                // the expression engine gave up on a name
+        bool tooComplex = false; // the expression engine gave up on a name
         bool recursive = true;
         qint64 maxResults = 100;
         CancellationToken cancellation;

@@ -1,6 +1,5 @@
 #include "tools/filesystem/TextEncoding.h"
 
-
 namespace {
 
 QString codePointText(char32_t codePoint)
@@ -43,14 +42,17 @@ std::variant<QString, QString> TextEncoding::decode(const QByteArray& bytes) con
     } else if (text.startsWith("\xFF\xFE")) {
         text = text.sliced(2);
     }
-    const auto invalid = [] { return std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("The file is not valid UTF-16 text")); };
+    const auto invalid = [] {
+        return std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("The file is not valid UTF-16 text"));
+    };
     if (text.size() % 2 != 0)
         return invalid();
     QString decoded(text.size() / 2, Qt::Uninitialized);
     for (qsizetype i = 0; i < decoded.size(); ++i) {
         const auto first = static_cast<unsigned char>(text[2 * i]);
         const auto second = static_cast<unsigned char>(text[2 * i + 1]);
-        decoded[i] = QChar(order == Order::BigEndian ? static_cast<char16_t>(first << 8 | second) : static_cast<char16_t>(second << 8 | first));
+        decoded[i] =
+            QChar(order == Order::BigEndian ? static_cast<char16_t>(first << 8 | second) : static_cast<char16_t>(second << 8 | first));
     }
     // Every surrogate must be half of a pair.
     for (qsizetype i = 0; i < decoded.size(); ++i) {
@@ -73,7 +75,8 @@ std::variant<QByteArray, QString> TextEncoding::encode(const QString& text) cons
                     ? QChar::surrogateToUcs4(text[i], text[i + 1])
                     : text[i].unicode();
                 return std::variant<QByteArray, QString>(
-                    std::in_place_index<1>, QStringLiteral("Content is not 7-bit ASCII text (%1 at position %2)").arg(codePointText(codePoint)).arg(i));
+                    std::in_place_index<1>,
+                    QStringLiteral("Content is not 7-bit ASCII text (%1 at position %2)").arg(codePointText(codePoint)).arg(i));
             }
         }
         return text.toLatin1();

@@ -27,7 +27,10 @@ public:
     std::variant<QByteArray, QString> encode(const QString& text) const;
 
 private:
-    explicit TextEncoding(Kind kind) : m_kind(kind) {}
+    explicit TextEncoding(Kind kind)
+        : m_kind(kind)
+    {
+    }
 
     Kind m_kind;
 };

@@ -51,8 +51,10 @@ TEST_F(ReadFile, DecodesUtf16ByItsByteOrderMarkAndAsciiStrictly)
     EXPECT_EQ(success(read({{"path", pathText("le.txt")}, {"encoding", "utf16"}})), "h\xC3\xA9\xF0\x9F\x98\x81");
     EXPECT_EQ(success(read({{"path", pathText("be.txt")}, {"encoding", "utf16"}})), "h\xC3\xA9");
     EXPECT_EQ(success(read({{"path", pathText("bare.txt")}, {"encoding", "utf16"}})), "h\xC3\xA9");
-    EXPECT_EQ(failure(read({{"path", pathText("odd.txt")}, {"encoding", "utf16"}})), "Failed to read file: The file is not valid UTF-16 text");
-    EXPECT_EQ(failure(read({{"path", pathText("lone.txt")}, {"encoding", "utf16"}})), "Failed to read file: The file is not valid UTF-16 text");
+    EXPECT_EQ(failure(read({{"path", pathText("odd.txt")}, {"encoding", "utf16"}})),
+              "Failed to read file: The file is not valid UTF-16 text");
+    EXPECT_EQ(failure(read({{"path", pathText("lone.txt")}, {"encoding", "utf16"}})),
+              "Failed to read file: The file is not valid UTF-16 text");
     EXPECT_EQ(success(read({{"path", pathText("plain.txt")}, {"encoding", "ascii"}})), "plain text\n");
     EXPECT_EQ(failure(read({{"path", pathText("accent.txt")}, {"encoding", "ascii"}})),
               "Failed to read file: The file is not 7-bit ASCII text (byte 0xc3 at offset 3)");

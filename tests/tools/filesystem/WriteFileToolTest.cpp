@@ -150,7 +150,8 @@ TEST_F(WriteFile, WritesAFileWithSeveralNamesInPlaceSoEveryNameSeesTheNewText)
     EXPECT_EQ(success(write({{"path", pathText("first")}, {"content", "new"}})), "Successfully wrote to " + pathText("first"));
     EXPECT_EQ(readBytes("first"), "new");
     EXPECT_EQ(readBytes("second"), "new");
-    EXPECT_EQ(success(write({{"path", pathText("second")}, {"content", "bmV3ZXI="}, {"base64", true}})), "Successfully wrote to " + pathText("second"));
+    EXPECT_EQ(success(write({{"path", pathText("second")}, {"content", "bmV3ZXI="}, {"base64", true}})),
+              "Successfully wrote to " + pathText("second"));
     EXPECT_EQ(readBytes("first"), "newer");
     struct stat info;
     ASSERT_EQ(::stat(path("first").toUtf8().constData(), &info), 0);
@@ -169,10 +170,12 @@ TEST_F(WriteFile, KeepsExtendedAttributesAndAccessListsOfTheReplacedFile)
         quint32 id;
     };
     const quint32 version = 2;
-    const AclEntry entries[] = {{0x01, 6, 0xFFFFFFFF}, {0x02, 4, 12345}, {0x04, 4, 0xFFFFFFFF}, {0x10, 4, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
+    const AclEntry entries[] = {
+        {0x01, 6, 0xFFFFFFFF}, {0x02, 4, 12345}, {0x04, 4, 0xFFFFFFFF}, {0x10, 4, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
     QByteArray acl(reinterpret_cast<const char*>(&version), sizeof version);
     acl.append(reinterpret_cast<const char*>(entries), sizeof entries);
-    const bool aclSupported = ::setxattr(file.constData(), "system.posix_acl_access", acl.constData(), static_cast<size_t>(acl.size()), 0) == 0;
+    const bool aclSupported =
+        ::setxattr(file.constData(), "system.posix_acl_access", acl.constData(), static_cast<size_t>(acl.size()), 0) == 0;
 
     EXPECT_EQ(success(write({{"path", pathText("tagged.txt")}, {"content", "new"}})), "Successfully wrote to " + pathText("tagged.txt"));
     char value[64] = {};
@@ -219,7 +222,9 @@ TEST_F(WriteFile, LeavesAReadOnlyFileAloneAsAnUnprivilegedUser)
 TEST_F(WriteFile, RemovesTemporaryFilesThatAKilledWriteLeftBehind)
 {
     const auto age = [this](const char* name, qint64 seconds) {
-        const struct utimbuf times{::time(nullptr) - seconds, ::time(nullptr) - seconds};
+        const struct utimbuf times {
+            ::time(nullptr) - seconds, ::time(nullptr) - seconds
+        };
         ASSERT_EQ(::utime(path(name).toUtf8().constData(), &times), 0);
     };
     writeBytes("dir/.zarnel-write-1x2y3z", "left by a killed write");
@@ -229,7 +234,8 @@ TEST_F(WriteFile, RemovesTemporaryFilesThatAKilledWriteLeftBehind)
     writeBytes("dir/.zarnel-write-Notours", "not our name");
     age("dir/.zarnel-write-Notours", 120);
 
-    EXPECT_EQ(success(write({{"path", pathText("dir/file.txt")}, {"content", "text"}})), "Successfully wrote to " + pathText("dir/file.txt"));
+    EXPECT_EQ(success(write({{"path", pathText("dir/file.txt")}, {"content", "text"}})),
+              "Successfully wrote to " + pathText("dir/file.txt"));
     EXPECT_EQ(entries("dir"), (QStringList{".zarnel-write-4k5l6m", ".zarnel-write-Notours", "file.txt"}));
 }
 
@@ -242,7 +248,8 @@ TEST_F(WriteFile, RefusesADeviceNodeInAPrivateMountNamespace)
         GTEST_SKIP() << "no right to make device nodes here";
 
     EXPECT_EQ(failure(write({{"path", pathText("dev/null")}, {"content", "text"}})), "Failed to write file: Not a regular file");
-    EXPECT_EQ(failure(write({{"path", pathText("dev/null")}, {"content", "eA=="}, {"base64", true}})), "Failed to write file: Not a regular file");
+    EXPECT_EQ(failure(write({{"path", pathText("dev/null")}, {"content", "eA=="}, {"base64", true}})),
+              "Failed to write file: Not a regular file");
     struct stat info;
     ASSERT_EQ(::lstat(path("dev/null").toUtf8().constData(), &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
@@ -257,8 +264,10 @@ TEST_F(WriteFile, LeavesTheOldFileWholeWhenTheDiskIsFullInAPrivateMountNamespace
     const std::string large(1 << 20, 'x');
 
     EXPECT_EQ(failure(write({{"path", pathText("small/kept.txt")}, {"content", large}})), "Failed to write file: No space left on device");
-    EXPECT_EQ(failure(write({{"path", pathText("small/kept.txt")}, {"content", QByteArray(large.c_str()).toBase64().toStdString()}, {"base64", true}})),
-              "Failed to write file: No space left on device");
+    EXPECT_EQ(
+        failure(write(
+            {{"path", pathText("small/kept.txt")}, {"content", QByteArray(large.c_str()).toBase64().toStdString()}, {"base64", true}})),
+        "Failed to write file: No space left on device");
     EXPECT_EQ(readBytes("small/kept.txt"), "the old text");
     EXPECT_EQ(entries("small"), QStringList{"kept.txt"});
 }
