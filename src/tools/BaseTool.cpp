@@ -1,5 +1,7 @@
 #include "tools/BaseTool.h"
 
+#include <charconv>
+
 StringArgument BaseTool::getStringArgument(const Arguments& arguments, const std::string& key, bool required)
 {
     const auto it = arguments.find(key);
@@ -21,8 +23,23 @@ bool BaseTool::getBoolArgument(const Arguments& arguments, const std::string& ke
 std::optional<qint64> BaseTool::getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback)
 {
     const auto it = arguments.find(key);
-    if (it != arguments.end() && it->second.is_number_integer())
+    if (it == arguments.end())
+        return fallback;
+    if (it->second.is_number_integer())
         return it->second.get<qint64>();
+    if (it->second.is_string()) {
+        // from_chars takes a minus sign but no plus, and stops at the first character that is
+        // not a digit: the whole text must be used.
+        const std::string& text = it->second.get_ref<const std::string&>();
+        const char* first = text.data();
+        const char* last = first + text.size();
+        if (first != last && *first == '+' && last - first > 1 && first[1] != '-')
+            ++first;
+        qint64 value = 0;
+        const auto [end, error] = std::from_chars(first, last, value);
+        if (error == std::errc() && end == last && first != last)
+            return value;
+    }
     return fallback;
 }
 

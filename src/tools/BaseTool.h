@@ -40,6 +40,8 @@ public:
     // "Missing required argument: <key>" when `required`.
     static StringArgument getStringArgument(const Arguments& arguments, const std::string& key, bool required);
     static bool getBoolArgument(const Arguments& arguments, const std::string& key, bool fallback);
+    // A JSON integer, or a string holding nothing but a decimal integer (schemas publish some
+    // integer arguments as strings, and clients send them so); anything else gives `fallback`.
     static std::optional<qint64> getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback);
 
     static MCPToolCallResponse successResult(const QString& text);
