@@ -82,7 +82,7 @@ TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)
     const NotificationDelivery noBus = notify(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")),
                                               QStringLiteral("t"), QStringLiteral("b"), true);
     QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
-    EXPECT_EQ(noBus.status, NotificationDelivery::Status::ServiceUnavailable);
+    EXPECT_EQ(noBus.status, NotificationDelivery::Status::NoSession);
     EXPECT_FALSE(noBus.error.isEmpty());
 }
 
