@@ -1,0 +1,160 @@
+#include "platform/SessionEnvironment.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kRuntimeDir = QStringLiteral("XDG_RUNTIME_DIR");
+const QString kBusAddress = QStringLiteral("DBUS_SESSION_BUS_ADDRESS");
+const QString kDisplay = QStringLiteral("DISPLAY");
+const QString kWaylandDisplay = QStringLiteral("WAYLAND_DISPLAY");
+const QString kXAuthority = QStringLiteral("XAUTHORITY");
+
+// The file itself, never what a link at its place points to.
+bool isOwned(const QString& path, uid_t user, mode_t type, struct stat* info = nullptr)
+{
+    struct stat own;
+    struct stat& status = info ? *info : own;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IFMT) == type && status.st_uid == user;
+}
+
+bool isSocket(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// A local X display (":0", "unix:1.0") whose socket is not there belongs to a session that has
+// ended: Qt would abort on it. A display on another host cannot be checked and is taken.
+bool displayIsReachable(const QString& display)
+{
+    static const QRegularExpression local(QStringLiteral("^(?:unix)?:(\\d+)(?:\\.\\d+)?$"));
+    const QRegularExpressionMatch match = local.match(display);
+    if (!match.hasMatch())
+        return !display.isEmpty();
+    return isSocket(QStringLiteral("/tmp/.X11-unix/X") + match.captured(1));
+}
+
+// The environment the systemd user manager hands to the user's services; desktop sessions put
+// their display variables there. Empty when no manager answers on the bus.
+QHash<QString, QString> userManagerEnvironment(const QString& busAddress, std::chrono::milliseconds timeout)
+{
+    static int connections = 0;
+    const QString name = QStringLiteral("zarnel-session-probe-%1").arg(++connections);
+    QHash<QString, QString> variables;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(busAddress, name);
+        if (bus.isConnected()) {
+            QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
+                                                              QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            get << QStringLiteral("org.freedesktop.systemd1.Manager") << QStringLiteral("Environment");
+            // Nothing may start just because we asked.
+            get.setAutoStartService(false);
+            const QDBusMessage reply = bus.call(get, QDBus::Block, static_cast<int>(timeout.count()));
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                const QStringList assignments = qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toStringList();
+                for (const QString& assignment : assignments) {
+                    const qsizetype equals = assignment.indexOf(u'=');
+                    if (equals > 0)
+                        variables.insert(assignment.left(equals), assignment.mid(equals + 1));
+                }
+            }
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return variables;
+}
+
+} // namespace
+
+SessionEnvironment::SessionEnvironment(QString runtimeRoot, uid_t user, std::chrono::milliseconds busTimeout)
+    : m_runtimeRoot(std::move(runtimeRoot))
+    , m_user(user)
+    , m_busTimeout(busTimeout)
+{
+}
+
+uid_t SessionEnvironment::currentUser()
+{
+    return ::getuid();
+}
+
+QList<SessionEnvironment::Variable> SessionEnvironment::discover(const QProcessEnvironment& environment) const
+{
+    QList<Variable> found;
+    const auto given = [&](const QString& name) { return environment.value(name); };
+    const bool hasDisplay = !given(kDisplay).isEmpty() || !given(kWaylandDisplay).isEmpty();
+    if (hasDisplay && !given(kXAuthority).isEmpty() && !given(kBusAddress).isEmpty() && !given(kRuntimeDir).isEmpty())
+        return found;
+
+    // The runtime folder: systemd-logind makes it for each user with a session, private to them.
+    QString runtimeDir = given(kRuntimeDir);
+    if (runtimeDir.isEmpty()) {
+        const QString candidate = m_runtimeRoot + u'/' + QString::number(m_user);
+        struct stat info;
+        if (isOwned(candidate, m_user, S_IFDIR, &info) && (info.st_mode & 07777) == 0700) {
+            runtimeDir = candidate;
+            found.append({kRuntimeDir, candidate, QStringLiteral("this user's runtime folder")});
+        }
+    }
+
+    QString busAddress = given(kBusAddress);
+    if (busAddress.isEmpty() && !runtimeDir.isEmpty()) {
+        const QString socket = runtimeDir + QStringLiteral("/bus");
+        if (isOwned(socket, m_user, S_IFSOCK)) {
+            busAddress = QStringLiteral("unix:path=") + socket;
+            found.append({kBusAddress, busAddress, QStringLiteral("the session bus socket in the runtime folder")});
+        }
+    }
+
+    if ((hasDisplay && !given(kXAuthority).isEmpty()) || busAddress.isEmpty())
+        return found;
+    const QHash<QString, QString> session = userManagerEnvironment(busAddress, m_busTimeout);
+    const QString fromManager = QStringLiteral("the systemd user manager");
+    QString display = given(kDisplay);
+    if (!hasDisplay) {
+        const QString wayland = session.value(kWaylandDisplay);
+        // A relative name is a socket in the runtime folder.
+        const bool absolute = wayland.startsWith(u'/');
+        if (!wayland.isEmpty() && (absolute || !runtimeDir.isEmpty())
+            && isOwned(absolute ? wayland : runtimeDir + u'/' + wayland, m_user, S_IFSOCK))
+            found.append({kWaylandDisplay, wayland, fromManager});
+        if (displayIsReachable(session.value(kDisplay))) {
+            display = session.value(kDisplay);
+            found.append({kDisplay, display, fromManager});
+        }
+    }
+    // The key to a display is taken only for the display it opens.
+    const QString authority = session.value(kXAuthority);
+    if (given(kXAuthority).isEmpty() && !display.isEmpty() && display == session.value(kDisplay) && !authority.isEmpty()
+        && isOwned(authority, m_user, S_IFREG))
+        found.append({kXAuthority, authority, fromManager});
+    return found;
+}
+
+QList<SessionEnvironment::Variable> SessionEnvironment::adoptIntoProcess() const
+{
+    const QList<Variable> found = discover(QProcessEnvironment::systemEnvironment());
+    for (const Variable& variable : found)
+        qputenv(variable.name.toLocal8Bit().constData(), QFile::encodeName(variable.value));
+    return found;
+}
+
+QString SessionEnvironment::describe(const QList<Variable>& found)
+{
+    if (found.isEmpty())
+        return {};
+    QStringList parts;
+    for (const Variable& variable : found)
+        parts.append(QStringLiteral("%1=%2 (from %3)").arg(variable.name, variable.value, variable.source));
+    return QStringLiteral("zarnel: found this user's desktop session: ") + parts.join(QStringLiteral(", "));
+}
