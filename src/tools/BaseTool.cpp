@@ -1,5 +1,6 @@
 #include "tools/BaseTool.h"
 
+#include <algorithm>
 #include <charconv>
 
 StringArgument BaseTool::getStringArgument(const Arguments& arguments, const std::string& key, bool required)
@@ -27,17 +28,15 @@ std::optional<qint64> BaseTool::getIntArgument(const Arguments& arguments, const
         return fallback;
     if (it->second.is_number_integer())
         return it->second.get<qint64>();
+    // Schemas that type a number as "string" get "10" from assistants: a decimal integer in a
+    // string counts; anything else (" 10", "1e3", "0x10") does not.
     if (it->second.is_string()) {
-        // from_chars takes a minus sign but no plus, and stops at the first character that is
-        // not a digit: the whole text must be used.
         const std::string& text = it->second.get_ref<const std::string&>();
-        const char* first = text.data();
-        const char* last = first + text.size();
-        if (first != last && *first == '+' && last - first > 1 && first[1] != '-')
-            ++first;
+        const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
         qint64 value = 0;
-        const auto [end, error] = std::from_chars(first, last, value);
-        if (error == std::errc() && end == last && first != last)
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (text.size() > digits && error == std::errc() && end == text.data() + text.size()
+            && std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return value;
     }
     return fallback;

@@ -29,7 +29,8 @@ private:
 };
 
 // The common base of the built-in tools: a logger named after the tool's class, the argument
-// accessors (none converts between kinds) and the two result shorthands.
+// accessors (only the integer one converts: from a string holding a decimal integer) and the two
+// result shorthands.
 class BaseTool : public MCPToolProtocol {
 public:
     explicit BaseTool(const QLoggingCategory& logger) : m_logger(logger) {}
@@ -40,8 +41,6 @@ public:
     // "Missing required argument: <key>" when `required`.
     static StringArgument getStringArgument(const Arguments& arguments, const std::string& key, bool required);
     static bool getBoolArgument(const Arguments& arguments, const std::string& key, bool fallback);
-    // A JSON integer, or a string holding nothing but a decimal integer (schemas publish some
-    // integer arguments as strings, and clients send them so); anything else gives `fallback`.
     static std::optional<qint64> getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback);
 
     static MCPToolCallResponse successResult(const QString& text);

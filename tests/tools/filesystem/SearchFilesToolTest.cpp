@@ -63,7 +63,7 @@ TEST_F(SearchFiles, CountsTheResultsAndTestsADirectoryItselfBeforeItsContents)
               "Found 2 file(s) matching 'logs':\n\n" + pathText("logs") + "\n" + pathText("logs/logs"));
 }
 
-TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOnly)
+TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOrADecimalString)
 {
     for (int i = 0; i < 5; ++i)
         writeBytes(QStringLiteral("d%1/match.txt").arg(i), "");
@@ -71,8 +71,9 @@ TEST_F(SearchFiles, StopsAtMaxResultsGivenAsAnIntegerOnly)
         writeBytes(QStringLiteral("many/m%1.dat").arg(i), "");
 
     EXPECT_EQ(found({{"pattern", "match.txt"}, {"max_results", 2}}).size(), 2u);
-    EXPECT_EQ(found({{"pattern", "match.txt"}, {"max_results", "2"}}).size(), 5u);
-    EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", "200"}}).size(), 100u);
+    EXPECT_EQ(found({{"pattern", "match.txt"}, {"max_results", "2"}}).size(), 2u);
+    EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", "200"}}).size(), 120u);
+    EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", "2 files"}}).size(), 100u);
     EXPECT_EQ(found({{"pattern", "*.dat"}, {"max_results", 2.5}}).size(), 100u);
     EXPECT_EQ(success(search({{"pattern", "match.txt"}, {"max_results", 0}})), "No files found matching pattern: match.txt");
 }
