@@ -5,11 +5,11 @@
 #include <QDBusVariant>
 #include <QFile>
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -27,21 +27,26 @@ bool isOwned(const QString& path, uid_t user, mode_t type, struct stat* info = n
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IFMT) == type && status.st_uid == user;
 }
 
-bool isSocket(const QString& path)
+// Whether an X client can open the display with this key file (none: the default one). A
+// display the user manager still names may belong to a session that has ended, and Qt aborts
+// on a display it cannot open, which would cost the client its server.
+bool canOpenDisplay(const QString& display, const QString& authority)
 {
-    struct stat info;
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
-
-// A local X display (":0", "unix:1.0") whose socket is not there belongs to a session that has
-// ended: Qt would abort on it. A display on another host cannot be checked and is taken.
-bool displayIsReachable(const QString& display)
-{
-    static const QRegularExpression local(QStringLiteral("^(?:unix)?:(\\d+)(?:\\.\\d+)?$"));
-    const QRegularExpressionMatch match = local.match(display);
-    if (!match.hasMatch())
-        return !display.isEmpty();
-    return isSocket(QStringLiteral("/tmp/.X11-unix/X") + match.captured(1));
+    if (display.isEmpty())
+        return false;
+    // libxcb reads the key file's name from the environment only.
+    const bool hadAuthority = qEnvironmentVariableIsSet("XAUTHORITY");
+    const QByteArray previousAuthority = qgetenv("XAUTHORITY");
+    if (!authority.isEmpty())
+        qputenv("XAUTHORITY", QFile::encodeName(authority));
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const bool opened = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (hadAuthority)
+        qputenv("XAUTHORITY", previousAuthority);
+    else
+        qunsetenv("XAUTHORITY");
+    return opened;
 }
 
 // The environment the systemd user manager hands to the user's services; desktop sessions put
@@ -121,6 +126,9 @@ QList<SessionEnvironment::Variable> SessionEnvironment::discover(const QProcessE
     const QHash<QString, QString> session = userManagerEnvironment(busAddress, m_busTimeout);
     const QString fromManager = QStringLiteral("the systemd user manager");
     QString display = given(kDisplay);
+    const QString managerDisplay = session.value(kDisplay);
+    const QString managerAuthority = session.value(kXAuthority);
+    const bool authorityIsOurs = !managerAuthority.isEmpty() && isOwned(managerAuthority, m_user, S_IFREG);
     if (!hasDisplay) {
         const QString wayland = session.value(kWaylandDisplay);
         // A relative name is a socket in the runtime folder.
@@ -128,16 +136,15 @@ QList<SessionEnvironment::Variable> SessionEnvironment::discover(const QProcessE
         if (!wayland.isEmpty() && (absolute || !runtimeDir.isEmpty())
             && isOwned(absolute ? wayland : runtimeDir + u'/' + wayland, m_user, S_IFSOCK))
             found.append({kWaylandDisplay, wayland, fromManager});
-        if (displayIsReachable(session.value(kDisplay))) {
-            display = session.value(kDisplay);
+        const QString key = given(kXAuthority).isEmpty() && authorityIsOurs ? managerAuthority : given(kXAuthority);
+        if (canOpenDisplay(managerDisplay, key)) {
+            display = managerDisplay;
             found.append({kDisplay, display, fromManager});
         }
     }
     // The key to a display is taken only for the display it opens.
-    const QString authority = session.value(kXAuthority);
-    if (given(kXAuthority).isEmpty() && !display.isEmpty() && display == session.value(kDisplay) && !authority.isEmpty()
-        && isOwned(authority, m_user, S_IFREG))
-        found.append({kXAuthority, authority, fromManager});
+    if (given(kXAuthority).isEmpty() && authorityIsOurs && !display.isEmpty() && display == managerDisplay)
+        found.append({kXAuthority, managerAuthority, fromManager});
     return found;
 }
 
