@@ -171,7 +171,7 @@ TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithout
 TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
 {
     auto waiting = std::make_shared<WaitingTool>(60000);
-    components->tools.registerTool(waiting);
+    components->tools().registerTool(waiting);
     bool finished = false;
     QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
     exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
@@ -184,7 +184,7 @@ TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_TRUE(finished);
     EXPECT_TRUE(waiting->sawCancellation);
-    EXPECT_EQ(components->statistics.totalToolCalls(), 1);
+    EXPECT_EQ(components->statistics().totalToolCalls(), 1);
     EXPECT_TRUE(streams.written.isEmpty());
 }
 
