@@ -19,7 +19,7 @@ using namespace bench;
 
 namespace {
 
-constexpr int kTopDirectories = 10;   // 10 x 10 x 10 directories of 100 files: 100,000 files
+constexpr int kTopDirectories = 10; // 10 x 10 x 10 directories of 100 files: 100,000 files
 constexpr int kFilesPerDirectory = 100;
 constexpr int kListedFiles = 10000;
 
@@ -133,18 +133,36 @@ int main(int argc, char** argv)
     zarnel.readLine();
     long id = 1;
 
-    compare("search_files for needle_*.cfg over 100,000 files", 9,
-            [&] { return timeCall(zarnel, id++, "search_files", {{"pattern", "needle_*.cfg"}, {"directory", root + "/tree"}}, 100); },
-            "find -name", [&] { return timeProgram("/usr/bin/find", {root + "/tree", "-name", "needle_*.cfg"}, 100); });
-    compare("list_directory of 10,000 files", 15,
-            [&] { return timeCall(zarnel, id++, "list_directory", {{"path", root + "/flat"}}, 100000); },
-            "ls -l", [&] { return timeProgram("/bin/ls", {"-l", root + "/flat"}, 100000); });
-    compare("read_file of 1 MiB of text", 25,
-            [&] { return timeCall(zarnel, id++, "read_file", {{"path", root + "/small.txt"}}, small.size()); },
-            "cat", [&] { return timeProgram("/bin/cat", {root + "/small.txt"}, small.size()); });
-    compare("read_file of 32 MiB of text", 7,
-            [&] { return timeCall(zarnel, id++, "read_file", {{"path", root + "/large.txt"}}, large.size()); },
-            "cat", [&] { return timeProgram("/bin/cat", {root + "/large.txt"}, large.size()); });
+    compare(
+        "search_files for needle_*.cfg over 100,000 files", 9,
+        [&] {
+            return timeCall(zarnel, id++, "search_files", {{"pattern", "needle_*.cfg"}, {"directory", root + "/tree"}}, 100);
+        },
+        "find -name",
+        [&] {
+            return timeProgram("/usr/bin/find", {root + "/tree", "-name", "needle_*.cfg"}, 100);
+        });
+    compare(
+        "list_directory of 10,000 files", 15,
+        [&] {
+            return timeCall(zarnel, id++, "list_directory", {{"path", root + "/flat"}}, 100000);
+        },
+        "ls -l",
+        [&] {
+            return timeProgram("/bin/ls", {"-l", root + "/flat"}, 100000);
+        });
+    compare(
+        "read_file of 1 MiB of text", 25,
+        [&] {
+            return timeCall(zarnel, id++, "read_file", {{"path", root + "/small.txt"}}, small.size());
+        },
+        "cat", [&] { return timeProgram("/bin/cat", {root + "/small.txt"}, small.size()); });
+    compare(
+        "read_file of 32 MiB of text", 7,
+        [&] {
+            return timeCall(zarnel, id++, "read_file", {{"path", root + "/large.txt"}}, large.size());
+        },
+        "cat", [&] { return timeProgram("/bin/cat", {root + "/large.txt"}, large.size()); });
     zarnel.finish();
 
     // Memory on a fresh process: what one large read costs on top of an idle server.
@@ -155,9 +173,8 @@ int main(int argc, char** argv)
     timeCall(fresh, 1, "read_file", {{"path", root + "/large.txt"}}, large.size());
     const long peakKiB = fresh.peakResidentKiB();
     note("peak resident memory: " + std::to_string(idleKiB / 1024) + " MiB idle, " + std::to_string(peakKiB / 1024)
-         + " MiB after reading 32 MiB (" + std::to_string(static_cast<double>(peakKiB) / (32 * 1024)).substr(0, 4)
-         + " times the file; " + std::to_string(static_cast<double>(peakKiB - idleKiB) / (32 * 1024)).substr(0, 4)
-         + " times above idle)");
+         + " MiB after reading 32 MiB (" + std::to_string(static_cast<double>(peakKiB) / (32 * 1024)).substr(0, 4) + " times the file; "
+         + std::to_string(static_cast<double>(peakKiB - idleKiB) / (32 * 1024)).substr(0, 4) + " times above idle)");
     fresh.finish();
     return 0;
 }

@@ -61,8 +61,7 @@ void savePlain(benchmark::State& state)
     SavedStatistics saved;
     QSettingsPreferencesStore& store = saved.store;
     const QByteArray usage = QSettings(store.fileName(), QSettings::IniFormat).value("stats_toolUsage").toByteArray();
-    const QByteArray connections =
-        QSettings(store.fileName(), QSettings::IniFormat).value("stats_connectionHistory").toByteArray();
+    const QByteArray connections = QSettings(store.fileName(), QSettings::IniFormat).value("stats_connectionHistory").toByteArray();
     qint64 n = 0;
     for (auto _ : state) {
         ++n;

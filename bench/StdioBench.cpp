@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <signal.h>
@@ -225,8 +225,8 @@ double percentile(std::vector<double> values, double fraction)
 void report(const std::string& label, double ours, const std::string& baselineName, double theirs, const std::string& unit)
 {
     std::ostringstream line;
-    line << std::fixed << std::setprecision(3) << label << ": zarnel " << ours << ' ' << unit << " | " << baselineName << ' '
-         << theirs << ' ' << unit << " | ratio " << std::setprecision(2) << (theirs > 0 ? ours / theirs : 0.0);
+    line << std::fixed << std::setprecision(3) << label << ": zarnel " << ours << ' ' << unit << " | " << baselineName << ' ' << theirs
+         << ' ' << unit << " | ratio " << std::setprecision(2) << (theirs > 0 ? ours / theirs : 0.0);
     std::cout << line.str() << std::endl;
 }
 

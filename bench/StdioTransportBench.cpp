@@ -127,8 +127,8 @@ int main(int argc, char** argv)
     note("tools/list response: " + std::to_string(listAnswer.size()) + " bytes");
 
     const Program echoInitialize{"echo", echoServerPath(), {responseFile(initializeAnswer)}};
-    report("start to initialize response (median of " + std::to_string(kStartRuns) + ")",
-           startToInitialize(zarnel, env), "echo", startToInitialize(echoInitialize, env), "ms");
+    report("start to initialize response (median of " + std::to_string(kStartRuns) + ")", startToInitialize(zarnel, env), "echo",
+           startToInitialize(echoInitialize, env), "ms");
 
     const Program echoList{"echo", echoServerPath(), {responseFile(listAnswer)}};
     const auto ours = roundTrip(zarnel, env);
@@ -141,8 +141,8 @@ int main(int argc, char** argv)
     report("pipelined tools/list (" + std::to_string(kPipelined) + " at once, median of " + std::to_string(kPipelineRuns) + ")",
            ourRate.requestsPerSecond, "echo", theirRate.requestsPerSecond, "req/s");
 
-    report("resident memory after start-up", residentAfterStart(zarnel, env) / 1024.0, "echo",
-           residentAfterStart(echoList, env) / 1024.0, "MiB");
+    report("resident memory after start-up", residentAfterStart(zarnel, env) / 1024.0, "echo", residentAfterStart(echoList, env) / 1024.0,
+           "MiB");
     report("peak resident memory while pipelining", ourRate.peakKiB / 1024.0, "echo", theirRate.peakKiB / 1024.0, "MiB");
     return 0;
 }

@@ -120,8 +120,7 @@ bool readsBackAs(const Json& written, const Json& read)
     switch (written.type()) {
     case Json::value_t::null:
     case Json::value_t::boolean:
-    case Json::value_t::number_integer:
-        return written == read;
+    case Json::value_t::number_integer: return written == read;
     case Json::value_t::number_unsigned: {
         const auto value = written.get<std::uint64_t>();
         if (value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
@@ -169,8 +168,7 @@ bool readsBackAs(const Json& written, const Json& read)
         }
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

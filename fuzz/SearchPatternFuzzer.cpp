@@ -73,8 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QString& name : names) {
         const bool matches = matcher.match(name).hasMatch();
         if (plain && !name.contains(u'\n') && matches != wildcardMatches(pattern, name)) {
-            std::fprintf(stderr, "search pattern: '%s' %s '%s'\n", qPrintable(pattern), matches ? "matches" : "misses",
-                         qPrintable(name));
+            std::fprintf(stderr, "search pattern: '%s' %s '%s'\n", qPrintable(pattern), matches ? "matches" : "misses", qPrintable(name));
             std::abort();
         }
     }

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "Version.h"
 #include "app/CommandLine.h"
 #include "app/SubCommands.h"
 #include "control/ControlServer.h"
@@ -15,7 +16,6 @@
 #include "platform/TerminationSignals.h"
 #include "server/MCPServer.h"
 #include "state/SettingsManager.h"
-#include "Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -95,8 +95,7 @@ int serve(int argc, char** argv)
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
-    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(),
-                                         components.settings()});
+    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()});
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
 
@@ -113,8 +112,7 @@ int serve(int argc, char** argv)
                   << (started ? "\n" : " (set autoStartServer=true there to start it at launch)\n");
     }
     if (headless && !started) {
-        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
-                  << ": nothing to do.\n";
+        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString() << ": nothing to do.\n";
         // A person at a terminal has been told what to do; a client that started us has not
         // got a server, which is a failure.
         return streams.inputIsTerminal() ? 0 : 1;
@@ -135,20 +133,13 @@ int run(int argc, char** argv)
 {
     const CommandLine::Invocation invocation = CommandLine::parse(argumentList(argc, argv));
     switch (invocation.kind) {
-    case CommandLine::Invocation::Kind::Help:
-        printToStandardOutput(invocation.text);
-        return 0;
-    case CommandLine::Invocation::Kind::Version:
-        printToStandardOutput(QStringLiteral("Zarnel " ZARNEL_VERSION "\n"));
-        return 0;
+    case CommandLine::Invocation::Kind::Help: printToStandardOutput(invocation.text); return 0;
+    case CommandLine::Invocation::Kind::Version: printToStandardOutput(QStringLiteral("Zarnel " ZARNEL_VERSION "\n")); return 0;
     case CommandLine::Invocation::Kind::UsageError:
-        std::cerr << "zarnel: " << invocation.text.toStdString() << "\n"
-                  << CommandLine::commandUsage(invocation.command).toStdString();
+        std::cerr << "zarnel: " << invocation.text.toStdString() << "\n" << CommandLine::commandUsage(invocation.command).toStdString();
         return kUsageError;
-    case CommandLine::Invocation::Kind::SubCommand:
-        return SubCommands::run(argc, argv, invocation);
-    case CommandLine::Invocation::Kind::Serve:
-        break;
+    case CommandLine::Invocation::Kind::SubCommand: return SubCommands::run(argc, argv, invocation);
+    case CommandLine::Invocation::Kind::Serve: break;
     }
     return serve(argc, argv);
 }

@@ -26,44 +26,74 @@ struct Command {
 };
 
 const Option kForce{"force", nullptr, "overwrite FILE when it exists"};
-const Option kOutput{"output,o", "FILE", "write the file here ('-' for standard output); default: the suggested name "
-                                         "in the current folder"};
+const Option kOutput{"output,o", "FILE",
+                     "write the file here ('-' for standard output); default: the suggested name "
+                     "in the current folder"};
 const Option kConfirm{"confirm", nullptr, "confirm the action (without it nothing changes)"};
 
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table{
-        {"server", "[start|stop|toggle]", "Toggle Server: start, stop or toggle the server of every running process",
+        {"server",
+         "[start|stop|toggle]",
+         "Toggle Server: start, stop or toggle the server of every running process",
          "The action defaults to toggle: when any process's server runs, every one is stopped; otherwise every one is "
          "started. Needs a running zarnel.",
-         0, 1, {}},
+         0,
+         1,
+         {}},
         {"status", "", "Get Server Status: running or stopped, connections and totals", "", 0, 0, {}},
         {"stats", "", "Get Statistics: requests, tool calls, success rate, average response time", "", 0, 0, {}},
         {"uptime", "", "Get Server Uptime: the total time the server has served", "", 0, 0, {}},
         {"connections", "", "Get Connection Count: active connections over all processes", "", 0, 0, {}},
-        {"reset-stats", "[--confirm]", "Reset Statistics: clear every counter, in the store and in running processes",
-         "", 0, 0, {kConfirm}},
-        {"clear-log", "[--confirm]", "Clear Activity Log: empty the activity log of every running process", "", 0, 0,
+        {"reset-stats",
+         "[--confirm]",
+         "Reset Statistics: clear every counter, in the store and in running processes",
+         "",
+         0,
+         0,
          {kConfirm}},
-        {"export-stats", "[-o FILE] [--force]", "Export Statistics: the statistics as a JSON document", "", 0, 0,
-         {kOutput, kForce}},
-        {"export-log", "[--format text|json] [-o FILE] [--force]",
-         "Export Activity Log: the entries of every process, newest first", "", 0, 0,
+        {"clear-log", "[--confirm]", "Clear Activity Log: empty the activity log of every running process", "", 0, 0, {kConfirm}},
+        {"export-stats", "[-o FILE] [--force]", "Export Statistics: the statistics as a JSON document", "", 0, 0, {kOutput, kForce}},
+        {"export-log",
+         "[--format text|json] [-o FILE] [--force]",
+         "Export Activity Log: the entries of every process, newest first",
+         "",
+         0,
+         0,
          {{"format", "FORMAT", "text (the default) or json"}, kOutput, kForce}},
-        {"log", "[--follow]", "The activity log of every process, merged by time, with each process's client",
-         "", 0, 0, {{"follow", nullptr, "keep printing new entries until interrupted"}}},
-        {"tools", "[--category all|fileSystem|system|appControl]", "List Tools: the tools, or those of one category",
-         "", 0, 0, {{"category", "CATEGORY", "all (the default), fileSystem, system or appControl"}}},
+        {"log",
+         "[--follow]",
+         "The activity log of every process, merged by time, with each process's client",
+         "",
+         0,
+         0,
+         {{"follow", nullptr, "keep printing new entries until interrupted"}}},
+        {"tools",
+         "[--category all|fileSystem|system|appControl]",
+         "List Tools: the tools, or those of one category",
+         "",
+         0,
+         0,
+         {{"category", "CATEGORY", "all (the default), fileSystem, system or appControl"}}},
         {"tool-info", "NAME", "Get Tool Info: a tool's description and parameters", "", 1, 1, {}},
-        {"exec", "NAME [JSON]", "Execute Tool: run a tool in this process with JSON arguments (default {})",
+        {"exec",
+         "NAME [JSON]",
+         "Execute Tool: run a tool in this process with JSON arguments (default {})",
          "The tool runs in this short-lived process, exactly as it does for an MCP client; no running zarnel is "
          "needed.",
-         1, 2, {}},
+         1,
+         2,
+         {}},
         {"dashboard", "", "Open Dashboard: ask the desktop instance to show its window", "", 0, 0, {}},
-        {"settings", "list | get KEY | set KEY VALUE", "Read and change the settings",
+        {"settings",
+         "list | get KEY | set KEY VALUE",
+         "Read and change the settings",
          "A value is checked against its setting's type (true/false, a whole number, or one of debug, info, warning, "
          "error for logLevel). Running processes take a change at once.",
-         1, 3, {}},
+         1,
+         3,
+         {}},
         {"help", "[COMMAND]", "Show the help of one command", "", 0, 1, {}},
     };
     return table;
@@ -88,15 +118,14 @@ QString optionLine(const QString& names, const QString& description)
     return QStringLiteral("  %1  %2\n").arg(names.leftJustified(22), description);
 }
 
-const char* const kIntroduction =
-    "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it without\n"
-    "arguments and talks JSON-RPC over its standard input and output, one message per line.\n"
-    "\n"
-    "A display, session bus or runtime folder missing from its environment is looked for in\n"
-    "this user's desktop session (/run/user/<uid>). Without a display it runs headless: no\n"
-    "windows, and the server starts at launch when autoStartServer is true (zarnel settings set\n"
-    "autoStartServer true).\n"
-    "It exits when its standard input ends.\n";
+const char* const kIntroduction = "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it without\n"
+                                  "arguments and talks JSON-RPC over its standard input and output, one message per line.\n"
+                                  "\n"
+                                  "A display, session bus or runtime folder missing from its environment is looked for in\n"
+                                  "this user's desktop session (/run/user/<uid>). Without a display it runs headless: no\n"
+                                  "windows, and the server starts at launch when autoStartServer is true (zarnel settings set\n"
+                                  "autoStartServer true).\n"
+                                  "It exits when its standard input ends.\n";
 
 Invocation usageError(const QString& command, const QString& text)
 {
@@ -182,9 +211,9 @@ Invocation parse(const QStringList& arguments)
         return usageError(QString(), QStringLiteral("unexpected argument '%1'").arg(arguments.at(2)));
     const Command* command = find(first);
     if (!command)
-        return usageError(QString(), first.startsWith(QLatin1Char('-'))
-                                         ? QStringLiteral("unknown option '%1'").arg(first)
-                                         : QStringLiteral("unknown command '%1'").arg(first));
+        return usageError(QString(),
+                          first.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option '%1'").arg(first)
+                                                             : QStringLiteral("unknown command '%1'").arg(first));
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

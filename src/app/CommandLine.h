@@ -21,10 +21,7 @@ struct Invocation {
     QString text;                  // Help: what to print; UsageError: what is wrong
 
     bool isSet(const QString& option) const { return values.contains(option); }
-    QString value(const QString& option, const QString& fallback = QString()) const
-    {
-        return values.value(option, fallback);
-    }
+    QString value(const QString& option, const QString& fallback = QString()) const { return values.value(option, fallback); }
 };
 
 Invocation parse(const QStringList& arguments); // arguments[0] is the program

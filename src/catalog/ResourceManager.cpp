@@ -1,20 +1,20 @@
 #include "catalog/ResourceManager.h"
 
+#include "catalog/ServerStatus.h"
 #include "platform/Clock.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
 #include "platform/SystemReport.h"
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
-#include "catalog/ServerStatus.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
 
+#include <QCoroFuture>
 #include <QLocale>
 #include <QStringDecoder>
 #include <QtConcurrent>
-#include <QCoroFuture>
 
 #include <algorithm>
 
@@ -66,7 +66,8 @@ ResourceManager::~ResourceManager() = default;
 
 void ResourceManager::registerDefaultResources()
 {
-    registerResource({kSystemInfoUri, "System Information", "Current system information including CPU, memory, and disk usage", "text/plain"});
+    registerResource(
+        {kSystemInfoUri, "System Information", "Current system information including CPU, memory, and disk usage", "text/plain"});
     registerResource({kActivityLogUri, "Activity Log", "Real-time activity log of MCP server operations", "text/plain"});
     registerResource({kStatisticsUri, "Server Statistics", "Real-time server statistics and performance metrics", "application/json"});
     registerResource({kServerStatusUri, "Server Status", "Current server status and configuration", "application/json"});
@@ -189,7 +190,8 @@ QString ResourceManager::statisticsDocument() const
         mostUsed.push_back({{"name", usage.name.toStdString()}, {"count", usage.callCount}, {"success_rate", rate}});
     }
     const QDateTime now = m_sources.clock ? m_sources.clock->now() : QDateTime::currentDateTimeUtc();
-    const double uptime = statistics.sessionStartTime.isValid() ? static_cast<double>(statistics.sessionStartTime.msecsTo(now)) / 1000.0 : 0.0;
+    const double uptime =
+        statistics.sessionStartTime.isValid() ? static_cast<double>(statistics.sessionStartTime.msecsTo(now)) / 1000.0 : 0.0;
     return pretty(Json{
         {"total_requests", statistics.totalRequests},
         {"total_connections", static_cast<qint64>(statistics.connectionHistory.size())},

@@ -53,6 +53,5 @@ struct InstanceReply {
 // Sends the same request to every live process of the folder at once and collects the answers
 // (ascending pid). A process that does not answer within the time limit answers "timeout"; a
 // socket whose process is gone is removed and left out.
-QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command,
-                                                   Json args = Json::object(),
+QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command, Json args = Json::object(),
                                                    int timeoutMs = ControlProtocol::kRequestTimeoutMs);

@@ -154,8 +154,8 @@ std::optional<ActivityLogEntry> decodeEntry(const Json& value)
     const auto timestamp = value.find("timestamp");
     const auto type = value.find("type");
     const auto message = value.find("message");
-    if (id == value.end() || !id->is_string() || timestamp == value.end() || !timestamp->is_number_integer()
-        || type == value.end() || !type->is_string() || message == value.end() || !message->is_string())
+    if (id == value.end() || !id->is_string() || timestamp == value.end() || !timestamp->is_number_integer() || type == value.end()
+        || !type->is_string() || message == value.end() || !message->is_string())
         return std::nullopt;
     ActivityLogEntry entry;
     entry.id = QUuid::fromString(QString::fromStdString(id->get<std::string>()));

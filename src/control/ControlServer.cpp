@@ -3,8 +3,8 @@
 #include "control/ControlConnection.h"
 #include "control/SettingValues.h"
 #include "platform/PeerCredentials.h"
-#include "state/ActivityLog.h"
 #include "server/MCPServer.h"
+#include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 
@@ -80,8 +80,7 @@ void ControlServer::acceptConnections()
     while (QLocalSocket* socket = m_listener->nextPendingConnection()) {
         const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
         if (!peer || *peer != PeerCredentials::currentUserId()) {
-            qCWarning(lcControlServer) << "refused a control connection from user id"
-                                       << (peer ? static_cast<qint64>(*peer) : -1);
+            qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
             socket->abort();
             socket->deleteLater();
             continue;
@@ -140,28 +139,28 @@ void ControlServer::registerBuiltInCommands()
     registerCommand(QStringLiteral("status"), immediate([this](const Json&) { return Reply::success(status()); }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
     registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
-        Json entries = Json::array();
-        for (const ActivityLogEntry& entry : m_targets.activityLog.entries())
-            entries.push_back(encodeEntry(entry));
-        return Reply::success(Json{{"entries", std::move(entries)}});
-    }));
+                        Json entries = Json::array();
+                        for (const ActivityLogEntry& entry : m_targets.activityLog.entries())
+                            entries.push_back(encodeEntry(entry));
+                        return Reply::success(Json{{"entries", std::move(entries)}});
+                    }));
     registerCommand(QStringLiteral("clear-log"), immediate([this](const Json&) {
-        const qsizetype count = m_targets.activityLog.entries().size();
-        m_targets.activityLog.clear();
-        return Reply::success(Json{{"count", count}});
-    }));
+                        const qsizetype count = m_targets.activityLog.entries().size();
+                        m_targets.activityLog.clear();
+                        return Reply::success(Json{{"count", count}});
+                    }));
     registerCommand(QStringLiteral("reset-stats"), immediate([this](const Json&) {
-        m_targets.statistics.resetStatistics();
-        broadcast("statistics", Json::object());
-        return Reply::success();
-    }));
+                        m_targets.statistics.resetStatistics();
+                        broadcast("statistics", Json::object());
+                        return Reply::success();
+                    }));
     registerCommand(QStringLiteral("set-setting"), [this](Json args) { return setSetting(std::move(args)); });
     registerCommand(QStringLiteral("show-dashboard"), immediate([this](const Json&) {
-        if (!m_desktop || !isSignalConnected(QMetaMethod::fromSignal(&ControlServer::showDashboardRequested)))
-            return Reply::failure(Code::Failed, "this process has no dashboard");
-        Q_EMIT showDashboardRequested();
-        return Reply::success();
-    }));
+                        if (!m_desktop || !isSignalConnected(QMetaMethod::fromSignal(&ControlServer::showDashboardRequested)))
+                            return Reply::failure(Code::Failed, "this process has no dashboard");
+                        Q_EMIT showDashboardRequested();
+                        return Reply::success();
+                    }));
     // The connection marks itself subscribed when this succeeds.
     registerCommand(QStringLiteral("subscribe"), immediate([](const Json&) { return Reply::success(); }));
 }
@@ -204,13 +203,15 @@ void ControlServer::watchTargets()
         if (m_targets.activityLog.entries().isEmpty())
             broadcast("logCleared", Json::object());
     });
-    connect(&m_targets.server, &MCPServer::isRunningChanged, this,
-            [this] { broadcast("server", Json{{"running", m_targets.server.isRunning()}}); });
+    connect(&m_targets.server, &MCPServer::isRunningChanged, this, [this] {
+        broadcast("server", Json{{"running", m_targets.server.isRunning()}});
+    });
     const auto connections = [this] {
         const Json figures = status();
-        broadcast("connections", Json{{"connections", figures["connections"]},
-                                      {"clientName", figures["clientName"]},
-                                      {"clientVersion", figures["clientVersion"]}});
+        broadcast("connections",
+                  Json{{"connections", figures["connections"]},
+                       {"clientName", figures["clientName"]},
+                       {"clientVersion", figures["clientVersion"]}});
     };
     connect(&m_targets.server, &MCPServer::connectionCountChanged, this, connections);
     connect(&m_targets.server, &MCPServer::clientInfoChanged, this, connections);
@@ -227,8 +228,8 @@ void ControlServer::watchTargets()
     };
     for (const auto& [key, changed] : settingSignals) {
         connect(&m_targets.settings, changed, this, [this, name = QString::fromLatin1(key)] {
-            broadcast("setting", Json{{"key", name.toStdString()},
-                                      {"value", SettingValues::read(m_targets.settings, name).value_or(nullptr)}});
+            broadcast("setting",
+                      Json{{"key", name.toStdString()}, {"value", SettingValues::read(m_targets.settings, name).value_or(nullptr)}});
         });
     }
 }

@@ -74,9 +74,8 @@ QList<InstanceLogEntry> RunningInstances::mergedLog() const
         for (const ActivityLogEntry& entry : it->log)
             merged.append(InstanceLogEntry{entry, it.key(), it->info.clientName});
     }
-    std::stable_sort(merged.begin(), merged.end(), [](const InstanceLogEntry& a, const InstanceLogEntry& b) {
-        return a.entry.timestamp > b.entry.timestamp;
-    });
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
     return merged;
 }
 
@@ -188,8 +187,7 @@ QCoro::Task<bool> RunningInstances::setAllRunning(bool running)
     Json args{{"action", std::string(running ? "start" : "stop")}};
     QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("server"), std::move(args));
     const QList<InstanceReply> replies = co_await asked;
-    co_return !replies.isEmpty()
-        && std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
+    co_return !replies.isEmpty() && std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
 }
 
 QCoro::Task<int> RunningInstances::clearAllLogs()

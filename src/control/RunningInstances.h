@@ -59,8 +59,8 @@ public:
     QList<InstanceInfo> instances() const;
     QList<InstanceLogEntry> mergedLog() const; // every process, newest first
 
-    QCoro::Task<bool> setAllRunning(bool running); // start/stop every process
-    QCoro::Task<int> clearAllLogs();               // returns the summed count
+    QCoro::Task<bool> setAllRunning(bool running);             // start/stop every process
+    QCoro::Task<int> clearAllLogs();                           // returns the summed count
     QCoro::Task<bool> setSetting(QString key, QVariant value); // stored + pushed to every process
     void refresh();
 

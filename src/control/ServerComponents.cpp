@@ -30,13 +30,12 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_statistics(std::make_unique<StatisticsManager>(store, clock))
     , m_tools(std::make_unique<ToolRegistry>())
     , m_activityLog(std::make_unique<ActivityLog>(*m_settings, clock))
-    , m_resources(std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(),
-                                                                    m_tools.get(), &clock, m_services.systemInformation,
-                                                                    m_services.files.get()}))
+    , m_resources(
+          std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(), m_tools.get(),
+                                                            &clock, m_services.systemInformation, m_services.files.get()}))
     , m_prompts(std::make_unique<PromptManager>(m_services.systemInformation, *m_services.files))
     , m_transport(std::make_unique<StdioTransport>(streams))
-    , m_server(std::make_unique<MCPServer>(*m_tools, *m_resources, *m_prompts, *m_settings, *m_statistics, *m_activityLog,
-                                           *m_transport))
+    , m_server(std::make_unique<MCPServer>(*m_tools, *m_resources, *m_prompts, *m_settings, *m_statistics, *m_activityLog, *m_transport))
 {
     m_resources->attachServer(m_server.get());
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services});

@@ -16,10 +16,9 @@ struct Setting {
 
 // The settings screen's ranges are wider than these floors; below them a value makes no sense.
 constexpr Setting kSettings[] = {
-    {"autoStartServer", Kind::Boolean, 0},   {"showNotifications", Kind::Boolean, 0},
-    {"logLevel", Kind::Level, 0},            {"maxLogEntries", Kind::Integer, 0},
-    {"enableToolLogging", Kind::Boolean, 0}, {"requireConfirmation", Kind::Boolean, 0},
-    {"commandTimeout", Kind::Integer, 1},    {"launchAtLogin", Kind::Boolean, 0},
+    {"autoStartServer", Kind::Boolean, 0}, {"showNotifications", Kind::Boolean, 0}, {"logLevel", Kind::Level, 0},
+    {"maxLogEntries", Kind::Integer, 0},   {"enableToolLogging", Kind::Boolean, 0}, {"requireConfirmation", Kind::Boolean, 0},
+    {"commandTimeout", Kind::Integer, 1},  {"launchAtLogin", Kind::Boolean, 0},
 };
 
 const Setting* find(const QString& key)
@@ -61,12 +60,9 @@ std::optional<Json> read(const SettingsManager& settings, const QString& key)
         return std::nullopt;
     const QVariant value = settings.property(setting->key);
     switch (setting->kind) {
-    case Kind::Boolean:
-        return Json(value.toBool());
-    case Kind::Integer:
-        return Json(value.toLongLong());
-    case Kind::Level:
-        return Json(settings.logLevelRawValue().toStdString());
+    case Kind::Boolean: return Json(value.toBool());
+    case Kind::Integer: return Json(value.toLongLong());
+    case Kind::Level: return Json(settings.logLevelRawValue().toStdString());
     }
     return std::nullopt;
 }
@@ -90,8 +86,7 @@ Checked parse(const QString& key, const QString& text)
             return QStringLiteral("%1 takes a whole number, not '%2'").arg(key, text);
         return check(key, Json(number));
     }
-    case Kind::Level:
-        return check(key, Json(text.toStdString()));
+    case Kind::Level: return check(key, Json(text.toStdString()));
     }
     return unknownKey(key);
 }
@@ -123,19 +118,16 @@ Checked check(const QString& key, const Json& value)
 Checked check(const QString& key, const QVariant& value)
 {
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        return check(key, Json(value.toBool()));
+    case QMetaType::Bool: return check(key, Json(value.toBool()));
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return check(key, Json(value.toLongLong()));
+    case QMetaType::ULongLong: return check(key, Json(value.toLongLong()));
     case QMetaType::QString:
         if (const Setting* setting = find(key); setting && setting->kind != Kind::Level)
             return parse(key, value.toString());
         return check(key, Json(value.toString().toStdString()));
-    default:
-        return QStringLiteral("%1: a value of type %2 cannot be stored").arg(key, QString::fromLatin1(value.typeName()));
+    default: return QStringLiteral("%1: a value of type %2 cannot be stored").arg(key, QString::fromLatin1(value.typeName()));
     }
 }
 
@@ -149,8 +141,8 @@ bool assign(SettingsManager& settings, const QString& key, const Json& value)
         settings.setLogLevel(*LogLevels::fromRawValue(QString::fromStdString(value.get<std::string>())));
         return true;
     }
-    const QVariant variant = setting->kind == Kind::Boolean ? QVariant(value.get<bool>())
-                                                             : QVariant(static_cast<qint64>(value.get<std::int64_t>()));
+    const QVariant variant =
+        setting->kind == Kind::Boolean ? QVariant(value.get<bool>()) : QVariant(static_cast<qint64>(value.get<std::int64_t>()));
     return settings.setProperty(setting->key, variant);
 }
 

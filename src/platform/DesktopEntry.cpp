@@ -26,7 +26,10 @@ QString unescapeValue(const QString& value)
         case 't': result += u'\t'; break;
         case 'r': result += u'\r'; break;
         case '\\': result += u'\\'; break;
-        default: result += c; result += next; break;
+        default:
+            result += c;
+            result += next;
+            break;
         }
         ++i;
     }
@@ -191,10 +194,9 @@ std::optional<QStringList> DesktopEntry::commandLine(QString* error) const
     for (const Token& token : *tokens) {
         // Codes that stand for files, URLs or nothing any more vanish with their argument when
         // they stand alone, so that no empty argument takes their place.
-        static const QStringList kDropped = {QStringLiteral("%f"), QStringLiteral("%F"), QStringLiteral("%u"),
-                                             QStringLiteral("%U"), QStringLiteral("%d"), QStringLiteral("%D"),
-                                             QStringLiteral("%n"), QStringLiteral("%N"), QStringLiteral("%v"),
-                                             QStringLiteral("%m")};
+        static const QStringList kDropped = {QStringLiteral("%f"), QStringLiteral("%F"), QStringLiteral("%u"), QStringLiteral("%U"),
+                                             QStringLiteral("%d"), QStringLiteral("%D"), QStringLiteral("%n"), QStringLiteral("%N"),
+                                             QStringLiteral("%v"), QStringLiteral("%m")};
         if (!token.quoted && kDropped.contains(token.text))
             continue;
         if (!token.quoted && token.text == u"%i") {
@@ -215,12 +217,19 @@ std::optional<QStringList> DesktopEntry::commandLine(QString* error) const
             case 'c': expanded += name; break;
             case 'k': expanded += path; break;
             case 'i': expanded += icon; break;
-            case 'f': case 'F': case 'u': case 'U': case 'd': case 'D': case 'n': case 'N': case 'v': case 'm':
-                break;
+            case 'f':
+            case 'F':
+            case 'u':
+            case 'U':
+            case 'd':
+            case 'D':
+            case 'n':
+            case 'N':
+            case 'v':
+            case 'm': break;
             default:
                 if (error)
-                    *error = code.isNull() ? QStringLiteral("a lone % at the end")
-                                           : QStringLiteral("unknown field code %") + code;
+                    *error = code.isNull() ? QStringLiteral("a lone % at the end") : QStringLiteral("unknown field code %") + code;
                 return std::nullopt;
             }
         }

@@ -8,13 +8,13 @@
 // One application of the freedesktop.org desktop-entry catalogue: the [Desktop Entry] group of
 // a ".desktop" file whose Type is Application.
 struct DesktopEntry {
-    QString id;                // the desktop-file id without ".desktop": "org.example.Editor"
+    QString id; // the desktop-file id without ".desktop": "org.example.Editor"
     QString path;
-    QString name;              // Name in the user's language when the file translates it
+    QString name; // Name in the user's language when the file translates it
     QString untranslatedName;
     QString icon;
-    QString exec;              // Exec with the escapes of a string value resolved
-    QString workingDirectory;  // Path
+    QString exec;             // Exec with the escapes of a string value resolved
+    QString workingDirectory; // Path
     bool noDisplay = false;
 
     // What the file at `path` holds: an application, or nothing for any other file (a link,

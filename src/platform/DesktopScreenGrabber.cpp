@@ -49,7 +49,8 @@ ScreenCapture writePng(const QImage& image, const QString& path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return couldNotCapture(file.errorString());
     if (!image.save(&file, "PNG"))
-        return couldNotCapture(file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("cannot encode the image as PNG"));
+        return couldNotCapture(file.error() != QFileDevice::NoError ? file.errorString()
+                                                                    : QStringLiteral("cannot encode the image as PNG"));
     return {};
 }
 
@@ -115,12 +116,9 @@ DesktopScreenGrabber::DesktopScreenGrabber(const QDBusConnection& bus, std::chro
 bool DesktopScreenGrabber::hasScreen() const
 {
     switch (DisplayEnvironment::connectedDisplay()) {
-    case DisplayEnvironment::DisplayServer::X11:
-        return QGuiApplication::primaryScreen() != nullptr;
-    case DisplayEnvironment::DisplayServer::Wayland:
-        return true;
-    case DisplayEnvironment::DisplayServer::None:
-        break;
+    case DisplayEnvironment::DisplayServer::X11: return QGuiApplication::primaryScreen() != nullptr;
+    case DisplayEnvironment::DisplayServer::Wayland: return true;
+    case DisplayEnvironment::DisplayServer::None: break;
     }
     return false;
 }
@@ -151,7 +149,7 @@ QCoro::Task<ScreenCapture> DesktopScreenGrabber::captureToFile(QString path)
 }
 
 QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPortal(QDBusConnection bus, QString path,
-                                                                                    std::chrono::milliseconds timeLimit)
+                                                                                     std::chrono::milliseconds timeLimit)
 {
     if (!bus.isConnected())
         co_return std::nullopt;
@@ -164,8 +162,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
     auto request = std::make_unique<PortalRequest>();
     const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
     const QString responseSignal = QStringLiteral("Response");
-    bus.connect(kPortalService, requestPath, requestInterface, responseSignal, request.get(),
-                SLOT(handleResponse(uint, QVariantMap)));
+    bus.connect(kPortalService, requestPath, requestInterface, responseSignal, request.get(), SLOT(handleResponse(uint, QVariantMap)));
 
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
                                                        QStringLiteral("Screenshot"));
@@ -179,8 +176,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
     }
     if (!request->answer)
         co_await qCoro(request.get(), &PortalRequest::answered, timeLimit);
-    bus.disconnect(kPortalService, requestPath, requestInterface, responseSignal, request.get(),
-                   SLOT(handleResponse(uint, QVariantMap)));
+    bus.disconnect(kPortalService, requestPath, requestInterface, responseSignal, request.get(), SLOT(handleResponse(uint, QVariantMap)));
 
     if (!request->answer)
         co_return couldNotCapture(QStringLiteral("the screenshot portal did not answer in time"));
@@ -194,7 +190,7 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
 }
 
 QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureWithCommand(QStringList searchPath, QString path,
-                                                                                  std::chrono::milliseconds timeLimit)
+                                                                                   std::chrono::milliseconds timeLimit)
 {
     const auto grabbers = grabberCommands(path);
     for (const auto& [name, arguments] : grabbers) {

@@ -24,7 +24,7 @@ namespace {
 // What the intermediate process tells us about the program.
 struct Report {
     enum Kind : int { Running, NotStarted, Ended } kind = NotStarted;
-    int value = 0;  // errno for NotStarted, the wait status for Ended
+    int value = 0; // errno for NotStarted, the wait status for Ended
     pid_t pid = 0;
 };
 
@@ -117,8 +117,8 @@ long long monotonicMs()
 
 // The intermediate process: starts the program, reports how it went and exits, so that the
 // program is adopted by the system (or the nearest subreaper) rather than left to us.
-[[noreturn]] void runIntermediate(const char* program, char* const* argv, const char* workingDirectory, int reportFd,
-                                  int maxFd, long long settleMs)
+[[noreturn]] void runIntermediate(const char* program, char* const* argv, const char* workingDirectory, int reportFd, int maxFd,
+                                  long long settleMs)
 {
     Report report;
     int errorPipe[2];
@@ -206,9 +206,8 @@ DetachedLaunch start(const QStringList& arguments, const QString& workingDirecto
     argv.push_back(nullptr);
     const QByteArray directory = QFile::encodeName(workingDirectory);
     rlimit limit{};
-    const int maxFd = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
-                          ? int(std::min<rlim_t>(limit.rlim_cur, 1 << 20))
-                          : 1 << 16;
+    const int maxFd =
+        getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY ? int(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) : 1 << 16;
 
     int reportPipe[2];
     if (::pipe2(reportPipe, O_CLOEXEC) != 0) {
@@ -225,8 +224,8 @@ DetachedLaunch start(const QStringList& arguments, const QString& workingDirecto
     }
     if (intermediate == 0) {
         ::close(reportPipe[0]);
-        runIntermediate(programPath.constData(), argv.data(), directory.isEmpty() ? nullptr : directory.constData(),
-                        reportPipe[1], maxFd, settle.count());
+        runIntermediate(programPath.constData(), argv.data(), directory.isEmpty() ? nullptr : directory.constData(), reportPipe[1], maxFd,
+                        settle.count());
     }
     ::close(reportPipe[1]);
     Report report;
@@ -239,9 +238,7 @@ DetachedLaunch start(const QStringList& arguments, const QString& workingDirecto
         return result;
     }
     switch (report.kind) {
-    case Report::NotStarted:
-        result.error = describe(programName, report.value);
-        break;
+    case Report::NotStarted: result.error = describe(programName, report.value); break;
     case Report::Ended:
         if (WIFEXITED(report.value) && WEXITSTATUS(report.value) != 0)
             result.error = QStringLiteral("%1 exited with status %2").arg(programName).arg(WEXITSTATUS(report.value));
@@ -253,9 +250,7 @@ DetachedLaunch start(const QStringList& arguments, const QString& workingDirecto
         else
             result.pid = report.pid;
         break;
-    case Report::Running:
-        result.pid = report.pid;
-        break;
+    case Report::Running: result.pid = report.pid; break;
     }
     return result;
 }

@@ -6,8 +6,8 @@
 #include <chrono>
 
 struct DetachedLaunch {
-    qint32 pid = 0;       // the started process; 0 when it did not start
-    QString error;        // why it did not start, or why it ended at once; empty on success
+    qint32 pid = 0; // the started process; 0 when it did not start
+    QString error;  // why it did not start, or why it ended at once; empty on success
     bool succeeded() const { return error.isEmpty(); }
 };
 

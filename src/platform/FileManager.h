@@ -19,11 +19,16 @@ struct FileError {
 };
 
 // Success, or the error. Operations that return nothing use FileResult<void>.
-template <typename T>
-class FileResult {
+template <typename T> class FileResult {
 public:
-    FileResult(T value) : m_value(std::move(value)) {}
-    FileResult(FileError error) : m_error(std::move(error)) {}
+    FileResult(T value)
+        : m_value(std::move(value))
+    {
+    }
+    FileResult(FileError error)
+        : m_error(std::move(error))
+    {
+    }
 
     bool ok() const { return !m_error.has_value(); }
     const FileError& error() const { return *m_error; }
@@ -35,11 +40,13 @@ private:
     std::optional<FileError> m_error;
 };
 
-template <>
-class FileResult<void> {
+template <> class FileResult<void> {
 public:
     FileResult() = default;
-    FileResult(FileError error) : m_error(std::move(error)) {}
+    FileResult(FileError error)
+        : m_error(std::move(error))
+    {
+    }
 
     bool ok() const { return !m_error.has_value(); }
     const FileError& error() const { return *m_error; }
@@ -58,9 +65,9 @@ struct FileIdentity {
 struct DirectoryEntry {
     enum class Type { File, Directory, SymbolicLink, Other };
 
-    QByteArray nativeName;              // exactly as stored; see FilePath
-    Type type = Type::Other;            // of the item itself: a link is a link
-    bool leadsToDirectory = false;      // a directory, or a symbolic link that resolves to one
+    QByteArray nativeName;         // exactly as stored; see FilePath
+    Type type = Type::Other;       // of the item itself: a link is a link
+    bool leadsToDirectory = false; // a directory, or a symbolic link that resolves to one
     // Filled only for ListingDetail::Attributes.
     qint64 size = 0;
     QDateTime modified;

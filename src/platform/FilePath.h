@@ -9,8 +9,15 @@
 class FilePath {
 public:
     FilePath() = default;
-    FilePath(const QString& text) : m_text(text), m_native(text.toUtf8()) {}
-    FilePath(const char* text) : FilePath(QString::fromUtf8(text)) {}
+    FilePath(const QString& text)
+        : m_text(text)
+        , m_native(text.toUtf8())
+    {
+    }
+    FilePath(const char* text)
+        : FilePath(QString::fromUtf8(text))
+    {
+    }
 
     static FilePath fromNative(const QByteArray& native);
 
@@ -26,7 +33,11 @@ public:
     friend bool operator==(const FilePath& a, const FilePath& b) { return a.m_native == b.m_native; }
 
 private:
-    FilePath(QString text, QByteArray native) : m_text(std::move(text)), m_native(std::move(native)) {}
+    FilePath(QString text, QByteArray native)
+        : m_text(std::move(text))
+        , m_native(std::move(native))
+    {
+    }
 
     QString m_text;
     QByteArray m_native;

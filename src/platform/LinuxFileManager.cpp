@@ -36,7 +36,10 @@ FileError lastError()
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     ~Descriptor() { reset(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
@@ -246,8 +249,8 @@ bool removeDirectoryAt(int parent, const char* name)
             // tell us what the entry is.
             const int unlinkError = errno;
             struct stat info;
-            directory = (unlinkError == EISDIR || unlinkError == EPERM)
-                && ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+            directory = (unlinkError == EISDIR || unlinkError == EPERM) && ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                && S_ISDIR(info.st_mode);
             if (!directory) {
                 errno = unlinkError;
                 return false;
@@ -382,8 +385,8 @@ FileResult<void> LinuxFileManager::writeFileAtomically(const FilePath& path, con
         return lastError();
 
     const mode_t permissions = existing ? (info.st_mode & 07777) : creationMode();
-    if (!writeAll(fd.get(), bytes.constData(), bytes.size()) || ::fchmod(fd.get(), permissions) != 0
-        || ::fdatasync(fd.get()) != 0 || ::close(fd.release()) != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
+    if (!writeAll(fd.get(), bytes.constData(), bytes.size()) || ::fchmod(fd.get(), permissions) != 0 || ::fdatasync(fd.get()) != 0
+        || ::close(fd.release()) != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
         const FileError error = lastError();
         ::unlink(temporary.constData());
         return error;
@@ -513,11 +516,8 @@ FileResult<DirectoryListing> LinuxFileManager::listDirectory(const FilePath& pat
             entry.type = DirectoryEntry::Type::SymbolicLink;
             entry.leadsToDirectory = ::fstatat(dirFd, raw->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
             break;
-        case DT_REG:
-            entry.type = DirectoryEntry::Type::File;
-            break;
-        default:
-            entry.type = DirectoryEntry::Type::Other;
+        case DT_REG: entry.type = DirectoryEntry::Type::File; break;
+        default: entry.type = DirectoryEntry::Type::Other;
         }
         listing.entries.push_back(std::move(entry));
         errno = 0;

@@ -59,9 +59,9 @@ QString interpreterOf(const QString& program)
 // An entry that runs a shell command line would otherwise claim every shell of the user.
 bool isShell(const QString& program)
 {
-    static const QStringList kShells = {QStringLiteral("sh"),  QStringLiteral("bash"), QStringLiteral("dash"),
-                                        QStringLiteral("zsh"), QStringLiteral("ksh"),  QStringLiteral("mksh"),
-                                        QStringLiteral("fish"), QStringLiteral("csh"), QStringLiteral("tcsh")};
+    static const QStringList kShells = {QStringLiteral("sh"),   QStringLiteral("bash"), QStringLiteral("dash"),
+                                        QStringLiteral("zsh"),  QStringLiteral("ksh"),  QStringLiteral("mksh"),
+                                        QStringLiteral("fish"), QStringLiteral("csh"),  QStringLiteral("tcsh")};
     return kShells.contains(QFileInfo(program).fileName());
 }
 

@@ -16,7 +16,7 @@ public:
     struct Configuration {
         QStringList applicationDirectories;
         QString locale;
-        std::shared_ptr<const ActiveWindow> activeWindow;  // may be null: nothing is active
+        std::shared_ptr<const ActiveWindow> activeWindow; // may be null: nothing is active
         // How long a start waits for a program that fails at once before calling it running.
         std::chrono::milliseconds launchSettleTime{250};
 

@@ -5,8 +5,7 @@
 // The structured log: one category per class under the subsystem "com.tarvonic.zarnel",
 // written to standard error by Qt's message handler (never standard output). Levels map as
 // debug → qCDebug, info → qCInfo, error → qCCritical.
-#define ZARNEL_LOGGING_CATEGORY(variable, className) \
-    Q_LOGGING_CATEGORY(variable, "com.tarvonic.zarnel." className)
+#define ZARNEL_LOGGING_CATEGORY(variable, className) Q_LOGGING_CATEGORY(variable, "com.tarvonic.zarnel." className)
 
 namespace Log {
 

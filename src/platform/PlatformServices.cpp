@@ -32,6 +32,6 @@ void PlatformServices::requireComplete(const char* user) const
 {
     const QStringList absent = missing();
     if (!absent.isEmpty())
-        throw std::invalid_argument(std::string(user) + " needs every platform service; missing: "
-                                    + absent.join(QStringLiteral(", ")).toStdString());
+        throw std::invalid_argument(std::string(user)
+                                    + " needs every platform service; missing: " + absent.join(QStringLiteral(", ")).toStdString());
 }

@@ -12,8 +12,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -284,8 +284,8 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     const QByteArray shell = QFile::encodeName(shellPath());
     const QByteArray commandText = command.command.toUtf8();
     const QByteArray directory = command.workingDirectory ? QFile::encodeName(*command.workingDirectory) : QByteArray();
-    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"),
-                          const_cast<char*>(commandText.constData()), nullptr};
+    char* const argv[] = {const_cast<char*>(shell.constData()), const_cast<char*>("-c"), const_cast<char*>(commandText.constData()),
+                          nullptr};
 
     pid_t pid = -1;
     int spawnError = 0;

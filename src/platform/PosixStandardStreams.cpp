@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <poll.h>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 ZARNEL_LOGGING_CATEGORY(lcStreams, "StandardStreams")

@@ -9,8 +9,8 @@
 struct ProcessInfo {
     qint32 pid = 0;
     qint32 parentPid = 0;
-    QString executable;        // the running program file, symbolic links resolved
-    QStringList arguments;     // the command line, argv[0] first
+    QString executable;    // the running program file, symbolic links resolved
+    QStringList arguments; // the command line, argv[0] first
     QString workingDirectory;
 };
 

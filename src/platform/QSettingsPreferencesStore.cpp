@@ -140,8 +140,7 @@ std::optional<qint64> QSettingsPreferencesStore::readInteger(const QString& key)
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return value->toLongLong();
+    case QMetaType::ULongLong: return value->toLongLong();
     case QMetaType::QString: {
         bool ok = false;
         const qint64 number = value->toString().trimmed().toLongLong(&ok);
@@ -149,8 +148,7 @@ std::optional<qint64> QSettingsPreferencesStore::readInteger(const QString& key)
             return number;
         return std::nullopt;
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -165,8 +163,7 @@ std::optional<double> QSettingsPreferencesStore::readDouble(const QString& key) 
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::ULongLong:
-        return value->toDouble();
+    case QMetaType::ULongLong: return value->toDouble();
     case QMetaType::QString: {
         bool ok = false;
         const double number = value->toString().trimmed().toDouble(&ok);
@@ -174,8 +171,7 @@ std::optional<double> QSettingsPreferencesStore::readDouble(const QString& key) 
             return number;
         return std::nullopt;
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -191,10 +187,8 @@ std::optional<QString> QSettingsPreferencesStore::readString(const QString& key)
     case QMetaType::LongLong:
     case QMetaType::UInt:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return value->toString();
-    default:
-        return std::nullopt;
+    case QMetaType::Double: return value->toString();
+    default: return std::nullopt;
     }
 }
 

@@ -59,8 +59,9 @@ QHash<QString, QString> userManagerEnvironment(const QString& busAddress, std::c
     {
         QDBusConnection bus = QDBusConnection::connectToBus(busAddress, name);
         if (bus.isConnected()) {
-            QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
-                                                              QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            QDBusMessage get =
+                QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
+                                               QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
             get << QStringLiteral("org.freedesktop.systemd1.Manager") << QStringLiteral("Environment");
             // Nothing may start just because we asked.
             get.setAutoStartService(false);

@@ -6,12 +6,12 @@
 
 // Facts about the machine, read at one moment.
 struct SystemSnapshot {
-    QString operatingSystem;          // the distribution's name for itself
+    QString operatingSystem; // the distribution's name for itself
     int kernelMajor = 0;
     int kernelMinor = 0;
     int kernelPatch = 0;
-    int processorCount = 0;           // configured processors
-    int activeProcessorCount = 0;     // processors online
+    int processorCount = 0;       // configured processors
+    int activeProcessorCount = 0; // processors online
     quint64 physicalMemoryBytes = 0;
     QString hostName;
     // Absent when the root file system's sizes cannot be read.

@@ -25,7 +25,7 @@ namespace SystemReport {
 QString render(const SystemSnapshot& facts)
 {
     QString text = QStringLiteral("System Information:\n\nOperating System: ") + facts.operatingSystem
-                   + QStringLiteral("\nKernel Version: %1.%2.%3").arg(facts.kernelMajor).arg(facts.kernelMinor).arg(facts.kernelPatch);
+        + QStringLiteral("\nKernel Version: %1.%2.%3").arg(facts.kernelMajor).arg(facts.kernelMinor).arg(facts.kernelPatch);
     text += QStringLiteral("\n\nHardware:\n- Processor Count: %1 cores\n- Active Processor Count: %2 cores\n- Physical Memory: %3\n")
                 .arg(facts.processorCount)
                 .arg(facts.activeProcessorCount)

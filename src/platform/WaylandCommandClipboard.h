@@ -9,8 +9,7 @@
 // command runs under a time limit with its output kept away from ours.
 class WaylandCommandClipboard final : public Clipboard {
 public:
-    explicit WaylandCommandClipboard(QString copyProgram = QStringLiteral("wl-copy"),
-                                     QString pasteProgram = QStringLiteral("wl-paste"),
+    explicit WaylandCommandClipboard(QString copyProgram = QStringLiteral("wl-copy"), QString pasteProgram = QStringLiteral("wl-paste"),
                                      std::chrono::milliseconds timeLimit = std::chrono::seconds(5));
 
     // The commands reach the compositor on their own: there is always a display here.

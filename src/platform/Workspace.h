@@ -16,9 +16,9 @@ struct RunningApplication {
 
 // Something the workspace can open: an installed application or a program.
 struct ApplicationLocation {
-    QString name;        // what a user calls the file: "org.example.Editor.desktop", "xterm"
-    QString path;        // the file itself
-    QString identifier;  // the application's identifier; empty for a plain program
+    QString name;       // what a user calls the file: "org.example.Editor.desktop", "xterm"
+    QString path;       // the file itself
+    QString identifier; // the application's identifier; empty for a plain program
 };
 
 struct LaunchOptions {

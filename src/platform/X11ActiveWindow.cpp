@@ -16,8 +16,7 @@ using Connection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
 struct ReplyFree {
     void operator()(void* reply) const { std::free(reply); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, ReplyFree>;
+template <typename T> using Reply = std::unique_ptr<T, ReplyFree>;
 
 xcb_atom_t existingAtom(xcb_connection_t* connection, const char* name)
 {

@@ -9,8 +9,14 @@
 // A request id: a string or a signed 64-bit integer. "7" and 7 are different ids.
 class JSONRPCId {
 public:
-    explicit JSONRPCId(std::string text) : m_value(std::move(text)) {}
-    explicit JSONRPCId(std::int64_t number) : m_value(number) {}
+    explicit JSONRPCId(std::string text)
+        : m_value(std::move(text))
+    {
+    }
+    explicit JSONRPCId(std::int64_t number)
+        : m_value(number)
+    {
+    }
 
     bool isString() const { return std::holds_alternative<std::string>(m_value); }
     bool isNumber() const { return std::holds_alternative<std::int64_t>(m_value); }

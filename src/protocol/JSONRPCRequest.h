@@ -8,7 +8,7 @@
 
 struct JSONRPCRequest {
     std::string jsonrpc = "2.0";
-    std::optional<JSONRPCId> id;   // absent for a notification; JSON null reads as absent
+    std::optional<JSONRPCId> id; // absent for a notification; JSON null reads as absent
     std::string method;
     std::optional<AnyCodable> params; // JSON null reads as absent
 

@@ -12,7 +12,10 @@ namespace {
 
 class Reader {
 public:
-    explicit Reader(std::string_view text) : m_text(text) {}
+    explicit Reader(std::string_view text)
+        : m_text(text)
+    {
+    }
 
     bool parseDocument(Json& out)
     {
@@ -70,17 +73,10 @@ private:
             out = std::move(text);
             return true;
         }
-        case 't':
-            out = true;
-            return expectLiteral("true");
-        case 'f':
-            out = false;
-            return expectLiteral("false");
-        case 'n':
-            out = nullptr;
-            return expectLiteral("null");
-        default:
-            return parseNumber(out);
+        case 't': out = true; return expectLiteral("true");
+        case 'f': out = false; return expectLiteral("false");
+        case 'n': out = nullptr; return expectLiteral("null");
+        default: return parseNumber(out);
         }
     }
 
@@ -159,9 +155,12 @@ private:
 
     static int hexValue(char c)
     {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
         return -1;
     }
 
@@ -260,8 +259,7 @@ private:
                 appendUtf8(out, unit);
                 break;
             }
-            default:
-                return fail("invalid escape");
+            default: return fail("invalid escape");
             }
             runStart = m_pos;
         }

@@ -15,8 +15,7 @@ std::string JsonReader::pathOf(const std::string& key) const
 
 void JsonReader::typeMismatch(const std::string& path, const std::string& expected, const Json& found)
 {
-    throw DecodingError(DecodingError::Kind::TypeMismatch, path,
-                        "Expected " + expected + " but found " + json::kindName(found));
+    throw DecodingError(DecodingError::Kind::TypeMismatch, path, "Expected " + expected + " but found " + json::kindName(found));
 }
 
 const Json& JsonReader::required(const std::string& key) const

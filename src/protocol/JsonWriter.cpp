@@ -19,8 +19,7 @@ constexpr auto kNeedsAttention = [] {
     return table;
 }();
 
-template <typename Value>
-void writePretty(std::string& out, const Value& value, int depth)
+template <typename Value> void writePretty(std::string& out, const Value& value, int depth)
 {
     const auto indent = [&](int level) { out.append(static_cast<std::size_t>(level) * 2, ' '); };
     if (value.is_object()) {
@@ -134,12 +133,8 @@ void JsonWriter::appendCompact(std::string& out, const Json& value)
 {
     switch (value.type()) {
     case Json::value_t::null:
-    case Json::value_t::discarded:
-        out += "null";
-        break;
-    case Json::value_t::boolean:
-        out += value.get<bool>() ? "true" : "false";
-        break;
+    case Json::value_t::discarded: out += "null"; break;
+    case Json::value_t::boolean: out += value.get<bool>() ? "true" : "false"; break;
     case Json::value_t::number_integer: {
         char buffer[24];
         const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::int64_t>());
@@ -152,15 +147,9 @@ void JsonWriter::appendCompact(std::string& out, const Json& value)
         out.append(buffer, result.ptr);
         break;
     }
-    case Json::value_t::number_float:
-        appendDouble(out, value.get<double>());
-        break;
-    case Json::value_t::string:
-        appendString(out, value.get_ref<const std::string&>());
-        break;
-    case Json::value_t::binary:
-        out += "null";
-        break;
+    case Json::value_t::number_float: appendDouble(out, value.get<double>()); break;
+    case Json::value_t::string: appendString(out, value.get_ref<const std::string&>()); break;
+    case Json::value_t::binary: out += "null"; break;
     case Json::value_t::array: {
         out += '[';
         bool first = true;

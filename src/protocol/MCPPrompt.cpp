@@ -44,7 +44,8 @@ MCPPrompt MCPPrompt::fromJson(const Json& value, const std::string& path)
         prompt.arguments.emplace();
         std::size_t index = 0;
         for (const auto& argument : *arguments)
-            prompt.arguments->push_back(PromptArgument::fromJson(argument, reader.pathOf("arguments") + "[" + std::to_string(index++) + "]"));
+            prompt.arguments->push_back(
+                PromptArgument::fromJson(argument, reader.pathOf("arguments") + "[" + std::to_string(index++) + "]"));
     }
     return prompt;
 }

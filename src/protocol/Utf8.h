@@ -19,15 +19,19 @@ inline std::size_t sequenceLength(std::string_view text, std::size_t i)
     if (lead >= 0xE0 && lead <= 0xEF) {
         if (!continuation(1) || !continuation(2))
             return 0;
-        if (lead == 0xE0 && byte(1) < 0xA0) return 0; // overlong
-        if (lead == 0xED && byte(1) > 0x9F) return 0; // surrogate
+        if (lead == 0xE0 && byte(1) < 0xA0)
+            return 0; // overlong
+        if (lead == 0xED && byte(1) > 0x9F)
+            return 0; // surrogate
         return 3;
     }
     if (lead >= 0xF0 && lead <= 0xF4) {
         if (!continuation(1) || !continuation(2) || !continuation(3))
             return 0;
-        if (lead == 0xF0 && byte(1) < 0x90) return 0; // overlong
-        if (lead == 0xF4 && byte(1) > 0x8F) return 0; // past U+10FFFF
+        if (lead == 0xF0 && byte(1) < 0x90)
+            return 0; // overlong
+        if (lead == 0xF4 && byte(1) > 0x8F)
+            return 0; // past U+10FFFF
         return 4;
     }
     return 0;

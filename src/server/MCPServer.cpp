@@ -9,8 +9,8 @@
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
-#include "state/ActivityLog.h"
 #include "server/StdioTransport.h"
+#include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
@@ -41,8 +41,7 @@ std::optional<int> severityOf(const std::string& level)
 }
 
 // Decodes a request's params into the record of its method; no params is reported as such.
-template <typename Record>
-std::optional<Record> decodeParams(const JSONRPCRequest& request, std::string* error)
+template <typename Record> std::optional<Record> decodeParams(const JSONRPCRequest& request, std::string* error)
 {
     try {
         return Record::fromJson(*request.params);
@@ -149,8 +148,9 @@ void MCPServer::forwardLogEntry(const ActivityLogEntry& entry)
     const int severity = entry.type == LogType::Error ? kErrorSeverity : kInfoSeverity;
     if (severity < *m_clientLogSeverity)
         return;
-    sendNotification("notifications/message",
-                     Json{{"level", kLogSeverities[static_cast<std::size_t>(severity)]}, {"logger", "zarnel"}, {"data", entry.message.toStdString()}});
+    sendNotification(
+        "notifications/message",
+        Json{{"level", kLogSeverities[static_cast<std::size_t>(severity)]}, {"logger", "zarnel"}, {"data", entry.message.toStdString()}});
 }
 
 void MCPServer::sendResourceUpdate(const QString& uri)
@@ -356,7 +356,8 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleResourcesRead(JSONRPCRequest reque
     if (const auto* failure = std::get_if<MCPResourceError>(&outcome)) {
         qCCritical(lcServer, "Resource read error: %s", qPrintable(failure->description));
         addLog(QStringLiteral("Resource read failed: ") + failure->description, LogType::Error);
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::kResourceError, failure->description.toStdString(), std::nullopt});
+        co_return JSONRPCResponse::failure(request.id,
+                                           JSONRPCError{JSONRPCError::kResourceError, failure->description.toStdString(), std::nullopt});
     }
     // Each item also names what it is the contents of: clients match contents to resources by
     // "uri" and reject items without one.
@@ -401,7 +402,8 @@ QCoro::Task<JSONRPCResponse> MCPServer::handlePromptsGet(JSONRPCRequest request)
     if (const auto* failure = std::get_if<MCPPromptError>(&outcome)) {
         qCCritical(lcServer, "Prompt get error: %s", qPrintable(failure->description));
         addLog(QStringLiteral("Prompt get failed: ") + failure->description, LogType::Error);
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::kPromptError, failure->description.toStdString(), std::nullopt});
+        co_return JSONRPCResponse::failure(request.id,
+                                           JSONRPCError{JSONRPCError::kPromptError, failure->description.toStdString(), std::nullopt});
     }
     MCPPromptGetResponse result{std::move(std::get<std::vector<MCPPromptMessage>>(outcome))};
     co_return JSONRPCResponse::success(request.id, result.toJson());
@@ -409,7 +411,8 @@ QCoro::Task<JSONRPCResponse> MCPServer::handlePromptsGet(JSONRPCRequest request)
 
 JSONRPCResponse MCPServer::handleLoggingSetLevel(const JSONRPCRequest& request)
 {
-    const Json* level = request.params && request.params->is_object() && request.params->contains("level") ? &(*request.params)["level"] : nullptr;
+    const Json* level =
+        request.params && request.params->is_object() && request.params->contains("level") ? &(*request.params)["level"] : nullptr;
     const auto severity = level && level->is_string() ? severityOf(level->get<std::string>()) : std::nullopt;
     if (!severity)
         return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
@@ -438,7 +441,8 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
     const auto filePath = ResourceManager::filePathForUri(uri);
     if (!m_resources.isKnownUri(uri) && !filePath) {
         const MCPResourceError failure{QStringLiteral("Resource not found: ") + uri};
-        return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::kResourceError, failure.description.toStdString(), std::nullopt});
+        return JSONRPCResponse::failure(request.id,
+                                        JSONRPCError{JSONRPCError::kResourceError, failure.description.toStdString(), std::nullopt});
     }
     if (subscribe)
         m_subscriptions.subscribe(uri, filePath.value_or(QString()));

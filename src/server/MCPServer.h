@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Version.h"
 #include "catalog/ServerStatus.h"
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
-#include "state/ActivityLogEntry.h"
 #include "server/RequestQueue.h"
-#include "Version.h"
 #include "server/ResourceSubscriptions.h"
+#include "state/ActivityLogEntry.h"
 
 #include <QByteArray>
 #include <QCoroTask>
@@ -37,8 +37,7 @@ public:
     static constexpr const char* kServerVersion = ZARNEL_VERSION;
 
     MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptManager& prompts, SettingsManager& settings,
-              StatisticsManager& statistics, ActivityLog& activityLog, StdioTransport& transport,
-              QObject* parent = nullptr);
+              StatisticsManager& statistics, ActivityLog& activityLog, StdioTransport& transport, QObject* parent = nullptr);
     ~MCPServer() override;
 
     bool isRunning() const override { return m_isRunning; }

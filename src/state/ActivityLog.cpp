@@ -38,14 +38,10 @@ bool ActivityLog::shouldLog(LogType type) const
     if (m_settings.enableToolLogging() && (type == LogType::ToolCall || type == LogType::Success))
         return true;
     switch (m_settings.logLevel()) {
-    case LogLevel::Debug:
-        return true;
-    case LogLevel::Info:
-        return type != LogType::ToolCall;
-    case LogLevel::Warning:
-        return type == LogType::Request || type == LogType::Error;
-    case LogLevel::Error:
-        return type == LogType::Error;
+    case LogLevel::Debug: return true;
+    case LogLevel::Info: return type != LogType::ToolCall;
+    case LogLevel::Warning: return type == LogType::Request || type == LogType::Error;
+    case LogLevel::Error: return type == LogType::Error;
     }
     return true;
 }
@@ -75,8 +71,7 @@ QString ActivityLog::suggestedFileName(const char* extension) const
 {
     std::string seconds;
     JsonWriter::appendDouble(seconds, static_cast<double>(m_clock.now().toMSecsSinceEpoch()) / 1000.0);
-    return QStringLiteral("zarnel-activity-log-") + QString::fromStdString(seconds) + QLatin1Char('.')
-        + QLatin1String(extension);
+    return QStringLiteral("zarnel-activity-log-") + QString::fromStdString(seconds) + QLatin1Char('.') + QLatin1String(extension);
 }
 
 ActivityLogDocument ActivityLog::exportText() const
@@ -86,8 +81,8 @@ ActivityLogDocument ActivityLog::exportText() const
     text += QStringLiteral("Total Entries: ") + QString::number(m_entries.size()) + QLatin1Char('\n');
     text += QString(80, QLatin1Char('=')) + QStringLiteral("\n\n");
     for (const ActivityLogEntry& entry : m_entries) {
-        text += QLatin1Char('[') + reportTime(entry.timestamp) + QStringLiteral("] [") + logTypeName(entry.type)
-            + QStringLiteral("] ") + entry.message + QLatin1Char('\n');
+        text += QLatin1Char('[') + reportTime(entry.timestamp) + QStringLiteral("] [") + logTypeName(entry.type) + QStringLiteral("] ")
+            + entry.message + QLatin1Char('\n');
     }
     return {suggestedFileName("txt"), text.toUtf8()};
 }

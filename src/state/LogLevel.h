@@ -11,8 +11,8 @@ enum class LogLevel { Debug, Info, Warning, Error };
 namespace LogLevels {
 
 QList<LogLevel> allCases();
-QString rawValue(LogLevel level);      // "debug", "info", "warning", "error"
-QString displayName(LogLevel level);   // "Debug (Verbose)", ...
+QString rawValue(LogLevel level);    // "debug", "info", "warning", "error"
+QString displayName(LogLevel level); // "Debug (Verbose)", ...
 std::optional<LogLevel> fromRawValue(const QString& raw);
 
 } // namespace LogLevels

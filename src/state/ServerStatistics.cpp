@@ -45,8 +45,7 @@ QUuid requiredUuid(const JsonReader& reader, const std::string& key)
     return id;
 }
 
-template <typename Record>
-Json encodeRecords(const QList<Record>& records)
+template <typename Record> Json encodeRecords(const QList<Record>& records)
 {
     Json array = Json::array();
     for (const Record& record : records)
@@ -54,8 +53,7 @@ Json encodeRecords(const QList<Record>& records)
     return array;
 }
 
-template <typename Record, typename Decode>
-std::optional<QList<Record>> decodeList(const QByteArray& bytes, Decode decode)
+template <typename Record, typename Decode> std::optional<QList<Record>> decodeList(const QByteArray& bytes, Decode decode)
 {
     const auto parsed = json::parse(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!parsed || !parsed->is_array())
@@ -105,11 +103,8 @@ Json encode(const ToolUsage& usage)
 Json encode(const ToolCallRecord& call)
 {
     return Json{
-        {"id", uuidText(call.id)},
-        {"toolName", text(call.toolName)},
-        {"timestamp", referenceSeconds(call.timestamp)},
-        {"duration", call.duration},
-        {"success", call.success},
+        {"id", uuidText(call.id)},   {"toolName", text(call.toolName)}, {"timestamp", referenceSeconds(call.timestamp)},
+        {"duration", call.duration}, {"success", call.success},
     };
 }
 

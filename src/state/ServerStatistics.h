@@ -46,8 +46,8 @@ struct ServerStatistics {
     qint64 sessionToolCalls = 0;
     QDateTime sessionStartTime;
     QMap<QString, ToolUsage> toolUsage;
-    QList<ToolCallRecord> recentCalls;              // newest first
-    QList<ConnectionRecord> connectionHistory;      // newest first
+    QList<ToolCallRecord> recentCalls;         // newest first
+    QList<ConnectionRecord> connectionHistory; // newest first
 };
 
 // The JSON form of the records, as stored and exported: every key always present, timestamps

@@ -47,7 +47,7 @@ void SettingsManager::registerDefaults()
 
 void SettingsManager::announce(void (SettingsManager::*changed)())
 {
-    Q_EMIT (this->*changed)();
+    Q_EMIT(this->*changed)();
     Q_EMIT settingsChanged();
 }
 

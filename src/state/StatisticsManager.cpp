@@ -63,8 +63,7 @@ double StatisticsManager::successRate() const
 QList<ToolUsage> StatisticsManager::topTools() const
 {
     QList<ToolUsage> tools = m_statistics.toolUsage.values();
-    std::stable_sort(tools.begin(), tools.end(),
-                     [](const ToolUsage& a, const ToolUsage& b) { return a.callCount > b.callCount; });
+    std::stable_sort(tools.begin(), tools.end(), [](const ToolUsage& a, const ToolUsage& b) { return a.callCount > b.callCount; });
     if (tools.size() > kTopToolCount)
         tools.resize(kTopToolCount);
     return tools;
@@ -181,14 +180,13 @@ StatisticsManager::Persistent StatisticsManager::combine(const Persistent& store
         // Records are merged by id; ours are the newer at equal times, so they go first.
         QList<ConnectionRecord> merged = recorded.connectionHistory;
         for (const ConnectionRecord& connection : stored.connectionHistory) {
-            const bool known = std::any_of(merged.cbegin(), merged.cend(),
-                                           [&](const ConnectionRecord& other) { return other.id == connection.id; });
+            const bool known =
+                std::any_of(merged.cbegin(), merged.cend(), [&](const ConnectionRecord& other) { return other.id == connection.id; });
             if (!known)
                 merged.append(connection);
         }
-        std::stable_sort(merged.begin(), merged.end(), [](const ConnectionRecord& a, const ConnectionRecord& b) {
-            return a.timestamp > b.timestamp;
-        });
+        std::stable_sort(merged.begin(), merged.end(),
+                         [](const ConnectionRecord& a, const ConnectionRecord& b) { return a.timestamp > b.timestamp; });
         if (merged.size() > kMaxConnections)
             merged.resize(kMaxConnections);
         result.connectionHistory = merged;

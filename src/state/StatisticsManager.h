@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/ServerStatistics.h"
 #include "Version.h"
+#include "state/ServerStatistics.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -61,7 +61,8 @@ MCPTool BaseTool::makeDefinition(std::string name, std::string description, std:
     tool.inputSchema.type = "object";
     tool.inputSchema.properties.emplace();
     for (const auto& property : properties)
-        (*tool.inputSchema.properties)[property.name] = SchemaProperty{property.type, property.description, property.enumValues, std::nullopt};
+        (*tool.inputSchema.properties)[property.name] =
+            SchemaProperty{property.type, property.description, property.enumValues, std::nullopt};
     tool.inputSchema.required = std::move(required);
     tool.inputSchema.additionalProperties = false;
     return tool;

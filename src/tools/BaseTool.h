@@ -13,8 +13,14 @@
 // A string argument: the value, nothing (optional and absent), or the failure of a required one.
 class StringArgument {
 public:
-    StringArgument(std::optional<QString> value) : m_value(std::move(value)) {}
-    StringArgument(ToolError error) : m_error(std::move(error)) {}
+    StringArgument(std::optional<QString> value)
+        : m_value(std::move(value))
+    {
+    }
+    StringArgument(ToolError error)
+        : m_error(std::move(error))
+    {
+    }
 
     bool failed() const { return m_error.has_value(); }
     QString errorText() const { return m_error ? m_error->description() : QString(); }
@@ -33,7 +39,10 @@ private:
 // result shorthands.
 class BaseTool : public MCPToolProtocol {
 public:
-    explicit BaseTool(const QLoggingCategory& logger) : m_logger(logger) {}
+    explicit BaseTool(const QLoggingCategory& logger)
+        : m_logger(logger)
+    {
+    }
 
     const QLoggingCategory& logger() const { return m_logger; }
 

@@ -18,7 +18,11 @@ public:
 
 private:
     ToolError(Kind kind, QString subject, QString reason)
-        : m_kind(kind), m_subject(std::move(subject)), m_reason(std::move(reason)) {}
+        : m_kind(kind)
+        , m_subject(std::move(subject))
+        , m_reason(std::move(reason))
+    {
+    }
 
     Kind m_kind;
     QString m_subject;

@@ -30,8 +30,7 @@ public:
     std::uint64_t generation() const { return m_generation; }
 
     // Never fails: an unknown name is a response with "Tool '<name>' not found" and isError.
-    QCoro::Task<MCPToolCallResponse> executeTool(std::string name, Arguments arguments,
-                                                 CancellationToken cancellation = {});
+    QCoro::Task<MCPToolCallResponse> executeTool(std::string name, Arguments arguments, CancellationToken cancellation = {});
 
 private:
     std::map<std::string, std::shared_ptr<MCPToolProtocol>> m_tools;

@@ -44,9 +44,13 @@ TEST_F(Prompts, ListsTheSixPromptsInOrder)
     std::vector<std::string> names;
     for (const auto& prompt : prompts.prompts())
         names.push_back(prompt.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"analyze_file", "review_code", "optimize_system", "security_audit", "remote_access_security", "backup_strategy"}));
-    EXPECT_EQ(prompts.prompts()[5].toJson()["arguments"][0],
-              Json::parse(R"({"name":"data_type","description":"Type of data to backup: documents, code, media, system, or all","required":true})"));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"analyze_file", "review_code", "optimize_system", "security_audit", "remote_access_security",
+                                        "backup_strategy"}));
+    EXPECT_EQ(
+        prompts.prompts()[5].toJson()["arguments"][0],
+        Json::parse(
+            R"({"name":"data_type","description":"Type of data to backup: documents, code, media, system, or all","required":true})"));
 }
 
 TEST_F(Prompts, FailsForUnknownPromptsAndMissingRequiredArguments)
@@ -77,15 +81,19 @@ TEST_F(Prompts, ReplacesASuppliedFileContentOnlyWithAReadableFile)
     EXPECT_TRUE(render("security_audit", arguments({{"target", target}, {"severity", "high"}}).c_str())
                     .ends_with("**Minimum Severity**: high\n\n\nTarget Content:\n```\nPermitRootLogin yes\n```\n"));
     const std::string path = writeFile("real.txt", "real text");
-    EXPECT_NE(render("analyze_file", arguments({{"file_path", path}, {"file_content", "supplied"}}).c_str()).find("```\nreal text\n```"), std::string::npos);
-    EXPECT_NE(render("analyze_file", R"({"file_path":"/nonexistent","file_content":"supplied"})").find("```\nsupplied\n```"), std::string::npos);
+    EXPECT_NE(render("analyze_file", arguments({{"file_path", path}, {"file_content", "supplied"}}).c_str()).find("```\nreal text\n```"),
+              std::string::npos);
+    EXPECT_NE(render("analyze_file", R"({"file_path":"/nonexistent","file_content":"supplied"})").find("```\nsupplied\n```"),
+              std::string::npos);
     const std::string binary = writeFile("binary.bin", QByteArray("\xFF\xFE", 2));
-    EXPECT_NE(render("analyze_file", arguments({{"file_path", binary}, {"file_content", "kept"}}).c_str()).find("```\nkept\n```"), std::string::npos);
+    EXPECT_NE(render("analyze_file", arguments({{"file_path", binary}, {"file_content", "kept"}}).c_str()).find("```\nkept\n```"),
+              std::string::npos);
 }
 
 TEST_F(Prompts, TreatsNilAndEmptyAsAbsentInBlocksOnlyAndKeepsPlaceholdersWithoutValues)
 {
-    EXPECT_TRUE(render("backup_strategy", R"({"data_type":"{{retention}} and {{other}}"})").starts_with("Backup Strategy for {{retention}} and {{other}}\n"));
+    EXPECT_TRUE(render("backup_strategy", R"({"data_type":"{{retention}} and {{other}}"})")
+                    .starts_with("Backup Strategy for {{retention}} and {{other}}\n"));
     const std::string nil = render("review_code", R"({"file_path":"/nonexistent","focus_area":"nil"})");
     EXPECT_EQ(nil.find("**Special Focus**"), std::string::npos);
     const std::string empty = render("backup_strategy", R"({"data_type":"","frequency":""})");

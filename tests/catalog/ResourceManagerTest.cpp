@@ -20,7 +20,10 @@ namespace {
 // A tool whose schema has neither properties nor a required list.
 class BareTool : public EchoTool {
 public:
-    BareTool() : EchoTool("bare") {}
+    BareTool()
+        : EchoTool("bare")
+    {
+    }
     MCPTool definition() const override { return MCPTool{"bare", "no arguments", JSONSchema{}}; }
 };
 
@@ -45,7 +48,6 @@ protected:
         EXPECT_EQ(items.size(), 1u);
         return items.front().asText()->text;
     }
-
 };
 
 TEST_F(Resources, ListsTheFiveResourcesInOrder)
@@ -53,12 +55,16 @@ TEST_F(Resources, ListsTheFiveResourcesInOrder)
     std::vector<std::string> uris;
     for (const auto& resource : resources.resources())
         uris.push_back(resource.uri);
-    EXPECT_EQ(uris, (std::vector<std::string>{"system://info", "zarnel://activity-log", "zarnel://statistics", "zarnel://server-status", "zarnel://tools"}));
+    EXPECT_EQ(uris,
+              (std::vector<std::string>{"system://info", "zarnel://activity-log", "zarnel://statistics", "zarnel://server-status",
+                                        "zarnel://tools"}));
     // The system report is the tool's text: a client that parses by type must not try JSON.
     EXPECT_EQ(resources.resources()[0].mimeType, "text/plain");
     EXPECT_EQ(resources.mimeTypeFor(QStringLiteral("system://info")), QStringLiteral("text/plain"));
-    EXPECT_EQ(resources.resources()[1].toJson(),
-              Json::parse(R"({"uri":"zarnel://activity-log","name":"Activity Log","description":"Real-time activity log of MCP server operations","mimeType":"text/plain"})"));
+    EXPECT_EQ(
+        resources.resources()[1].toJson(),
+        Json::parse(
+            R"({"uri":"zarnel://activity-log","name":"Activity Log","description":"Real-time activity log of MCP server operations","mimeType":"text/plain"})"));
 }
 
 TEST_F(Resources, ReportsEveryFailureWithItsText)
@@ -114,8 +120,10 @@ TEST_F(Resources, ReportsTheServerSettings)
 {
     settings.setLogLevel(LogLevel::Warning);
     settings.setCommandTimeout(45);
-    EXPECT_EQ(Json::parse(read(QStringLiteral("zarnel://server-status"))),
-              Json::parse(R"({"is_running":false,"connection_count":0,"settings":{"auto_start_server":false,"log_level":"warning","command_timeout":45,"enable_tool_logging":true}})"));
+    EXPECT_EQ(
+        Json::parse(read(QStringLiteral("zarnel://server-status"))),
+        Json::parse(
+            R"({"is_running":false,"connection_count":0,"settings":{"auto_start_server":false,"log_level":"warning","command_timeout":45,"enable_tool_logging":true}})"));
 }
 
 TEST_F(Resources, DescribesEveryToolsSchema)

@@ -13,8 +13,9 @@ std::string render(const std::string& text, const char* values)
 TEST(TemplateRendererPlaceholders, ReplaceLiterallyAndWriteEveryKindOfValue)
 {
     EXPECT_EQ(render("{{a}} and {{a}}, {{b}}, {{ a }}, {{A}}", R"({"a":"x.*"})"), "x.* and x.*, {{b}}, {{ a }}, {{A}}");
-    EXPECT_EQ(render("{{i}} {{d}} {{w}} {{t}} {{f}} {{n}} {{l}}", R"({"i":42,"d":2.5,"w":1e300,"t":true,"f":false,"n":null,"l":[1,{"k":"v"}]})"),
-              "42 2.5 1e+300 true false null [1,{\"k\":\"v\"}]");
+    EXPECT_EQ(
+        render("{{i}} {{d}} {{w}} {{t}} {{f}} {{n}} {{l}}", R"({"i":42,"d":2.5,"w":1e300,"t":true,"f":false,"n":null,"l":[1,{"k":"v"}]})"),
+        "42 2.5 1e+300 true false null [1,{\"k\":\"v\"}]");
     EXPECT_EQ(TemplateRenderer::textOf(Json(1.0)), "1.0");
 }
 

@@ -26,8 +26,8 @@ TEST(AppControlOverStdio, LaunchesListsAndQuitsAnInstalledApplication)
 
     const auto listed = zarnel.callTool("list_running_apps", nlohmann::json::object());
     ASSERT_TRUE(listed);
-    EXPECT_EQ(resultText(*listed), "Running Applications:\n\n○ Notes\n   Bundle ID: org.test.Notes\n   PID: "
-                                   + std::to_string(record->pid) + "\n\n");
+    EXPECT_EQ(resultText(*listed),
+              "Running Applications:\n\n○ Notes\n   Bundle ID: org.test.Notes\n   PID: " + std::to_string(record->pid) + "\n\n");
 
     const auto quit = zarnel.callTool("quit_app", {{"app", "notes"}});
     ASSERT_TRUE(quit);
@@ -36,8 +36,9 @@ TEST(AppControlOverStdio, LaunchesListsAndQuitsAnInstalledApplication)
 
     const auto script = zarnel.callTool("execute_applescript", {{"script", "return 1 + 1"}});
     ASSERT_TRUE(script);
-    EXPECT_EQ(*script, (nlohmann::json{{"content", {{{"type", "text"}, {"text", "AppleScript error: AppleScript is not available on this system"}}}},
-                                      {"isError", true}}));
+    EXPECT_EQ(*script,
+              (nlohmann::json{{"content", {{{"type", "text"}, {"text", "AppleScript error: AppleScript is not available on this system"}}}},
+                              {"isError", true}}));
 }
 
 } // namespace

@@ -84,7 +84,8 @@ TEST_F(ProtocolCapabilities, StopsACancelledSearchOfALargeTree)
     for (int a = 0; a < 40; ++a)
         for (int b = 0; b < 40; ++b)
             QDir().mkpath(QStringLiteral("%1/d%2/e%3/f/g/h").arg(root).arg(a).arg(b));
-    zarnel.send(call(20, "tools/call", {{"name", "search_files"}, {"arguments", {{"directory", root.toStdString()}, {"pattern", "*.none"}}}}));
+    zarnel.send(
+        call(20, "tools/call", {{"name", "search_files"}, {"arguments", {{"directory", root.toStdString()}, {"pattern", "*.none"}}}}));
     zarnel.send({{"jsonrpc", "2.0"}, {"method", "notifications/cancelled"}, {"params", {{"requestId", 20}}}});
     zarnel.send(call(21, "ping", json::object()));
     const auto next = zarnel.readMessage(10000);
@@ -101,7 +102,9 @@ TEST_F(ProtocolCapabilities, SendsLogMessagesOnlyAtOrAboveTheChosenLevel)
     ASSERT_TRUE(set);
     EXPECT_EQ((*set)["result"], json::object());
     zarnel.send(call(30, "tools/call", {{"name", "no_such_tool"}, {"arguments", json::object()}}));
-    EXPECT_EQ(zarnel.readLine(), R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Tool error: no_such_tool","level":"error","logger":"zarnel"}})");
+    EXPECT_EQ(
+        zarnel.readLine(),
+        R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Tool error: no_such_tool","level":"error","logger":"zarnel"}})");
     EXPECT_EQ((*zarnel.readMessage())["id"], 30);
     EXPECT_TRUE(zarnel.staysSilent(300));
 
@@ -115,7 +118,9 @@ TEST_F(ProtocolCapabilities, SendsLogMessagesOnlyAtOrAboveTheChosenLevel)
 TEST_F(ProtocolCapabilities, ListsTheLocalFileTemplate)
 {
     zarnel.sendLine(R"({"jsonrpc":"2.0","id":5,"method":"resources/templates/list"})");
-    EXPECT_EQ(zarnel.readLine(), R"({"id":5,"jsonrpc":"2.0","result":{"resourceTemplates":[{"description":"Any readable UTF-8 text file on this machine","mimeType":"text\/plain","name":"Local file","uriTemplate":"file:\/\/\/{path}"}]}})");
+    EXPECT_EQ(
+        zarnel.readLine(),
+        R"({"id":5,"jsonrpc":"2.0","result":{"resourceTemplates":[{"description":"Any readable UTF-8 text file on this machine","mimeType":"text\/plain","name":"Local file","uriTemplate":"file:\/\/\/{path}"}]}})");
 }
 
 TEST_F(ProtocolCapabilities, ReportsARewrittenSubscribedFileAndNothingElse)

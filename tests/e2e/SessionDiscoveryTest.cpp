@@ -21,9 +21,9 @@ bool canFakeRunUser()
     if (::getuid() != 0 || !QDir(QStringLiteral("/run/user")).exists())
         return false;
     QProcess probe;
-    probe.start(QStringLiteral("unshare"), {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                                            QStringLiteral("mount"), QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("probe"),
-                                            QStringLiteral("/run/user")});
+    probe.start(QStringLiteral("unshare"),
+                {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("mount"),
+                 QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("probe"), QStringLiteral("/run/user")});
     return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
 }
 
@@ -32,7 +32,8 @@ QProcessEnvironment strippedEnvironment(const TemporaryHome& home)
 {
     const QProcessEnvironment full = home.environment();
     QProcessEnvironment stripped;
-    for (const char* name : {"HOME", "PATH", "SHELL", "TERM", "USER", "LOGNAME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+    for (const char* name :
+         {"HOME", "PATH", "SHELL", "TERM", "USER", "LOGNAME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
         const QString key = QString::fromLatin1(name);
         if (full.contains(key))
             stripped.insert(key, full.value(key));
@@ -64,24 +65,29 @@ TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironme
     zarnel.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     const QString runUser = QStringLiteral("/run/user/") + QString::number(::getuid());
     // Only this process sees the folder at /run/user/<uid>; the machine's stays as it is.
-    zarnel.setLauncher({QStringLiteral("unshare"), QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                        QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                        QStringLiteral("mount -t tmpfs -o mode=0755 zarnel-test /run/user && mkdir -m 0700 '%1' && mount --bind '%2' '%1' && exec \"$0\" \"$@\"")
-                            .arg(runUser, runtime.path())});
+    zarnel.setLauncher(
+        {QStringLiteral("unshare"), QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+         QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+         QStringLiteral(
+             "mount -t tmpfs -o mode=0755 zarnel-test /run/user && mkdir -m 0700 '%1' && mount --bind '%2' '%1' && exec \"$0\" \"$@\"")
+             .arg(runUser, runtime.path())});
     ASSERT_TRUE(zarnel.start());
     ASSERT_TRUE(zarnel.initialize());
 
     // On the desktop: the clipboard is there (empty), not missing.
-    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard is empty or contains unsupported content");
+    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())),
+              "Clipboard is empty or contains unsupported content");
     EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "found"}})), "Successfully copied 5 characters to clipboard");
     // What the commands it runs see, too.
     EXPECT_EQ(resultText(*zarnel.callTool("execute_command", {{"command", "echo $DISPLAY $DBUS_SESSION_BUS_ADDRESS"}})),
-              "Command: echo $DISPLAY $DBUS_SESSION_BUS_ADDRESS\nExit code: 0\n\nOutput:\n" + x.display().toStdString() + " unix:path="
-                  + runUser.toStdString() + "/bus\n\n");
+              "Command: echo $DISPLAY $DBUS_SESSION_BUS_ADDRESS\nExit code: 0\n\nOutput:\n" + x.display().toStdString()
+                  + " unix:path=" + runUser.toStdString() + "/bus\n\n");
 
     const QString startup = QString::fromUtf8(zarnel.standardError());
-    EXPECT_TRUE(startup.contains(QStringLiteral("XDG_RUNTIME_DIR=%1 (from this user's runtime folder)").arg(runUser))) << startup.toStdString();
-    EXPECT_TRUE(startup.contains(QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=%1/bus (from the session bus socket in the runtime folder)").arg(runUser)))
+    EXPECT_TRUE(startup.contains(QStringLiteral("XDG_RUNTIME_DIR=%1 (from this user's runtime folder)").arg(runUser)))
+        << startup.toStdString();
+    EXPECT_TRUE(startup.contains(
+        QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=%1/bus (from the session bus socket in the runtime folder)").arg(runUser)))
         << startup.toStdString();
     EXPECT_TRUE(startup.contains(QStringLiteral("DISPLAY=%1 (from the systemd user manager)").arg(x.display()))) << startup.toStdString();
 }

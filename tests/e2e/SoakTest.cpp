@@ -60,7 +60,10 @@ QByteArray request(std::int64_t id, const QByteArray& method, const QByteArray& 
 // long or very deep line. Every kind turns up within the warm-up.
 class Traffic {
 public:
-    explicit Traffic(const QString& folder) : m_folder(folder.toUtf8()) {}
+    explicit Traffic(const QString& folder)
+        : m_folder(folder.toUtf8())
+    {
+    }
 
     QByteArray next(std::int64_t& id, std::vector<Expectation>& expected)
     {
@@ -87,72 +90,43 @@ public:
         const std::int64_t current = id;
         switch (m_random() % 24) {
         case 0:
-        case 1:
-            expected.push_back(Answer{id++});
-            return request(current, "ping");
-        case 2:
-            expected.push_back(Answer{id++});
-            return request(current, "tools/list");
-        case 3:
-            expected.push_back(Answer{id++});
-            return request(current, "resources/list");
-        case 4:
-            expected.push_back(Answer{id++});
-            return request(current, "prompts/list");
-        case 5:
-            expected.push_back(Answer{id++});
-            return request(current, "resources/read", R"({"uri":"zarnel://server-status"})");
-        case 6:
-            expected.push_back(Answer{id++});
-            return request(current, "resources/read", R"({"uri":"zarnel://statistics"})");
+        case 1: expected.push_back(Answer{id++}); return request(current, "ping");
+        case 2: expected.push_back(Answer{id++}); return request(current, "tools/list");
+        case 3: expected.push_back(Answer{id++}); return request(current, "resources/list");
+        case 4: expected.push_back(Answer{id++}); return request(current, "prompts/list");
+        case 5: expected.push_back(Answer{id++}); return request(current, "resources/read", R"({"uri":"zarnel://server-status"})");
+        case 6: expected.push_back(Answer{id++}); return request(current, "resources/read", R"({"uri":"zarnel://statistics"})");
         case 7:
             expected.push_back(Answer{id++});
             return request(current, "prompts/get", R"({"name":"backup_strategy","arguments":{"data_type":"photos","frequency":"daily"}})");
-        case 8:
-            expected.push_back(Answer{id++});
-            return request(current, "tools/call", R"({"name":"list_running_apps","arguments":{}})");
-        case 9:
-            expected.push_back(Answer{id++});
-            return request(current, "tools/call", R"({"name":"no_such_tool","arguments":{"x":1}})");
+        case 8: expected.push_back(Answer{id++}); return request(current, "tools/call", R"({"name":"list_running_apps","arguments":{}})");
+        case 9: expected.push_back(Answer{id++}); return request(current, "tools/call", R"({"name":"no_such_tool","arguments":{"x":1}})");
         case 10:
             expected.push_back(Answer{id++});
             return request(current, "tools/call", R"({"name":"read_file","arguments":{"path":")" + m_folder + R"(/notes.txt"}})");
         case 11:
             expected.push_back(Answer{id++});
             return request(current, "resources/read", R"({"uri":"file://)" + m_folder + R"(/notes.txt"})");
-        case 12:
-            expected.push_back(Answer{id++});
-            return request(current, "unknown/method");
-        case 13:
-            expected.push_back(Nothing{});
-            return R"({"jsonrpc":"2.0","method":"notifications/initialized"})";
-        case 14:
-            expected.push_back(Nothing{});
-            return R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":-1}})";
+        case 12: expected.push_back(Answer{id++}); return request(current, "unknown/method");
+        case 13: expected.push_back(Nothing{}); return R"({"jsonrpc":"2.0","method":"notifications/initialized"})";
+        case 14: expected.push_back(Nothing{}); return R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":-1}})";
         case 15:
             expected.push_back(Nothing{});
             return R"({"jsonrpc":"2.0","method":"tools/list"})"; // a request without id is a notification
         case 16:
             expected.push_back(ParseError{});
             return R"({"jsonrpc":"2.0","id":)" + QByteArray::number(current) + R"(,"method":"ping")"; // cut short
-        case 17:
-            expected.push_back(ParseError{});
-            return "\xff\xfe{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}";
-        case 18:
-            expected.push_back(ParseError{});
-            return R"({"jsonrpc":"2.0","id":[1],"method":"ping"})";
-        case 19:
-            expected.push_back(Nothing{});
-            return " \t ";
+        case 17: expected.push_back(ParseError{}); return "\xff\xfe{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}";
+        case 18: expected.push_back(ParseError{}); return R"({"jsonrpc":"2.0","id":[1],"method":"ping"})";
+        case 19: expected.push_back(Nothing{}); return " \t ";
         case 20:
             expected.push_back(Answer{id++});
             return request(current, "tools/call", R"({"name":"list_directory","arguments":{"path":")" + m_folder + R"("}})");
         case 21:
             expected.push_back(Answer{id++});
-            return request(current, "tools/call", R"({"name":"search_files","arguments":{"pattern":"*.txt","directory":")" + m_folder + R"("}})");
-        case 22:
-            expected.push_back(Answer{id++});
-            return request(current, "tools/call", R"({"name":"get_system_info","arguments":{}})");
+            return request(current, "tools/call",
+                           R"({"name":"search_files","arguments":{"pattern":"*.txt","directory":")" + m_folder + R"("}})");
+        case 22: expected.push_back(Answer{id++}); return request(current, "tools/call", R"({"name":"get_system_info","arguments":{}})");
         default:
             expected.push_back(Answer{id++});
             return request(current, "tools/call", R"({"name":"read_file","arguments":{}})"); // a missing argument
@@ -230,9 +204,9 @@ TEST(Soak, AnswersEveryRequestOnceInOrderWithFlatMemoryAndExitsCleanly)
     EXPECT_TRUE(zarnel.staysSilent(200));
 
     const qint64 finalKiB = residentKiB(pid);
-    std::printf("soak: %d lines; VmRSS after warm-up %lld kB, peak %lld kB, at the end %lld kB; every 10,000 lines:%s kB\n",
-                kRequests, static_cast<long long>(warmedUpKiB), static_cast<long long>(peakKiB),
-                static_cast<long long>(finalKiB), residentSeries.c_str());
+    std::printf("soak: %d lines; VmRSS after warm-up %lld kB, peak %lld kB, at the end %lld kB; every 10,000 lines:%s kB\n", kRequests,
+                static_cast<long long>(warmedUpKiB), static_cast<long long>(peakKiB), static_cast<long long>(finalKiB),
+                residentSeries.c_str());
     if (kMeasuresMemory) {
         EXPECT_LE(finalKiB - warmedUpKiB, kAllowedGrowthKiB);
     }

@@ -91,10 +91,14 @@ TEST(StatisticsPersistence, TwoInstancesSharingOneStoreLoseNoCounts)
 
 // The user's settings as a hand-edited file holds them, none at its default.
 const QMap<QString, QVariant> kUserSettings = {
-    {QStringLiteral("autoStartServer"), true},         {QStringLiteral("showNotifications"), false},
-    {QStringLiteral("logLevel"), QStringLiteral("debug")}, {QStringLiteral("maxLogEntries"), 250},
-    {QStringLiteral("enableToolLogging"), false},      {QStringLiteral("requireConfirmation"), true},
-    {QStringLiteral("commandTimeout"), 45},            {QStringLiteral("launchAtLogin"), true},
+    {QStringLiteral("autoStartServer"), true},
+    {QStringLiteral("showNotifications"), false},
+    {QStringLiteral("logLevel"), QStringLiteral("debug")},
+    {QStringLiteral("maxLogEntries"), 250},
+    {QStringLiteral("enableToolLogging"), false},
+    {QStringLiteral("requireConfirmation"), true},
+    {QStringLiteral("commandTimeout"), 45},
+    {QStringLiteral("launchAtLogin"), true},
 };
 
 // What one look at the preferences file found: the damage, if any, and the stored request count.
@@ -131,8 +135,9 @@ bool startSavingRun(ZarnelProcess& zarnel, bool keepDiagnostics = false)
         return false;
     QByteArray input;
     for (int i = 0; i < 20; ++i) {
-        input += R"({"jsonrpc":"2.0","id":)" + QByteArray::number(i) +
-                 R"(,"method":"tools/call","params":{"name":"list_running_apps","arguments":{}}})" "\n";
+        input += R"({"jsonrpc":"2.0","id":)" + QByteArray::number(i)
+            + R"(,"method":"tools/call","params":{"name":"list_running_apps","arguments":{}}})"
+              "\n";
     }
     zarnel.write(input);
     zarnel.closeInput();

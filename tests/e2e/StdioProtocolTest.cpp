@@ -33,9 +33,11 @@ protected:
 
 TEST_F(StdioProtocol, AnswersTheInitializeHandshakeOfARealClient)
 {
-    zarnel.sendLine(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{"roots":{"listChanged":true}},"clientInfo":{"name":"c","version":"1"}}})");
-    EXPECT_EQ(zarnel.readLine(),
-              R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2024-11-05","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
+    zarnel.sendLine(
+        R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{"roots":{"listChanged":true}},"clientInfo":{"name":"c","version":"1"}}})");
+    EXPECT_EQ(
+        zarnel.readLine(),
+        R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2024-11-05","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
     zarnel.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
     zarnel.sendLine(ping(1));
     EXPECT_EQ(zarnel.readLine(), pong(1)); // nothing was written for the notification
@@ -45,7 +47,8 @@ TEST_F(StdioProtocol, FramesMessagesWhateverTheReadsLookLike)
 {
     // Two messages in one write, one message split inside a UTF-8 character, CRLF, blank lines.
     zarnel.write(ping(1) + "\n" + ping(2) + "\n");
-    const QByteArray split = R"({"jsonrpc":"2.0","id":"h\u00e9 )" "\xE2\x9C" ;
+    const QByteArray split = R"({"jsonrpc":"2.0","id":"h\u00e9 )"
+                             "\xE2\x9C";
     zarnel.write(split);
     zarnel.write("\x93\",\"method\":\"ping\"}\r\n\n   \t\n");
     EXPECT_EQ(zarnel.readLine(), pong(1));
@@ -69,7 +72,8 @@ TEST_F(StdioProtocol, AnswersGarbageWithTheParseErrorAndStaysUp)
 TEST_F(StdioProtocol, AnswersAFiveMebibyteLine)
 {
     const std::string padding(5 * 1024 * 1024, 'x');
-    zarnel.send(json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}, {"params", {{"name", "nope"}, {"arguments", {{"pad", padding}}}}}});
+    zarnel.send(
+        json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "tools/call"}, {"params", {{"name", "nope"}, {"arguments", {{"pad", padding}}}}}});
     const auto response = zarnel.readMessage(30000);
     ASSERT_TRUE(response);
     EXPECT_EQ((*response)["id"], 1);
@@ -82,7 +86,8 @@ TEST_F(StdioProtocol, AnswersTwoThousandPipelinedRequestsInOrder)
 {
     QByteArray batch;
     for (int id = 1; id <= 2000; ++id)
-        batch += (id % 2 ? ping(id) : QByteArray(R"({"jsonrpc":"2.0","id":)") + QByteArray::number(id) + R"(,"method":"tools/list"})") + '\n';
+        batch +=
+            (id % 2 ? ping(id) : QByteArray(R"({"jsonrpc":"2.0","id":)") + QByteArray::number(id) + R"(,"method":"tools/list"})") + '\n';
     zarnel.write(batch);
     for (int id = 1; id <= 2000; ++id) {
         const auto response = zarnel.readMessage(20000);

@@ -86,7 +86,9 @@ TEST_F(SystemToolsOverStdio, StopsACommandAtItsTimeLimitAndKeepsServing)
 TEST_F(SystemToolsOverStdio, GivesACommandAnEmptyInputNotTheProtocolStream)
 {
     // The next request is already waiting on our input while cat runs.
-    const nlohmann::json readInput = {{"jsonrpc", "2.0"}, {"id", 100}, {"method", "tools/call"},
+    const nlohmann::json readInput = {{"jsonrpc", "2.0"},
+                                      {"id", 100},
+                                      {"method", "tools/call"},
                                       {"params", {{"name", "execute_command"}, {"arguments", {{"command", "cat; echo done"}}}}}};
     const nlohmann::json next = {{"jsonrpc", "2.0"}, {"id", 101}, {"method", "tools/list"}};
     zarnel.write(QByteArray::fromStdString(readInput.dump() + "\n" + next.dump() + "\n"));
@@ -135,8 +137,7 @@ TEST(SystemToolsOnADesktop, ShareTheClipboardAndCaptureTheScreen)
     runToEnd(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard")}, x.display(), "from xclip");
     // xclip's parent returns before its child has taken the selection over.
     QDeadlineTimer deadline(10000);
-    while (readClipboard(x.display()) != "from xclip" && !deadline.hasExpired()) {
-    }
+    while (readClipboard(x.display()) != "from xclip" && !deadline.hasExpired()) {}
     EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard text:\n\nfrom xclip");
 
     const auto shot = zarnel.callTool("capture_screenshot", nlohmann::json::object(), 30000);

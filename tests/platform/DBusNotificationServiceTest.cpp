@@ -75,12 +75,14 @@ TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)
 {
     PrivateSessionBus bus;
     ASSERT_TRUE(bus.isRunning());
-    const NotificationDelivery delivery = notify(bus.connect(QStringLiteral("lonely-client")), QStringLiteral("t"), QStringLiteral("b"), true);
+    const NotificationDelivery delivery =
+        notify(bus.connect(QStringLiteral("lonely-client")), QStringLiteral("t"), QStringLiteral("b"), true);
     EXPECT_EQ(delivery.status, NotificationDelivery::Status::ServiceUnavailable);
     EXPECT_EQ(delivery.error, QStringLiteral("The name org.freedesktop.Notifications was not provided by any .service files"));
 
-    const NotificationDelivery noBus = notify(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")),
-                                              QStringLiteral("t"), QStringLiteral("b"), true);
+    const NotificationDelivery noBus =
+        notify(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")), QStringLiteral("t"),
+               QStringLiteral("b"), true);
     QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
     EXPECT_EQ(noBus.status, NotificationDelivery::Status::NoSession);
     EXPECT_FALSE(noBus.error.isEmpty());

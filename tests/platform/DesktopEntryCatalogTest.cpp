@@ -31,8 +31,8 @@ TEST(DesktopEntryCatalog, LetTheFirstFolderWithAnIdDecideEvenWhenItHidesTheAppli
     QStringList seen;
     for (const DesktopEntry& entry : DesktopEntryCatalog({user, system}, QStringLiteral("C")).applications())
         seen << entry.id + u'=' + entry.name;
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("kde-tool=Tool"), QStringLiteral("org.test.A=A of the user"),
-                                 QStringLiteral("org.test.C=C")}));
+    EXPECT_EQ(seen,
+              (QStringList{QStringLiteral("kde-tool=Tool"), QStringLiteral("org.test.A=A of the user"), QStringLiteral("org.test.C=C")}));
 }
 
 } // namespace

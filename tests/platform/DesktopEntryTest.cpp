@@ -28,9 +28,9 @@ TEST(DesktopEntryCommandLine, DropsFileAndUrlCodesExpandsTheOthersAndKeepsQuoted
 {
     const auto command = entryRunning(QStringLiteral("app %f %F %u %U %i --title=%c %k 100%% --file=%f %d %m")).commandLine();
     ASSERT_TRUE(command);
-    EXPECT_EQ(*command, (QStringList{QStringLiteral("app"), QStringLiteral("--icon"), QStringLiteral("test-icon"),
-                                     QStringLiteral("--title=Test App"), QStringLiteral("/apps/org.test.App.desktop"),
-                                     QStringLiteral("100%"), QStringLiteral("--file=")}));
+    EXPECT_EQ(*command,
+              (QStringList{QStringLiteral("app"), QStringLiteral("--icon"), QStringLiteral("test-icon"), QStringLiteral("--title=Test App"),
+                           QStringLiteral("/apps/org.test.App.desktop"), QStringLiteral("100%"), QStringLiteral("--file=")}));
 
     DesktopEntry iconless = entryRunning(QStringLiteral("app %i"));
     iconless.icon.clear();
@@ -38,8 +38,9 @@ TEST(DesktopEntryCommandLine, DropsFileAndUrlCodesExpandsTheOthersAndKeepsQuoted
 
     const auto quoted = entryRunning(QStringLiteral(R"("/opt/my app/run" "say \"hi\" for \$5" "a\\b" "" plain)")).commandLine();
     ASSERT_TRUE(quoted);
-    EXPECT_EQ(*quoted, (QStringList{QStringLiteral("/opt/my app/run"), QStringLiteral(R"(say "hi" for $5)"),
-                                    QStringLiteral(R"(a\b)"), QString(), QStringLiteral("plain")}));
+    EXPECT_EQ(*quoted,
+              (QStringList{QStringLiteral("/opt/my app/run"), QStringLiteral(R"(say "hi" for $5)"), QStringLiteral(R"(a\b)"), QString(),
+                           QStringLiteral("plain")}));
 }
 
 TEST(DesktopEntryCommandLine, RejectsBrokenQuotingUnknownCodesAndNoCommand)

@@ -32,7 +32,8 @@ TEST(PosixShellRunner, GivesTheCommandAnEmptyInputAndAGroupOfItsOwnAndCapturesBo
 {
     // cat ends at once on an empty input; the shell's process group is its own pid.
     const ShellOutcome outcome = PosixShellRunner().run(
-        shellCommand(QStringLiteral("cat; read -r _ _ _ _ group _ < /proc/$$/stat; [ \"$group\" = \"$$\" ] && echo own group; echo err >&2; exit 7")),
+        shellCommand(QStringLiteral(
+            "cat; read -r _ _ _ _ group _ < /proc/$$/stat; [ \"$group\" = \"$$\" ] && echo own group; echo err >&2; exit 7")),
         kNeverStop);
     ASSERT_TRUE(outcome.started);
     EXPECT_EQ(outcome.exitCode, 7);
@@ -64,15 +65,14 @@ TEST(PosixShellRunner, DrainsBothStreamsAndKeepsAtMostTheLimitOfEach)
 {
     // Both streams far beyond a pipe's buffer: a runner that read one after the other would hang.
     const qint64 size = ShellRunner::kMaxCapturedBytes + 3 * 1024 * 1024;
-    const ShellOutcome outcome = PosixShellRunner().run(
-        shellCommand(QStringLiteral("head -c %1 /dev/zero >&2 & head -c %1 /dev/zero; wait").arg(size)), kNeverStop);
+    const ShellOutcome outcome =
+        PosixShellRunner().run(shellCommand(QStringLiteral("head -c %1 /dev/zero >&2 & head -c %1 /dev/zero; wait").arg(size)), kNeverStop);
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_EQ(outcome.standardOutput.size(), ShellRunner::kMaxCapturedBytes);
     EXPECT_EQ(outcome.standardOutputOmitted, size - ShellRunner::kMaxCapturedBytes);
     EXPECT_EQ(outcome.standardError.size(), ShellRunner::kMaxCapturedBytes);
     EXPECT_EQ(outcome.standardErrorOmitted, size - ShellRunner::kMaxCapturedBytes);
 }
-
 
 TEST(PosixShellRunner, AnswersWhenTheShellExitsAndHoldsWhatItLeftRunningToTheTimeLimit)
 {
@@ -106,9 +106,10 @@ TEST(PosixShellRunner, ReturnsAtOnceWhenStoppedAndEndsTheGroupInTheBackground)
     const QString pidFile = directory.filePath(QStringLiteral("pid"));
     // The command ignores SIGTERM: only SIGKILL after the grace period ends it, long after the
     // runner has returned.
-    const ShellOutcome outcome = PosixShellRunner(std::chrono::seconds(3))
-                                     .run(shellCommand(QStringLiteral("trap '' TERM; echo $$ > '%1.tmp'; mv '%1.tmp' '%1'; while :; do sleep 1; done").arg(pidFile)),
-                                          [&] { return QFile::exists(pidFile); });
+    const ShellOutcome outcome =
+        PosixShellRunner(std::chrono::seconds(3))
+            .run(shellCommand(QStringLiteral("trap '' TERM; echo $$ > '%1.tmp'; mv '%1.tmp' '%1'; while :; do sleep 1; done").arg(pidFile)),
+                 [&] { return QFile::exists(pidFile); });
     EXPECT_EQ(outcome.exitCode, 128 + SIGTERM);
     const auto shell = waitForPidFile(pidFile);
     ASSERT_TRUE(shell);

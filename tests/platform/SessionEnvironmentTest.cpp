@@ -69,14 +69,16 @@ TEST_F(SessionEnvironmentTest, FindsTheRuntimeFolderItsBusAndTheDisplayTheUserMa
     PrivateSessionBus bus(busSocket());
     ASSERT_TRUE(bus.isRunning());
     const QString authority = writeAuthority();
-    FakeUserManager manager(bus.address(), {QStringLiteral("DISPLAY=") + x.display(), QStringLiteral("XAUTHORITY=") + authority,
-                                            QStringLiteral("LANG=C.UTF-8")});
+    FakeUserManager manager(
+        bus.address(),
+        {QStringLiteral("DISPLAY=") + x.display(), QStringLiteral("XAUTHORITY=") + authority, QStringLiteral("LANG=C.UTF-8")});
     ASSERT_TRUE(manager.isServing());
 
     const auto found = discover();
     const QString busAddress = QStringLiteral("unix:path=") + busSocket();
-    EXPECT_EQ(names(found), (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(), QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + busAddress,
-                                         QStringLiteral("DISPLAY=") + x.display(), QStringLiteral("XAUTHORITY=") + authority}));
+    EXPECT_EQ(names(found),
+              (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(), QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + busAddress,
+                           QStringLiteral("DISPLAY=") + x.display(), QStringLiteral("XAUTHORITY=") + authority}));
     EXPECT_EQ(SessionEnvironment::describe(found),
               QStringLiteral("zarnel: found this user's desktop session: XDG_RUNTIME_DIR=%1 (from this user's runtime folder), "
                              "DBUS_SESSION_BUS_ADDRESS=%2 (from the session bus socket in the runtime folder), "
@@ -87,7 +89,8 @@ TEST_F(SessionEnvironmentTest, FindsTheRuntimeFolderItsBusAndTheDisplayTheUserMa
     EXPECT_EQ(names(discover(with({{QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir()}, {QStringLiteral("DISPLAY"), x.display()}}))),
               (QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + busAddress, QStringLiteral("XAUTHORITY=") + authority}));
     // The key to the manager's display is not handed to another display.
-    EXPECT_EQ(names(discover(with({{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress}, {QStringLiteral("DISPLAY"), QStringLiteral(":77")}}))),
+    EXPECT_EQ(names(discover(
+                  with({{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress}, {QStringLiteral("DISPLAY"), QStringLiteral(":77")}}))),
               QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir()});
     const auto complete = with({{QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/elsewhere")},
                                 {QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/elsewhere/bus")},
@@ -106,8 +109,10 @@ TEST_F(SessionEnvironmentTest, TakesAWaylandDisplayOnlyWhenItsSocketIsThereAndAn
     FakeUserManager manager(bus.address(), {QStringLiteral("WAYLAND_DISPLAY=wayland-7"), QStringLiteral("DISPLAY=:4242")});
     ASSERT_TRUE(manager.isServing());
     // :4242 is a display of a session that has ended: no X server listens there.
-    EXPECT_EQ(names(discover()), (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(),
-                                              QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=") + busSocket(), QStringLiteral("WAYLAND_DISPLAY=wayland-7")}));
+    EXPECT_EQ(
+        names(discover()),
+        (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(), QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=") + busSocket(),
+                     QStringLiteral("WAYLAND_DISPLAY=wayland-7")}));
 }
 
 TEST_F(SessionEnvironmentTest, StaysHeadlessWithNothingOfTheUsersOwn)
@@ -116,8 +121,9 @@ TEST_F(SessionEnvironmentTest, StaysHeadlessWithNothingOfTheUsersOwn)
     {
         PrivateSessionBus bus(busSocket());
         ASSERT_TRUE(bus.isRunning());
-        EXPECT_EQ(names(discover()), (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(),
-                                                  QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=") + busSocket()}));
+        EXPECT_EQ(names(discover()),
+                  (QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + runtimeDir(),
+                               QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=") + busSocket()}));
     }
 
     // A "bus" that is a plain file, or a link to a socket, is not a bus of ours.

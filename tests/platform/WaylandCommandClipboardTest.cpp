@@ -12,13 +12,15 @@ class FakeWaylandClipboard {
 public:
     FakeWaylandClipboard()
     {
-        write(QStringLiteral("wl-copy"), "[ \"$1 $2\" = '--type text/plain;charset=utf-8' ] || exit 2\n"
-                                         "cat > \"$(dirname \"$0\")/text\"\n"
-                                         "echo 'text/plain;charset=utf-8' > \"$(dirname \"$0\")/types\"\n");
-        write(QStringLiteral("wl-paste"), "d=$(dirname \"$0\")\n"
-                                          "[ -f \"$d/types\" ] || { echo 'Nothing is copied' >&2; exit 1; }\n"
-                                          "if [ \"$1\" = --list-types ]; then cat \"$d/types\"; exit 0; fi\n"
-                                          "case \"$3\" in text/plain*) cat \"$d/text\";; text/uri-list) cat \"$d/uris\";; *) exit 1;; esac\n");
+        write(QStringLiteral("wl-copy"),
+              "[ \"$1 $2\" = '--type text/plain;charset=utf-8' ] || exit 2\n"
+              "cat > \"$(dirname \"$0\")/text\"\n"
+              "echo 'text/plain;charset=utf-8' > \"$(dirname \"$0\")/types\"\n");
+        write(QStringLiteral("wl-paste"),
+              "d=$(dirname \"$0\")\n"
+              "[ -f \"$d/types\" ] || { echo 'Nothing is copied' >&2; exit 1; }\n"
+              "if [ \"$1\" = --list-types ]; then cat \"$d/types\"; exit 0; fi\n"
+              "case \"$3\" in text/plain*) cat \"$d/text\";; text/uri-list) cat \"$d/uris\";; *) exit 1;; esac\n");
     }
 
     WaylandCommandClipboard clipboard() const

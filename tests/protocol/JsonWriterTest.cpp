@@ -20,7 +20,10 @@ TEST(JsonWriterCompact, ReplacesEveryInvalidUtf8ByteInsteadOfFailing)
     // A lone continuation byte, a truncated sequence, an overlong form and a surrogate.
     const std::string broken = std::string("a\x80") + "b\xE2\x9C" + "c\xC0\xAF" + "d\xED\xA0\x80";
     EXPECT_EQ(JsonWriter::compact(Json(broken)),
-              "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD" "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+              "\"a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD\xEF\xBF\xBD"
+              "c\xEF\xBF\xBD\xEF\xBF\xBD"
+              "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
 }
 
 TEST(JsonWriterCompact, WritesNumbersByKind)
@@ -33,7 +36,8 @@ TEST(JsonWriterCompact, WritesNumbersByKind)
 TEST(JsonWriterPretty, IndentsTwoSpacesWithSpacedColons)
 {
     const Json value = Json::parse(R"([{"type":"info","message":"a/b","timestamp":"t"}])");
-    EXPECT_EQ(JsonWriter::pretty(value), "[\n  {\n    \"message\" : \"a\\/b\",\n    \"timestamp\" : \"t\",\n    \"type\" : \"info\"\n  }\n]");
+    EXPECT_EQ(JsonWriter::pretty(value),
+              "[\n  {\n    \"message\" : \"a\\/b\",\n    \"timestamp\" : \"t\",\n    \"type\" : \"info\"\n  }\n]");
     EXPECT_EQ(JsonWriter::pretty(Json::array()), "[]");
     EXPECT_EQ(JsonWriter::pretty(Json::object()), "{}");
 }

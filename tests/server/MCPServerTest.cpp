@@ -1,14 +1,14 @@
+#include "server/MCPServer.h"
 #include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
-#include "server/MCPServer.h"
 #include "server/StdioTransport.h"
-#include "tools/ToolRegistry.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"
-#include "support/WaitingTool.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
+#include "support/WaitingTool.h"
+#include "tools/ToolRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,8 @@ protected:
     QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
     FakeClock clock;
     FakeStandardStreams streams;
-    std::unique_ptr<ServerComponents> components = std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
+    std::unique_ptr<ServerComponents> components =
+        std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
 
     // Feeds the bytes and returns the lines written once `expected` lines are out (or 5 s passed).
     QByteArrayList exchange(const QByteArray& input, int expected = 1)
@@ -73,17 +74,28 @@ TEST_F(ServerTest, CountsEveryInitializeAndKeepsTheLastClient)
 TEST_F(ServerTest, AnswersEveryRowOfTheFailureTable)
 {
     const std::vector<std::pair<QByteArray, QByteArray>> rows = {
-        {R"({"jsonrpc":"2.0","id":3,"method":"Tools/List"})", R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":4,"method":"initialize"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":4,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":5,"method":"tools/call"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":5,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":6,"method":"resources/read"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":6,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":7,"method":"prompts/get"})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":7,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":8,"method":"initialize","params":{"protocolVersion":"1","capabilities":{}}})", R"({"error":{"code":-32603,"message":"Internal error"},"id":8,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":9,"method":"tools/call","params":"read_file"})", R"({"error":{"code":-32603,"message":"Internal error"},"id":9,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":10,"method":"resources/read","params":{"url":"x"}})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":10,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":11,"method":"prompts/get","params":{"arguments":{}}})", R"({"error":{"code":-32602,"message":"Invalid params"},"id":11,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":12,"method":"resources/read","params":{"uri":"nowhere://x"}})", R"({"error":{"code":-32001,"message":"Resource not found: nowhere:\/\/x"},"id":12,"jsonrpc":"2.0"})"},
-        {R"({"jsonrpc":"2.0","id":13,"method":"prompts/get","params":{"name":"nope"}})", R"({"error":{"code":-32002,"message":"Prompt not found: nope"},"id":13,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":3,"method":"Tools/List"})",
+         R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":4,"method":"initialize"})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":4,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":5,"method":"tools/call"})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":5,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":6,"method":"resources/read"})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":6,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":7,"method":"prompts/get"})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":7,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":8,"method":"initialize","params":{"protocolVersion":"1","capabilities":{}}})",
+         R"({"error":{"code":-32603,"message":"Internal error"},"id":8,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":9,"method":"tools/call","params":"read_file"})",
+         R"({"error":{"code":-32603,"message":"Internal error"},"id":9,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":10,"method":"resources/read","params":{"url":"x"}})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":10,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":11,"method":"prompts/get","params":{"arguments":{}}})",
+         R"({"error":{"code":-32602,"message":"Invalid params"},"id":11,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":12,"method":"resources/read","params":{"uri":"nowhere://x"}})",
+         R"({"error":{"code":-32001,"message":"Resource not found: nowhere:\/\/x"},"id":12,"jsonrpc":"2.0"})"},
+        {R"({"jsonrpc":"2.0","id":13,"method":"prompts/get","params":{"name":"nope"}})",
+         R"({"error":{"code":-32002,"message":"Prompt not found: nope"},"id":13,"jsonrpc":"2.0"})"},
     };
     for (const auto& [request, expected] : rows)
         EXPECT_EQ(answer(request), expected) << request.constData();
@@ -110,16 +122,24 @@ TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
 TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsWithTheParseError)
 {
     const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
-    for (const QByteArray& line : {QByteArray("\r"), QByteArray("[1,2]"), QByteArray(R"({"jsonrpc":"2.0","id":1})"),
-                                  QByteArray(R"({"jsonrpc":"2.0","id":1.5,"method":"ping"})"), QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"\xFF\"}")})
+    for (const QByteArray& line :
+         {QByteArray("\r"), QByteArray("[1,2]"), QByteArray(R"({"jsonrpc":"2.0","id":1})"),
+          QByteArray(R"({"jsonrpc":"2.0","id":1.5,"method":"ping"})"), QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"\xFF\"}")})
         EXPECT_EQ(answer(line), parseError) << line.toHex().constData();
     EXPECT_EQ(components->statistics().totalRequests(), 0);
 
     // Output that fails once does not stop the answers after it.
     streams.outputBroken = true;
-    exchange(R"({"jsonrpc":"2.0","method":"notifications/initialized"})" "\n" R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n", 0);
+    exchange(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
+             "\n"
+             R"({"jsonrpc":"2.0","id":1,"method":"ping"})"
+             "\n",
+             0);
     streams.outputBroken = false;
-    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n"),
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":null,"method":"tools/list"})"
+                       "\n"
+                       R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
+                       "\n"),
               QByteArrayList{kPong3});
     EXPECT_EQ(components->statistics().totalRequests(), 4);
     EXPECT_TRUE(logMessages().contains(QStringLiteral("Request: notifications/initialized")));
@@ -131,26 +151,43 @@ TEST_F(ServerTest, DropsALineTooLongToKeepAndAnswersItWithTheParseError)
     const QByteArray parseError = R"({"error":{"code":-32700,"message":"Parse error"},"jsonrpc":"2.0"})";
     // Over the limit within one read, and over it across reads before its line feed comes.
     const QByteArray tooLong = R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"pad":")" + QByteArray(100, 'x') + "\"}}";
-    EXPECT_EQ(exchange(tooLong + "\n" + R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2), (QByteArrayList{parseError, kPong3}));
+    EXPECT_EQ(exchange(tooLong + "\n"
+                           + R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
+                             "\n",
+                       2),
+              (QByteArrayList{parseError, kPong3}));
     streams.feed(tooLong.left(50));
     streams.feed(tooLong.mid(50));
-    EXPECT_EQ(exchange("\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2), (QByteArrayList{parseError, kPong3}));
+    EXPECT_EQ(exchange("\n"
+                       R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
+                       "\n",
+                       2),
+              (QByteArrayList{parseError, kPong3}));
 }
 
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
 {
     components->tools().registerTool(std::make_shared<WaitingTool>(200));
     // Request 2 waits behind the running call when it is cancelled; "zz" is unknown.
-    const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
-                                R"({"jsonrpc":"2.0","id":2,"method":"ping"})" "\n"
-                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})" "\n"
-                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})" "\n"
-                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n", 2);
+    const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","id":2,"method":"ping"})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})"
+                                "\n"
+                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
+                                "\n",
+                                2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains(R"("id":1)"));
     EXPECT_EQ(lines[1], kPong3);
     // Cancelling what has been answered already changes nothing.
-    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})" "\n"),
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
+                       "\n"
+                       R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
+                       "\n"),
               QByteArrayList{kPong3});
     EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled")).size(), 1);
 }
@@ -159,7 +196,9 @@ TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithout
 {
     bool finished = false;
     QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
-    streams.feed(R"({"jsonrpc":"2.0","id":1,"method":"ping"})" "\n" R"({"jsonrpc":"2.0","id":3,"method":"ping"})");
+    streams.feed(R"({"jsonrpc":"2.0","id":1,"method":"ping"})"
+                 "\n"
+                 R"({"jsonrpc":"2.0","id":3,"method":"ping"})");
     streams.endInput();
     QDeadlineTimer deadline(5000);
     while (!finished && !deadline.hasExpired())
@@ -174,8 +213,11 @@ TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
     components->tools().registerTool(waiting);
     bool finished = false;
     QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
-    exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})" "\n"
-             R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"wait"}})" "\n", 0);
+    exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+             "\n"
+             R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"wait"}})"
+             "\n",
+             0);
     // Input ended and the output closed: no one is left to answer.
     streams.outputBroken = true;
     streams.endInput();

@@ -16,7 +16,10 @@ namespace {
 // (a moment for the method "slow"), and its answer is kept unless it was cancelled.
 class Handling {
 public:
-    explicit Handling(RequestQueue*& queue) : m_queue(queue) {}
+    explicit Handling(RequestQueue*& queue)
+        : m_queue(queue)
+    {
+    }
 
     QStringList answered;
     QStringList seenCancelled;

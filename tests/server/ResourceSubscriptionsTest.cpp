@@ -1,5 +1,5 @@
-#include "catalog/ResourceManager.h"
 #include "server/ResourceSubscriptions.h"
+#include "catalog/ResourceManager.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/QSettingsPreferencesStore.h"
 #include "state/ActivityLog.h"
+#include "platform/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
 
@@ -82,7 +82,8 @@ TEST_F(ActivityLogTest, TrimsToTheMaximumAtTheNextKeptAppendDroppingTheOldest)
 TEST_F(ActivityLogTest, ExportsTextNewestFirstWithUtcTimes)
 {
     EXPECT_EQ(log.exportText().contents,
-              QByteArray("Zarnel Activity Log Export\nGenerated: 2026-12-04 18:06:53 +0000\nTotal Entries: 0\n") + QByteArray(80, '=') + "\n\n");
+              QByteArray("Zarnel Activity Log Export\nGenerated: 2026-12-04 18:06:53 +0000\nTotal Entries: 0\n") + QByteArray(80, '=')
+                  + "\n\n");
     EXPECT_EQ(log.exportJson().contents, QByteArray("[]"));
     log.add(QStringLiteral("Server started"), LogType::Info);
     clock.advance(2000);
@@ -97,7 +98,8 @@ TEST_F(ActivityLogTest, ExportsTextNewestFirstWithUtcTimes)
                          "Total Entries: 2\n")
                   + QByteArray(80, '=')
                   + QByteArray("\n\n"
-                               "[2026-12-04 18:06:55 +0000] [toolCall] Tool call: read_file \xC3\xBCn\xC3\xAF" "code\n"
+                               "[2026-12-04 18:06:55 +0000] [toolCall] Tool call: read_file \xC3\xBCn\xC3\xAF"
+                               "code\n"
                                "[2026-12-04 18:06:53 +0000] [info] Server started\n"));
 }
 
@@ -109,18 +111,19 @@ TEST_F(ActivityLogTest, ExportsJsonWithSortedKeysAndEscapedSlashes)
 
     const ActivityLogDocument document = log.exportJson();
     EXPECT_EQ(document.suggestedFileName, QStringLiteral("zarnel-activity-log-1796407614.5.json"));
-    EXPECT_EQ(document.contents, QByteArray("[\n"
-                                            "  {\n"
-                                            "    \"message\" : \"Tool success: read_file\",\n"
-                                            "    \"timestamp\" : \"2026-12-04T18:06:54Z\",\n"
-                                            "    \"type\" : \"success\"\n"
-                                            "  },\n"
-                                            "  {\n"
-                                            "    \"message\" : \"Resource read: file:\\/\\/\\/tmp\\/a \\\"b\\\"\",\n"
-                                            "    \"timestamp\" : \"2026-12-04T18:06:53Z\",\n"
-                                            "    \"type\" : \"request\"\n"
-                                            "  }\n"
-                                            "]"));
+    EXPECT_EQ(document.contents,
+              QByteArray("[\n"
+                         "  {\n"
+                         "    \"message\" : \"Tool success: read_file\",\n"
+                         "    \"timestamp\" : \"2026-12-04T18:06:54Z\",\n"
+                         "    \"type\" : \"success\"\n"
+                         "  },\n"
+                         "  {\n"
+                         "    \"message\" : \"Resource read: file:\\/\\/\\/tmp\\/a \\\"b\\\"\",\n"
+                         "    \"timestamp\" : \"2026-12-04T18:06:53Z\",\n"
+                         "    \"type\" : \"request\"\n"
+                         "  }\n"
+                         "]"));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "platform/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
+#include "platform/QSettingsPreferencesStore.h"
 
 #include <gtest/gtest.h>
 

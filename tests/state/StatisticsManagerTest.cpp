@@ -1,5 +1,5 @@
-#include "platform/QSettingsPreferencesStore.h"
 #include "state/StatisticsManager.h"
+#include "platform/QSettingsPreferencesStore.h"
 #include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,11 @@ namespace {
 
 // One process's view of the store: its own store object and manager over the shared file.
 struct Instance {
-    Instance(const QString& path, const Clock& clock) : store(path), statistics(store, clock) {}
+    Instance(const QString& path, const Clock& clock)
+        : store(path)
+        , statistics(store, clock)
+    {
+    }
     QSettingsPreferencesStore store;
     StatisticsManager statistics;
 };
@@ -91,7 +95,8 @@ TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnectionsAlsoWhenMerged)
     for (int i = 0; i < 40; ++i) {
         for (auto* instance : {first.get(), second.get()}) {
             clock.advance(1000);
-            instance->statistics.recordConnection(instance == first.get() ? QStringLiteral("first") : QStringLiteral("second"), QString::number(i));
+            instance->statistics.recordConnection(instance == first.get() ? QStringLiteral("first") : QStringLiteral("second"),
+                                                  QString::number(i));
         }
     }
     EXPECT_EQ(first->statistics.statistics().connectionHistory.size(), 40);
@@ -118,8 +123,11 @@ TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChangedInTheSharedFormat)
     EXPECT_FALSE(instance->statistics.needsSave());
     EXPECT_EQ(stored("stats_totalRequests").toInt(), 1);
     const QUuid id = instance->statistics.statistics().connectionHistory.front().id;
-    EXPECT_EQ(storedJson("stats_connectionHistory"), Json::array({{{"id", id.toString(QUuid::WithoutBraces).toUpper().toStdString()},
-                                                                   {"clientName", "Claude Desktop"}, {"clientVersion", "0.7.1"}, {"timestamp", 818100413.0}}}));
+    EXPECT_EQ(storedJson("stats_connectionHistory"),
+              Json::array({{{"id", id.toString(QUuid::WithoutBraces).toUpper().toStdString()},
+                            {"clientName", "Claude Desktop"},
+                            {"clientVersion", "0.7.1"},
+                            {"timestamp", 818100413.0}}}));
     EXPECT_EQ(storedJson("stats_toolUsage"),
               Json::parse(R"([{"name":"list_directory","callCount":1,"successCount":0,"failureCount":1,)"
                           R"("totalDuration":0.125,"averageDuration":0.125,"lastUsed":818100413.0}])"));
@@ -223,7 +231,8 @@ TEST_F(Statistics, TwoWritersSharingTheStoreLoseNothing)
     QStringList connections;
     for (const ConnectionRecord& connection : merged.statistics().connectionHistory)
         connections << connection.clientName + connection.clientVersion;
-    EXPECT_EQ(connections.join(u' '), QStringLiteral("desktop4 client4 desktop3 client3 desktop2 client2 desktop1 client1 desktop0 client0"));
+    EXPECT_EQ(connections.join(u' '),
+              QStringLiteral("desktop4 client4 desktop3 client3 desktop2 client2 desktop1 client1 desktop0 client0"));
     // Each writer shows the combined figures after its save.
     EXPECT_EQ(client->statistics.totalRequests(), 5 * 4);
 }

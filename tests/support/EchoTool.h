@@ -15,12 +15,13 @@ inline const QLoggingCategory& testToolCategory()
 class EchoTool : public BaseTool {
 public:
     explicit EchoTool(std::string name, std::string description = "echo")
-        : BaseTool(testToolCategory()), m_name(std::move(name)), m_description(std::move(description)) {}
-
-    MCPTool definition() const override
+        : BaseTool(testToolCategory())
+        , m_name(std::move(name))
+        , m_description(std::move(description))
     {
-        return makeDefinition(m_name, m_description, {{"text", "string", "what to say"}}, {"text"});
     }
+
+    MCPTool definition() const override { return makeDefinition(m_name, m_description, {{"text", "string", "what to say"}}, {"text"}); }
 
     QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken) override
     {

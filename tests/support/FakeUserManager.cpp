@@ -8,7 +8,7 @@ FakeUserManager::FakeUserManager(const QString& busAddress, QStringList environm
     moveToThread(&m_thread);
     QDBusConnection bus = QDBusConnection::connectToBus(busAddress, m_connectionName);
     m_serving = bus.isConnected() && bus.registerService(QStringLiteral("org.freedesktop.systemd1"))
-                && bus.registerObject(QStringLiteral("/org/freedesktop/systemd1"), this, QDBusConnection::ExportAllProperties);
+        && bus.registerObject(QStringLiteral("/org/freedesktop/systemd1"), this, QDBusConnection::ExportAllProperties);
 }
 
 FakeUserManager::~FakeUserManager()

@@ -6,7 +6,8 @@
 
 PrivateSessionBus::PrivateSessionBus(const QString& socketPath)
 {
-    const QString listen = socketPath.isEmpty() ? QStringLiteral("unix:dir=") + m_directory.path() : QStringLiteral("unix:path=") + socketPath;
+    const QString listen =
+        socketPath.isEmpty() ? QStringLiteral("unix:dir=") + m_directory.path() : QStringLiteral("unix:path=") + socketPath;
     const QString config = m_directory.filePath(QStringLiteral("bus.conf"));
     QFile file(config);
     file.open(QIODevice::WriteOnly);
@@ -23,8 +24,7 @@ PrivateSessionBus::PrivateSessionBus(const QString& socketPath)
         ADD_FAILURE() << "cannot start dbus-daemon (install dbus with scripts/setup): " << m_daemon.errorString().toStdString();
         return;
     }
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
-    }
+    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {}
     m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     if (m_address.isEmpty())
         ADD_FAILURE() << "dbus-daemon printed no address: " << m_daemon.readAllStandardError().toStdString();

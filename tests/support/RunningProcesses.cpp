@@ -31,7 +31,6 @@ int runningSleeps(const QStringList& durations)
     return count;
 }
 
-
 bool isRunningProcess(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));

@@ -77,8 +77,9 @@ void TestApplications::addApplication(const QString& id, const QString& name, co
                                       const QString& extraLines)
 {
     const QString path = installProgram(program);
-    writeEntry(id, QStringLiteral("Type=Application\nName=%1\nExec=\"%2\" %3 %4 %U\n%5")
-                       .arg(name, path, m_dir.path() + QStringLiteral("/records"), options, extraLines));
+    writeEntry(id,
+               QStringLiteral("Type=Application\nName=%1\nExec=\"%2\" %3 %4 %U\n%5")
+                   .arg(name, path, m_dir.path() + QStringLiteral("/records"), options, extraLines));
 }
 
 void TestApplications::writeEntry(const QString& id, const QString& lines)

@@ -45,7 +45,7 @@ public:
 
     struct Record {
         qint32 pid = 0;
-        QStringList arguments;  // those after the stand-in's own options
+        QStringList arguments; // those after the stand-in's own options
     };
     // The record of the program's last start; nothing on time-out. Its process is ended with the rest.
     std::optional<Record> waitForRecord(const QString& program, int timeoutMs = 10000);

@@ -9,7 +9,11 @@
 // A tool for tests that runs until it is cancelled (or for `limitMs`), like a long command.
 class WaitingTool : public BaseTool {
 public:
-    explicit WaitingTool(int limitMs = 10000) : BaseTool(testToolCategory()), m_limitMs(limitMs) {}
+    explicit WaitingTool(int limitMs = 10000)
+        : BaseTool(testToolCategory())
+        , m_limitMs(limitMs)
+    {
+    }
 
     bool sawCancellation = false;
 

@@ -7,15 +7,15 @@ XvfbServer::XvfbServer(int width, int height)
     m_server.setStandardInputFile(QProcess::nullDevice());
     m_server.setStandardErrorFile(QProcess::nullDevice());
     // -displayfd picks a free display number and writes it to standard output once it listens.
-    m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                             QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"),
-                                             QStringLiteral("tcp"), QStringLiteral("-ac")});
+    m_server.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                    QStringLiteral("-ac")});
     if (!m_server.waitForStarted(10000)) {
         ADD_FAILURE() << "cannot start Xvfb (install xvfb with scripts/setup): " << m_server.errorString().toStdString();
         return;
     }
-    while (!m_server.canReadLine() && m_server.waitForReadyRead(20000)) {
-    }
+    while (!m_server.canReadLine() && m_server.waitForReadyRead(20000)) {}
     const QString number = QString::fromLatin1(m_server.readLine()).trimmed();
     if (number.isEmpty()) {
         ADD_FAILURE() << "Xvfb did not report its display number";

@@ -106,9 +106,10 @@ std::optional<nlohmann::json> ZarnelProcess::callTool(const std::string& name, c
 
 std::optional<nlohmann::json> ZarnelProcess::initialize()
 {
-    return request("initialize", {{"protocolVersion", "2024-11-05"},
-                                  {"capabilities", nlohmann::json::object()},
-                                  {"clientInfo", {{"name", "zarnel-tests"}, {"version", "1.0"}}}});
+    return request("initialize",
+                   {{"protocolVersion", "2024-11-05"},
+                    {"capabilities", nlohmann::json::object()},
+                    {"clientInfo", {{"name", "zarnel-tests"}, {"version", "1.0"}}}});
 }
 
 bool ZarnelProcess::staysSilent(int timeoutMs)

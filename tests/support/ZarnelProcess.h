@@ -48,12 +48,10 @@ public:
 
     // Sends a request with the next integer id and returns its response (skipping any
     // notification lines before it).
-    std::optional<nlohmann::json> request(const std::string& method,
-                                          const nlohmann::json& params = nlohmann::json(),
+    std::optional<nlohmann::json> request(const std::string& method, const nlohmann::json& params = nlohmann::json(),
                                           int timeoutMs = 10000);
     // A tools/call; returns the result member.
-    std::optional<nlohmann::json> callTool(const std::string& name, const nlohmann::json& arguments,
-                                           int timeoutMs = 10000);
+    std::optional<nlohmann::json> callTool(const std::string& name, const nlohmann::json& arguments, int timeoutMs = 10000);
     // initialize with a test client's name.
     std::optional<nlohmann::json> initialize();
 

@@ -1,9 +1,9 @@
+#include "tools/ToolRegistry.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "state/SettingsManager.h"
 #include "support/EchoTool.h"
 #include "tools/BuiltInTools.h"
-#include "tools/ToolRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +23,17 @@ TEST(ToolRegistry, ListsToolsSortedByNameWithTheStandardSchema)
     ASSERT_EQ(tools.size(), 3u);
     // Byte order: capitals first.
     EXPECT_EQ((std::vector<std::string>{tools[0].name, tools[1].name, tools[2].name}), (std::vector<std::string>{"Beta", "alpha", "zeta"}));
-    EXPECT_EQ(tools[0].toJson()["inputSchema"],
-              Json::parse(R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
+    EXPECT_EQ(
+        tools[0].toJson()["inputSchema"],
+        Json::parse(
+            R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
 }
 
 TEST(ToolArguments, ConvertOnlyDecimalIntegersInStrings)
 {
     const Arguments arguments = Json::parse(R"({"flag":"true","count":2.5,"max_results":"7","n":3,"on":false,"negative":"-4",
-        "spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999","minus":"-","empty":""})").get<Arguments>();
+        "spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999","minus":"-","empty":""})")
+                                    .get<Arguments>();
     EXPECT_TRUE(BaseTool::getBoolArgument(arguments, "flag", true));
     EXPECT_FALSE(BaseTool::getBoolArgument(arguments, "on", true));
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "count", 100), 100);

@@ -43,8 +43,8 @@ ListRunningAppsTool::ListRunningAppsTool(const Workspace& workspace)
 
 MCPTool ListRunningAppsTool::definition() const
 {
-    return makeDefinition("list_running_apps",
-                          "List all currently running applications with their bundle identifiers and process IDs.", {}, {});
+    return makeDefinition("list_running_apps", "List all currently running applications with their bundle identifiers and process IDs.", {},
+                          {});
 }
 
 QCoro::Task<MCPToolCallResponse> ListRunningAppsTool::execute(Arguments, CancellationToken)

@@ -39,8 +39,7 @@ QuitAppTool::QuitAppTool(const Workspace& workspace)
 MCPTool QuitAppTool::definition() const
 {
     return makeDefinition("quit_app", "Quit an application by name or bundle identifier. Can force quit if needed.",
-                          {{"app", "string", "App name or bundle identifier"},
-                           {"force", "boolean", "Force quit the app (default: false)"}},
+                          {{"app", "string", "App name or bundle identifier"}, {"force", "boolean", "Force quit the app (default: false)"}},
                           {"app"});
 }
 

@@ -12,8 +12,7 @@ CopyFileTool::CopyFileTool(FileManager& files)
 MCPTool CopyFileTool::definition() const
 {
     return makeDefinition("copy_file", "Copy a file or directory.",
-                          {{"source", "string", "Source path"}, {"destination", "string", "Destination path"}},
-                          {"source", "destination"});
+                          {{"source", "string", "Source path"}, {"destination", "string", "Destination path"}}, {"source", "destination"});
 }
 
 QCoro::Task<MCPToolCallResponse> CopyFileTool::execute(Arguments arguments, CancellationToken cancellation)

@@ -14,10 +14,9 @@ DeleteFileTool::DeleteFileTool(FileManager& files)
 
 MCPTool DeleteFileTool::definition() const
 {
-    return makeDefinition("delete_file", "Delete a file or directory. For directories, can optionally delete recursively.",
-                          {{"path", "string", "Path to delete"},
-                           {"recursive", "boolean", "Delete directories recursively (default: false)"}},
-                          {"path"});
+    return makeDefinition(
+        "delete_file", "Delete a file or directory. For directories, can optionally delete recursively.",
+        {{"path", "string", "Path to delete"}, {"recursive", "boolean", "Delete directories recursively (default: false)"}}, {"path"});
 }
 
 QCoro::Task<MCPToolCallResponse> DeleteFileTool::execute(Arguments arguments, CancellationToken cancellation)

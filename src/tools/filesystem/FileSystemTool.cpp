@@ -1,7 +1,7 @@
 #include "tools/filesystem/FileSystemTool.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <QCoroFuture>
+#include <QtConcurrent/QtConcurrentRun>
 
 FilePath FileSystemTool::resolvePath(const QString& text) const
 {

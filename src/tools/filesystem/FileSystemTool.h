@@ -10,7 +10,11 @@
 // What the file tools share: the file manager, path resolution and the failure report.
 class FileSystemTool : public BaseTool {
 public:
-    FileSystemTool(const QLoggingCategory& logger, FileManager& files) : BaseTool(logger), m_files(files) {}
+    FileSystemTool(const QLoggingCategory& logger, FileManager& files)
+        : BaseTool(logger)
+        , m_files(files)
+    {
+    }
 
 protected:
     FileManager& files() const { return m_files; }
@@ -24,8 +28,8 @@ protected:
 
     // move_file and copy_file: the same arguments, checks and texts around one operation.
     struct Transfer {
-        const char* doneVerb;      // "moved"
-        const char* failedAction;  // "Failed to move"
+        const char* doneVerb;     // "moved"
+        const char* failedAction; // "Failed to move"
         FileResult<void> (FileManager::*operation)(const FilePath&, const FilePath&);
     };
     QCoro::Task<MCPToolCallResponse> transferItem(Arguments arguments, Transfer transfer);

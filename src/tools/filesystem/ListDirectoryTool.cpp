@@ -42,8 +42,8 @@ QCoro::Task<MCPToolCallResponse> ListDirectoryTool::execute(Arguments arguments,
     co_return co_await work;
 }
 
-FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool recursive, bool includeHidden,
-                                                 const QString& indent, QString& output, const CancellationToken& cancellation) const
+FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool recursive, bool includeHidden, const QString& indent,
+                                                 QString& output, const CancellationToken& cancellation) const
 {
     if (cancellation.isCancelled())
         return FileError{QStringLiteral("Operation canceled")};
@@ -52,8 +52,7 @@ FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool
         return listing.error();
     auto& entries = listing.value().entries;
     // Byte order of UTF-8 is code-point order: "Zeta" before "alpha".
-    std::sort(entries.begin(), entries.end(),
-              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.nativeName < b.nativeName; });
+    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.nativeName < b.nativeName; });
 
     const QString childIndent = indent + QStringLiteral("  ");
     for (const DirectoryEntry& entry : entries) {
@@ -70,7 +69,8 @@ FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool
         output += QLatin1Char('\n');
         // A link to a directory is not followed: its own type is the link's.
         if (recursive && isDirectory) {
-            const auto listed = listContents(directory.child(entry.nativeName), recursive, includeHidden, childIndent, output, cancellation);
+            const auto listed =
+                listContents(directory.child(entry.nativeName), recursive, includeHidden, childIndent, output, cancellation);
             if (!listed.ok())
                 return listed;
         }

@@ -12,6 +12,6 @@ public:
     QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken cancellation) override;
 
 private:
-    FileResult<void> listContents(const FilePath& directory, bool recursive, bool includeHidden, const QString& indent,
-                                  QString& output, const CancellationToken& cancellation) const;
+    FileResult<void> listContents(const FilePath& directory, bool recursive, bool includeHidden, const QString& indent, QString& output,
+                                  const CancellationToken& cancellation) const;
 };

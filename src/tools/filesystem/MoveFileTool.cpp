@@ -12,8 +12,7 @@ MoveFileTool::MoveFileTool(FileManager& files)
 MCPTool MoveFileTool::definition() const
 {
     return makeDefinition("move_file", "Move or rename a file or directory.",
-                          {{"source", "string", "Source path"}, {"destination", "string", "Destination path"}},
-                          {"source", "destination"});
+                          {{"source", "string", "Source path"}, {"destination", "string", "Destination path"}}, {"source", "destination"});
 }
 
 QCoro::Task<MCPToolCallResponse> MoveFileTool::execute(Arguments arguments, CancellationToken cancellation)

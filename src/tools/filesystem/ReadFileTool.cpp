@@ -26,7 +26,8 @@ QCoro::Task<MCPToolCallResponse> ReadFileTool::execute(Arguments arguments, Canc
     const auto path = getStringArgument(arguments, "path", true);
     if (path.failed())
         co_return errorResult(path.errorText());
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, resolved = resolvePath(*path), cancellation] { return read(resolved, cancellation); });
+    QFuture<MCPToolCallResponse> work =
+        QtConcurrent::run([this, resolved = resolvePath(*path), cancellation] { return read(resolved, cancellation); });
     co_return co_await work;
 }
 
@@ -48,7 +49,7 @@ MCPToolCallResponse ReadFileTool::read(const FilePath& path, const CancellationT
     }
     std::string encoded = "Base64: ";
     encoded += bytes.toBase64().toStdString();
-    return MCPToolCallResponse{{MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"),
-                                MCPContent::text(std::move(encoded))},
-                               std::nullopt};
+    return MCPToolCallResponse{
+        {MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"), MCPContent::text(std::move(encoded))},
+        std::nullopt};
 }

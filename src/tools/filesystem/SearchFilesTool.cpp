@@ -79,18 +79,21 @@ QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, C
     const auto directory = getStringArgument(arguments, "directory", false);
     const bool recursive = getBoolArgument(arguments, "recursive", true);
     const qint64 maxResults = getIntArgument(arguments, "max_results", 100).value_or(100);
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run(
-        [this, text = *pattern, root = resolvePath(directory.value().value_or(QStringLiteral("."))), recursive, maxResults, cancellation] {
-            return search(text, root, recursive, maxResults, cancellation);
-        });
+    QFuture<MCPToolCallResponse> work =
+        QtConcurrent::run([this, text = *pattern, root = resolvePath(directory.value().value_or(QStringLiteral("."))), recursive,
+                           maxResults, cancellation] { return search(text, root, recursive, maxResults, cancellation); });
     co_return co_await work;
 }
 
 MCPToolCallResponse SearchFilesTool::search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
                                             const CancellationToken& cancellation) const
 {
-    Search search{QRegularExpression(matcherPattern(pattern), QRegularExpression::UseUnicodePropertiesOption), recursive, maxResults,
-                  cancellation, {}, {}};
+    Search search{QRegularExpression(matcherPattern(pattern), QRegularExpression::UseUnicodePropertiesOption),
+                  recursive,
+                  maxResults,
+                  cancellation,
+                  {},
+                  {}};
     // An invalid expression matches nothing, so there is nothing to walk for.
     if (search.matcher.isValid()) {
         search.matcher.optimize();

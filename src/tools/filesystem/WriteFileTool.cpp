@@ -55,7 +55,8 @@ QCoro::Task<MCPToolCallResponse> WriteFileTool::execute(Arguments arguments, Can
     if (path.failed() || content.failed())
         co_return errorResult(QStringLiteral("Missing required arguments"));
     const bool base64 = getBoolArgument(arguments, "base64", false);
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, target = resolvePath(*path), text = *content, base64] { return write(target, text, base64); });
+    QFuture<MCPToolCallResponse> work =
+        QtConcurrent::run([this, target = resolvePath(*path), text = *content, base64] { return write(target, text, base64); });
     co_return co_await work;
 }
 

@@ -19,11 +19,10 @@ CaptureScreenshotTool::CaptureScreenshotTool(std::shared_ptr<ScreenGrabber> scre
 
 MCPTool CaptureScreenshotTool::definition() const
 {
-    return makeDefinition("capture_screenshot",
-                          "Capture a screenshot of the entire screen or a specific window. Returns base64-encoded PNG.",
-                          {{"display", "string", "Display number (default: main display)"},
-                           {"save_path", "string", "Optional path to save the screenshot"}},
-                          {});
+    return makeDefinition(
+        "capture_screenshot", "Capture a screenshot of the entire screen or a specific window. Returns base64-encoded PNG.",
+        {{"display", "string", "Display number (default: main display)"}, {"save_path", "string", "Optional path to save the screenshot"}},
+        {});
 }
 
 QCoro::Task<MCPToolCallResponse> CaptureScreenshotTool::execute(Arguments arguments, CancellationToken cancellation)
@@ -55,17 +54,12 @@ QCoro::Task<MCPToolCallResponse> CaptureScreenshotTool::execute(Arguments argume
 
     const ScreenCapture capture = co_await screen->captureToFile(path);
     switch (capture.status) {
-    case ScreenCapture::Status::Saved:
-        break;
-    case ScreenCapture::Status::NoScreen:
-        removeTemporary();
-        co_return errorResult(QStringLiteral("No screen available"));
+    case ScreenCapture::Status::Saved: break;
+    case ScreenCapture::Status::NoScreen: removeTemporary(); co_return errorResult(QStringLiteral("No screen available"));
     case ScreenCapture::Status::CouldNotCapture:
         removeTemporary();
         co_return errorResult(QStringLiteral("Failed to capture screenshot: ") + capture.error);
-    case ScreenCapture::Status::Failed:
-        removeTemporary();
-        co_return errorResult(QStringLiteral("Screenshot capture failed"));
+    case ScreenCapture::Status::Failed: removeTemporary(); co_return errorResult(QStringLiteral("Screenshot capture failed"));
     }
 
     QFile file(path);

@@ -110,7 +110,8 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
     *command = request;
     const auto stopRequested = [cancellation, closing = m_closing] { return cancellation.isCancelled() || closing->load(); };
-    return QtConcurrent::run(&m_commandThreads, [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
+    return QtConcurrent::run(&m_commandThreads,
+                             [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
 }
 
 MCPToolCallResponse ExecuteCommandTool::respond(const ShellCommand& command, const ShellOutcome& outcome)
@@ -124,7 +125,7 @@ MCPToolCallResponse ExecuteCommandTool::respond(const ShellCommand& command, con
 QString ExecuteCommandTool::report(const ShellCommand& command, const ShellOutcome& outcome)
 {
     QString text = QStringLiteral("Command: ") + command.command + QStringLiteral("\nExit code: ") + QString::number(outcome.exitCode)
-                   + QLatin1Char('\n');
+        + QLatin1Char('\n');
     // Otherwise an assistant sees only a 143 and cannot tell why.
     if (outcome.timedOut)
         text += QStringLiteral("Timed out after %1 seconds\n").arg(command.timeLimit.count());

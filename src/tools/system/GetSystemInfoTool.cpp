@@ -13,8 +13,8 @@ GetSystemInfoTool::GetSystemInfoTool(std::shared_ptr<const SystemInformation> so
 
 MCPTool GetSystemInfoTool::definition() const
 {
-    return makeDefinition("get_system_info",
-                          "Get comprehensive system information (OS version, hardware, memory, disk space, etc.).", {}, {});
+    return makeDefinition("get_system_info", "Get comprehensive system information (OS version, hardware, memory, disk space, etc.).", {},
+                          {});
 }
 
 QCoro::Task<MCPToolCallResponse> GetSystemInfoTool::execute(Arguments arguments, CancellationToken cancellation)

@@ -15,8 +15,8 @@ SetClipboardTool::SetClipboardTool(std::shared_ptr<Clipboard> clipboard)
 
 MCPTool SetClipboardTool::definition() const
 {
-    return makeDefinition("set_clipboard", "Set the clipboard contents with text.",
-                          {{"content", "string", "Content to copy to clipboard"}}, {"content"});
+    return makeDefinition("set_clipboard", "Set the clipboard contents with text.", {{"content", "string", "Content to copy to clipboard"}},
+                          {"content"});
 }
 
 QCoro::Task<MCPToolCallResponse> SetClipboardTool::execute(Arguments arguments, CancellationToken cancellation)

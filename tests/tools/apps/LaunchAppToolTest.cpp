@@ -33,9 +33,11 @@ TEST_F(LaunchApp, FindsAnApplicationByIdentifierByItsLastPartAndByNameAndPassesA
 
 TEST_F(LaunchApp, TakesADesktopFileIdWithItsSuffixAndKeepsTheEntrysOwnArgumentsBeforeTheGivenOnes)
 {
-    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Text Editor"), QStringLiteral("editor"), QStringLiteral("--new-window"));
+    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Text Editor"), QStringLiteral("editor"),
+                          QStringLiteral("--new-window"));
 
-    EXPECT_EQ(success(callTool(m_tool, {{"app", "org.test.Editor.desktop"}, {"arguments", "-a b"}})), "Successfully launched: org.test.Editor.desktop");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "org.test.Editor.desktop"}, {"arguments", "-a b"}})),
+              "Successfully launched: org.test.Editor.desktop");
     const auto editor = m_apps.waitForRecord(QStringLiteral("editor"));
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->arguments, (QStringList{QStringLiteral("--new-window"), QStringLiteral("-a"), QStringLiteral("b")}));

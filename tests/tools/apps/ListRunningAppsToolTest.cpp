@@ -24,9 +24,14 @@ TEST_F(ListRunningApps, ShowsEveryRunningApplicationInCodePointOrderWithTheActiv
 
     EXPECT_EQ(success(callTool(m_tool)),
               "Running Applications:\n\n"
-              "○ Beta\n   Bundle ID: org.test.Beta\n   PID: " + std::to_string(beta) + "\n\n"
-              "● Zeta\n   Bundle ID: org.test.Zeta\n   PID: " + std::to_string(zeta) + "\n\n"
-              "○ alpha\n   Bundle ID: org.test.alpha\n   PID: " + std::to_string(alpha) + "\n\n");
+              "○ Beta\n   Bundle ID: org.test.Beta\n   PID: "
+                  + std::to_string(beta)
+                  + "\n\n"
+                    "● Zeta\n   Bundle ID: org.test.Zeta\n   PID: "
+                  + std::to_string(zeta)
+                  + "\n\n"
+                    "○ alpha\n   Bundle ID: org.test.alpha\n   PID: "
+                  + std::to_string(alpha) + "\n\n");
 }
 
 // What the workspace reports beyond what installed entries give: nameless applications,

@@ -29,7 +29,8 @@ TEST_F(CreateDirectory, WithoutIntermediatesNeedsTheParentAndANewName)
     EXPECT_EQ(failure(create({{"path", pathText("p/q")}, {"create_intermediate", false}})),
               "Failed to create directory: No such file or directory");
     EXPECT_FALSE(exists("p"));
-    EXPECT_EQ(success(create({{"path", pathText("p")}, {"create_intermediate", false}})), "Successfully created directory: " + pathText("p"));
+    EXPECT_EQ(success(create({{"path", pathText("p")}, {"create_intermediate", false}})),
+              "Successfully created directory: " + pathText("p"));
     EXPECT_EQ(failure(create({{"path", pathText("p")}, {"create_intermediate", false}})), "Failed to create directory: File exists");
 }
 

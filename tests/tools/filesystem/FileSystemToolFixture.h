@@ -46,7 +46,11 @@ protected:
 // Makes the process's current directory the given one for the life of the guard.
 class CurrentDirectoryGuard {
 public:
-    explicit CurrentDirectoryGuard(const QString& directory) : m_previous(QDir::currentPath()) { QDir::setCurrent(directory); }
+    explicit CurrentDirectoryGuard(const QString& directory)
+        : m_previous(QDir::currentPath())
+    {
+        QDir::setCurrent(directory);
+    }
     ~CurrentDirectoryGuard() { QDir::setCurrent(m_previous); }
 
 private:

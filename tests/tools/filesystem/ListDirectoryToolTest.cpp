@@ -43,9 +43,13 @@ TEST_F(ListDirectory, WritesOneLinePerVisibleEntryInCodePointOrder)
     const std::string text = success(list({{"path", pathText()}}));
 
     EXPECT_EQ(text.substr(0, text.find(linkLine)),
-              "Contents of " + pathText() + ":\n\n"
-              "📄 Zeta.txt (1.5 KB) - " + stamp() + "\n"
-              "📁 alpha - " + stamp() + "\n");
+              "Contents of " + pathText()
+                  + ":\n\n"
+                    "📄 Zeta.txt (1.5 KB) - "
+                  + stamp()
+                  + "\n"
+                    "📁 alpha - "
+                  + stamp() + "\n");
     EXPECT_NE(text.find(linkLine), std::string::npos) << text;
     EXPECT_EQ(text.find(".hidden"), std::string::npos);
 
@@ -57,10 +61,17 @@ TEST_F(ListDirectory, IndentsEachLevelOfARecursiveListingByTwoSpacesWithoutFollo
 {
     const std::string text = success(list({{"path", pathText("alpha")}, {"recursive", true}}));
 
-    EXPECT_EQ(text, "Contents of " + pathText("alpha") + ":\n\n"
-                    "📄 b.md (512 bytes) - " + stamp() + "\n"
-                    "📁 inner - " + stamp() + "\n"
-                    "  📄 deep.txt (1 byte) - " + stamp() + "\n");
+    EXPECT_EQ(text,
+              "Contents of " + pathText("alpha")
+                  + ":\n\n"
+                    "📄 b.md (512 bytes) - "
+                  + stamp()
+                  + "\n"
+                    "📁 inner - "
+                  + stamp()
+                  + "\n"
+                    "  📄 deep.txt (1 byte) - "
+                  + stamp() + "\n");
     const std::string top = success(list({{"path", pathText()}, {"recursive", true}}));
     EXPECT_NE(top.find("\n  📁 inner - "), std::string::npos);
     EXPECT_EQ(top.find("\n  📄 b.md"), top.rfind("\n  📄 b.md")) << "the link to alpha was followed:\n" << top;

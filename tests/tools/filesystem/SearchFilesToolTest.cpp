@@ -32,7 +32,8 @@ protected:
 
 TEST_F(SearchFiles, FindsOnlyLiteralDotsAndWholeNamesAndKeepsOtherRegularExpressionSyntax)
 {
-    for (const char* name : {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt", "aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
+    for (const char* name :
+         {"a.txt", "a.TXT", "a.txt.bak", "atxt", "b.md", "ab.md", "x/c.txt", "aab", "a+b", "file1.txt", "file2.txt", "file3.txt"})
         writeBytes(name, "");
 
     EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a.txt", "file1.txt", "file2.txt", "file3.txt", "x/c.txt"}));

@@ -26,7 +26,9 @@ TEST_F(WriteFile, CreatesMissingDirectoriesAndWritesUtf8Text)
     const auto response = write({{"path", pathText("a/b/c.txt")}, {"content", "grüße\n"}});
 
     EXPECT_EQ(success(response), "Successfully wrote to " + pathText("a/b/c.txt"));
-    EXPECT_EQ(readBytes("a/b/c.txt"), QByteArray("gr\xC3\xBC\xC3\x9F" "e\n"));
+    EXPECT_EQ(readBytes("a/b/c.txt"),
+              QByteArray("gr\xC3\xBC\xC3\x9F"
+                         "e\n"));
 }
 
 TEST_F(WriteFile, ReplacesAFileWholeKeepingItsPermissionsAndLeavesNoTemporaryFile)
@@ -34,7 +36,8 @@ TEST_F(WriteFile, ReplacesAFileWholeKeepingItsPermissionsAndLeavesNoTemporaryFil
     writeBytes("dir/config.ini", "old contents that are longer than the new ones");
     ::chmod(path("dir/config.ini").toUtf8().constData(), 0640);
 
-    EXPECT_EQ(success(write({{"path", pathText("dir/config.ini")}, {"content", "new"}})), "Successfully wrote to " + pathText("dir/config.ini"));
+    EXPECT_EQ(success(write({{"path", pathText("dir/config.ini")}, {"content", "new"}})),
+              "Successfully wrote to " + pathText("dir/config.ini"));
     EXPECT_EQ(readBytes("dir/config.ini"), "new");
     EXPECT_EQ(permissions(path("dir/config.ini")), 0640u);
     EXPECT_EQ(entries("dir"), QStringList{"config.ini"});
@@ -63,8 +66,7 @@ TEST_F(WriteFile, DecodesStrictBase64)
     // Invalid input is refused, but the directories made for it stay.
     for (const char* content : {"aGVs bG8=", "aGVsbG8!", "aGVsbG8", "aG==VsbG8=", "aGVsbG8=\n"}) {
         SCOPED_TRACE(content);
-        EXPECT_EQ(failure(write({{"path", pathText("new/dir/x.bin")}, {"content", content}, {"base64", true}})),
-                  "Invalid base64 content");
+        EXPECT_EQ(failure(write({{"path", pathText("new/dir/x.bin")}, {"content", content}, {"base64", true}})), "Invalid base64 content");
     }
     EXPECT_TRUE(QFileInfo(path("new/dir")).isDir());
     EXPECT_FALSE(exists("new/dir/x.bin"));
@@ -81,7 +83,8 @@ TEST_F(WriteFile, NeedsBothArgumentsAndReportsTheSystemsDescriptionWhenTheWriteF
 
     EXPECT_EQ(failure(write({{"path", pathText("file.txt/child.txt")}, {"content", "x"}})), "Failed to write file: Not a directory");
     EXPECT_EQ(failure(write({{"path", pathText("folder")}, {"content", "x"}})), "Failed to write file: Is a directory");
-    EXPECT_EQ(failure(write({{"path", pathText("folder")}, {"content", "eA=="}, {"base64", true}})), "Failed to write file: Is a directory");
+    EXPECT_EQ(failure(write({{"path", pathText("folder")}, {"content", "eA=="}, {"base64", true}})),
+              "Failed to write file: Is a directory");
 }
 
 } // namespace

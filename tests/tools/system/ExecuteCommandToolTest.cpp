@@ -10,7 +10,8 @@ namespace {
 // Runs the tool with the real shell; the setting's time limit is what the test says.
 MCPToolCallResponse run(const Json& arguments, qint64 settingSeconds = 30, CancellationToken cancellation = {})
 {
-    ExecuteCommandTool tool(std::make_shared<PosixShellRunner>(std::chrono::milliseconds(200)), [settingSeconds] { return settingSeconds; });
+    ExecuteCommandTool tool(std::make_shared<PosixShellRunner>(std::chrono::milliseconds(200)),
+                            [settingSeconds] { return settingSeconds; });
     return callTool(tool, arguments, std::move(cancellation));
 }
 
@@ -43,7 +44,8 @@ TEST(ExecuteCommand, HandsTheCommandToTheShellUnchangedAndKeepsOutputThatIsNotUt
 {
     EXPECT_EQ(textOf(run({{"command", "printf '%s\\n' \"a  b\" | tr a-z A-Z; X=1; echo $X"}})),
               "Command: printf '%s\\n' \"a  b\" | tr a-z A-Z; X=1; echo $X\nExit code: 0\n\nOutput:\nA  B\n1\n\n");
-    EXPECT_EQ(textOf(run({{"command", "printf 'caf\\351\\n'"}})), "Command: printf 'caf\\351\\n'\nExit code: 0\n\nOutput:\ncaf\xEF\xBF\xBD\n\n");
+    EXPECT_EQ(textOf(run({{"command", "printf 'caf\\351\\n'"}})),
+              "Command: printf 'caf\\351\\n'\nExit code: 0\n\nOutput:\ncaf\xEF\xBF\xBD\n\n");
 }
 
 TEST(ExecuteCommand, NeedsACommandAndAnExistingWorkingDirectory)
@@ -71,7 +73,8 @@ TEST(ExecuteCommand, FallsBackToThirtySecondsWhenTheSettingIsNotAPositiveLimit)
 {
     // A stored limit of zero once ended every command at once.
     for (const qint64 setting : {0, -3})
-        EXPECT_EQ(success(run({{"command", "sleep 0.2; echo done"}}, setting)), "Command: sleep 0.2; echo done\nExit code: 0\n\nOutput:\ndone\n\n");
+        EXPECT_EQ(success(run({{"command", "sleep 0.2; echo done"}}, setting)),
+                  "Command: sleep 0.2; echo done\nExit code: 0\n\nOutput:\ndone\n\n");
 }
 
 TEST(ExecuteCommand, StopsTheCommandWhenTheCallIsCancelled)

@@ -27,7 +27,8 @@ TEST(GetClipboard, PrefersTextThenAnImageThenFileUrls)
 
     clipboard->storedPng.reset();
     clipboard->storedPaths = QStringList{QStringLiteral("/tmp/a b.txt"), QStringLiteral("/home/u/c")};
-    EXPECT_EQ(contentOf(clipboard), Json::parse(R"({"content":[{"type":"text","text":"Clipboard file URLs:\n\n/tmp/a b.txt\n/home/u/c"}]})"));
+    EXPECT_EQ(contentOf(clipboard),
+              Json::parse(R"({"content":[{"type":"text","text":"Clipboard file URLs:\n\n/tmp/a b.txt\n/home/u/c"}]})"));
 
     clipboard->storedPaths = QStringList{};
     EXPECT_EQ(contentOf(clipboard), Json::parse(R"({"content":[{"type":"text","text":"Clipboard file URLs:\n\n"}]})"));

@@ -10,7 +10,10 @@ namespace {
 
 class FixedSystemInformation final : public SystemInformation {
 public:
-    explicit FixedSystemInformation(SystemSnapshot facts) : m_facts(std::move(facts)) {}
+    explicit FixedSystemInformation(SystemSnapshot facts)
+        : m_facts(std::move(facts))
+    {
+    }
     SystemSnapshot snapshot() const override { return m_facts; }
 
 private:
@@ -19,9 +22,16 @@ private:
 
 SystemSnapshot exampleMachine()
 {
-    return {.operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)"), .kernelMajor = 6, .kernelMinor = 1, .kernelPatch = 76,
-            .processorCount = 8, .activeProcessorCount = 6, .physicalMemoryBytes = 16ull * 1024 * 1024 * 1024,
-            .hostName = QStringLiteral("workstation"), .rootTotalBytes = 500'000'000'000ull, .rootFreeBytes = 125'000'000'000ull,
+    return {.operatingSystem = QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
+            .kernelMajor = 6,
+            .kernelMinor = 1,
+            .kernelPatch = 76,
+            .processorCount = 8,
+            .activeProcessorCount = 6,
+            .physicalMemoryBytes = 16ull * 1024 * 1024 * 1024,
+            .hostName = QStringLiteral("workstation"),
+            .rootTotalBytes = 500'000'000'000ull,
+            .rootFreeBytes = 125'000'000'000ull,
             .uptimeSeconds = 90061.9};
 }
 

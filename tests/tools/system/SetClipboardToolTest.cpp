@@ -18,7 +18,8 @@ TEST(SetClipboard, CountsWhatReadersSeeAsCharacters)
 {
     auto clipboard = std::make_shared<FakeClipboard>();
     // Five family emoji, each of five code points joined by zero-width joiners.
-    const std::string families = "👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦";
+    const std::string families =
+        "👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦👨‍👩‍👧‍👦";
     EXPECT_EQ(success(copy(clipboard, {{"content", families}})), "Successfully copied 5 characters to clipboard");
     EXPECT_EQ(clipboard->storedText, QString::fromStdString(families));
 
