@@ -6,6 +6,10 @@
 #include <charconv>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
@@ -18,6 +22,33 @@ constexpr auto kNeedsAttention = [] {
         table[static_cast<std::size_t>(c)] = c < 0x20 || c >= 0x80 || c == '"' || c == '\\' || c == '/';
     return table;
 }();
+
+// The number of bytes from `from` on that need no attention, looking at sixteen at a time: text
+// is mostly plain ASCII with an escape now and then.
+std::size_t plainRun(std::string_view text, std::size_t from)
+{
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i slash = _mm_set1_epi8('/');
+    while (i + 16 <= text.size()) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        // As signed bytes, everything from 0x80 up is negative, so one comparison finds the
+        // control characters and the multi-byte sequences together.
+        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, space), _mm_cmpeq_epi8(bytes, quote)),
+                                             _mm_or_si128(_mm_cmpeq_epi8(bytes, backslash), _mm_cmpeq_epi8(bytes, slash)));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+        if (mask != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(mask)) - from;
+        i += 16;
+    }
+#endif
+    while (i < text.size() && !kNeedsAttention[static_cast<unsigned char>(text[i])])
+        ++i;
+    return i - from;
+}
 
 template <typename Value> void writePretty(std::string& out, const Value& value, int depth)
 {
@@ -76,11 +107,10 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
     std::size_t runStart = 0;
     const auto flush = [&] { out.append(text.data() + runStart, i - runStart); };
     while (i < text.size()) {
+        i += plainRun(text, i);
+        if (i == text.size())
+            break;
         const auto c = static_cast<unsigned char>(text[i]);
-        if (!kNeedsAttention[c]) {
-            ++i;
-            continue;
-        }
         if (c >= 0x80) {
             const std::size_t length = utf8::sequenceLength(text, i);
             if (length > 0) {

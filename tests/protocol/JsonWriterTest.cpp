@@ -26,6 +26,30 @@ TEST(JsonWriterCompact, ReplacesEveryInvalidUtf8ByteInsteadOfFailing)
               "d\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
 }
 
+TEST(JsonWriterCompact, EscapesAtEveryPositionOfALongPlainRun)
+{
+    // Plain text is scanned many bytes at a time: every special byte, valid sequence and
+    // invalid byte is placed at each offset of a run longer than one scan.
+    const std::vector<std::pair<std::string, std::string>> specials = {{"\"", "\\\""},
+                                                                       {"\\", "\\\\"},
+                                                                       {"/", "\\/"},
+                                                                       {"\n", "\\n"},
+                                                                       {"\x1f", "\\u001f"},
+                                                                       {"\x7f", "\x7f"},
+                                                                       {"\xC3\xA9", "\xC3\xA9"},
+                                                                       {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                                                                       {"\xFF", "\xEF\xBF\xBD"}};
+    for (const auto& [raw, written] : specials) {
+        for (std::size_t at = 0; at < 40; ++at) {
+            const std::string before(at, 'a');
+            const std::string after(40 - at, 'b');
+            std::string out;
+            JsonWriter::appendString(out, before + raw + after);
+            EXPECT_EQ(out, "\"" + before + written + after + "\"") << "at " << at;
+        }
+    }
+}
+
 TEST(JsonWriterCompact, WritesNumbersByKind)
 {
     EXPECT_EQ(JsonWriter::compact(Json::array({1, -9223372036854775807LL - 1, 2.5, 1.0, 0.1, 1e300})),
