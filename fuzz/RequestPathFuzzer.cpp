@@ -35,6 +35,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr std::array<std::size_t, 6> kReadSizes = {1, 2, 7, 64, 4096, SIZE_MAX};
@@ -50,7 +52,11 @@ QTemporaryDir* workDirectory = nullptr;
 bool namesSpecialFile(const Json& value)
 {
     if (value.is_string()) {
-        const auto& text = value.get_ref<const std::string&>();
+        // The process's own descriptors (/proc/self/fd/0 is what a client writes to) are what a
+        // read must refuse at once: those stay in.
+        std::string text = value.get<std::string>();
+        for (std::size_t at = text.find("/proc/self/fd/"); at != std::string::npos; at = text.find("/proc/self/fd/"))
+            text.erase(at, 14);
         for (const char* prefix : {"/dev", "/proc", "/sys", "/run"}) {
             if (text.find(prefix) != std::string::npos)
                 return true;
@@ -73,9 +79,10 @@ bool namesSpecialFile(const Json& value)
     return false;
 }
 
-// Resources and prompts read any file a request names. Regular files are fair game; device
-// and kernel files (an endless /dev/zero, a /proc file that blocks) would only test the
-// machine, so inputs naming them are left out.
+// Resources and prompts read any file a request names. Regular files are fair game, and so are
+// the pipe "fifo" in the work folder and the process's own descriptors, which must be refused
+// at once; other device and kernel files would only test the machine, so inputs naming them
+// are left out.
 bool asksForSpecialFiles(const QByteArray& input)
 {
     for (const QByteArray& line : input.split('\n')) {
@@ -122,6 +129,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     // Relative paths in requests resolve inside an empty folder of our own.
     workDirectory = new QTemporaryDir;
     QDir::setCurrent(workDirectory->path());
+    // A pipe without a writer: reading it would wait for ever.
+    ::mkfifo("fifo", 0600);
     return 0;
 }
 

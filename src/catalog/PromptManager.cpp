@@ -308,7 +308,7 @@ QCoro::Task<std::optional<std::string>> PromptManager::readContextFile(QString p
     if (!outcome)
         co_return std::nullopt;
     if (!outcome->ok()) {
-        qCCritical(lcPrompts, "%s%s", failurePrefix, qPrintable(path));
+        qCCritical(lcPrompts, "%s%s", failurePrefix, qPrintable(Log::clip(path)));
         co_return std::nullopt;
     }
     co_return outcome->value().toStdString();
@@ -335,6 +335,11 @@ QCoro::Task<PromptGetResult> PromptManager::getPrompt(QString name, Json::object
     Json::object_t values = std::move(arguments);
     values["prompt_name"] = key;
 
+    // The system would read such a path only up to the NUL, which names another file.
+    for (const char* pathKey : {"file_path", "target"}) {
+        if (const auto path = stringValue(values, pathKey); path && path->contains(QChar(u'\0')))
+            co_return MCPPromptError::invalidPath();
+    }
     if (const auto path = stringValue(values, "file_path")) {
         if (auto text = co_await readContextFile(*path, "Could not read file for prompt context: "))
             values["file_content"] = std::move(*text);

@@ -23,6 +23,7 @@ struct MCPPromptError {
     static MCPPromptError promptTemplateNotFound(const QString& name) { return {QStringLiteral("Prompt template not found: ") + name}; }
     static MCPPromptError missingArgument(const QString& name) { return {QStringLiteral("Missing required argument: ") + name}; }
     static MCPPromptError invalidPrompt(const QString& message) { return {QStringLiteral("Invalid prompt: ") + message}; }
+    static MCPPromptError invalidPath() { return {QStringLiteral("Invalid path: contains a NUL character")}; }
 };
 
 using PromptGetResult = std::variant<std::vector<MCPPromptMessage>, MCPPromptError>;

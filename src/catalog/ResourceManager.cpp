@@ -140,6 +140,9 @@ QCoro::Task<ResourceReadResult> ResourceManager::readResource(QString uri)
 
 QCoro::Task<ResourceReadResult> ResourceManager::readFileResource(QString uri)
 {
+    // The system would read such a path only up to the NUL, which names another file.
+    if (uri.contains(QChar(u'\0')) || QByteArray::fromPercentEncoding(uri.toUtf8()).contains('\0'))
+        co_return MCPResourceError::invalidPath();
     const auto path = filePathForUri(uri);
     if (!path)
         co_return MCPResourceError::resourceNotFound(uri);

@@ -28,6 +28,7 @@ struct MCPResourceError {
     static MCPResourceError resourceNotFound(const QString& uri) { return {QStringLiteral("Resource not found: ") + uri}; }
     static MCPResourceError internalError(const QString& message) { return {QStringLiteral("Internal error: ") + message}; }
     static MCPResourceError invalidResource(const QString& message) { return {QStringLiteral("Invalid resource: ") + message}; }
+    static MCPResourceError invalidPath() { return {QStringLiteral("Invalid path: contains a NUL character")}; }
 };
 
 using ResourceReadResult = std::variant<std::vector<MCPContent>, MCPResourceError>;

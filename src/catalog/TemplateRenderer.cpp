@@ -11,35 +11,6 @@ namespace {
 constexpr std::string_view kOpen = "{{#if ";
 constexpr std::string_view kClose = "{{/if}}";
 
-// Replaces every occurrence of `needle` in `text`, scanning left to right once. False, with
-// `text` unchanged and nothing allocated, when the result would be longer than `limit`.
-bool replaceAll(std::string& text, std::string_view needle, std::string_view replacement, std::size_t limit)
-{
-    std::size_t found = text.find(needle);
-    if (found == std::string::npos)
-        return true;
-    std::size_t occurrences = 0;
-    for (std::size_t at = found; at != std::string::npos; at = text.find(needle, at + needle.size()))
-        ++occurrences;
-    const std::size_t kept = text.size() - occurrences * needle.size();
-    if (replacement.size() > 0 && occurrences > (limit - std::min(kept, limit)) / replacement.size())
-        return false;
-    if (kept > limit)
-        return false;
-    std::string out;
-    out.reserve(kept + occurrences * replacement.size());
-    std::size_t from = 0;
-    while (found != std::string::npos) {
-        out.append(text, from, found - from);
-        out.append(replacement);
-        from = found + needle.size();
-        found = text.find(needle, from);
-    }
-    out.append(text, from, std::string::npos);
-    text = std::move(out);
-    return true;
-}
-
 std::string_view trimSpacesAndTabs(std::string_view text)
 {
     const auto first = text.find_first_not_of(" \t");
@@ -103,45 +74,70 @@ std::string TemplateRenderer::textOf(const Json& value)
     return JsonWriter::compact(value);
 }
 
-std::optional<std::string> TemplateRenderer::replacePlaceholders(std::string text, const Json::object_t& values)
+bool TemplateRenderer::isTrue(const Json::object_t& values, std::string_view name)
 {
-    for (const auto& [key, value] : values) {
-        if (!replaceAll(text, "{{" + key + "}}", textOf(value), kMaxRenderedBytes))
-            return std::nullopt;
-    }
-    return text;
+    const auto entry = values.find(std::string(trimSpacesAndTabs(name)));
+    if (entry == values.end())
+        return false;
+    const Json& value = entry->second;
+    if (value.is_null() || (value.is_boolean() && !value.get<bool>()) || (value.is_number() && value.get<double>() == 0.0))
+        return false;
+    const std::string text = textOf(value);
+    return !text.empty() && text != "nil" && text != "false" && text != "0" && text != "null";
 }
 
-std::string TemplateRenderer::applyBlocks(const std::string& text, const Json::object_t& values)
+bool TemplateRenderer::appendWithPlaceholders(std::string& out, std::string_view text, const Json::object_t& values)
 {
-    const std::vector<Block> blocks = findBlocks(text);
-    if (blocks.empty())
-        return text;
-    // Each block is replaced where it was found, in one pass over the text.
-    std::string out;
-    out.reserve(text.size());
     std::size_t from = 0;
-    for (const Block& block : blocks) {
-        out.append(text, from, block.begin - from);
-        const auto entry = values.find(std::string(trimSpacesAndTabs(block.name)));
-        bool kept = false;
-        if (entry != values.end()) {
-            const std::string condition = textOf(entry->second);
-            kept = !condition.empty() && condition != "nil";
+    std::size_t open = text.find("{{");
+    std::size_t close = 0;
+    while (open != std::string_view::npos) {
+        // A name never holds "{{": "{{{x}}" is "{" and the placeholder {{x}}. Each search goes
+        // on from where the last one of its kind ended, so the scan stays linear.
+        if (close < open + 2) {
+            close = text.find("}}", open + 2);
+            if (close == std::string_view::npos)
+                break;
         }
-        if (kept)
-            out.append(text, block.bodyBegin, block.bodyEnd - block.bodyBegin);
-        from = block.end;
+        const std::size_t nextOpen = text.find("{{", open + 1);
+        if (nextOpen != std::string_view::npos && nextOpen < close) {
+            open = nextOpen;
+            continue;
+        }
+        const auto entry = values.find(std::string(text.substr(open + 2, close - open - 2)));
+        if (entry == values.end()) {
+            open = text.find("{{", close);
+            continue;
+        }
+        const std::string value = textOf(entry->second);
+        if (out.size() + (open - from) + value.size() > kMaxRenderedBytes)
+            return false;
+        out.append(text, from, open - from);
+        out.append(value);
+        from = close + 2;
+        open = text.find("{{", from);
     }
-    out.append(text, from, std::string::npos);
-    return out;
+    if (out.size() + (text.size() - from) > kMaxRenderedBytes)
+        return false;
+    out.append(text, from, std::string_view::npos);
+    return true;
 }
 
 std::optional<std::string> TemplateRenderer::render(const std::string& templateText, const Json::object_t& values)
 {
-    // The blocks only ever take text away.
-    const auto replaced = replacePlaceholders(templateText, values);
-    if (!replaced)
+    const std::string_view text = templateText;
+    std::string out;
+    out.reserve(std::min(text.size(), kMaxRenderedBytes));
+    std::size_t from = 0;
+    for (const Block& block : findBlocks(text)) {
+        if (!appendWithPlaceholders(out, text.substr(from, block.begin - from), values))
+            return std::nullopt;
+        if (isTrue(values, block.name)
+            && !appendWithPlaceholders(out, text.substr(block.bodyBegin, block.bodyEnd - block.bodyBegin), values))
+            return std::nullopt;
+        from = block.end;
+    }
+    if (!appendWithPlaceholders(out, text.substr(from), values))
         return std::nullopt;
-    return applyBlocks(*replaced, values);
+    return out;
 }

@@ -5,23 +5,21 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
-// Renders prompt templates: {{name}} placeholders, then {{#if name}}…{{/if}} blocks.
+// Renders prompt templates: {{name}} placeholders and {{#if name}}…{{/if}} blocks, in one pass
+// over the template. Text inserted for a placeholder (a file's contents, an argument) is never
+// scanned again, so markers written in a file or a value are shown as they are written.
 //
-// Phase 1 replaces every "{{key}}" literally with the value's text, entry by entry; names without
-// an entry stay as written. Phase 2 finds the blocks in the phase-1 text from left to right,
-// without overlap and without nesting (the first "{{/if}}" closes a block), and keeps a block's
-// body when its condition names an entry whose text is neither empty nor "nil"; otherwise the
-// block goes, leaving the line feeds around it. Block markers that arrived with inserted values
-// take part like any others.
+// Blocks are found in the template from left to right, without overlap and without nesting (the
+// first "{{/if}}" closes a block). A block's body stays when its condition names an entry whose
+// value is not absent, where false, 0, null, "" and the texts "nil", "false", "0" and "null" all
+// count as absent (prompt arguments usually arrive as strings); otherwise the block goes,
+// leaving the line feeds around it. Placeholders whose name has no entry stay as written.
 //
-// Both phases run in time linear in the text (plus one pass per entry in phase 1), whatever
-// the text holds: templates carry file contents chosen by the client.
-//
-// Because inserted values take part in later replacements, values that insert each other's
-// placeholders double the text with every entry (forty small values would ask for a terabyte).
-// Rendering gives nothing once the text would pass kMaxRenderedBytes, which leaves room for
-// the largest file contents the catalogue inserts.
+// Rendering runs in time linear in the template and the inserted text. It gives nothing once
+// the text would pass kMaxRenderedBytes, which leaves room for the largest file contents the
+// catalogue inserts.
 class TemplateRenderer {
 public:
     static constexpr std::size_t kMaxRenderedBytes = std::size_t{256} * 1024 * 1024;
@@ -34,6 +32,6 @@ public:
     static std::string textOf(const Json& value);
 
 private:
-    static std::optional<std::string> replacePlaceholders(std::string text, const Json::object_t& values);
-    static std::string applyBlocks(const std::string& text, const Json::object_t& values);
+    static bool appendWithPlaceholders(std::string& out, std::string_view text, const Json::object_t& values);
+    static bool isTrue(const Json::object_t& values, std::string_view name);
 };

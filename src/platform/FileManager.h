@@ -16,6 +16,9 @@
 // or directory", "Permission denied", ...).
 struct FileError {
     QString description;
+
+    // What every operation answers for a path the system would read only up to a NUL.
+    static FileError nulInPath() { return FileError{QStringLiteral("Invalid path: contains a NUL character")}; }
 };
 
 // Success, or the error. Operations that return nothing use FileResult<void>.
@@ -100,27 +103,34 @@ public:
 
     // Whether anything is there, following a final symbolic link (a dangling link is nothing).
     virtual bool exists(const FilePath& path) const = 0;
+    // Whether anything is there, a dangling link included.
+    virtual bool itemExists(const FilePath& path) const = 0;
     // Whether a directory is there, following symbolic links.
     virtual bool isDirectory(const FilePath& path) const = 0;
 
-    // The whole file. Fails for a directory, without permission, and for a file larger than
-    // kMaxReadBytes ("File too large (<n> bytes; the limit is 67108864)").
+    // The whole file. Only regular files are read (after following links; /proc files count):
+    // anything else fails at once with "Not a regular file", without waiting for a writer.
+    // Fails for a directory, without permission, and for a file larger than kMaxReadBytes
+    // ("File too large (<n> bytes; the limit is 67108864)").
     virtual FileResult<QByteArray> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const = 0;
     // The whole file as text; fails as readFile does and when the bytes are not valid UTF-8.
     FileResult<QString> readTextFile(const FilePath& path, const CancelCheck& cancelled = {}) const;
 
-    // Replaces the file's contents in place, creating it when missing.
-    virtual FileResult<void> writeFile(const FilePath& path, const QByteArray& bytes) = 0;
-    // Writes a new file beside the target and renames it over the target, so that readers see
-    // the old contents or the new, never a part. A symbolic link at the path stays and its
-    // target is replaced; an existing file keeps its permissions.
+    // Replaces a regular file's contents, or creates it, so that readers see the old contents
+    // or the new, never a part. A symbolic link at the path stays and its target is written;
+    // the file keeps its owner (where allowed), group, mode, extended attributes and other
+    // names (hard links). An existing target that is not a regular file is refused with
+    // "Not a regular file".
     virtual FileResult<void> writeFileAtomically(const FilePath& path, const QByteArray& bytes) = 0;
 
     // With intermediates, missing parents are created and an existing directory is no error.
     virtual FileResult<void> createDirectory(const FilePath& path, bool withIntermediates) = 0;
-    // Removes a file, a link (not its target) or a directory with everything in it.
-    virtual FileResult<void> removeItem(const FilePath& path) = 0;
+    // Removes a file, a link (never what it points to, even written with a trailing slash) or an
+    // empty directory; with `recursive` a directory with everything in it, unless another file
+    // system is mounted inside it (then nothing is removed and the error names the mount point).
+    virtual FileResult<void> removeItem(const FilePath& path, bool recursive) = 0;
     // Both fail when anything exists at the destination; directories go with their contents.
+    // A copy that fails removes what it created.
     virtual FileResult<void> moveItem(const FilePath& source, const FilePath& destination) = 0;
     virtual FileResult<void> copyItem(const FilePath& source, const FilePath& destination) = 0;
 

@@ -42,3 +42,12 @@ FilePath FilePath::child(const QByteArray& nativeName) const
     text += QString::fromUtf8(nativeName);
     return FilePath(std::move(text), std::move(native));
 }
+
+QByteArray FilePath::nativeName() const
+{
+    const qsizetype length = lengthWithoutTrailingSlashes(m_native);
+    if (length == 1 && m_native.startsWith('/'))
+        return QByteArray();
+    const qsizetype slash = m_native.lastIndexOf('/', length - 1);
+    return m_native.mid(slash + 1, length - slash - 1);
+}

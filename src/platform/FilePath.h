@@ -29,6 +29,10 @@ public:
     FilePath parent() const;
     // The path with `name` appended after exactly one "/".
     FilePath child(const QByteArray& nativeName) const;
+    // The last component without trailing slashes ("/a/b/" → "b", "/" → "").
+    QByteArray nativeName() const;
+    // The bytes up to a NUL character are all the system would see of such a path.
+    bool containsNul() const { return m_native.contains('\0'); }
 
     friend bool operator==(const FilePath& a, const FilePath& b) { return a.m_native == b.m_native; }
 

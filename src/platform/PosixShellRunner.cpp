@@ -23,7 +23,7 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // How often a running command looks at stopRequested.
@@ -108,9 +108,9 @@ struct CommandWatch {
     int status = 0;
     Phase phase = Phase::Running;
     milliseconds grace{0};
-    Clock::time_point deadline = Clock::time_point::max();
-    Clock::time_point killAt;
-    Clock::time_point giveUpAt;
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();
+    SteadyClock::time_point killAt;
+    SteadyClock::time_point giveUpAt;
 
     bool streamsOpen() const { return output.open() || error.open(); }
 
@@ -122,7 +122,7 @@ struct CommandWatch {
         shellExited = reaped == pid || (reaped < 0 && errno == ECHILD);
     }
 
-    void terminate(Clock::time_point now)
+    void terminate(SteadyClock::time_point now)
     {
         ::kill(-pid, SIGTERM);
         phase = Phase::Terminating;
@@ -130,7 +130,7 @@ struct CommandWatch {
     }
 
     // Moves from the polite signal to the forceful one once the grace period is over.
-    void escalate(Clock::time_point now)
+    void escalate(SteadyClock::time_point now)
     {
         if (phase == Phase::Terminating && now >= killAt) {
             ::kill(-pid, SIGKILL);
@@ -140,13 +140,13 @@ struct CommandWatch {
     }
 
     // The next moment something is due, so that waiting never oversleeps it.
-    milliseconds timeUntilDue(Clock::time_point now, milliseconds longest) const
+    milliseconds timeUntilDue(SteadyClock::time_point now, milliseconds longest) const
     {
         milliseconds wait = longest;
-        const auto until = [&](Clock::time_point at) {
-            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, Clock::duration::zero())));
+        const auto until = [&](SteadyClock::time_point at) {
+            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, SteadyClock::duration::zero())));
         };
-        if (phase == Phase::Running && deadline != Clock::time_point::max())
+        if (phase == Phase::Running && deadline != SteadyClock::time_point::max())
             until(deadline);
         if (phase == Phase::Terminating)
             until(killAt);
@@ -195,7 +195,7 @@ void watchLeftBehind(CommandWatch watch)
     std::thread([watch = std::move(watch)]() mutable {
         for (;;) {
             watch.reap();
-            const auto now = Clock::now();
+            const auto now = SteadyClock::now();
             if (watch.phase == CommandWatch::Phase::Running && now >= watch.deadline)
                 watch.terminate(now);
             watch.escalate(now);
@@ -329,12 +329,12 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     watch.exitFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     watch.grace = m_gracePeriod;
     if (command.timeLimit < std::chrono::hours(24 * 365))
-        watch.deadline = Clock::now() + command.timeLimit;
-    std::optional<Clock::time_point> settledAt;
+        watch.deadline = SteadyClock::now() + command.timeLimit;
+    std::optional<SteadyClock::time_point> settledAt;
 
     for (;;) {
         watch.reap();
-        const auto now = Clock::now();
+        const auto now = SteadyClock::now();
         if (watch.shellExited && !settledAt)
             settledAt = now + kSettleAfterExit;
         if (watch.phase == CommandWatch::Phase::Running && stopRequested()) {
@@ -356,7 +356,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
 
         milliseconds wait = watch.timeUntilDue(now, kStopPollInterval);
         if (settledAt)
-            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(*settledAt - now, Clock::duration::zero())));
+            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(*settledAt - now, SteadyClock::duration::zero())));
         if (watch.shellExited && !watch.streamsOpen())
             wait = std::min(wait, kExitPollInterval);
         watch.waitForActivity(wait);

@@ -171,8 +171,8 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
         }
     }
     if (!request) {
-        qCCritical(lcServer, "Error decoding message: %s", error.c_str());
-        qCDebug(lcServer, "Malformed message: %s", line.constData());
+        qCCritical(lcServer, "Error decoding message: %s", Log::clip(error).c_str());
+        qCDebug(lcServer, "Malformed message: %s", Log::clip(line.toStdString()).c_str());
         sendResponse(JSONRPCResponse::failure(std::nullopt, JSONRPCError::parseError));
         co_return;
     }
@@ -209,7 +209,7 @@ void MCPServer::addLog(const QString& message, LogType type)
 QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
 {
     const std::string& method = request.method;
-    qCInfo(lcServer, "Received request: %s", method.c_str());
+    qCInfo(lcServer, "Received request: %s", Log::clip(method).c_str());
     addLog(QStringLiteral("Request: ") + qs(method), LogType::Request);
     m_statistics.recordRequest();
 
@@ -247,7 +247,7 @@ JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
     std::string error;
     const auto initialize = decodeParams<MCPInitializeRequest>(request, &error);
     if (!initialize) {
-        qCCritical(lcServer, "Initialize error: %s", error.c_str());
+        qCCritical(lcServer, "Initialize error: %s", Log::clip(error).c_str());
         return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     }
 
@@ -255,7 +255,7 @@ JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
     m_clientInfo = client;
     m_initialized = true;
     Q_EMIT clientInfoChanged();
-    qCInfo(lcServer, "Initialized with client: %s v%s", client.name.c_str(), client.version.c_str());
+    qCInfo(lcServer, "Initialized with client: %s v%s", Log::clip(client.name).c_str(), Log::clip(client.version).c_str());
     addLog(QStringLiteral("Connected: %1 v%2").arg(qs(client.name), qs(client.version)), LogType::Info);
     ++m_connectionCount;
     Q_EMIT connectionCountChanged();
@@ -293,7 +293,7 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
     std::string error;
     auto call = decodeParams<MCPToolCallRequest>(request, &error);
     if (!call) {
-        qCCritical(lcServer, "Tool call error: %s", error.c_str());
+        qCCritical(lcServer, "Tool call error: %s", Log::clip(error).c_str());
         addLog(QStringLiteral("Tool call failed: ") + qs(error), LogType::Error);
         m_statistics.recordError();
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
@@ -301,17 +301,23 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
 
     QPointer<MCPServer> self(this);
     const QString name = qs(call->name);
-    qCInfo(lcServer, "Executing tool: %s", call->name.c_str());
+    qCInfo(lcServer, "Executing tool: %s", Log::clip(call->name).c_str());
     addLog(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
     QElapsedTimer elapsed;
     elapsed.start();
     const CancellationToken cancellation = m_queue.currentCancellation();
+    const bool known = m_tools.tool(call->name) != nullptr;
     MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}), cancellation);
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
 
-    if (cancellation.isCancelled()) {
+    if (!known) {
+        // Per-tool usage is kept for our tools only: names made up by a client would otherwise
+        // be stored for good, however many and however long.
+        m_statistics.recordUnknownToolCall(name, duration);
+        addLog(QStringLiteral("Tool error: ") + name, LogType::Error);
+    } else if (cancellation.isCancelled()) {
         // The cancellation wrote its own entry; the call counts as failed.
         m_statistics.recordToolCall(name, duration, false);
     } else if (result.failed()) {
@@ -341,20 +347,20 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleResourcesRead(JSONRPCRequest reque
     std::string error;
     const auto read = decodeParams<MCPResourceReadRequest>(request, &error);
     if (!read) {
-        qCCritical(lcServer, "Resource read error: %s", error.c_str());
+        qCCritical(lcServer, "Resource read error: %s", Log::clip(error).c_str());
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
     }
 
     QPointer<MCPServer> self(this);
     const QString uri = qs(read->uri);
-    qCInfo(lcServer, "Reading resource: %s", read->uri.c_str());
+    qCInfo(lcServer, "Reading resource: %s", Log::clip(read->uri).c_str());
     addLog(QStringLiteral("Resource read: ") + uri, LogType::Request);
     ResourceReadResult outcome = co_await m_resources.readResource(uri);
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
 
     if (const auto* failure = std::get_if<MCPResourceError>(&outcome)) {
-        qCCritical(lcServer, "Resource read error: %s", qPrintable(failure->description));
+        qCCritical(lcServer, "Resource read error: %s", qPrintable(Log::clip(failure->description)));
         addLog(QStringLiteral("Resource read failed: ") + failure->description, LogType::Error);
         co_return JSONRPCResponse::failure(request.id,
                                            JSONRPCError{JSONRPCError::kResourceError, failure->description.toStdString(), std::nullopt});
@@ -387,20 +393,20 @@ QCoro::Task<JSONRPCResponse> MCPServer::handlePromptsGet(JSONRPCRequest request)
     std::string error;
     auto get = decodeParams<MCPPromptGetRequest>(request, &error);
     if (!get) {
-        qCCritical(lcServer, "Prompt get error: %s", error.c_str());
+        qCCritical(lcServer, "Prompt get error: %s", Log::clip(error).c_str());
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
     }
 
     QPointer<MCPServer> self(this);
     const QString name = qs(get->name);
-    qCInfo(lcServer, "Getting prompt: %s", get->name.c_str());
+    qCInfo(lcServer, "Getting prompt: %s", Log::clip(get->name).c_str());
     addLog(QStringLiteral("Prompt get: ") + name, LogType::Request);
     PromptGetResult outcome = co_await m_prompts.getPrompt(name, get->arguments.value_or(Json::object_t{}));
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
 
     if (const auto* failure = std::get_if<MCPPromptError>(&outcome)) {
-        qCCritical(lcServer, "Prompt get error: %s", qPrintable(failure->description));
+        qCCritical(lcServer, "Prompt get error: %s", qPrintable(Log::clip(failure->description)));
         addLog(QStringLiteral("Prompt get failed: ") + failure->description, LogType::Error);
         co_return JSONRPCResponse::failure(request.id,
                                            JSONRPCError{JSONRPCError::kPromptError, failure->description.toStdString(), std::nullopt});

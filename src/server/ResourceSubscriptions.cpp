@@ -24,9 +24,24 @@ void ResourceSubscriptions::subscribe(const QString& uri, const QString& filePat
     }
     m_subscriptions.insert(uri, subscription);
     if (!filePath.isEmpty()) {
-        m_watcher.addPath(filePath);
-        m_watcher.addPath(QFileInfo(filePath).absolutePath());
+        watch(filePath);
+        watch(QFileInfo(filePath).absolutePath());
     }
+}
+
+void ResourceSubscriptions::watch(const QString& path)
+{
+    if (m_watchCounts[path]++ == 0)
+        m_watcher.addPath(path);
+}
+
+void ResourceSubscriptions::unwatch(const QString& path)
+{
+    const auto it = m_watchCounts.find(path);
+    if (it == m_watchCounts.end() || --*it > 0)
+        return;
+    m_watchCounts.erase(it);
+    m_watcher.removePath(path);
 }
 
 void ResourceSubscriptions::unsubscribe(const QString& uri)
@@ -39,15 +54,8 @@ void ResourceSubscriptions::unsubscribe(const QString& uri)
     m_subscriptions.erase(it);
     if (filePath.isEmpty())
         return;
-    bool folderStillWatched = false;
-    for (const auto& other : std::as_const(m_subscriptions)) {
-        if (other.filePath == filePath)
-            return;
-        folderStillWatched |= !other.filePath.isEmpty() && QFileInfo(other.filePath).absolutePath() == QFileInfo(filePath).absolutePath();
-    }
-    m_watcher.removePath(filePath);
-    if (!folderStillWatched)
-        m_watcher.removePath(QFileInfo(filePath).absolutePath());
+    unwatch(filePath);
+    unwatch(QFileInfo(filePath).absolutePath());
 }
 
 void ResourceSubscriptions::clear()

@@ -43,8 +43,13 @@ private:
     void send(const QString& uri);
     void fileChanged(const QString& path);
     void folderChanged(const QString& folder);
+    void watch(const QString& path);
+    void unwatch(const QString& path);
 
     int m_intervalMs = kDefaultIntervalMs;
     QHash<QString, Subscription> m_subscriptions;
     QFileSystemWatcher m_watcher;
+    // How many subscriptions need each watched file and folder, so that ending one costs the
+    // same however many there are.
+    QHash<QString, int> m_watchCounts;
 };

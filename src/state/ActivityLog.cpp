@@ -1,6 +1,7 @@
 #include "state/ActivityLog.h"
 
 #include "platform/Clock.h"
+#include "platform/Log.h"
 #include "protocol/JsonWriter.h"
 #include "state/SettingsManager.h"
 
@@ -50,7 +51,8 @@ void ActivityLog::add(const QString& message, LogType type)
 {
     if (!shouldLog(type))
         return;
-    ActivityLogEntry entry{QUuid::createUuid(), m_clock.now(), message, type};
+    // Messages quote what clients sent (tool names, URIs), which can be of any length.
+    ActivityLogEntry entry{QUuid::createUuid(), m_clock.now(), Log::clip(message), type};
     m_entries.prepend(entry);
     // A negative maximum can only come from a hand-edited store; keep the newest entry then.
     const qint64 configured = m_settings.maxLogEntries();

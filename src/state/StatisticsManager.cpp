@@ -1,6 +1,7 @@
 #include "state/StatisticsManager.h"
 
 #include "platform/Clock.h"
+#include "platform/Log.h"
 #include "platform/PreferencesStore.h"
 
 #include <QTimer>
@@ -118,6 +119,16 @@ void StatisticsManager::countToolCall(ToolUsage& usage, double durationSeconds, 
 
 void StatisticsManager::recordToolCall(const QString& name, double durationSeconds, bool success)
 {
+    countCall(name, durationSeconds, success, true);
+}
+
+void StatisticsManager::recordUnknownToolCall(const QString& name, double durationSeconds)
+{
+    countCall(Log::clip(name), durationSeconds, false, false);
+}
+
+void StatisticsManager::countCall(const QString& name, double durationSeconds, bool success, bool known)
+{
     // A duration that is not a number would be stored as null and make the whole usage list
     // unreadable at the next start.
     if (!std::isfinite(durationSeconds) || durationSeconds < 0)
@@ -133,9 +144,10 @@ void StatisticsManager::recordToolCall(const QString& name, double durationSecon
     }
     for (QMap<QString, ToolUsage>* usages : {&m_statistics.toolUsage, &m_unsaved.toolUsage}) {
         auto it = usages->find(name);
-        if (it == usages->end())
+        if (it == usages->end() && known)
             it = usages->insert(name, ToolUsage{name, 0, 0, 0, 0.0, 0.0, now});
-        countToolCall(*it, durationSeconds, success, now);
+        if (it != usages->end())
+            countToolCall(*it, durationSeconds, success, now);
     }
 
     m_statistics.recentCalls.prepend(ToolCallRecord{QUuid::createUuid(), name, now, durationSeconds, success});

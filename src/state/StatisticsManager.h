@@ -67,6 +67,9 @@ public:
     void recordRequest();
     void recordConnection(const QString& clientName, const QString& clientVersion);
     void recordToolCall(const QString& name, double durationSeconds, bool success);
+    // A call of a tool that does not exist: a failed call in the totals and the recent calls
+    // (under its name cut to a log line's length), without a usage record of its own.
+    void recordUnknownToolCall(const QString& name, double durationSeconds);
     void recordError();
 
     void save();
@@ -101,6 +104,7 @@ private:
     void writeStored(const Persistent& persistent);
     void show(const Persistent& persistent);
     static void countToolCall(ToolUsage& usage, double durationSeconds, bool success, const QDateTime& now);
+    void countCall(const QString& name, double durationSeconds, bool success, bool known);
 
     PreferencesStore& m_store;
     const Clock& m_clock;

@@ -36,7 +36,7 @@ QCoro::Task<MCPToolCallResponse> ToolRegistry::executeTool(std::string name, Arg
     // Holding the tool by shared_ptr keeps it alive across the suspension.
     const auto found = tool(name);
     if (!found) {
-        qCCritical(lcRegistry, "Tool not found: %s", name.c_str());
+        qCCritical(lcRegistry, "Tool not found: %s", Log::clip(name).c_str());
         co_return BaseTool::errorResult(QStringLiteral("Tool '%1' not found").arg(QString::fromStdString(name)));
     }
     qCInfo(lcRegistry, "Executing tool: %s", name.c_str());

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 class Prompts : public ::testing::Test {
@@ -101,11 +103,40 @@ TEST_F(Prompts, TreatsNilAndEmptyAsAbsentInBlocksOnlyAndKeepsPlaceholdersWithout
     EXPECT_NE(empty.find("**Recommended Schedule**\n\n\n\n**Implementation Steps**"), std::string::npos);
 }
 
-TEST_F(Prompts, KeepsDetailedFalseAndAddsTheSystemReport)
+TEST_F(Prompts, LeavesOutTheDetailedSectionForDetailedFalseAndAddsTheSystemReport)
 {
-    const std::string text = render("optimize_system", R"({"detailed":false,"focus_area":"memory"})");
-    EXPECT_NE(text.find("**Focused Analysis**: memory\n**Detailed Technical Recommendations**: Enabled\n"), std::string::npos);
-    EXPECT_NE(text.find("Current System Status:\nSystem Information:\n"), std::string::npos);
+    for (const char* detailed : {R"(false)", R"("false")", R"(0)", R"(null)", R"("")"}) {
+        SCOPED_TRACE(detailed);
+        const std::string text = render("optimize_system", (std::string(R"({"focus_area":"memory","detailed":)") + detailed + "}").c_str());
+        EXPECT_NE(text.find("**Focused Analysis**: memory\n\n\n"), std::string::npos);
+        EXPECT_EQ(text.find("Detailed Technical Recommendations"), std::string::npos);
+        EXPECT_NE(text.find("Current System Status:\nSystem Information:\n"), std::string::npos);
+    }
+    EXPECT_NE(render("optimize_system", R"({"detailed":true})").find("**Detailed Technical Recommendations**: Enabled\n"),
+              std::string::npos);
+}
+
+TEST_F(Prompts, ShowsAFileExactlyAsWrittenWhateverMarkersItHolds)
+{
+    const QByteArray text = "{{file_path}} {{#if analysis_type}}typed{{/if}}\n{{/if}}tail {{prompt_name}}";
+    const std::string path = writeFile("template-like.txt", text);
+    const std::string rendered = render("analyze_file", arguments({{"file_path", path}, {"analysis_type", "{{#if x}}"}}).c_str());
+    EXPECT_TRUE(rendered.ends_with("\n\nFile Content:\n```\n" + text.toStdString() + "\n```\n")) << rendered;
+    EXPECT_NE(rendered.find("Focus specifically on: {{#if x}}\n"), std::string::npos);
+}
+
+TEST_F(Prompts, RefusesPathsWithANulCharacter)
+{
+    EXPECT_EQ(render("analyze_file", R"({"file_path":"/etc/hostname\u0000.txt"})"), "failure: Invalid path: contains a NUL character");
+    EXPECT_EQ(render("security_audit", R"({"target":"/etc\u0000"})"), "failure: Invalid path: contains a NUL character");
+}
+
+TEST_F(Prompts, DoesNotWaitForAPipeNamedAsTheFile)
+{
+    const std::string fifo = writeFile("pipe", "") + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string rendered = render("analyze_file", arguments({{"file_path", fifo}}).c_str());
+    EXPECT_TRUE(rendered.ends_with("implementation\n\n\n\n")) << rendered;
 }
 
 TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)
@@ -116,18 +147,13 @@ TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)
     EXPECT_TRUE(text.ends_with("# This securely tunnels to remote Zarnel server\n```"));
 }
 
-TEST_F(Prompts, RefusesArgumentsThatInsertEachOthersPlaceholdersUntilTheTextWouldExplode)
+TEST_F(Prompts, NeverExpandsPlaceholdersThatArgumentsInsert)
 {
-    // Entries are replaced in name order: data_type, then k1, k2, k3.
     std::string manyK2;
-    std::string manyK3;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 1000; ++i)
         manyK2 += "{{k2}}";
-        manyK3 += "{{k3}}";
-    }
-    const Json values = {{"data_type", "{{k1}}"}, {"k1", manyK2}, {"k2", manyK3}, {"k3", manyK3}};
-    EXPECT_EQ(render("backup_strategy", arguments(values).c_str()),
-              "failure: Invalid prompt: the rendered text would be larger than 268435456 bytes");
+    const Json values = {{"data_type", "{{k1}}"}, {"k1", manyK2}, {"k2", manyK2}};
+    EXPECT_TRUE(render("backup_strategy", arguments(values).c_str()).starts_with("Backup Strategy for {{k1}}\n"));
 }
 
 } // namespace

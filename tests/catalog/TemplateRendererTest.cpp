@@ -19,12 +19,15 @@ TEST(TemplateRendererPlaceholders, ReplaceLiterallyAndWriteEveryKindOfValue)
     EXPECT_EQ(TemplateRenderer::textOf(Json(1.0)), "1.0");
 }
 
-TEST(TemplateRendererBlocks, TreatEmptyAndNilAsFalseButFalseAndZeroAsTrue)
+TEST(TemplateRendererBlocks, TreatFalseZeroNullEmptyAndNilAsAbsent)
 {
     const std::string text = "{{#if v}}shown {{v}}{{/if}}|{{v}}";
-    EXPECT_EQ(render(text, R"({"v":"nil"})"), "|nil");
-    EXPECT_EQ(render(text, R"({"v":false})"), "shown false|false");
-    EXPECT_EQ(render(text, R"({"v":0})"), "shown 0|0");
+    for (const char* absent : {R"("nil")", "false", R"("false")", "0", "0.0", R"("0")", "null", R"("null")", R"("")"})
+        EXPECT_EQ(render(text, (std::string(R"({"v":)") + absent + "}").c_str()), "|" + TemplateRenderer::textOf(Json::parse(absent)))
+            << absent;
+    EXPECT_EQ(render(text, R"({"v":true})"), "shown true|true");
+    EXPECT_EQ(render(text, R"({"v":-1})"), "shown -1|-1");
+    EXPECT_EQ(render(text, R"({"v":"no"})"), "shown no|no");
     EXPECT_EQ(render("{{#if  v\t}}trimmed{{/if}}", R"({"v":"1"})"), "trimmed");
 }
 
@@ -37,10 +40,14 @@ TEST(TemplateRendererBlocks, DoNotNestAndSkipMalformedMarkers)
     EXPECT_EQ(render("{{#if a}}never closed", R"({"a":"1"})"), "{{#if a}}never closed");
 }
 
-TEST(TemplateRendererBlocks, IncludeMarkersThatArrivedWithInsertedText)
+TEST(TemplateRendererBlocks, NeverScanTextTheyInserted)
 {
-    EXPECT_EQ(render("start {{file_content}} end", R"({"file_content":"{{#if gone}}secret{{/if}}kept","x":"1"})"), "start kept end");
-    EXPECT_EQ(render("{{#if a}}A{{/if}}", R"({"a":"{{/if}}"})"), "A");
+    EXPECT_EQ(render("start {{file_content}} end", R"({"file_content":"{{#if gone}}secret{{/if}}kept {{x}}","x":"1"})"),
+              "start {{#if gone}}secret{{/if}}kept {{x}} end");
+    EXPECT_EQ(render("{{#if a}}A{{a}}{{/if}}B", R"({"a":"{{/if}}"})"), "A{{/if}}B");
+    EXPECT_EQ(render("{{a}}{{b}}", R"({"a":"{{","b":"b}}"})"), "{{b}}");
+    // A placeholder's name holds no "{{".
+    EXPECT_EQ(render("{{{x}}} {{{{x}}", R"({"x":"X","{x":"wrong"})"), "{X} {{X");
 }
 
 TEST(TemplateRendererBlocks, RenderAdversarialTextsOfManyMebibytes)
@@ -57,22 +64,28 @@ TEST(TemplateRendererBlocks, RenderAdversarialTextsOfManyMebibytes)
     EXPECT_EQ(render(blocks, R"({"a":"1"})").size(), blocks.size() / 17);
 }
 
-TEST(TemplateRendererLimits, GiveNothingWhenValuesInsertingEachOthersPlaceholdersWouldGrowTheTextPastTheLimit)
+TEST(TemplateRendererLimits, GiveNothingWhenTheTextWouldGrowPastTheLimit)
 {
-    // a inserts a thousand b placeholders, b a thousand c ones, c a thousand d ones: a
-    // gigabyte of d, refused before it is built.
-    const auto thousand = [](const char* placeholder) {
-        std::string text;
-        for (int i = 0; i < 1000; ++i)
-            text += placeholder;
-        return text;
-    };
-    Json::object_t values = {{"a", thousand("{{b}}")}, {"b", thousand("{{c}}")}, {"c", thousand("{{d}}")}, {"d", "x"}};
-    EXPECT_EQ(TemplateRenderer::render("{{a}}", values), std::nullopt);
+    // A mebibyte value inserted three hundred times: 300 MiB, refused.
+    std::string manyPlaceholders;
+    for (int i = 0; i < 300; ++i)
+        manyPlaceholders += "{{a}}";
+    Json::object_t values = {{"a", std::string(1 << 20, 'x')}};
+    EXPECT_EQ(TemplateRenderer::render(manyPlaceholders, values), std::nullopt);
+    // Two hundred stay inside it.
+    EXPECT_EQ(TemplateRenderer::render(manyPlaceholders.substr(0, 200 * 5), values)->size(), 200u << 20);
+}
 
-    // A million copies stay well inside it.
-    values["c"] = "x";
-    EXPECT_EQ(TemplateRenderer::render("{{a}}", values), std::string(1000000, 'x'));
+TEST(TemplateRendererPlaceholders, RenderAdversarialTextsInOnePass)
+{
+    // Ten MiB of openings before one closing, and of unmatched names.
+    std::string openings(10u << 20, '{');
+    openings += "x}}";
+    EXPECT_EQ(render(openings, R"({"x":"X"})"), std::string((10u << 20) - 2, '{') + "X");
+    std::string unknown;
+    while (unknown.size() < 10u << 20)
+        unknown += "{{nope}}";
+    EXPECT_EQ(render(unknown, R"({"yes":"1"})"), unknown);
 }
 
 } // namespace

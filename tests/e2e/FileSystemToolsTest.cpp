@@ -42,7 +42,9 @@ TEST_F(FileSystemTools, WorkOnRelativePathsFromTheServersDirectory)
               succeeded("Found 1 file(s) matching '*.txt':\n\n" + at("backup/today.txt")));
     EXPECT_EQ(call("move_file", {{"source", "backup/today.txt"}, {"destination", "notes/today.txt"}}),
               json({{"content", json::array({text("Failed to move: File exists")})}, {"isError", true}}));
-    EXPECT_EQ(call("delete_file", {{"path", "backup"}}), succeeded("Successfully deleted: " + at("backup")));
+    EXPECT_EQ(call("delete_file", {{"path", "backup"}}),
+              json({{"content", json::array({text("Failed to delete: Directory not empty")})}, {"isError", true}}));
+    EXPECT_EQ(call("delete_file", {{"path", "backup"}, {"recursive", true}}), succeeded("Successfully deleted: " + at("backup")));
     EXPECT_EQ(call("read_file", {{"path", "backup/today.txt"}}),
               json({{"content", json::array({text("File not found: " + at("backup/today.txt"))})}, {"isError", true}}));
 }

@@ -126,4 +126,18 @@ TEST_F(ActivityLogTest, ExportsJsonWithSortedKeysAndEscapedSlashes)
                          "]"));
 }
 
+TEST_F(ActivityLogTest, CutsLongMessagesAtOneKibibyteKeepingTheirLength)
+{
+    log.add(QStringLiteral("Tool call: ") + QString(20 * 1024 * 1024, u'n'), LogType::Error);
+    log.add(QStringLiteral("Reading: ") + QString(2000, u'\u00e9'), LogType::Error);
+    log.add(QStringLiteral("short"), LogType::Error);
+
+    ASSERT_EQ(log.entries().size(), 3);
+    EXPECT_EQ(log.entries()[2].message,
+              QStringLiteral("Tool call: ") + QString(1024 - 11, u'n') + QStringLiteral("\u2026 (20971531 bytes)"));
+    // Never half a character.
+    EXPECT_EQ(log.entries()[1].message, QStringLiteral("Reading: ") + QString(507, u'\u00e9') + QStringLiteral("\u2026 (4009 bytes)"));
+    EXPECT_EQ(log.entries()[0].message, QStringLiteral("short"));
+}
+
 } // namespace

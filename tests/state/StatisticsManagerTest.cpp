@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -78,6 +79,24 @@ TEST_F(Statistics, CountsEachToolsCallsAndFailuresFromTheFirstCall)
     for (int i = 0; i < 3; ++i)
         statistics.recordError();
     EXPECT_DOUBLE_EQ(statistics.successRate(), 0.0);
+}
+
+TEST_F(Statistics, CountCallsOfUnknownToolsOnlyInTheTotalsAndAsErrors)
+{
+    {
+        auto instance = start();
+        for (int i = 0; i < 1000; ++i)
+            instance->statistics.recordUnknownToolCall(QStringLiteral("made_up_%1_").arg(i) + QString(4000, u'x'), 0.1);
+        const ServerStatistics& figures = instance->statistics.statistics();
+        EXPECT_TRUE(figures.toolUsage.isEmpty());
+        EXPECT_EQ(figures.totalToolCalls, 1000);
+        EXPECT_EQ(figures.totalErrors, 1000);
+        // The recent calls name it, cut to a log line's length.
+        EXPECT_TRUE(figures.recentCalls.front().toolName.startsWith(QStringLiteral("made_up_999_xxx")));
+        EXPECT_TRUE(figures.recentCalls.front().toolName.endsWith(QStringLiteral("\u2026 (4012 bytes)")));
+        instance->statistics.saveNow();
+    }
+    EXPECT_LT(QFileInfo(path()).size(), 64 * 1024);
 }
 
 TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnectionsAlsoWhenMerged)

@@ -26,6 +26,8 @@ QCoro::Task<MCPToolCallResponse> CreateDirectoryTool::execute(Arguments argument
     const auto path = getStringArgument(arguments, "path", true);
     if (path.failed())
         co_return errorResult(path.errorText());
+    if (containsNul(*path))
+        co_return nulPathResult();
     const bool intermediates = getBoolArgument(arguments, "create_intermediate", true);
     QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, directory = resolvePath(*path), intermediates] {
         const auto created = files().createDirectory(directory, intermediates);

@@ -25,11 +25,14 @@ QCoro::Task<MCPToolCallResponse> DeleteFileTool::execute(Arguments arguments, Ca
     const auto path = getStringArgument(arguments, "path", true);
     if (path.failed())
         co_return errorResult(path.errorText());
-    // "recursive" is published but not read: a directory always goes with its contents.
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, target = resolvePath(*path)] {
-        if (!files().exists(target))
+    if (containsNul(*path))
+        co_return nulPathResult();
+    const bool recursive = getBoolArgument(arguments, "recursive", false);
+    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, target = resolvePath(*path), recursive] {
+        // A dangling link is still there to be deleted.
+        if (!files().itemExists(target))
             return errorResult(QStringLiteral("Path not found: ") + target.text());
-        const auto removed = files().removeItem(target);
+        const auto removed = files().removeItem(target, recursive);
         if (!removed.ok())
             return failure("Failed to delete", removed.error());
         return successResult(QStringLiteral("Successfully deleted: ") + target.text());

@@ -3,11 +3,38 @@
 #include <QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 FilePath FileSystemTool::resolvePath(const QString& text) const
 {
     if (text.startsWith(QLatin1Char('/')))
         return FilePath(text);
     return FilePath(files().currentDirectory() + QLatin1Char('/') + text);
+}
+
+QString FileSystemTool::displayName(const QString& name)
+{
+    const auto needsEscape = [](char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; };
+    if (std::none_of(name.begin(), name.end(), [&](QChar c) { return needsEscape(c.unicode()); }))
+        return name;
+    QString shown;
+    shown.reserve(name.size() + 8);
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (!needsEscape(u))
+            shown += c;
+        else if (u == u'\n')
+            shown += QStringLiteral("\\n");
+        else if (u == u'\r')
+            shown += QStringLiteral("\\r");
+        else if (u == u'\t')
+            shown += QStringLiteral("\\t");
+        else if (u <= 0xFF)
+            shown += QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0'));
+        else
+            shown += QStringLiteral("\\u") + QString::number(u, 16);
+    }
+    return shown;
 }
 
 MCPToolCallResponse FileSystemTool::failure(const char* action, const FileError& error) const
@@ -22,8 +49,11 @@ QCoro::Task<MCPToolCallResponse> FileSystemTool::transferItem(Arguments argument
     const auto destination = getStringArgument(arguments, "destination", true);
     if (source.failed() || destination.failed())
         co_return errorResult(QStringLiteral("Missing required arguments"));
+    if (containsNul(*source) || containsNul(*destination))
+        co_return nulPathResult();
     QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, from = resolvePath(*source), to = resolvePath(*destination), transfer] {
-        if (!files().exists(from))
+        // A dangling link is an item of its own that can be moved.
+        if (!files().itemExists(from))
             return errorResult(QStringLiteral("Source not found: ") + from.text());
         const auto done = (files().*transfer.operation)(from, to);
         if (!done.ok())

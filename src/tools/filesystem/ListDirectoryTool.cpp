@@ -29,6 +29,8 @@ QCoro::Task<MCPToolCallResponse> ListDirectoryTool::execute(Arguments arguments,
     const auto path = getStringArgument(arguments, "path", false);
     const bool recursive = getBoolArgument(arguments, "recursive", false);
     const bool includeHidden = getBoolArgument(arguments, "include_hidden", false);
+    if (path.hasValue() && containsNul(*path))
+        co_return nulPathResult();
     const FilePath directory = resolvePath(path.value().value_or(QStringLiteral(".")));
     QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, directory, recursive, includeHidden, cancellation]() {
         if (!files().exists(directory))
@@ -61,18 +63,22 @@ FileResult<void> ListDirectoryTool::listContents(const FilePath& directory, bool
         const bool isDirectory = entry.type == DirectoryEntry::Type::Directory;
         output += indent;
         output += isDirectory ? QStringLiteral("📁 ") : QStringLiteral("📄 ");
-        output += entry.name();
+        output += displayName(entry.name());
         if (!isDirectory)
             output += QStringLiteral(" (") + ByteCountFormatter::fileSize(entry.size) + QLatin1Char(')');
         output += QStringLiteral(" - ");
         output += entry.modified.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         output += QLatin1Char('\n');
         // A link to a directory is not followed: its own type is the link's.
+        // A subdirectory that cannot be read is marked in its place; the rest is still listed.
         if (recursive && isDirectory) {
             const auto listed =
                 listContents(directory.child(entry.nativeName), recursive, includeHidden, childIndent, output, cancellation);
-            if (!listed.ok())
-                return listed;
+            if (!listed.ok()) {
+                if (cancellation.isCancelled())
+                    return listed;
+                output += childIndent + QStringLiteral("(not listed: ") + listed.error().description + QStringLiteral(")\n");
+            }
         }
     }
     return {};

@@ -26,12 +26,17 @@ QCoro::Task<MCPToolCallResponse> ReadFileTool::execute(Arguments arguments, Canc
     const auto path = getStringArgument(arguments, "path", true);
     if (path.failed())
         co_return errorResult(path.errorText());
-    QFuture<MCPToolCallResponse> work =
-        QtConcurrent::run([this, resolved = resolvePath(*path), cancellation] { return read(resolved, cancellation); });
+    if (containsNul(*path))
+        co_return nulPathResult();
+    const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
+    if (const auto* invalid = std::get_if<ToolError>(&encoding))
+        co_return errorResult(invalid->description());
+    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, resolved = resolvePath(*path), encoding = std::get<TextEncoding>(encoding),
+                                                           cancellation] { return read(resolved, encoding, cancellation); });
     co_return co_await work;
 }
 
-MCPToolCallResponse ReadFileTool::read(const FilePath& path, const CancellationToken& cancellation) const
+MCPToolCallResponse ReadFileTool::read(const FilePath& path, TextEncoding encoding, const CancellationToken& cancellation) const
 {
     if (!files().exists(path))
         return errorResult(QStringLiteral("File not found: ") + path.text());
@@ -42,6 +47,12 @@ MCPToolCallResponse ReadFileTool::read(const FilePath& path, const CancellationT
     // The text goes into the response without passing through UTF-16: a large file is held
     // once as bytes and once as the response's text, not three times.
     QByteArray bytes = std::move(read.value());
+    if (encoding.kind() != TextEncoding::Kind::Utf8) {
+        auto decoded = encoding.decode(bytes);
+        if (decoded.index() == 1)
+            return failure("Failed to read file", FileError{std::get<1>(decoded)});
+        return successResult(std::get<0>(decoded));
+    }
     if (QByteArrayView(bytes).isValidUtf8()) {
         std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         bytes = QByteArray();

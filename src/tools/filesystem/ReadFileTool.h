@@ -1,8 +1,10 @@
 #pragma once
 
 #include "tools/filesystem/FileSystemTool.h"
+#include "tools/filesystem/TextEncoding.h"
 
-// read_file: a file's text, or its Base64 when the bytes are not UTF-8.
+// read_file: a file's text, or its Base64 when the bytes are not UTF-8 (and no other encoding
+// was asked for).
 class ReadFileTool final : public FileSystemTool {
 public:
     explicit ReadFileTool(FileManager& files);
@@ -11,5 +13,5 @@ public:
     QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken cancellation) override;
 
 private:
-    MCPToolCallResponse read(const FilePath& path, const CancellationToken& cancellation) const;
+    MCPToolCallResponse read(const FilePath& path, TextEncoding encoding, const CancellationToken& cancellation) const;
 };

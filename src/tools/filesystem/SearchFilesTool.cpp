@@ -5,6 +5,8 @@
 #include <QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 ZARNEL_LOGGING_CATEGORY(lcSearchFiles, "SearchFilesTool")
 
 SearchFilesTool::SearchFilesTool(FileManager& files)
@@ -14,7 +16,7 @@ SearchFilesTool::SearchFilesTool(FileManager& files)
 
 MCPTool SearchFilesTool::definition() const
 {
-    // max_results is published as a string but read as an integer: only a JSON integer counts.
+    // max_results is published as a string: a string holding a decimal integer counts as one.
     return makeDefinition("search_files", "Search for files by name pattern. Supports wildcards (* and ?).",
                           {{"pattern", "string", "Search pattern (supports * and ?)"},
                            {"directory", "string", "Directory to search in (default: current)"},
@@ -71,12 +73,58 @@ QString SearchFilesTool::matcherPattern(const QString& pattern)
     return expression + QLatin1Char('$');
 }
 
+bool SearchFilesTool::isPlainWildcard(const QString& pattern)
+{
+    static const QString kExpressionSyntax = QStringLiteral("\\[](){}+|^$");
+    return std::none_of(pattern.begin(), pattern.end(), [](QChar c) { return kExpressionSyntax.contains(c); });
+}
+
+bool SearchFilesTool::matchesWildcard(const std::u32string& pattern, const std::u32string& name)
+{
+    // Greedy, remembering only the last star: when a later part fails, that star takes one more
+    // character and the rest is tried again. Earlier stars never need to be revisited.
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t star = std::u32string::npos;
+    std::size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == U'*') {
+            star = p++;
+            starName = n;
+        } else if (star != std::u32string::npos) {
+            p = star + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == U'*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool SearchFilesTool::matches(const QString& name, Search& search)
+{
+    if (search.wildcard)
+        return matchesWildcard(*search.wildcard, name.toStdU32String());
+    const QRegularExpressionMatch match = search.matcher.match(name);
+    // A match that is not valid for a valid expression is the engine giving up.
+    if (!match.isValid())
+        search.tooComplex = true;
+    return match.hasMatch();
+}
+
 QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, CancellationToken cancellation)
 {
     const auto pattern = getStringArgument(arguments, "pattern", true);
     if (pattern.failed())
         co_return errorResult(pattern.errorText());
     const auto directory = getStringArgument(arguments, "directory", false);
+    if (directory.hasValue() && containsNul(*directory))
+        co_return nulPathResult();
     const bool recursive = getBoolArgument(arguments, "recursive", true);
     const qint64 maxResults = getIntArgument(arguments, "max_results", 100).value_or(100);
     QFuture<MCPToolCallResponse> work =
@@ -88,17 +136,22 @@ QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, C
 MCPToolCallResponse SearchFilesTool::search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
                                             const CancellationToken& cancellation) const
 {
-    Search search{QRegularExpression(matcherPattern(pattern), QRegularExpression::UseUnicodePropertiesOption),
-                  recursive,
-                  maxResults,
-                  cancellation,
-                  {},
-                  {}};
-    // An invalid expression matches nothing, so there is nothing to walk for.
-    if (search.matcher.isValid()) {
+    Search search;
+    search.recursive = recursive;
+    search.maxResults = maxResults;
+    search.cancellation = cancellation;
+    if (isPlainWildcard(pattern)) {
+        search.wildcard = pattern.toStdU32String();
+    } else {
+        search.matcher = QRegularExpression(matcherPattern(pattern), QRegularExpression::UseUnicodePropertiesOption);
         search.matcher.optimize();
-        searchDirectory(directory, search);
     }
+    // An invalid expression matches nothing, so there is nothing to walk for.
+    if (search.wildcard || search.matcher.isValid())
+        searchDirectory(directory, search);
+    if (search.tooComplex)
+        return errorResult(QStringLiteral("Pattern too complex: the matcher gave up on some names; use fewer wildcards or "
+                                          "simpler expressions"));
     if (search.results.isEmpty())
         return successResult(QStringLiteral("No files found matching pattern: ") + pattern);
     return successResult(QStringLiteral("Found %1 file(s) matching '%2':\n\n").arg(search.results.size()).arg(pattern)
@@ -113,17 +166,16 @@ void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search)
     const auto listing = files().listDirectory(directory, FileManager::ListingDetail::Types);
     if (!listing.ok())
         return;
-    // A directory that is already being walked further up was reached through a link cycle.
-    const auto [current, entered] = search.walking.insert(listing.value().identity);
-    if (!entered)
+    if (!search.searched.insert(listing.value().identity).second)
         return;
     for (const DirectoryEntry& entry : listing.value().entries) {
-        if (search.matcher.match(entry.name()).hasMatch())
-            search.results.append(directory.child(entry.nativeName).text());
+        if (search.cancellation.isCancelled())
+            return;
+        if (matches(entry.name(), search))
+            search.results.append(displayName(directory.child(entry.nativeName).text()));
         if (search.recursive && entry.leadsToDirectory)
             searchDirectory(directory.child(entry.nativeName), search);
         if (search.results.size() >= search.maxResults)
             break;
     }
-    search.walking.erase(current);
 }

@@ -9,25 +9,53 @@ ZARNEL_LOGGING_CATEGORY(lcWriteFile, "WriteFileTool")
 
 namespace {
 
-// Standard alphabet with "=" padding to a multiple of four; anything else (white space and
-// line breaks included) makes the whole text invalid.
+// The standard alphabet, with or without "=" padding at the end (a padded text is a multiple
+// of four long); anything else (white space and line breaks included) makes the text invalid.
 std::optional<QByteArray> decodeBase64Strictly(const QString& text)
 {
-    if (text.size() % 4 != 0)
-        return std::nullopt;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool valid = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '+' || u == '/' || u == '=';
-        if (!valid)
-            return std::nullopt;
+    qsizetype length = text.size();
+    qsizetype padding = 0;
+    while (length > 0 && padding < 2 && text[length - 1] == QLatin1Char('=')) {
+        --length;
+        ++padding;
     }
-    const qsizetype padding = text.endsWith(QStringLiteral("==")) ? 2 : text.endsWith(QLatin1Char('=')) ? 1 : 0;
-    if (text.indexOf(QLatin1Char('=')) < text.size() - padding)
+    if (length % 4 == 1 || (padding > 0 && text.size() % 4 != 0))
         return std::nullopt;
-    auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return *decoded;
+    QByteArray bytes;
+    bytes.reserve(length / 4 * 3 + 2);
+    quint32 bits = 0;
+    int count = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t u = text[i].unicode();
+        int value;
+        if (u >= 'A' && u <= 'Z')
+            value = u - 'A';
+        else if (u >= 'a' && u <= 'z')
+            value = u - 'a' + 26;
+        else if (u >= '0' && u <= '9')
+            value = u - '0' + 52;
+        else if (u == '+')
+            value = 62;
+        else if (u == '/')
+            value = 63;
+        else
+            return std::nullopt;
+        bits = (bits << 6) | static_cast<quint32>(value);
+        if (++count == 4) {
+            bytes.append(static_cast<char>(bits >> 16));
+            bytes.append(static_cast<char>(bits >> 8));
+            bytes.append(static_cast<char>(bits));
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 2) {
+        bytes.append(static_cast<char>(bits >> 4));
+    } else if (count == 3) {
+        bytes.append(static_cast<char>(bits >> 10));
+        bytes.append(static_cast<char>(bits >> 2));
+    }
+    return bytes;
 }
 
 } // namespace
@@ -54,13 +82,20 @@ QCoro::Task<MCPToolCallResponse> WriteFileTool::execute(Arguments arguments, Can
     const auto content = getStringArgument(arguments, "content", true);
     if (path.failed() || content.failed())
         co_return errorResult(QStringLiteral("Missing required arguments"));
+    if (containsNul(*path))
+        co_return nulPathResult();
     const bool base64 = getBoolArgument(arguments, "base64", false);
+    const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
+    if (const auto* invalid = std::get_if<ToolError>(&encoding))
+        co_return errorResult(invalid->description());
     QFuture<MCPToolCallResponse> work =
-        QtConcurrent::run([this, target = resolvePath(*path), text = *content, base64] { return write(target, text, base64); });
+        QtConcurrent::run([this, target = resolvePath(*path), text = *content, base64, encoding = std::get<TextEncoding>(encoding)] {
+            return write(target, text, base64, encoding);
+        });
     co_return co_await work;
 }
 
-MCPToolCallResponse WriteFileTool::write(const FilePath& path, const QString& content, bool base64) const
+MCPToolCallResponse WriteFileTool::write(const FilePath& path, const QString& content, bool base64, TextEncoding encoding) const
 {
     const FilePath parent = path.parent();
     if (!files().exists(parent)) {
@@ -68,15 +103,19 @@ MCPToolCallResponse WriteFileTool::write(const FilePath& path, const QString& co
         if (!created.ok())
             return failure("Failed to write file", created.error());
     }
-    FileResult<void> written;
+    QByteArray bytes;
     if (base64) {
-        const auto bytes = decodeBase64Strictly(content);
-        if (!bytes)
+        auto decoded = decodeBase64Strictly(content);
+        if (!decoded)
             return errorResult(QStringLiteral("Invalid base64 content"));
-        written = files().writeFile(path, *bytes);
+        bytes = std::move(*decoded);
     } else {
-        written = files().writeFileAtomically(path, content.toUtf8());
+        auto encoded = encoding.encode(content);
+        if (encoded.index() == 1)
+            return errorResult(QStringLiteral("Failed to write file: ") + std::get<1>(encoded));
+        bytes = std::move(std::get<0>(encoded));
     }
+    const auto written = files().writeFileAtomically(path, bytes);
     if (!written.ok())
         return failure("Failed to write file", written.error());
     return successResult(QStringLiteral("Successfully wrote to ") + path.text());

@@ -58,6 +58,21 @@ TEST_F(CopyFile, NeverReplacesAnExistingDestinationAndChecksItsArguments)
     EXPECT_EQ(failure(copy({{"source", pathText("missing")}, {"destination", pathText("x")}})), "Source not found: " + pathText("missing"));
 }
 
+TEST_F(CopyFile, RemovesWhatAFailedCopyCreatedSoThatARetryWorks)
+{
+    writeBytes("tree/a/first.txt", "1");
+    writeBytes("tree/z/last.txt", "2");
+    // A socket cannot be copied.
+    makeSocket("tree/a/socket");
+
+    EXPECT_EQ(failure(copy({{"source", pathText("tree")}, {"destination", pathText("copy")}})), "Failed to copy: Operation not supported");
+    EXPECT_FALSE(exists("copy"));
+    ASSERT_EQ(::unlink(path("tree/a/socket").toUtf8().constData()), 0);
+    EXPECT_EQ(success(copy({{"source", pathText("tree")}, {"destination", pathText("copy")}})),
+              "Successfully copied from " + pathText("tree") + " to " + pathText("copy"));
+    EXPECT_EQ(readBytes("copy/z/last.txt"), "2");
+}
+
 TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
 {
     writeBytes("dir/a.txt", "a");

@@ -99,4 +99,35 @@ TEST_F(ListDirectory, ShowsNamesThatAreNotUtf8WithReplacementCharacters)
     EXPECT_NE(text.find("📄 bad\xEF\xBF\xBDname (0 bytes) - "), std::string::npos) << text;
 }
 
+TEST_F(ListDirectory, EscapesControlCharactersSoANameCannotFakeAnotherEntry)
+{
+    makeDirectory("odd");
+    writeBytes("odd/two\n📁 lines", "");
+    writeBytes(QStringLiteral("odd/bell\a"), "");
+
+    const std::string text = success(list({{"path", pathText("odd")}}));
+
+    EXPECT_NE(text.find("📄 two\\n📁 lines (0 bytes) - "), std::string::npos) << text;
+    EXPECT_NE(text.find("📄 bell\\x07 (0 bytes) - "), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+}
+
+TEST_F(ListDirectory, MarksAnUnreadableSubdirectoryAndListsTheRestAsAnUnprivilegedUser)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every directory; the suite runs this test again as another user";
+    writeBytes("tree/closed/secret.txt", "");
+    writeBytes("tree/open/visible.txt", "");
+    ASSERT_EQ(::chmod(path("tree/closed").toUtf8().constData(), 0), 0);
+
+    const std::string text = success(list({{"path", pathText("tree")}, {"recursive", true}}));
+    const std::string closed = failure(list({{"path", pathText("tree/closed")}}));
+    ::chmod(path("tree/closed").toUtf8().constData(), 0700);
+
+    EXPECT_NE(text.find("📁 closed - "), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  (not listed: Permission denied)\n📁 open - "), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  📄 visible.txt (0 bytes) - "), std::string::npos) << text;
+    EXPECT_EQ(closed, "Failed to list directory: Permission denied");
+}
+
 } // namespace

@@ -37,6 +37,16 @@ TEST_F(MoveFile, NeverReplacesAnExistingDestination)
     EXPECT_EQ(readBytes("b.txt"), "b");
 }
 
+TEST_F(MoveFile, MovesADanglingLinkAsItIs)
+{
+    makeLink(QStringLiteral("nowhere"), "dangling");
+
+    EXPECT_EQ(success(move({{"source", pathText("dangling")}, {"destination", pathText("moved")}})),
+              "Successfully moved from " + pathText("dangling") + " to " + pathText("moved"));
+    EXPECT_EQ(QFileInfo(path("moved")).symLinkTarget(), path("nowhere"));
+    EXPECT_FALSE(exists("dangling"));
+}
+
 TEST_F(MoveFile, ChecksItsArgumentsAndTheSource)
 {
     EXPECT_EQ(failure(move({{"source", pathText("a.txt")}})), "Missing required arguments");

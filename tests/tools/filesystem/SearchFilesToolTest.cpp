@@ -91,15 +91,62 @@ TEST_F(SearchFiles, IncludesHiddenNamesShowsNamesThatAreNotUtf8AndStaysAtTheTopW
     EXPECT_EQ(found({{"pattern", "*"}, {"recursive", false}}), (Paths{".env.txt", "bad\xEF\xBF\xBD.txt", "sub"}));
 }
 
-TEST_F(SearchFiles, FollowsLinksToDirectoriesButEndsACycle)
+TEST_F(SearchFiles, FollowsLinksToDirectoriesButSearchesEachDirectoryOnce)
 {
     writeBytes("a/b/file.txt", "");
     makeLink(path("a"), "a/b/back-to-a");
     writeBytes("elsewhere/linked.txt", "");
     makeLink(path("elsewhere"), "a/link");
 
-    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"a/b/file.txt", "a/link/linked.txt", "elsewhere/linked.txt"}));
+    // "elsewhere" is reached twice: whichever way comes first in the listing is searched.
+    const Paths paths = found({{"pattern", "*.txt"}});
+    EXPECT_TRUE(paths == (Paths{"a/b/file.txt", "a/link/linked.txt"}) || paths == (Paths{"a/b/file.txt", "elsewhere/linked.txt"}))
+        << testing::PrintToString(paths);
     EXPECT_EQ(found({{"pattern", "back-to-a"}}), (Paths{"a/b/back-to-a"}));
+}
+
+TEST_F(SearchFiles, EndsADiamondOfLinksAndALinkToTheRoot)
+{
+    // Each level links twice to the next: 2^30 ways down, thirty-one directories.
+    makeDirectory("d0");
+    for (int level = 0; level < 30; ++level) {
+        makeDirectory(QStringLiteral("d%1").arg(level + 1));
+        makeLink(path(QStringLiteral("d%1").arg(level + 1)), QStringLiteral("d%1/left").arg(level));
+        makeLink(path(QStringLiteral("d%1").arg(level + 1)), QStringLiteral("d%1/right").arg(level));
+    }
+    writeBytes("d30/bottom.txt", "");
+    makeLink(QStringLiteral("/"), "d0/root");
+
+    EXPECT_EQ(found({{"pattern", "bottom.txt"}, {"directory", pathText("d0")}, {"max_results", 5}}).size(), 1u);
+}
+
+TEST_F(SearchFiles, MatchesPlainWildcardsWithoutTheExpressionEnginesLimit)
+{
+    // Found by fuzzing: the expression engine gave up on this pair and reported no match.
+    const std::string name = "r...grr.qqqqqqqqqq..................................................................................";
+    writeBytes(QString::fromStdString(name), "");
+    EXPECT_EQ(found({{"pattern",
+                      "r**.*..***grr**.???*???*????.*..*..****.......................................................................*..**."
+                      ".*..**"}}),
+              (Paths{name}));
+    EXPECT_EQ(found({{"pattern", "*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*b"}}),
+              Paths{"No files found matching pattern: *?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*?*b"});
+}
+
+TEST_F(SearchFiles, SaysSoWhenAnExpressionIsTooComplexInsteadOfFindingNothing)
+{
+    writeBytes(QString(40, u'a') + QLatin1Char('b'), "");
+
+    EXPECT_TRUE(failure(search({{"pattern", "(*a){12}"}})).starts_with("Pattern too complex"));
+    EXPECT_EQ(found({{"pattern", "(a)*b"}}), (Paths{std::string(40, 'a') + "b"}));
+}
+
+TEST_F(SearchFiles, EscapesControlCharactersSoANameCannotFakeAnotherResult)
+{
+    writeBytes(QStringLiteral("evil.txt\n/etc/passwd.txt"), "");
+    writeBytes(QStringLiteral("tab\there.txt"), "");
+
+    EXPECT_EQ(found({{"pattern", "*.txt"}}), (Paths{"evil.txt\\n/etc/passwd.txt", "tab\\there.txt"}));
 }
 
 TEST_F(SearchFiles, SearchesTheCurrentDirectoryByDefaultAndNothingInAMissingOne)
