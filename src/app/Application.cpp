@@ -6,10 +6,12 @@
 #include "control/ControlServer.h"
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
+#include "platform/CommandGroups.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SessionEnvironment.h"
 #include "platform/SystemServices.h"
 #include "platform/TerminationSignals.h"
 #include "server/MCPServer.h"
@@ -45,6 +47,10 @@ QStringList argumentList(int argc, char** argv)
 // socket beside it.
 int serve(int argc, char** argv)
 {
+    // Before the mode is chosen: a client that stripped our environment must not cost the user
+    // the desktop they sit at.
+    if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
+        std::cerr << session.toStdString() << "\n";
     const bool headless = !DisplayEnvironment::hasDisplaySession();
     std::unique_ptr<QCoreApplication> app;
     if (headless) {
@@ -63,7 +69,7 @@ int serve(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
     Log::installDefaultRules();
-    PosixStandardStreams::ignoreBrokenPipeSignal();
+    PosixStandardStreams::ignoreWriteFailureSignals();
 
     // Taken over first, so that a signal arriving while the rest starts up waits for the event
     // loop (and the orderly exit) instead of killing the process.
@@ -114,6 +120,8 @@ int serve(int argc, char** argv)
 
     const int status = app->exec();
     components.shutdown();
+    // Nothing the commands started outlives us, whatever ended the run.
+    CommandGroups::endAll();
     return status;
 }
 

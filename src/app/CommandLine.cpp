@@ -121,8 +121,10 @@ QString optionLine(const QString& names, const QString& description)
 const char* const kIntroduction = "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it without\n"
                                   "arguments and talks JSON-RPC over its standard input and output, one message per line.\n"
                                   "\n"
-                                  "With neither DISPLAY nor WAYLAND_DISPLAY set it runs headless: no windows, and the server\n"
-                                  "starts at launch when autoStartServer is true (zarnel settings set autoStartServer true).\n"
+                                  "A display, session bus or runtime folder missing from its environment is looked for in\n"
+                                  "this user's desktop session (/run/user/<uid>). Without a display it runs headless: no\n"
+                                  "windows, and the server starts at launch when autoStartServer is true (zarnel settings set\n"
+                                  "autoStartServer true).\n"
                                   "It exits when its standard input ends.\n";
 
 Invocation usageError(const QString& command, const QString& text)

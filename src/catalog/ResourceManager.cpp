@@ -67,7 +67,7 @@ ResourceManager::~ResourceManager() = default;
 void ResourceManager::registerDefaultResources()
 {
     registerResource(
-        {kSystemInfoUri, "System Information", "Current system information including CPU, memory, and disk usage", "application/json"});
+        {kSystemInfoUri, "System Information", "Current system information including CPU, memory, and disk usage", "text/plain"});
     registerResource({kActivityLogUri, "Activity Log", "Real-time activity log of MCP server operations", "text/plain"});
     registerResource({kStatisticsUri, "Server Statistics", "Real-time server statistics and performance metrics", "application/json"});
     registerResource({kServerStatusUri, "Server Status", "Current server status and configuration", "application/json"});

@@ -16,6 +16,8 @@ struct ClipboardWrite {
 class Clipboard {
 public:
     virtual ~Clipboard() = default;
+    // Why this session has no clipboard at all (for example "no display"); nothing when it has one.
+    virtual std::optional<QString> unavailableReason() const = 0;
     virtual std::optional<QString> text() const = 0;
     virtual std::optional<QByteArray> imagePng() const = 0;
     virtual std::optional<QStringList> filePaths() const = 0;

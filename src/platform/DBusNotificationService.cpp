@@ -38,7 +38,7 @@ QCoro::Task<NotificationDelivery> DBusNotificationService::notify(QString title,
 {
     if (!m_bus.isConnected()) {
         const QString reason = m_bus.lastError().isValid() ? describe(m_bus.lastError()) : QStringLiteral("no session bus");
-        co_return failed(NotificationDelivery::Status::ServiceUnavailable, reason);
+        co_return failed(NotificationDelivery::Status::NoSession, reason);
     }
     const QDBusConnection bus = m_bus;
 

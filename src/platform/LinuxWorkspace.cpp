@@ -215,6 +215,12 @@ std::optional<ApplicationLocation> LinuxWorkspace::applicationWithShortName(cons
 
 std::optional<ApplicationLocation> LinuxWorkspace::executableNamed(const QString& name) const
 {
+    if (name.startsWith(u'/')) {
+        const QFileInfo file(name);
+        if (!file.isFile() || !file.isExecutable())
+            return std::nullopt;
+        return ApplicationLocation{file.fileName(), name, QString()};
+    }
     if (name.isEmpty() || name.contains(u'/'))
         return std::nullopt;
     const QString path = QStandardPaths::findExecutable(name);

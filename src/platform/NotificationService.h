@@ -7,6 +7,8 @@
 struct NotificationDelivery {
     enum class Status {
         Sent,
+        // There is no desktop session to post to: no session bus could be reached.
+        NoSession,
         // No notification service could be reached; `error` says why.
         ServiceUnavailable,
         // The service refused the notification; `error` says why.

@@ -1,5 +1,7 @@
 #include "platform/PosixShellRunner.h"
 
+#include "platform/CommandGroups.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -13,7 +15,9 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -22,11 +26,13 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// How often a running command looks at stopRequested: a client that gives up on a command
-// sees it stopped within this time plus the grace period.
+// How often a running command looks at stopRequested.
 constexpr milliseconds kStopPollInterval{100};
 // Without a process descriptor the exit of the shell is noticed by polling at this interval.
 constexpr milliseconds kExitPollInterval{20};
+// Output that arrives this soon after the shell has exited still belongs to the answer; what the
+// command left running in the background may hold the pipes open far longer.
+constexpr milliseconds kSettleAfterExit{100};
 // After SIGKILL only a process that left the group can still hold our pipes open; we stop
 // reading them after this long.
 constexpr milliseconds kDrainAfterKill{2000};
@@ -41,6 +47,9 @@ struct CapturedStream {
     int fd = -1;
     QByteArray bytes;
     qint64 omitted = 0;
+    // Set once the answer has been given: later output is read and dropped, so that a writer
+    // left running is not stopped by a full or closed pipe.
+    bool discarding = false;
 
     bool open() const { return fd >= 0; }
 
@@ -58,6 +67,8 @@ struct CapturedStream {
         while (fd >= 0) {
             const ssize_t n = ::read(fd, chunk.data(), chunk.size());
             if (n > 0) {
+                if (discarding)
+                    continue;
                 const qint64 room = std::max<qint64>(0, ShellRunner::kMaxCapturedBytes - bytes.size());
                 const qint64 kept = std::min<qint64>(room, n);
                 bytes.append(chunk.data(), kept);
@@ -84,9 +95,118 @@ int statusToExitCode(int status)
     return -1;
 }
 
-bool groupHasMembers(pid_t group)
+// A started command: its shell (whose process id is also its group's), the reading ends of its
+// output, and where it stands on the way to its time limit.
+struct CommandWatch {
+    enum class Phase { Running, Terminating, Killed };
+
+    pid_t pid = -1;
+    int exitFd = -1; // readable once the shell has exited; -1 without process descriptors
+    CapturedStream output;
+    CapturedStream error;
+    bool shellExited = false;
+    int status = 0;
+    Phase phase = Phase::Running;
+    milliseconds grace{0};
+    SteadyClock::time_point deadline = SteadyClock::time_point::max();
+    SteadyClock::time_point killAt;
+    SteadyClock::time_point giveUpAt;
+
+    bool streamsOpen() const { return output.open() || error.open(); }
+
+    void reap()
+    {
+        if (shellExited)
+            return;
+        const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
+        shellExited = reaped == pid || (reaped < 0 && errno == ECHILD);
+    }
+
+    void terminate(SteadyClock::time_point now)
+    {
+        ::kill(-pid, SIGTERM);
+        phase = Phase::Terminating;
+        killAt = now + grace;
+    }
+
+    // Moves from the polite signal to the forceful one once the grace period is over.
+    void escalate(SteadyClock::time_point now)
+    {
+        if (phase == Phase::Terminating && now >= killAt) {
+            ::kill(-pid, SIGKILL);
+            phase = Phase::Killed;
+            giveUpAt = now + kDrainAfterKill;
+        }
+    }
+
+    // The next moment something is due, so that waiting never oversleeps it.
+    milliseconds timeUntilDue(SteadyClock::time_point now, milliseconds longest) const
+    {
+        milliseconds wait = longest;
+        const auto until = [&](SteadyClock::time_point at) {
+            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, SteadyClock::duration::zero())));
+        };
+        if (phase == Phase::Running && deadline != SteadyClock::time_point::max())
+            until(deadline);
+        if (phase == Phase::Terminating)
+            until(killAt);
+        if (phase == Phase::Killed)
+            until(giveUpAt);
+        if (!shellExited && exitFd < 0)
+            wait = std::min(wait, kExitPollInterval);
+        return wait;
+    }
+
+    // Waits up to `wait` for output or the shell's exit, and takes what output there is.
+    void waitForActivity(milliseconds wait)
+    {
+        std::array<pollfd, 3> watched;
+        nfds_t count = 0;
+        for (const int fd : {output.fd, error.fd, shellExited ? -1 : exitFd}) {
+            if (fd >= 0)
+                watched[count++] = pollfd{fd, POLLIN, 0};
+        }
+        ::poll(watched.data(), count, static_cast<int>(wait.count()));
+        output.readAvailable();
+        error.readAvailable();
+    }
+
+    void release()
+    {
+        if (!shellExited)
+            ::waitpid(pid, &status, 0);
+        shellExited = true;
+        if (exitFd >= 0)
+            ::close(exitFd);
+        exitFd = -1;
+        output.close();
+        error.close();
+        CommandGroups::remove(pid);
+    }
+};
+
+// Looks after what an answered command left: drains its pipes, holds its group to the time
+// limit (SIGTERM, then SIGKILL after the grace period) and reaps its shell, on a thread of its
+// own, until nothing of it is left.
+void watchLeftBehind(CommandWatch watch)
 {
-    return ::kill(-group, 0) == 0 || errno == EPERM;
+    watch.output.discarding = true;
+    watch.error.discarding = true;
+    std::thread([watch = std::move(watch)]() mutable {
+        for (;;) {
+            watch.reap();
+            const auto now = SteadyClock::now();
+            if (watch.phase == CommandWatch::Phase::Running && now >= watch.deadline)
+                watch.terminate(now);
+            watch.escalate(now);
+            if (watch.shellExited && !watch.streamsOpen() && !CommandGroups::hasMembers(watch.pid))
+                break;
+            if (watch.phase == CommandWatch::Phase::Killed && now >= watch.giveUpAt)
+                break;
+            watch.waitForActivity(watch.timeUntilDue(now, kStopPollInterval));
+        }
+        watch.release();
+    }).detach();
 }
 
 std::optional<QString> workingDirectoryProblem(const QString& directory)
@@ -191,94 +311,65 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
     }
     ::close(outputPipe[1]);
     ::close(errorPipe[1]);
-    CapturedStream output;
-    output.fd = outputPipe[0];
-    CapturedStream error;
-    error.fd = errorPipe[0];
     if (spawnError != 0) {
-        output.close();
-        error.close();
+        ::close(outputPipe[0]);
+        ::close(errorPipe[0]);
         outcome.startError = errorText(spawnError);
         return outcome;
     }
     outcome.started = true;
-    ::fcntl(output.fd, F_SETFL, O_NONBLOCK);
-    ::fcntl(error.fd, F_SETFL, O_NONBLOCK);
-    const int exitFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    CommandGroups::add(pid);
 
-    enum class Phase { Running, Terminating, Killed };
-    Phase phase = Phase::Running;
-    const auto started = SteadyClock::now();
-    const auto deadline = command.timeLimit >= std::chrono::hours(24 * 365) ? SteadyClock::time_point::max() : started + command.timeLimit;
-    SteadyClock::time_point killAt;
-    SteadyClock::time_point giveUpAt;
-    bool shellExited = false;
-    int status = 0;
+    CommandWatch watch;
+    watch.pid = pid;
+    watch.output.fd = outputPipe[0];
+    watch.error.fd = errorPipe[0];
+    ::fcntl(watch.output.fd, F_SETFL, O_NONBLOCK);
+    ::fcntl(watch.error.fd, F_SETFL, O_NONBLOCK);
+    watch.exitFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    watch.grace = m_gracePeriod;
+    if (command.timeLimit < std::chrono::hours(24 * 365))
+        watch.deadline = SteadyClock::now() + command.timeLimit;
+    std::optional<SteadyClock::time_point> settledAt;
 
     for (;;) {
-        if (!shellExited) {
-            const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
-            shellExited = reaped == pid || (reaped < 0 && errno == ECHILD);
-        }
-        // The command is done when its shell has exited and nothing holds its output open; after
-        // a termination, also when nothing of its group is left.
-        if (shellExited && !output.open() && !error.open()) {
-            if (phase != Phase::Terminating || !groupHasMembers(pid))
-                break;
-        }
-
+        watch.reap();
         const auto now = SteadyClock::now();
-        if (phase == Phase::Running && (now >= deadline || stopRequested())) {
-            outcome.timedOut = now >= deadline;
-            ::kill(-pid, SIGTERM);
-            phase = Phase::Terminating;
-            killAt = now + m_gracePeriod;
+        if (watch.shellExited && !settledAt)
+            settledAt = now + kSettleAfterExit;
+        if (watch.phase == CommandWatch::Phase::Running && stopRequested()) {
+            // Whoever asked no longer waits for the answer: the group is ended in the background.
+            watch.terminate(now);
+            break;
         }
-        if (phase == Phase::Terminating && now >= killAt) {
-            ::kill(-pid, SIGKILL);
-            phase = Phase::Killed;
-            giveUpAt = now + kDrainAfterKill;
+        if (watch.phase == CommandWatch::Phase::Running && now >= watch.deadline) {
+            outcome.timedOut = true;
+            watch.terminate(now);
         }
-        if (phase == Phase::Killed && shellExited && now >= giveUpAt)
+        watch.escalate(now);
+        // Done when the shell has exited and its output has been collected (all of it, or what
+        // came within a moment of the exit); after a time-out, also when nothing of its group
+        // is left or the group has been killed.
+        if (watch.shellExited && (!watch.streamsOpen() || now >= *settledAt)
+            && (watch.phase != CommandWatch::Phase::Terminating || !CommandGroups::hasMembers(pid)))
             break;
 
-        milliseconds wait = kStopPollInterval;
-        const auto until = [&](SteadyClock::time_point at) {
-            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(at - now, SteadyClock::duration::zero())));
-        };
-        if (phase == Phase::Running && deadline != SteadyClock::time_point::max())
-            until(deadline);
-        if (phase == Phase::Terminating)
-            until(killAt);
-        if (phase == Phase::Killed)
-            until(giveUpAt);
-        if (!shellExited && exitFd < 0)
+        milliseconds wait = watch.timeUntilDue(now, kStopPollInterval);
+        if (settledAt)
+            wait = std::min(wait, std::chrono::ceil<milliseconds>(std::max(*settledAt - now, SteadyClock::duration::zero())));
+        if (watch.shellExited && !watch.streamsOpen())
             wait = std::min(wait, kExitPollInterval);
-        if (shellExited && !output.open() && !error.open())
-            wait = std::min(wait, kExitPollInterval);
-
-        std::array<pollfd, 3> watched;
-        nfds_t count = 0;
-        for (const int fd : {output.fd, error.fd, shellExited ? -1 : exitFd}) {
-            if (fd >= 0)
-                watched[count++] = pollfd{fd, POLLIN, 0};
-        }
-        ::poll(watched.data(), count, static_cast<int>(wait.count()));
-        output.readAvailable();
-        error.readAvailable();
+        watch.waitForActivity(wait);
     }
 
-    if (!shellExited)
-        ::waitpid(pid, &status, 0);
-    if (exitFd >= 0)
-        ::close(exitFd);
-    output.close();
-    error.close();
-
-    outcome.exitCode = statusToExitCode(status);
-    outcome.standardOutput = std::move(output.bytes);
-    outcome.standardError = std::move(error.bytes);
-    outcome.standardOutputOmitted = output.omitted;
-    outcome.standardErrorOmitted = error.omitted;
+    outcome.exitCode = watch.shellExited ? statusToExitCode(watch.status) : 128 + SIGTERM;
+    outcome.standardOutput = std::exchange(watch.output.bytes, {});
+    outcome.standardError = std::exchange(watch.error.bytes, {});
+    outcome.standardOutputOmitted = watch.output.omitted;
+    outcome.standardErrorOmitted = watch.error.omitted;
+    if (watch.shellExited && !watch.streamsOpen() && !CommandGroups::hasMembers(pid))
+        watch.release();
+    else
+        watchLeftBehind(std::move(watch));
     return outcome;
 }

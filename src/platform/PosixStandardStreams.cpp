@@ -34,9 +34,10 @@ bool PosixStandardStreams::inputIsTerminal() const
     return ::isatty(m_inputFd) == 1;
 }
 
-void PosixStandardStreams::ignoreBrokenPipeSignal()
+void PosixStandardStreams::ignoreWriteFailureSignals()
 {
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void PosixStandardStreams::startReading()
@@ -80,6 +81,14 @@ void PosixStandardStreams::readAvailableInput()
     m_ended = true;
     m_notifier->setEnabled(false);
     Q_EMIT inputEnded();
+}
+
+bool PosixStandardStreams::outputClosed() const
+{
+    // A pipe whose reader has gone reports an error, a socket whose peer has gone a hang-up;
+    // a terminal or a file never does.
+    pollfd output{m_outputFd, 0, 0};
+    return ::poll(&output, 1, 0) == 1 && (output.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
 bool PosixStandardStreams::writeAll(const char* data, qsizetype size, QString* error)

@@ -15,9 +15,11 @@ public:
     void startReading() override;
     void stopReading() override;
     bool writeAll(const char* data, qsizetype size, QString* error) override;
+    bool outputClosed() const override;
 
-    // A closed reader must not kill us with SIGPIPE; writes then fail with EPIPE instead.
-    static void ignoreBrokenPipeSignal();
+    // A closed reader must not kill us with SIGPIPE, nor a file-size limit (ulimit -f) with
+    // SIGXFSZ: the write then fails with EPIPE or EFBIG and is reported like any other failure.
+    static void ignoreWriteFailureSignals();
 
 private:
     void readAvailableInput();

@@ -20,6 +20,13 @@ const QMimeData* clipboardContents()
 
 } // namespace
 
+std::optional<QString> QtClipboard::unavailableReason() const
+{
+    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
+        return QStringLiteral("no display");
+    return std::nullopt;
+}
+
 std::optional<QString> QtClipboard::text() const
 {
     const QMimeData* contents = clipboardContents();
@@ -57,8 +64,8 @@ std::optional<QStringList> QtClipboard::filePaths() const
 
 ClipboardWrite QtClipboard::setText(const QString& text)
 {
-    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
-        return {false, QStringLiteral("no display")};
+    if (const auto reason = unavailableReason())
+        return {false, *reason};
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(text, QClipboard::Clipboard);
     // Owning the selection is what makes the text available to others; without it the X

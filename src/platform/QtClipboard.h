@@ -6,6 +6,7 @@
 // and refuses copies. What we copy stays on offer to other applications while we run.
 class QtClipboard final : public Clipboard {
 public:
+    std::optional<QString> unavailableReason() const override;
     std::optional<QString> text() const override;
     std::optional<QByteArray> imagePng() const override;
     std::optional<QStringList> filePaths() const override;

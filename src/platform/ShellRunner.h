@@ -38,8 +38,10 @@ public:
 
     virtual ~ShellRunner() = default;
 
-    // Blocks until the command has finished: call it from a worker thread. `stopRequested` is
-    // asked from time to time while the command runs; once it answers true the command is
-    // stopped as if its time limit had run out.
+    // Blocks until the command's shell has exited and its output has been collected: call it
+    // from a worker thread. What the command left running in the background keeps its time limit
+    // but does not hold up the answer. `stopRequested` is asked from time to time while the
+    // command runs; once it answers true, run returns at once (with the exit code of SIGTERM)
+    // and the command is stopped in the background as if its time limit had run out.
     virtual ShellOutcome run(const ShellCommand& command, const std::function<bool()>& stopRequested) const = 0;
 };

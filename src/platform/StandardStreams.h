@@ -22,6 +22,10 @@ public:
     // Writes all of the bytes to standard output. On failure returns false and describes why.
     virtual bool writeAll(const char* data, qsizetype size, QString* error) = 0;
 
+    // Whether the reader of standard output has closed its end, so that nothing written can
+    // reach anyone any more.
+    virtual bool outputClosed() const = 0;
+
 Q_SIGNALS:
     void bytesReceived(const QByteArray& bytes);
     void inputEnded();

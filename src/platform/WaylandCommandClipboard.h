@@ -12,6 +12,8 @@ public:
     explicit WaylandCommandClipboard(QString copyProgram = QStringLiteral("wl-copy"), QString pasteProgram = QStringLiteral("wl-paste"),
                                      std::chrono::milliseconds timeLimit = std::chrono::seconds(5));
 
+    // The commands reach the compositor on their own: there is always a display here.
+    std::optional<QString> unavailableReason() const override { return std::nullopt; }
     std::optional<QString> text() const override;
     std::optional<QByteArray> imagePng() const override;
     std::optional<QStringList> filePaths() const override;

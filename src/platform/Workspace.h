@@ -47,7 +47,7 @@ public:
     // The first installed application whose identifier ends in "." + name, or whose name
     // equals `name` ignoring case.
     virtual std::optional<ApplicationLocation> applicationWithShortName(const QString& name) const = 0;
-    // A program of that file name on the search path.
+    // A program of that file name on the search path, or the executable file at an absolute path.
     virtual std::optional<ApplicationLocation> executableNamed(const QString& name) const = 0;
 
     // Starts the application and returns once it runs, or with the reason it does not.

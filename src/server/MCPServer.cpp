@@ -67,6 +67,7 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
 {
     connect(&m_transport, &StdioTransport::lineReceived, &m_queue, &RequestQueue::enqueue);
     connect(&m_transport, &StdioTransport::inputEnded, &m_queue, &RequestQueue::noteInputEnded);
+    connect(&m_transport, &StdioTransport::clientGone, &m_queue, &RequestQueue::abandon);
     connect(&m_queue, &RequestQueue::finished, this, &MCPServer::inputFinished);
     connect(&m_queue, &RequestQueue::requestCancelled, this,
             [this](const QString& method) { addLog(QStringLiteral("Request cancelled: ") + method, LogType::Error); });

@@ -122,6 +122,19 @@ void RequestQueue::cancel(const JSONRPCId& id)
     }
 }
 
+void RequestQueue::abandon()
+{
+    qCInfo(lcRequestQueue, "Client gone: dropping %zu waiting lines", m_pending.size());
+    m_pending.clear();
+    if (m_inFlight && !m_inFlight->cancelled) {
+        m_inFlight->cancelled = true;
+        Q_EMIT requestCancelled(QString::fromStdString(m_inFlight->method));
+        m_inFlight->cancellation.cancel();
+    }
+    // The client leaves only after its input has ended: finished() has come already when nothing
+    // ran, and comes once the cancelled request is over otherwise.
+}
+
 QCoro::Task<> RequestQueue::processPending()
 {
     // The one place requests are taken: the next line waits until the previous answer is out.

@@ -49,6 +49,9 @@ public:
     // Cancels the request with this id: the one in progress through its token, a waiting one
     // by dropping it unanswered. Unknown ids are ignored.
     void cancel(const JSONRPCId& id);
+    // The client is gone and no answer can reach it: drops every waiting line and cancels the
+    // request in progress, so that nothing goes on working for no one.
+    void abandon();
 
 Q_SIGNALS:
     // A request was cancelled (its method), for the activity log.

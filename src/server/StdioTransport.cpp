@@ -4,12 +4,23 @@
 
 #include <QString>
 
+namespace {
+
+// How often the output is looked at once input has ended; a client that closes both streams
+// is noticed at once, one that closes its output later within this time.
+constexpr std::chrono::milliseconds kOutputWatchInterval{250};
+
+} // namespace
+
 StdioTransport::StdioTransport(StandardStreams& streams, QObject* parent)
     : QObject(parent)
     , m_streams(streams)
+    , m_outputWatch(new QTimer(this))
 {
     connect(&m_streams, &StandardStreams::bytesReceived, this, &StdioTransport::appendInput);
     connect(&m_streams, &StandardStreams::inputEnded, this, &StdioTransport::finishInput);
+    m_outputWatch->setInterval(kOutputWatchInterval);
+    connect(m_outputWatch, &QTimer::timeout, this, &StdioTransport::checkClientGone);
 }
 
 bool StdioTransport::inputIsTerminal() const
@@ -21,12 +32,14 @@ void StdioTransport::start()
 {
     m_buffer.clear();
     m_discarding = false;
+    m_outputWatch->stop();
     m_reading = true;
     m_streams.startReading();
 }
 
 void StdioTransport::stop()
 {
+    m_outputWatch->stop();
     m_reading = false;
     m_streams.stopReading();
     m_buffer.clear();
@@ -84,9 +97,26 @@ void StdioTransport::finishInput()
 {
     if (!m_reading)
         return;
+    // A client may end its last message with the end of input instead of a line feed.
+    const QByteArray last = std::exchange(m_buffer, QByteArray());
+    const bool tooLong = std::exchange(m_discarding, false);
+    if (tooLong || !isBlank(last)) {
+        Q_EMIT lineReceived(last);
+        if (!m_reading)
+            return; // a receiver stopped us
+    }
     m_reading = false;
-    m_buffer.clear();
     Q_EMIT inputEnded();
+    m_outputWatch->start();
+    checkClientGone();
+}
+
+void StdioTransport::checkClientGone()
+{
+    if (!m_outputWatch->isActive() || !m_streams.outputClosed())
+        return;
+    m_outputWatch->stop();
+    Q_EMIT clientGone();
 }
 
 bool StdioTransport::sendLine(std::string& line, QString* error)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <string>
 
@@ -39,16 +40,22 @@ public:
 Q_SIGNALS:
     // A complete line, without its line feed. An empty line stands for one too long to keep.
     void lineReceived(const QByteArray& line);
-    // Standard input reached its end; text after the last line feed is dropped.
+    // Standard input reached its end; text after the last line feed came as a last line first.
     void inputEnded();
+    // Input has ended and the reader of standard output has closed it: the client is gone, and
+    // nothing more will reach it. Emitted once, at the end of input or later.
+    void clientGone();
 
 private:
     void appendInput(const QByteArray& bytes);
     void finishInput();
+    void checkClientGone();
 
     StandardStreams& m_streams;
     QByteArray m_buffer;
     bool m_reading = false;
     bool m_discarding = false; // inside a line that is too long
     qsizetype m_maxLineBytes = kMaxLineBytes;
+    // After the end of input, looks from time to time whether the output has been closed too.
+    QTimer* m_outputWatch = nullptr;
 };

@@ -58,6 +58,9 @@ TEST_F(Resources, ListsTheFiveResourcesInOrder)
     EXPECT_EQ(uris,
               (std::vector<std::string>{"system://info", "zarnel://activity-log", "zarnel://statistics", "zarnel://server-status",
                                         "zarnel://tools"}));
+    // The system report is the tool's text: a client that parses by type must not try JSON.
+    EXPECT_EQ(resources.resources()[0].mimeType, "text/plain");
+    EXPECT_EQ(resources.mimeTypeFor(QStringLiteral("system://info")), QStringLiteral("text/plain"));
     EXPECT_EQ(
         resources.resources()[1].toJson(),
         Json::parse(

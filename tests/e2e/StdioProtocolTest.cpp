@@ -99,9 +99,10 @@ TEST_F(StdioProtocol, AnswersTwoThousandPipelinedRequestsInOrder)
 TEST_F(StdioProtocol, ExitsCleanlyWhenItsInputEnds)
 {
     zarnel.sendLine(ping(1));
-    zarnel.write(ping(2)); // no line feed: never a complete message
+    zarnel.write(ping(2)); // no line feed: the end of input ends the message
     zarnel.closeInput();
     EXPECT_EQ(zarnel.readLine(), pong(1));
+    EXPECT_EQ(zarnel.readLine(), pong(2));
     ASSERT_TRUE(zarnel.waitForExit());
     EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(zarnel.process().exitCode(), 0);

@@ -84,7 +84,7 @@ TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)
         notify(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")), QStringLiteral("t"),
                QStringLiteral("b"), true);
     QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
-    EXPECT_EQ(noBus.status, NotificationDelivery::Status::ServiceUnavailable);
+    EXPECT_EQ(noBus.status, NotificationDelivery::Status::NoSession);
     EXPECT_FALSE(noBus.error.isEmpty());
 }
 

@@ -1,11 +1,18 @@
 #include "platform/PosixShellRunner.h"
 
+#include "platform/CommandGroups.h"
+#include "support/RunningProcesses.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -65,4 +72,73 @@ TEST(PosixShellRunner, DrainsBothStreamsAndKeepsAtMostTheLimitOfEach)
     EXPECT_EQ(outcome.standardOutputOmitted, size - ShellRunner::kMaxCapturedBytes);
     EXPECT_EQ(outcome.standardError.size(), ShellRunner::kMaxCapturedBytes);
     EXPECT_EQ(outcome.standardErrorOmitted, size - ShellRunner::kMaxCapturedBytes);
+}
+
+TEST(PosixShellRunner, AnswersWhenTheShellExitsAndHoldsWhatItLeftRunningToTheTimeLimit)
+{
+    // The background job keeps both pipes open: the answer must not wait for it.
+    const ShellOutcome outcome = PosixShellRunner().run(shellCommand(QStringLiteral("sleep 30 & echo $!"), 1), kNeverStop);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_FALSE(outcome.timedOut);
+    bool ok = false;
+    const pid_t job = outcome.standardOutput.trimmed().toInt(&ok);
+    ASSERT_TRUE(ok) << outcome.standardOutput.toStdString();
+    EXPECT_TRUE(isRunningProcess(job));
+    // The time limit of one second still ends it.
+    EXPECT_TRUE(waitUntilEnded(job));
+}
+
+TEST(PosixShellRunner, KeepsDrainingWhatTheCommandLeftRunningSoThatItsLaterOutputDoesNotKillIt)
+{
+    QTemporaryDir directory;
+    const QString marker = directory.filePath(QStringLiteral("marker"));
+    // Written after output that reaches our pipe only once the answer has been given: a closed
+    // pipe would end the job with SIGPIPE before it gets there.
+    const ShellOutcome outcome = PosixShellRunner().run(
+        shellCommand(QStringLiteral("(sleep 0.5; echo late; echo late >&2; echo $$ > '%1') & echo now").arg(marker)), kNeverStop);
+    EXPECT_EQ(outcome.standardOutput, "now\n");
+    EXPECT_TRUE(waitForPidFile(marker).has_value());
+}
+
+TEST(PosixShellRunner, ReturnsAtOnceWhenStoppedAndEndsTheGroupInTheBackground)
+{
+    QTemporaryDir directory;
+    const QString pidFile = directory.filePath(QStringLiteral("pid"));
+    // The command ignores SIGTERM: only SIGKILL after the grace period ends it, long after the
+    // runner has returned.
+    const ShellOutcome outcome =
+        PosixShellRunner(std::chrono::seconds(3))
+            .run(shellCommand(QStringLiteral("trap '' TERM; echo $$ > '%1.tmp'; mv '%1.tmp' '%1'; while :; do sleep 1; done").arg(pidFile)),
+                 [&] { return QFile::exists(pidFile); });
+    EXPECT_EQ(outcome.exitCode, 128 + SIGTERM);
+    const auto shell = waitForPidFile(pidFile);
+    ASSERT_TRUE(shell);
+    EXPECT_TRUE(isRunningProcess(*shell));
+    EXPECT_TRUE(waitUntilEnded(*shell));
+}
+
+TEST(PosixShellRunner, EndsEveryCommandAndWhatItLeftRunningWhenAskedToEndAll)
+{
+    QTemporaryDir directory;
+    const QString pidFile = directory.filePath(QStringLiteral("pid"));
+    const PosixShellRunner runner(std::chrono::seconds(60));
+    const ShellOutcome left = runner.run(shellCommand(QStringLiteral("trap '' TERM; sleep 300 & echo $!"), 600), kNeverStop);
+    const pid_t leftJob = left.standardOutput.trimmed().toInt();
+    ASSERT_GT(leftJob, 0);
+
+    std::optional<ShellOutcome> running;
+    std::thread worker([&] {
+        running = runner.run(shellCommand(QStringLiteral("echo $$ > '%1.tmp'; mv '%1.tmp' '%1'; sleep 300").arg(pidFile), 600), kNeverStop);
+    });
+    const auto shell = waitForPidFile(pidFile);
+    ASSERT_TRUE(shell);
+    EXPECT_TRUE(isRunningProcess(leftJob));
+
+    // SIGTERM ends the running command; the job that ignores it is killed after the grace period.
+    CommandGroups::endAll(std::chrono::milliseconds(200));
+    worker.join();
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->exitCode, 128 + SIGTERM);
+    EXPECT_TRUE(waitUntilEnded(leftJob));
+    EXPECT_TRUE(waitUntilEnded(*shell));
 }

@@ -192,4 +192,42 @@ TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellation
     EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled")).size(), 1);
 }
 
+TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithoutLineFeed)
+{
+    bool finished = false;
+    QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
+    streams.feed(R"({"jsonrpc":"2.0","id":1,"method":"ping"})"
+                 "\n"
+                 R"({"jsonrpc":"2.0","id":3,"method":"ping"})");
+    streams.endInput();
+    QDeadlineTimer deadline(5000);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(streams.takeLines(), (QByteArrayList{R"({"id":1,"jsonrpc":"2.0","result":{}})", kPong3}));
+}
+
+TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
+{
+    auto waiting = std::make_shared<WaitingTool>(60000);
+    components->tools().registerTool(waiting);
+    bool finished = false;
+    QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
+    exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+             "\n"
+             R"({"jsonrpc":"2.0","id":2,"method":"tools/call","params":{"name":"wait"}})"
+             "\n",
+             0);
+    // Input ended and the output closed: no one is left to answer.
+    streams.outputBroken = true;
+    streams.endInput();
+    QDeadlineTimer deadline(30000);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(waiting->sawCancellation);
+    EXPECT_EQ(components->statistics().totalToolCalls(), 1);
+    EXPECT_TRUE(streams.written.isEmpty());
+}
+
 } // namespace

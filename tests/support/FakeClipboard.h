@@ -10,6 +10,10 @@ public:
     std::optional<QStringList> storedPaths;
     bool available = true;
 
+    std::optional<QString> unavailableReason() const override
+    {
+        return available ? std::nullopt : std::optional<QString>(QStringLiteral("no display"));
+    }
     std::optional<QString> text() const override { return storedText; }
     std::optional<QByteArray> imagePng() const override { return storedPng; }
     std::optional<QStringList> filePaths() const override { return storedPaths; }

@@ -29,6 +29,8 @@ public:
         return true;
     }
 
+    bool outputClosed() const override { return outputBroken; }
+
     void feed(const QByteArray& bytes) { Q_EMIT bytesReceived(bytes); }
     void endInput() { Q_EMIT inputEnded(); }
 

@@ -4,15 +4,17 @@
 
 #include <QFile>
 
-PrivateSessionBus::PrivateSessionBus()
+PrivateSessionBus::PrivateSessionBus(const QString& socketPath)
 {
+    const QString listen =
+        socketPath.isEmpty() ? QStringLiteral("unix:dir=") + m_directory.path() : QStringLiteral("unix:path=") + socketPath;
     const QString config = m_directory.filePath(QStringLiteral("bus.conf"));
     QFile file(config);
     file.open(QIODevice::WriteOnly);
-    file.write(QStringLiteral("<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+    file.write(QStringLiteral("<busconfig><type>session</type><listen>%1</listen>"
                               "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
                               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
-                   .arg(m_directory.path())
+                   .arg(listen)
                    .toUtf8());
     file.close();
     m_daemon.setStandardInputFile(QProcess::nullDevice());

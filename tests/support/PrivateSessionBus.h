@@ -9,7 +9,8 @@
 // dbus-daemon cannot be started.
 class PrivateSessionBus {
 public:
-    PrivateSessionBus();
+    // Listens in a folder of its own, or at `socketPath` when one is given.
+    explicit PrivateSessionBus(const QString& socketPath = QString());
     ~PrivateSessionBus();
 
     bool isRunning() const { return !m_address.isEmpty(); }

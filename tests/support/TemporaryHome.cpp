@@ -29,6 +29,9 @@ QProcessEnvironment TemporaryHome::environment() const
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path() + QStringLiteral("/runtime"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // Without these the program could find the desktop session of whoever runs the tests.
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("XAUTHORITY"));
     env.remove(QStringLiteral("QT_LOGGING_RULES"));
     return env;
 }

@@ -20,7 +20,7 @@ public:
     // Writes settings into the preferences file, as a user editing it would.
     void writePreferences(const QMap<QString, QVariant>& values) const;
 
-    // The environment for a child: this HOME and XDG folders, no display.
+    // The environment for a child: this HOME and XDG folders, no display and no session bus.
     QProcessEnvironment environment() const;
 
 private:

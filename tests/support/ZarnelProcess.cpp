@@ -34,7 +34,10 @@ QString ZarnelProcess::binaryPath()
 bool ZarnelProcess::start()
 {
     m_process.setProcessEnvironment(m_environment);
-    m_process.start(binaryPath(), m_arguments);
+    if (m_launcher.isEmpty())
+        m_process.start(binaryPath(), m_arguments);
+    else
+        m_process.start(m_launcher.first(), m_launcher.mid(1) + QStringList{binaryPath()} + m_arguments);
     return m_process.waitForStarted(10000);
 }
 

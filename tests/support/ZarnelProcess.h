@@ -28,6 +28,9 @@ public:
     QProcessEnvironment& environment() { return m_environment; }
     void setWorkingDirectory(const QString& path) { m_process.setWorkingDirectory(path); }
     void setArguments(const QStringList& arguments) { m_arguments = arguments; }
+    // Starts zarnel through another program: `launcher` is its command line, to which the
+    // path of zarnel and its arguments are appended (for example a shell that sets a limit).
+    void setLauncher(const QStringList& launcher) { m_launcher = launcher; }
 
     // Starts the program and waits until it runs.
     bool start();
@@ -65,6 +68,7 @@ private:
     QProcess m_process;
     QProcessEnvironment m_environment;
     QStringList m_arguments;
+    QStringList m_launcher;
     QByteArray m_stderr;
     std::int64_t m_nextId = 1;
 };

@@ -15,10 +15,15 @@ struct LaunchOutcome {
     LaunchResult launch;
 };
 
-// By identifier when the text can be one, then by the end of an identifier or by name, then
-// as a program on the search path.
+// By identifier when the text can be one (a desktop-file id may keep its ".desktop"), then by the
+// end of an identifier or by name, then as a program on the search path or at an absolute path.
 std::optional<ApplicationLocation> findApplication(const Workspace& workspace, const QString& app)
 {
+    static const QLatin1String kDesktopSuffix(".desktop");
+    if (app.endsWith(kDesktopSuffix) && app.size() > kDesktopSuffix.size()) {
+        if (auto location = workspace.applicationWithIdentifier(app.chopped(kDesktopSuffix.size())))
+            return location;
+    }
     if (app.contains(u'.')) {
         if (auto location = workspace.applicationWithIdentifier(app))
             return location;

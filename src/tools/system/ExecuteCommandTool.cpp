@@ -72,28 +72,30 @@ MCPTool ExecuteCommandTool::definition() const
 
 qint64 ExecuteCommandTool::timeLimitFor(const Arguments& arguments) const
 {
-    // The setting may hold anything an external edit of the store put there.
+    // The setting may hold anything an external edit of the store put there; no limit at all
+    // would end every command at once.
     qint64 fallback = m_defaultTimeout ? m_defaultTimeout() : SettingsManager::kDefaultCommandTimeout;
-    if (fallback < 0)
+    if (fallback <= 0)
         fallback = SettingsManager::kDefaultCommandTimeout;
+    // A limit of 0 is what some clients send for "none given".
     qint64 seconds = getIntArgument(arguments, "timeout", fallback).value_or(fallback);
-    if (seconds < 0)
+    if (seconds <= 0)
         seconds = fallback;
     return std::min(seconds, kMaxTimeoutSeconds);
 }
 
 QCoro::Task<MCPToolCallResponse> ExecuteCommandTool::execute(Arguments arguments, CancellationToken cancellation)
 {
-    QString command;
+    ShellCommand request;
     std::optional<MCPToolCallResponse> refusal;
-    QFuture<ShellOutcome> running = start(arguments, cancellation, &command, &refusal);
+    QFuture<ShellOutcome> running = start(arguments, cancellation, &request, &refusal);
     if (refusal)
         co_return *refusal;
     const ShellOutcome outcome = co_await running;
-    co_return respond(command, outcome);
+    co_return respond(request, outcome);
 }
 
-QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, const CancellationToken& cancellation, QString* command,
+QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, const CancellationToken& cancellation, ShellCommand* command,
                                                 std::optional<MCPToolCallResponse>* refusal)
 {
     const auto commandText = getStringArgument(arguments, "command", true);
@@ -101,18 +103,18 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
         *refusal = errorResult(commandText.errorText());
         return {};
     }
-    *command = *commandText;
     const auto workingDirectory = getStringArgument(arguments, "working_directory", false);
     ShellCommand request;
     request.command = *commandText;
     request.workingDirectory = workingDirectory.value();
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
+    *command = request;
     const auto stopRequested = [cancellation, closing = m_closing] { return cancellation.isCancelled() || closing->load(); };
     return QtConcurrent::run(&m_commandThreads,
                              [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
 }
 
-MCPToolCallResponse ExecuteCommandTool::respond(const QString& command, const ShellOutcome& outcome)
+MCPToolCallResponse ExecuteCommandTool::respond(const ShellCommand& command, const ShellOutcome& outcome)
 {
     if (!outcome.started)
         return errorResult(QStringLiteral("Failed to execute command: ") + outcome.startError);
@@ -120,10 +122,14 @@ MCPToolCallResponse ExecuteCommandTool::respond(const QString& command, const Sh
     return outcome.exitCode == 0 ? successResult(text) : errorResult(text);
 }
 
-QString ExecuteCommandTool::report(const QString& command, const ShellOutcome& outcome)
+QString ExecuteCommandTool::report(const ShellCommand& command, const ShellOutcome& outcome)
 {
-    QString text = QStringLiteral("Command: ") + command + QStringLiteral("\nExit code: ") + QString::number(outcome.exitCode)
-        + QStringLiteral("\n\n");
+    QString text = QStringLiteral("Command: ") + command.command + QStringLiteral("\nExit code: ") + QString::number(outcome.exitCode)
+        + QLatin1Char('\n');
+    // Otherwise an assistant sees only a 143 and cannot tell why.
+    if (outcome.timedOut)
+        text += QStringLiteral("Timed out after %1 seconds\n").arg(command.timeLimit.count());
+    text += QLatin1Char('\n');
     const QString output = streamText(outcome.standardOutput, outcome.standardOutputOmitted);
     const QString error = streamText(outcome.standardError, outcome.standardErrorOmitted);
     if (!output.isEmpty())

@@ -26,14 +26,14 @@ public:
     QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken cancellation) override;
 
     // The report a client sees for a command that ran.
-    static QString report(const QString& command, const ShellOutcome& outcome);
+    static QString report(const ShellCommand& command, const ShellOutcome& outcome);
 
 private:
     // Everything before the wait happens outside the coroutine: g++ 12 miscompiles copies of
     // coroutine locals captured by a lambda inside the coroutine body.
-    QFuture<ShellOutcome> start(const Arguments& arguments, const CancellationToken& cancellation, QString* command,
+    QFuture<ShellOutcome> start(const Arguments& arguments, const CancellationToken& cancellation, ShellCommand* command,
                                 std::optional<MCPToolCallResponse>* refusal);
-    static MCPToolCallResponse respond(const QString& command, const ShellOutcome& outcome);
+    static MCPToolCallResponse respond(const ShellCommand& command, const ShellOutcome& outcome);
     qint64 timeLimitFor(const Arguments& arguments) const;
 
     std::shared_ptr<const ShellRunner> m_runner;

@@ -31,6 +31,9 @@ QCoro::Task<MCPToolCallResponse> GetClipboardTool::execute(Arguments arguments, 
 {
     (void)arguments;
     (void)cancellation;
+    // An empty clipboard and none at all are different answers.
+    if (const auto reason = m_clipboard->unavailableReason())
+        co_return errorResult(QStringLiteral("Clipboard is not available: ") + *reason);
     if (const auto text = m_clipboard->text())
         co_return successResult(QStringLiteral("Clipboard text:\n\n") + *text);
     if (const auto png = m_clipboard->imagePng())

@@ -34,6 +34,10 @@ QCoro::Task<MCPToolCallResponse> SendNotificationTool::execute(Arguments argumen
     const NotificationDelivery delivery = co_await notifications->notify(*title, *body, sound);
     switch (delivery.status) {
     case NotificationDelivery::Status::Sent: break;
+    case NotificationDelivery::Status::NoSession:
+        // The bus library's own text ("Unable to autolaunch a dbus-daemon without a $DISPLAY")
+        // tells an assistant nothing it can act on.
+        co_return errorResult(QStringLiteral("Notifications are not available: no desktop session"));
     case NotificationDelivery::Status::ServiceUnavailable:
         co_return errorResult(QStringLiteral("Failed to request notification permission: ") + delivery.error);
     case NotificationDelivery::Status::Rejected: co_return errorResult(QStringLiteral("Failed to send notification: ") + delivery.error);

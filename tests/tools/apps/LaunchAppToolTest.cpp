@@ -31,6 +31,37 @@ TEST_F(LaunchApp, FindsAnApplicationByIdentifierByItsLastPartAndByNameAndPassesA
     EXPECT_EQ(failure(callTool(m_tool, {{"app", 42}})), "Missing required argument: app");
 }
 
+TEST_F(LaunchApp, TakesADesktopFileIdWithItsSuffixAndKeepsTheEntrysOwnArgumentsBeforeTheGivenOnes)
+{
+    m_apps.addApplication(QStringLiteral("org.test.Editor"), QStringLiteral("Text Editor"), QStringLiteral("editor"),
+                          QStringLiteral("--new-window"));
+
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "org.test.Editor.desktop"}, {"arguments", "-a b"}})),
+              "Successfully launched: org.test.Editor.desktop");
+    const auto editor = m_apps.waitForRecord(QStringLiteral("editor"));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->arguments, (QStringList{QStringLiteral("--new-window"), QStringLiteral("-a"), QStringLiteral("b")}));
+
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", ".desktop"}})), "Application not found: .desktop");
+    EXPECT_EQ(failure(callTool(m_tool, {{"app", "org.test.Missing.desktop"}})), "Application not found: org.test.Missing.desktop");
+}
+
+TEST_F(LaunchApp, StartsAnExecutableNamedByItsAbsolutePath)
+{
+    const QString program = m_apps.installProgram(QStringLiteral("by-path"));
+    const std::string records = QFile::encodeName(m_apps.binDirectory()).toStdString() + "/../records";
+    EXPECT_EQ(success(callTool(m_tool, {{"app", program.toStdString()}, {"arguments", records + " x"}})), "Successfully launched: by-path");
+    const auto record = m_apps.waitForRecord(QStringLiteral("by-path"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->arguments, QStringList{QStringLiteral("x")});
+
+    // Neither a folder nor a file that cannot be executed is a program.
+    m_apps.writeEntry(QStringLiteral("org.test.Plain"), QStringLiteral("Type=Application\nName=Plain\nExec=true"));
+    const QString plainFile = m_apps.applicationsDirectory() + QStringLiteral("/org.test.Plain.desktop");
+    for (const QString& path : {m_apps.binDirectory(), m_apps.binDirectory() + QStringLiteral("/nothing"), plainFile})
+        EXPECT_EQ(failure(callTool(m_tool, {{"app", path.toStdString()}})), "Application not found: " + path.toStdString());
+}
+
 TEST_F(LaunchApp, StartsAProgramOnThePathWhenNoApplicationHasTheName)
 {
     m_apps.installProgram(QStringLiteral("plain-tool"));

@@ -15,6 +15,13 @@ MCPToolCallResponse run(const Json& arguments, qint64 settingSeconds = 30, Cance
     return callTool(tool, arguments, std::move(cancellation));
 }
 
+ShellCommand commandNamedC()
+{
+    ShellCommand command;
+    command.command = QStringLiteral("c");
+    return command;
+}
+
 ShellOutcome ranWith(QByteArray output, qint64 omitted = 0)
 {
     ShellOutcome outcome;
@@ -50,26 +57,39 @@ TEST(ExecuteCommand, NeedsACommandAndAnExistingWorkingDirectory)
               "Failed to execute command: cannot use working directory '/nonexistent/zarnel': No such file or directory");
 }
 
-TEST(ExecuteCommand, TakesTheTimeLimitFromAnIntegerElseTheSetting)
+TEST(ExecuteCommand, TakesTheTimeLimitFromAnIntegerOrADecimalStringElseTheSettingAndSaysWhenItRanOut)
 {
-    // A string that is not a decimal integer and a negative number both fall back to the
-    // setting of one second.
-    for (const Json& timeout : {Json("60 s"), Json(-5)})
-        EXPECT_EQ(failure(run({{"command", "sleep 30"}, {"timeout", timeout}}, 1)), "Command: sleep 30\nExit code: 143\n\n");
+    for (const Json& timeout : {Json(1), Json("1")})
+        EXPECT_EQ(failure(run({{"command", "sleep 30"}, {"timeout", timeout}}, 600)),
+                  "Command: sleep 30\nExit code: 143\nTimed out after 1 seconds\n\n");
+    // Zero, negative numbers and other strings all fall back to the setting of one second.
+    for (const Json& timeout : {Json(0), Json("0"), Json(-5), Json("ten"), Json(2.5)})
+        EXPECT_EQ(failure(run({{"command", "sleep 30"}, {"timeout", timeout}}, 1)),
+                  "Command: sleep 30\nExit code: 143\nTimed out after 1 seconds\n\n")
+            << timeout.dump();
+}
+
+TEST(ExecuteCommand, FallsBackToThirtySecondsWhenTheSettingIsNotAPositiveLimit)
+{
+    // A stored limit of zero once ended every command at once.
+    for (const qint64 setting : {0, -3})
+        EXPECT_EQ(success(run({{"command", "sleep 0.2; echo done"}}, setting)),
+                  "Command: sleep 0.2; echo done\nExit code: 0\n\nOutput:\ndone\n\n");
 }
 
 TEST(ExecuteCommand, StopsTheCommandWhenTheCallIsCancelled)
 {
     CancellationToken cancellation;
     cancellation.cancel();
+    // Not a time-out: no such line.
     EXPECT_EQ(textOf(run({{"command", "sleep 30"}}, 600, cancellation)), "Command: sleep 30\nExit code: 143\n\n");
 }
 
 TEST(ExecuteCommand, EndsCutOutputWithTheCountOfBytesLeftOut)
 {
-    EXPECT_EQ(ExecuteCommandTool::report(QStringLiteral("c"), ranWith("abc\n", 10)),
+    EXPECT_EQ(ExecuteCommandTool::report(commandNamedC(), ranWith("abc\n", 10)),
               QStringLiteral("Command: c\nExit code: 0\n\nOutput:\nabc\n[Truncated: 10 more bytes left out]\n"));
     // A character cut in half at the limit goes with the bytes left out.
-    EXPECT_EQ(ExecuteCommandTool::report(QStringLiteral("c"), ranWith("ab\xE2\x82", 1)),
+    EXPECT_EQ(ExecuteCommandTool::report(commandNamedC(), ranWith("ab\xE2\x82", 1)),
               QStringLiteral("Command: c\nExit code: 0\n\nOutput:\nab\n[Truncated: 3 more bytes left out]\n"));
 }

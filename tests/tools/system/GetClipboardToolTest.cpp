@@ -32,4 +32,15 @@ TEST(GetClipboard, PrefersTextThenAnImageThenFileUrls)
 
     clipboard->storedPaths = QStringList{};
     EXPECT_EQ(contentOf(clipboard), Json::parse(R"({"content":[{"type":"text","text":"Clipboard file URLs:\n\n"}]})"));
+
+    clipboard->storedPaths.reset();
+    EXPECT_EQ(failure(callTool(GetClipboardTool(clipboard))), "Clipboard is empty or contains unsupported content");
+}
+
+TEST(GetClipboard, SaysWhenThereIsNoClipboardRatherThanAnEmptyOne)
+{
+    auto clipboard = std::make_shared<FakeClipboard>();
+    clipboard->storedText = QStringLiteral("not reachable");
+    clipboard->available = false;
+    EXPECT_EQ(failure(callTool(GetClipboardTool(clipboard))), "Clipboard is not available: no display");
 }

@@ -48,6 +48,10 @@ TEST(SendNotification, ReportsMissingArgumentsAndServiceFailures)
     EXPECT_EQ(failure(send(service, {{"title", "t"}})), "Missing required arguments");
     EXPECT_FALSE(service->sound.has_value());
 
+    service->answer.status = NotificationDelivery::Status::NoSession;
+    service->answer.error = QStringLiteral("Unable to autolaunch a dbus-daemon without a $DISPLAY for X11");
+    EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Notifications are not available: no desktop session");
+
     service->answer.status = NotificationDelivery::Status::ServiceUnavailable;
     service->answer.error = QStringLiteral("no bus");
     EXPECT_EQ(failure(send(service, {{"title", "t"}, {"body", "b"}})), "Failed to request notification permission: no bus");
