@@ -39,15 +39,31 @@ double startToInitialize(const Program& program, const QProcessEnvironment& env)
     return median(samples);
 }
 
-std::pair<double, double> roundTrip(const Program& program, const QProcessEnvironment& env)
+// A tools/list request of a 2024-11-05 session (after its initialize) or a stateless
+// 2026-07-28 one (no initialize; the envelope in every request).
+enum class Era { Session20241105, Stateless20260728 };
+
+std::string toolsListLine(Era era, long id)
+{
+    if (era == Era::Session20241105)
+        return requestLine(id, "tools/list");
+    return requestLine(
+        id, "tools/list",
+        R"({"_meta":{"io.modelcontextprotocol/protocolVersion":"2026-07-28","io.modelcontextprotocol/clientCapabilities":{},)"
+        R"("io.modelcontextprotocol/clientInfo":{"name":"bench","version":"1"}}})");
+}
+
+std::pair<double, double> roundTrip(const Program& program, const QProcessEnvironment& env, Era era = Era::Session20241105)
 {
     ChildProcess child(program.path, program.arguments, env);
-    child.writeLine(initializeLine(0));
-    child.readLine();
+    if (era == Era::Session20241105) {
+        child.writeLine(initializeLine(0));
+        child.readLine();
+    }
     std::vector<double> samples;
     for (int i = 0; i < kRoundTrips + 200; ++i) {
         const double start = now();
-        child.writeLine(requestLine(i + 1, "tools/list"));
+        child.writeLine(toolsListLine(era, i + 1));
         child.readLine();
         if (i >= 200)
             samples.push_back((now() - start) * 1e6);
@@ -135,6 +151,13 @@ int main(int argc, char** argv)
     const auto theirs = roundTrip(echoList, env);
     report("tools/list round trip p50", ours.first, "echo", theirs.first, "us");
     report("tools/list round trip p99", ours.second, "echo", theirs.second, "us");
+
+    // The same list for a stateless client: its envelope is checked and its result dressed on
+    // every request.
+    const auto stateless = roundTrip(zarnel, env, Era::Stateless20260728);
+    const auto session = roundTrip(zarnel, env, Era::Session20241105);
+    report("tools/list round trip p50, 2026-07-28 client", stateless.first, "2024-11-05 client", session.first, "us");
+    report("tools/list round trip p99, 2026-07-28 client", stateless.second, "2024-11-05 client", session.second, "us");
 
     const auto ourRate = pipelined(zarnel, env);
     const auto theirRate = pipelined(echoList, env);

@@ -1,8 +1,11 @@
 // Raw client bytes through the framing, decoding and dispatch to the lines the server writes.
 // The first byte chooses how the rest is cut into reads, so that lines and UTF-8 sequences
-// arrive split at every kind of boundary. The registry holds only an echo tool: nothing an
-// input asks for writes files, runs commands or touches the desktop. The catalogues are the real
-// ones: they only read (files named by URI or prompt argument, the system report).
+// arrive split at every kind of boundary, and which session the input speaks in: none (a
+// 2024-11-05 client that never initializes), a 2025-03-26 session (batches), a 2025-11-25 session
+// whose client can be asked questions (its answers arrive as responses on the input), or the
+// stateless 2026-07-28 era. The registry holds only an echo tool and a tool that asks its user:
+// nothing an input asks for writes files, runs commands or touches the desktop. The catalogues
+// are the real ones: they only read (files named by URI or prompt argument, the system report).
 //
 // Every run checks that the server finishes, that each written line is one complete JSON-RPC
 // message our own strict reader accepts, and that no more answers are written than lines read.
@@ -14,11 +17,13 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "protocol/JsonParser.h"
+#include "server/ClientQuestions.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
+#include "support/AskingTool.h"
 #include "support/EchoTool.h"
 #include "support/FakeStandardStreams.h"
 #include "tools/ToolRegistry.h"
@@ -40,6 +45,22 @@
 namespace {
 
 constexpr std::array<std::size_t, 6> kReadSizes = {1, 2, 7, 64, 4096, SIZE_MAX};
+
+// What the input is preceded by, chosen by the first byte.
+const std::array<QByteArray, 4> kSessions = {
+    QByteArray(),
+    QByteArray(
+        R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"f","version":"1"}}})"
+        "\n"),
+    QByteArray(
+        R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-11-25","capabilities":{"elicitation":{}},"clientInfo":{"name":"f","version":"1"}}})"
+        "\n"
+        R"({"jsonrpc":"2.0","id":"q","method":"tools/call","params":{"name":"ask_user"}})"
+        "\n"),
+    QByteArray(
+        R"({"jsonrpc":"2.0","id":0,"method":"server/discover","params":{"_meta":{"io.modelcontextprotocol/protocolVersion":"2026-07-28","io.modelcontextprotocol/clientCapabilities":{"elicitation":{}}}}})"
+        "\n"),
+};
 
 QTemporaryDir* workDirectory = nullptr;
 
@@ -93,21 +114,44 @@ bool asksForSpecialFiles(const QByteArray& input)
     return false;
 }
 
+void checkAnswer(const Json* message, const QByteArray& line);
+
 void checkWrittenLine(const QByteArray& line, int& answers)
 {
     const auto message = JsonParser::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!message)
         fail("written line is not JSON", line);
+    if (message->is_array()) {
+        if (message->empty())
+            fail("an empty batch answer", line);
+        for (const Json& element : *message) {
+            if (!element.is_object() || element.contains("method"))
+                fail("a batch answer holds something other than answers", line);
+            checkAnswer(&element, line);
+        }
+        ++answers;
+        return;
+    }
     if (!message->is_object() || message->value("jsonrpc", Json()) != "2.0")
         fail("written line is not a JSON-RPC message", line);
-    // Notifications carry a method; answers carry a result or an error, and an id unless the
-    // line they answer had no usable one.
+    // Notifications carry a method; the only requests the server writes are questions for its
+    // user; answers carry a result or an error, and an id unless the line they answer had no
+    // usable one. A batch is answered by an array of answers.
     if (message->contains("method")) {
-        if (!(*message)["method"].is_string() || message->contains("id"))
+        if (!(*message)["method"].is_string())
             fail("malformed notification", line);
+        if (message->contains("id") && (*message)["method"] != "elicitation/create")
+            fail("a request other than a question", line);
         return;
     }
     ++answers;
+    checkAnswer(&*message, line);
+}
+
+void checkAnswer(const Json* message, const QByteArray& line)
+{
+    if (message->value("jsonrpc", Json()) != "2.0")
+        fail("answer is not a JSON-RPC message", line);
     const bool result = message->contains("result");
     const bool error = message->contains("error");
     if (result == error)
@@ -139,7 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     const std::size_t readSize = kReadSizes[data[0] % kReadSizes.size()];
-    const QByteArray input(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
+    const QByteArray& session = kSessions[(data[0] / kReadSizes.size()) % kSessions.size()];
+    const QByteArray input = session + QByteArray(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     if (asksForSpecialFiles(input))
         return -1;
 
@@ -158,6 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StdioTransport transport(streams);
     MCPServer server(tools, resources, prompts, settings, statistics, activityLog, transport);
     resources.attachServer(&server);
+    // An unanswered question ends quickly; the answers an input writes reach it in time.
+    server.clientQuestions().setTimeLimit(std::chrono::milliseconds(20));
+    tools.registerTool(std::make_shared<AskingTool>(server.clientQuestions()));
     bool finished = false;
     QObject::connect(&server, &MCPServer::inputFinished, [&finished] { finished = true; });
     server.start();

@@ -18,10 +18,13 @@ class SystemInformation;
 // A failed prompt rendering, with the text the client sees.
 struct MCPPromptError {
     QString description;
+    // The client asked for something wrong (an unknown prompt, a missing argument), as opposed
+    // to a failure of ours.
+    bool badRequest = false;
 
-    static MCPPromptError promptNotFound(const QString& name) { return {QStringLiteral("Prompt not found: ") + name}; }
+    static MCPPromptError promptNotFound(const QString& name) { return {QStringLiteral("Prompt not found: ") + name, true}; }
     static MCPPromptError promptTemplateNotFound(const QString& name) { return {QStringLiteral("Prompt template not found: ") + name}; }
-    static MCPPromptError missingArgument(const QString& name) { return {QStringLiteral("Missing required argument: ") + name}; }
+    static MCPPromptError missingArgument(const QString& name) { return {QStringLiteral("Missing required argument: ") + name, true}; }
     static MCPPromptError invalidPrompt(const QString& message) { return {QStringLiteral("Invalid prompt: ") + message}; }
     static MCPPromptError invalidPath() { return {QStringLiteral("Invalid path: contains a NUL character")}; }
 };

@@ -24,8 +24,10 @@ class ToolRegistry;
 // A failed resource read, with the text the client sees.
 struct MCPResourceError {
     QString description;
+    // Whether nothing is there, as opposed to a failure to read what is.
+    bool notFound = false;
 
-    static MCPResourceError resourceNotFound(const QString& uri) { return {QStringLiteral("Resource not found: ") + uri}; }
+    static MCPResourceError resourceNotFound(const QString& uri) { return {QStringLiteral("Resource not found: ") + uri, true}; }
     static MCPResourceError internalError(const QString& message) { return {QStringLiteral("Internal error: ") + message}; }
     static MCPResourceError invalidResource(const QString& message) { return {QStringLiteral("Invalid resource: ") + message}; }
     static MCPResourceError invalidPath() { return {QStringLiteral("Invalid path: contains a NUL character")}; }

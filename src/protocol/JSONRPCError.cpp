@@ -5,6 +5,7 @@
 const JSONRPCError JSONRPCError::parseError{-32700, "Parse error", std::nullopt};
 const JSONRPCError JSONRPCError::methodNotFound{-32601, "Method not found", std::nullopt};
 const JSONRPCError JSONRPCError::invalidParams{-32602, "Invalid params", std::nullopt};
+const JSONRPCError JSONRPCError::invalidRequest{-32600, "Invalid Request", std::nullopt};
 const JSONRPCError JSONRPCError::internalError{-32603, "Internal error", std::nullopt};
 
 Json JSONRPCError::toJson() const

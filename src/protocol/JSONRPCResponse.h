@@ -16,6 +16,10 @@ struct JSONRPCResponse {
     // A result already written as compact JSON text; takes the place of `result` when set.
     std::shared_ptr<const std::string> serializedResult;
 
+    // Whether there is anything to write: a request left open (a listen) has neither result
+    // nor error.
+    bool hasAnswer() const { return result || error || serializedResult; }
+
     static JSONRPCResponse success(std::optional<JSONRPCId> id, AnyCodable result);
     static JSONRPCResponse failure(std::optional<JSONRPCId> id, JSONRPCError error);
 

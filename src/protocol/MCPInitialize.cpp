@@ -84,6 +84,8 @@ Json ServerCapabilities::toJson() const
         out["prompts"] = listChangedJson(prompts->listChanged);
     if (logging)
         out["logging"] = Json::object();
+    if (completions)
+        out["completions"] = Json::object();
     return out;
 }
 

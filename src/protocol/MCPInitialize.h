@@ -48,7 +48,8 @@ struct ServerCapabilities {
     std::optional<ListChangedCapability> tools;
     std::optional<ResourcesCapability> resources;
     std::optional<ListChangedCapability> prompts;
-    bool logging = false; // written as {} when present
+    bool logging = false;     // written as {} when present
+    bool completions = false; // written as {} when present (2025-03-26 on)
     Json toJson() const;
 };
 

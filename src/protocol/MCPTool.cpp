@@ -59,7 +59,10 @@ JSONSchema JSONSchema::fromJson(const Json& value, const std::string& path)
 
 Json MCPTool::toJson() const
 {
-    return {{"name", name}, {"description", description}, {"inputSchema", inputSchema.toJson()}};
+    Json out = {{"name", name}, {"description", description}, {"inputSchema", inputSchema.toJson()}};
+    if (outputSchema)
+        out["outputSchema"] = *outputSchema;
+    return out;
 }
 
 MCPTool MCPTool::fromJson(const Json& value, const std::string& path)
@@ -69,6 +72,8 @@ MCPTool MCPTool::fromJson(const Json& value, const std::string& path)
     tool.name = reader.requiredString("name");
     tool.description = reader.requiredString("description");
     tool.inputSchema = JSONSchema::fromJson(reader.required("inputSchema"), reader.pathOf("inputSchema"));
+    if (const auto output = reader.optionalObject("outputSchema"))
+        tool.outputSchema = reader.required("outputSchema");
     return tool;
 }
 
@@ -101,6 +106,8 @@ Json MCPToolCallResponse::toJson() &&
     Json out = {{"content", std::move(items)}};
     if (isError)
         out["isError"] = *isError;
+    if (structuredContent)
+        out["structuredContent"] = std::move(*structuredContent);
     return out;
 }
 
@@ -120,5 +127,7 @@ MCPToolCallResponse MCPToolCallResponse::fromJson(const Json& value, const std::
     for (const auto& item : items)
         response.content.push_back(MCPContent::fromJson(item, reader.pathOf("content") + "[" + std::to_string(index++) + "]"));
     response.isError = reader.optionalBool("isError");
+    if (const auto structured = reader.optionalObject("structuredContent"))
+        response.structuredContent = reader.required("structuredContent");
     return response;
 }

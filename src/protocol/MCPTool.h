@@ -37,6 +37,8 @@ struct MCPTool {
     std::string name;
     std::string description;
     JSONSchema inputSchema;
+    // The shape of the tool's structuredContent, for the revisions that have it.
+    std::optional<Json> outputSchema = std::nullopt;
 
     Json toJson() const;
     static MCPTool fromJson(const Json& value, const std::string& path = {});
@@ -55,6 +57,8 @@ struct MCPToolCallRequest {
 struct MCPToolCallResponse {
     std::vector<MCPContent> content;
     std::optional<bool> isError;
+    // The result as a JSON object matching the tool's outputSchema, besides the text content.
+    std::optional<Json> structuredContent = std::nullopt;
 
     bool failed() const { return isError.value_or(false); }
 

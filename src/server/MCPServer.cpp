@@ -6,9 +6,16 @@
 #include "protocol/AnyCodable.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"
-#include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
-#include "protocol/MCPTool.h"
+#include "server/ClientQuestions.h"
+#include "server/CompletionProvider.h"
+#include "server/ListenStreams.h"
+#include "server/MethodHandlers.h"
+#include "server/ProgressReporter.h"
+#include "server/RequestContext.h"
+#include "server/RequestQueue.h"
+#include "server/ServerLogLevels.h"
+#include "server/StatelessRequests.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
@@ -27,28 +34,21 @@ QString qs(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// The syslog severities of logging/setLevel, lowest first.
-const std::vector<std::string> kLogSeverities = {"debug", "info", "notice", "warning", "error", "critical", "alert", "emergency"};
-constexpr int kInfoSeverity = 1;
-constexpr int kErrorSeverity = 4;
-
-std::optional<int> severityOf(const std::string& level)
+std::string_view viewOf(const QByteArray& line)
 {
-    const auto it = std::find(kLogSeverities.begin(), kLogSeverities.end(), level);
-    if (it == kLogSeverities.end())
-        return std::nullopt;
-    return static_cast<int>(it - kLogSeverities.begin());
+    return std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
 }
 
-// Decodes a request's params into the record of its method; no params is reported as such.
-template <typename Record> std::optional<Record> decodeParams(const JSONRPCRequest& request, std::string* error)
+// The progress token a legacy request asked for in params._meta.
+std::optional<Json> progressTokenOf(const JSONRPCRequest& request)
 {
-    try {
-        return Record::fromJson(*request.params);
-    } catch (const DecodingError& failure) {
-        *error = failure.description();
+    if (!request.params || !request.params->is_object())
         return std::nullopt;
-    }
+    const Json meta = request.params->value("_meta", Json());
+    const Json token = meta.is_object() ? meta.value("progressToken", Json()) : Json();
+    if (token.is_string() || token.is_number_integer())
+        return token;
+    return std::nullopt;
 }
 
 } // namespace
@@ -64,10 +64,28 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_activityLog(activityLog)
     , m_transport(transport)
     , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); })
+    , m_questions(std::make_unique<ClientQuestions>([this](const std::string& line) { return sendLine(line); }))
+    , m_completions(std::make_unique<CompletionProvider>(prompts))
+    , m_handlers(std::make_unique<MethodHandlers>(tools, resources, prompts, statistics, activityLog, *m_completions))
+    , m_stateless(std::make_unique<StatelessRequests>())
+    , m_listens(std::make_unique<ListenStreams>(
+          resources, [this](const std::string& method, Json params) { sendNotification(method, std::move(params)); }))
 {
-    connect(&m_transport, &StdioTransport::lineReceived, &m_queue, &RequestQueue::enqueue);
-    connect(&m_transport, &StdioTransport::inputEnded, &m_queue, &RequestQueue::noteInputEnded);
-    connect(&m_transport, &StdioTransport::clientGone, &m_queue, &RequestQueue::abandon);
+    // A response to a question we asked goes to the call waiting for it, which may be the one
+    // in progress; everything else waits its turn.
+    connect(&m_transport, &StdioTransport::lineReceived, this, [this](const QByteArray& line) {
+        if (!takeClientResponse(line))
+            m_queue.enqueue(line);
+    });
+    connect(&m_transport, &StdioTransport::inputEnded, this, [this] {
+        // No answer can come any more.
+        m_questions->cancelAll();
+        m_queue.noteInputEnded();
+    });
+    connect(&m_transport, &StdioTransport::clientGone, this, [this] {
+        m_questions->cancelAll();
+        m_queue.abandon();
+    });
     connect(&m_queue, &RequestQueue::finished, this, &MCPServer::inputFinished);
     connect(&m_queue, &RequestQueue::requestCancelled, this,
             [this](const QString& method) { addLog(QStringLiteral("Request cancelled: ") + method, LogType::Error); });
@@ -80,6 +98,8 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
         return [this, uri] {
             if (!m_subscriptions.isEmpty())
                 m_subscriptions.resourceChanged(QString::fromLatin1(uri));
+            if (!m_listens->isEmpty())
+                m_listens->subscriptions().resourceChanged(QString::fromLatin1(uri));
         };
     };
     connect(&m_activityLog, &ActivityLog::entriesChanged, this, changed(ResourceManager::kActivityLogUri));
@@ -90,6 +110,11 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
 }
 
 MCPServer::~MCPServer() = default;
+
+ResourceSubscriptions& MCPServer::listenSubscriptions()
+{
+    return m_listens->subscriptions();
+}
 
 void MCPServer::start()
 {
@@ -117,6 +142,8 @@ void MCPServer::stop()
     Q_EMIT isRunningChanged();
     m_transport.stop();
     m_queue.close();
+    m_questions->cancelAll();
+    m_listens->clear();
     qCInfo(lcServer, "MCP Server stopped");
     addLog(QStringLiteral("Server stopped"), LogType::Info);
     m_statistics.endSession();
@@ -128,29 +155,52 @@ void MCPServer::startStdinListener()
     // A new reader is a new conversation: what the last client asked for does not carry over.
     m_clientLogSeverity.reset();
     m_subscriptions.clear();
+    m_listens->clear();
+    m_sessionRevision.reset();
+    m_sessionCapabilities = Json::object();
     m_transport.start();
+}
+
+bool MCPServer::takeClientResponse(const QByteArray& line)
+{
+    // Requests and notifications name their method; a response does not. A cheap look first.
+    if (viewOf(line).find("\"method\"") != std::string_view::npos)
+        return false;
+    const auto parsed = json::parse(viewOf(line));
+    return parsed && m_questions->takeResponse(*parsed);
 }
 
 void MCPServer::sendNotification(const std::string& method, Json params)
 {
+    sendLine(JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}}));
+}
+
+bool MCPServer::sendLine(const std::string& line)
+{
     if (!m_isRunning || !m_transport.isReading())
-        return;
-    std::string line = JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
+        return false;
+    std::string text = line;
     QString error;
-    if (!m_transport.sendLine(line, &error))
+    if (!m_transport.sendLine(text, &error)) {
         qCCritical(lcServer, "Failed to send response: %s", qPrintable(error));
+        return false;
+    }
+    return true;
 }
 
 void MCPServer::forwardLogEntry(const ActivityLogEntry& entry)
 {
-    if (!m_clientLogSeverity)
+    // A stateless request sees the entries written while it runs, at the level it asked for;
+    // a session sees everything at the level it set.
+    const RequestContext* current = m_questions->currentRequest();
+    const std::optional<int> wanted = current && current->isModern() ? current->logSeverity : m_clientLogSeverity;
+    if (!wanted)
         return;
-    const int severity = entry.type == LogType::Error ? kErrorSeverity : kInfoSeverity;
-    if (severity < *m_clientLogSeverity)
+    const int severity = entry.type == LogType::Error ? ServerLogLevels::kError : ServerLogLevels::kInfo;
+    if (severity < *wanted)
         return;
-    sendNotification(
-        "notifications/message",
-        Json{{"level", kLogSeverities[static_cast<std::size_t>(severity)]}, {"logger", "zarnel"}, {"data", entry.message.toStdString()}});
+    sendNotification("notifications/message",
+                     Json{{"level", ServerLogLevels::name(severity)}, {"logger", "zarnel"}, {"data", entry.message.toStdString()}});
 }
 
 void MCPServer::sendResourceUpdate(const QString& uri)
@@ -163,7 +213,17 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
     QPointer<MCPServer> self(this);
     std::string error;
     std::optional<JSONRPCRequest> request;
-    if (auto parsed = json::parse(std::string_view(line.constData(), static_cast<std::size_t>(line.size())), &error)) {
+    if (auto parsed = json::parse(viewOf(line), &error)) {
+        // Batches belong to 2025-03-26 alone; later revisions call an array an invalid request,
+        // and 2024-11-05 keeps answering it as it always did, with the parse error.
+        if (parsed->is_array() && m_sessionRevision == ProtocolRevision::V2025_03_26) {
+            co_await handleBatch(std::move(*parsed));
+            co_return;
+        }
+        if (parsed->is_array() && m_sessionRevision > ProtocolRevision::V2025_03_26) {
+            sendResponse(JSONRPCResponse::failure(std::nullopt, JSONRPCError::invalidRequest));
+            co_return;
+        }
         try {
             request = JSONRPCRequest::fromJson(*parsed);
         } catch (const DecodingError& failure) {
@@ -177,17 +237,68 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
         co_return;
     }
 
-    const bool notification = request->isNotification();
+    QCoro::Task<std::optional<JSONRPCResponse>> answering = answer(std::move(*request));
+    const std::optional<JSONRPCResponse> response = co_await answering;
+    if (self && response)
+        sendResponse(*response);
+}
+
+QCoro::Task<std::optional<JSONRPCResponse>> MCPServer::answer(JSONRPCRequest request)
+{
+    QPointer<MCPServer> self(this);
+    const bool notification = request.isNotification();
     if (!notification)
-        m_queue.begin(*request->id, request->method);
-    JSONRPCResponse response = co_await handleRequest(std::move(*request));
+        m_queue.begin(*request.id, request.method);
+    JSONRPCResponse response = co_await handleRequest(std::move(request));
     if (!self)
-        co_return;
-    const bool cancelled = m_queue.finish();
+        co_return std::nullopt;
+    const bool cancelled = !notification && m_queue.finish();
     // JSON-RPC 2.0: a notification is never answered, whatever its method; a client that
-    // cancelled a request no longer wants its answer.
-    if (!notification && !cancelled)
-        sendResponse(response);
+    // cancelled a request no longer wants its answer; a listen stays open without one.
+    if (notification || cancelled || !response.hasAnswer())
+        co_return std::nullopt;
+    co_return response;
+}
+
+QCoro::Task<> MCPServer::handleBatch(Json batch)
+{
+    QPointer<MCPServer> self(this);
+    if (batch.empty()) {
+        sendResponse(JSONRPCResponse::failure(std::nullopt, JSONRPCError::invalidRequest));
+        co_return;
+    }
+    std::vector<JSONRPCResponse> responses;
+    for (Json& element : batch) {
+        std::optional<JSONRPCRequest> request;
+        try {
+            request = JSONRPCRequest::fromJson(element);
+        } catch (const DecodingError&) {
+        }
+        // initialize opens a session; it never travels in a batch.
+        if (!request || request->method == "initialize") {
+            std::optional<JSONRPCId> id;
+            if (request)
+                id = request->id;
+            responses.push_back(JSONRPCResponse::failure(id, JSONRPCError::invalidRequest));
+            continue;
+        }
+        QCoro::Task<std::optional<JSONRPCResponse>> answering = answer(std::move(*request));
+        std::optional<JSONRPCResponse> response = co_await answering;
+        if (!self)
+            co_return;
+        if (response)
+            responses.push_back(std::move(*response));
+    }
+    if (responses.empty())
+        co_return;
+    std::string line = "[";
+    for (const JSONRPCResponse& response : responses) {
+        if (line.size() > 1)
+            line += ',';
+        line += response.serialize();
+    }
+    line += ']';
+    sendLine(line);
 }
 
 bool MCPServer::sendResponse(const JSONRPCResponse& response)
@@ -213,31 +324,101 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
     addLog(QStringLiteral("Request: ") + qs(method), LogType::Request);
     m_statistics.recordRequest();
 
-    if (method == "initialize")
-        co_return handleInitialize(request);
-    if (method == "tools/list")
-        co_return handleToolsList(request);
-    if (method == "tools/call")
-        co_return co_await handleToolsCall(std::move(request));
-    if (method == "resources/list")
-        co_return handleResourcesList(request);
-    if (method == "resources/read")
-        co_return co_await handleResourcesRead(std::move(request));
-    if (method == "prompts/list")
-        co_return handlePromptsList(request);
-    if (method == "prompts/get")
-        co_return co_await handlePromptsGet(std::move(request));
-    if (method == "ping")
-        co_return JSONRPCResponse::success(request.id, Json::object());
-    if (method == "logging/setLevel")
-        co_return handleLoggingSetLevel(request);
-    if (method == "resources/templates/list")
-        co_return handleResourceTemplatesList(request);
-    if (method == "resources/subscribe")
-        co_return handleResourceSubscription(request, true);
-    if (method == "resources/unsubscribe")
-        co_return handleResourceSubscription(request, false);
-    co_return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
+    // Whatever envelope it carries: the queue has stopped the request it names, if it was one.
+    if (method == "notifications/cancelled")
+        co_return endListen(request);
+
+    RequestContext context;
+    context.id = request.id;
+    context.method = method;
+    if (request.id)
+        context.cancellation = m_queue.currentCancellation();
+    if (StatelessRequests::carriesEnvelope(request)) {
+        if (auto refused = m_stateless->prepare(request, context))
+            co_return std::move(*refused);
+    } else {
+        context.revision = m_sessionRevision.value_or(ProtocolRevision::V2024_11_05);
+        context.clientCapabilities = m_sessionCapabilities;
+        context.progressToken = progressTokenOf(request);
+    }
+    co_return co_await handleInContext(std::move(request), context);
+}
+
+QCoro::Task<JSONRPCResponse> MCPServer::handleInContext(JSONRPCRequest request, RequestContext& context)
+{
+    QPointer<MCPServer> self(this);
+    // The request in flight, for the questions its tool may ask and the log lines it may see.
+    RequestContext* outer = m_questions->currentRequest();
+    m_questions->setCurrentRequest(&context);
+    std::unique_ptr<ProgressReporter> progress;
+    if (context.progressToken) {
+        progress =
+            std::make_unique<ProgressReporter>(*context.progressToken, Revision::hasProgressMessage(context.revision),
+                                               [this](Json params) { sendNotification("notifications/progress", std::move(params)); });
+        progress->follow(context.cancellation);
+    }
+
+    JSONRPCResponse response;
+    if (context.isModern())
+        response = co_await handleStateless(std::move(request), context);
+    else if (request.method == "initialize")
+        response = handleInitialize(request);
+    else if (request.method == "ping")
+        response = JSONRPCResponse::success(request.id, Json::object());
+    else if (request.method == "logging/setLevel")
+        response = handleLoggingSetLevel(request);
+    else if (request.method == "resources/subscribe" || request.method == "resources/unsubscribe")
+        response = handleResourceSubscription(request, request.method == "resources/subscribe");
+    else if (MethodHandlers::handles(request.method, context.revision))
+        response = co_await m_handlers->handle(std::move(request), context);
+    else
+        response = JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
+
+    if (!self)
+        co_return response;
+    if (progress)
+        progress->finish();
+    m_questions->setCurrentRequest(outer);
+    co_return response;
+}
+
+QCoro::Task<JSONRPCResponse> MCPServer::handleStateless(JSONRPCRequest request, RequestContext& context)
+{
+    if (request.method == "server/discover") {
+        JSONRPCResponse response = m_stateless->discover(request);
+        m_stateless->finish(response, request, context);
+        co_return response;
+    }
+    if (request.method == "subscriptions/listen") {
+        if (!request.id)
+            co_return JSONRPCResponse{};
+        if (auto refused = m_listens->open(request))
+            co_return JSONRPCResponse::failure(request.id, std::move(*refused));
+        JSONRPCResponse open;
+        open.id = request.id;
+        co_return open;
+    }
+    QPointer<MCPServer> self(this);
+    JSONRPCRequest original = request;
+    JSONRPCResponse response = co_await m_handlers->handle(std::move(request), context);
+    if (self)
+        m_stateless->finish(response, original, context);
+    co_return response;
+}
+
+JSONRPCResponse MCPServer::endListen(const JSONRPCRequest& request)
+{
+    // The queue has stopped a request in progress or waiting; an open listen ends here.
+    const Json* params = request.params && request.params->is_object() ? &*request.params : nullptr;
+    if (params && params->contains("requestId")) {
+        try {
+            const JSONRPCId id = JSONRPCId::fromJson((*params)["requestId"], "params.requestId");
+            if (m_listens->close(id))
+                qCInfo(lcServer, "Listen %s ended by the client", id.toDisplayString().c_str());
+        } catch (const DecodingError&) {
+        }
+    }
+    return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
 }
 
 JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
@@ -245,210 +426,64 @@ JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
     if (!request.params)
         return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
     std::string error;
-    const auto initialize = decodeParams<MCPInitializeRequest>(request, &error);
-    if (!initialize) {
-        qCCritical(lcServer, "Initialize error: %s", Log::clip(error).c_str());
+    std::optional<MCPInitializeRequest> initialize;
+    try {
+        initialize = MCPInitializeRequest::fromJson(*request.params);
+    } catch (const DecodingError& failure) {
+        qCCritical(lcServer, "Initialize error: %s", Log::clip(failure.description()).c_str());
         return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     }
 
     const ClientInfo& client = initialize->clientInfo;
     m_clientInfo = client;
     m_initialized = true;
+    // A second initialize starts the session over at the revision it negotiates.
+    const ProtocolRevision revision = Revision::negotiate(initialize->protocolVersion);
+    m_sessionRevision = revision;
+    m_sessionCapabilities = (*request.params)["capabilities"];
     Q_EMIT clientInfoChanged();
-    qCInfo(lcServer, "Initialized with client: %s v%s", Log::clip(client.name).c_str(), Log::clip(client.version).c_str());
+    qCInfo(lcServer, "Initialized with client: %s v%s (protocol %s)", Log::clip(client.name).c_str(), Log::clip(client.version).c_str(),
+           Revision::name(revision));
     addLog(QStringLiteral("Connected: %1 v%2").arg(qs(client.name), qs(client.version)), LogType::Info);
     ++m_connectionCount;
     Q_EMIT connectionCountChanged();
     m_statistics.recordConnection(qs(client.name), qs(client.version));
 
     MCPInitializeResponse result;
-    result.protocolVersion = kProtocolVersion;
+    result.protocolVersion = Revision::name(revision);
     result.capabilities.tools = ListChangedCapability{true};
     result.capabilities.resources = ResourcesCapability{true, true};
     result.capabilities.prompts = ListChangedCapability{true};
     result.capabilities.logging = true;
+    result.capabilities.completions = Revision::hasCompletions(revision);
     result.serverInfo = ServerInfo{kServerName, kServerVersion};
     return JSONRPCResponse::success(request.id, result.toJson());
-}
-
-JSONRPCResponse MCPServer::handleToolsList(const JSONRPCRequest& request)
-{
-    if (!m_toolsListResult || m_toolsListGeneration != m_tools.generation()) {
-        Json tools = Json::array();
-        for (const auto& tool : m_tools.listTools())
-            tools.push_back(tool.toJson());
-        m_toolsListResult = std::make_shared<const std::string>(JsonWriter::compact(Json{{"tools", std::move(tools)}}));
-        m_toolsListGeneration = m_tools.generation();
-    }
-    JSONRPCResponse response;
-    response.id = request.id;
-    response.serializedResult = m_toolsListResult;
-    return response;
-}
-
-QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
-{
-    if (!request.params)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    std::string error;
-    auto call = decodeParams<MCPToolCallRequest>(request, &error);
-    if (!call) {
-        qCCritical(lcServer, "Tool call error: %s", Log::clip(error).c_str());
-        addLog(QStringLiteral("Tool call failed: ") + qs(error), LogType::Error);
-        m_statistics.recordError();
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
-    }
-
-    QPointer<MCPServer> self(this);
-    const QString name = qs(call->name);
-    qCInfo(lcServer, "Executing tool: %s", Log::clip(call->name).c_str());
-    addLog(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const CancellationToken cancellation = m_queue.currentCancellation();
-    const bool known = m_tools.tool(call->name) != nullptr;
-    MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}), cancellation);
-    if (!self)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
-    const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-
-    if (!known) {
-        // Per-tool usage is kept for our tools only: names made up by a client would otherwise
-        // be stored for good, however many and however long.
-        m_statistics.recordUnknownToolCall(name, duration);
-        addLog(QStringLiteral("Tool error: ") + name, LogType::Error);
-    } else if (cancellation.isCancelled()) {
-        // The cancellation wrote its own entry; the call counts as failed.
-        m_statistics.recordToolCall(name, duration, false);
-    } else if (result.failed()) {
-        m_statistics.recordToolCall(name, duration, false);
-        addLog(QStringLiteral("Tool error: ") + name, LogType::Error);
-    } else {
-        m_statistics.recordToolCall(name, duration, true);
-        addLog(QStringLiteral("Tool success: ") + name, LogType::Success);
-    }
-    co_return JSONRPCResponse::success(request.id, std::move(result).toJson());
-}
-
-JSONRPCResponse MCPServer::handleResourcesList(const JSONRPCRequest& request)
-{
-    qCInfo(lcServer, "Listing resources");
-    addLog(QStringLiteral("Resources list requested"), LogType::Request);
-    Json resources = Json::array();
-    for (const auto& resource : m_resources.resources())
-        resources.push_back(resource.toJson());
-    return JSONRPCResponse::success(request.id, Json{{"resources", std::move(resources)}});
-}
-
-QCoro::Task<JSONRPCResponse> MCPServer::handleResourcesRead(JSONRPCRequest request)
-{
-    if (!request.params)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    std::string error;
-    const auto read = decodeParams<MCPResourceReadRequest>(request, &error);
-    if (!read) {
-        qCCritical(lcServer, "Resource read error: %s", Log::clip(error).c_str());
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    }
-
-    QPointer<MCPServer> self(this);
-    const QString uri = qs(read->uri);
-    qCInfo(lcServer, "Reading resource: %s", Log::clip(read->uri).c_str());
-    addLog(QStringLiteral("Resource read: ") + uri, LogType::Request);
-    ResourceReadResult outcome = co_await m_resources.readResource(uri);
-    if (!self)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
-
-    if (const auto* failure = std::get_if<MCPResourceError>(&outcome)) {
-        qCCritical(lcServer, "Resource read error: %s", qPrintable(Log::clip(failure->description)));
-        addLog(QStringLiteral("Resource read failed: ") + failure->description, LogType::Error);
-        co_return JSONRPCResponse::failure(request.id,
-                                           JSONRPCError{JSONRPCError::kResourceError, failure->description.toStdString(), std::nullopt});
-    }
-    // Each item also names what it is the contents of: clients match contents to resources by
-    // "uri" and reject items without one.
-    Json result = MCPResourceReadResponse{std::move(std::get<std::vector<MCPContent>>(outcome))}.toJson();
-    const std::string mimeType = m_resources.mimeTypeFor(uri).toStdString();
-    for (Json& item : result["contents"]) {
-        item["uri"] = read->uri;
-        item["mimeType"] = mimeType;
-    }
-    co_return JSONRPCResponse::success(request.id, std::move(result));
-}
-
-JSONRPCResponse MCPServer::handlePromptsList(const JSONRPCRequest& request)
-{
-    qCInfo(lcServer, "Listing prompts");
-    addLog(QStringLiteral("Prompts list requested"), LogType::Request);
-    Json prompts = Json::array();
-    for (const auto& prompt : m_prompts.prompts())
-        prompts.push_back(prompt.toJson());
-    return JSONRPCResponse::success(request.id, Json{{"prompts", std::move(prompts)}});
-}
-
-QCoro::Task<JSONRPCResponse> MCPServer::handlePromptsGet(JSONRPCRequest request)
-{
-    if (!request.params)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    std::string error;
-    auto get = decodeParams<MCPPromptGetRequest>(request, &error);
-    if (!get) {
-        qCCritical(lcServer, "Prompt get error: %s", Log::clip(error).c_str());
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    }
-
-    QPointer<MCPServer> self(this);
-    const QString name = qs(get->name);
-    qCInfo(lcServer, "Getting prompt: %s", Log::clip(get->name).c_str());
-    addLog(QStringLiteral("Prompt get: ") + name, LogType::Request);
-    PromptGetResult outcome = co_await m_prompts.getPrompt(name, get->arguments.value_or(Json::object_t{}));
-    if (!self)
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
-
-    if (const auto* failure = std::get_if<MCPPromptError>(&outcome)) {
-        qCCritical(lcServer, "Prompt get error: %s", qPrintable(Log::clip(failure->description)));
-        addLog(QStringLiteral("Prompt get failed: ") + failure->description, LogType::Error);
-        co_return JSONRPCResponse::failure(request.id,
-                                           JSONRPCError{JSONRPCError::kPromptError, failure->description.toStdString(), std::nullopt});
-    }
-    MCPPromptGetResponse result{std::move(std::get<std::vector<MCPPromptMessage>>(outcome))};
-    co_return JSONRPCResponse::success(request.id, result.toJson());
 }
 
 JSONRPCResponse MCPServer::handleLoggingSetLevel(const JSONRPCRequest& request)
 {
     const Json* level =
         request.params && request.params->is_object() && request.params->contains("level") ? &(*request.params)["level"] : nullptr;
-    const auto severity = level && level->is_string() ? severityOf(level->get<std::string>()) : std::nullopt;
+    const auto severity = level && level->is_string() ? ServerLogLevels::severityOf(level->get<std::string>()) : std::nullopt;
     if (!severity)
         return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
     m_clientLogSeverity = severity;
     return JSONRPCResponse::success(request.id, Json::object());
 }
 
-JSONRPCResponse MCPServer::handleResourceTemplatesList(const JSONRPCRequest& request)
-{
-    Json localFile = {{"uriTemplate", "file:///{path}"},
-                      {"name", "Local file"},
-                      {"description", "Any readable UTF-8 text file on this machine"},
-                      {"mimeType", "text/plain"}};
-    return JSONRPCResponse::success(request.id, Json{{"resourceTemplates", Json::array({std::move(localFile)})}});
-}
-
 JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& request, bool subscribe)
 {
-    if (!request.params)
+    const auto* params = request.params && request.params->is_object() ? &*request.params : nullptr;
+    const Json uriValue = params ? params->value("uri", Json()) : Json();
+    if (!uriValue.is_string())
         return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    std::string error;
-    const auto target = decodeParams<MCPResourceReadRequest>(request, &error);
-    if (!target)
-        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    const QString uri = qs(target->uri);
+    const QString uri = qs(uriValue.get<std::string>());
     const auto filePath = ResourceManager::filePathForUri(uri);
     if (!m_resources.isKnownUri(uri) && !filePath) {
-        const MCPResourceError failure{QStringLiteral("Resource not found: ") + uri};
+        const MCPResourceError failure = MCPResourceError::resourceNotFound(uri);
+        const ProtocolRevision revision = m_sessionRevision.value_or(ProtocolRevision::V2024_11_05);
         return JSONRPCResponse::failure(request.id,
-                                        JSONRPCError{JSONRPCError::kResourceError, failure.description.toStdString(), std::nullopt});
+                                        MethodHandlers::resourceError(revision, failure.description, true, uriValue.get<std::string>()));
     }
     if (subscribe)
         m_subscriptions.subscribe(uri, filePath.value_or(QString()));

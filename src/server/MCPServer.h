@@ -5,6 +5,7 @@
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
+#include "protocol/ProtocolRevision.h"
 #include "server/RequestQueue.h"
 #include "server/ResourceSubscriptions.h"
 #include "state/ActivityLogEntry.h"
@@ -17,7 +18,13 @@
 #include <optional>
 
 class ActivityLog;
+class ClientQuestions;
+class CompletionProvider;
+class ListenStreams;
+class MethodHandlers;
 class PromptManager;
+class StatelessRequests;
+struct RequestContext;
 class ResourceManager;
 class SettingsManager;
 class StatisticsManager;
@@ -26,13 +33,19 @@ class ToolRegistry;
 
 // The MCP server: reads JSON-RPC requests from standard input one line at a time, handles them
 // strictly in order, one at a time, and writes one response line for each request.
+//
+// It speaks every MCP revision from 2024-11-05 to 2026-07-28 at once. A client that sends
+// initialize opens a session at the revision negotiated there (a session that never
+// initializes is a 2024-11-05 one); a request carrying the stateless envelope in its _meta is
+// served under 2026-07-28 on its own (StatelessRequests). Each request is answered under the
+// revision it belongs to (MethodHandlers). A tool call in flight can ask the client's user a
+// question through clientQuestions().
 class MCPServer : public QObject, public ServerStatus {
     Q_OBJECT
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(qint64 connectionCount READ connectionCount NOTIFY connectionCountChanged)
 
 public:
-    static constexpr const char* kProtocolVersion = "2024-11-05";
     static constexpr const char* kServerName = "Zarnel";
     static constexpr const char* kServerVersion = ZARNEL_VERSION;
 
@@ -45,6 +58,13 @@ public:
     bool initialized() const { return m_initialized; }
     const std::optional<ClientInfo>& clientInfo() const { return m_clientInfo; }
     ActivityLog& activityLog() const { return m_activityLog; }
+    // The revision the session negotiated; none before initialize.
+    std::optional<ProtocolRevision> negotiatedRevision() const { return m_sessionRevision; }
+    // What the session's client declared at initialize (its "capabilities" object).
+    const Json& sessionCapabilities() const { return m_sessionCapabilities; }
+    // Questions to the user of the client whose request is in flight (the confirmation gate's
+    // way to ask); see ClientQuestions.h.
+    ClientQuestions& clientQuestions() { return *m_questions; }
 
     // Starting while running does nothing; so does stopping while stopped.
     void start();
@@ -62,9 +82,12 @@ public:
 
     // Sends a notification line to the client, if one is connected.
     void sendNotification(const std::string& method, Json params);
+    // Writes one line the server originates (a request to the client); false when it could not.
+    bool sendLine(const std::string& line);
 
     // Coalescing of resource updates; tests shorten the interval.
     ResourceSubscriptions& subscriptions() { return m_subscriptions; }
+    ResourceSubscriptions& listenSubscriptions();
 
 Q_SIGNALS:
     void isRunningChanged();
@@ -78,16 +101,16 @@ private:
     void forwardLogEntry(const ActivityLogEntry& entry);
     void sendResourceUpdate(const QString& uri);
 
+    bool takeClientResponse(const QByteArray& line);
+    QCoro::Task<> handleBatch(Json batch);
+    // Handles one request as the one in flight; the response to write, if any.
+    QCoro::Task<std::optional<JSONRPCResponse>> answer(JSONRPCRequest request);
+    QCoro::Task<JSONRPCResponse> handleInContext(JSONRPCRequest request, RequestContext& context);
+    QCoro::Task<JSONRPCResponse> handleStateless(JSONRPCRequest request, RequestContext& context);
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
-    JSONRPCResponse handleToolsList(const JSONRPCRequest& request);
-    QCoro::Task<JSONRPCResponse> handleToolsCall(JSONRPCRequest request);
-    JSONRPCResponse handleResourcesList(const JSONRPCRequest& request);
-    QCoro::Task<JSONRPCResponse> handleResourcesRead(JSONRPCRequest request);
-    JSONRPCResponse handlePromptsList(const JSONRPCRequest& request);
-    QCoro::Task<JSONRPCResponse> handlePromptsGet(JSONRPCRequest request);
     JSONRPCResponse handleLoggingSetLevel(const JSONRPCRequest& request);
-    JSONRPCResponse handleResourceTemplatesList(const JSONRPCRequest& request);
     JSONRPCResponse handleResourceSubscription(const JSONRPCRequest& request, bool subscribe);
+    JSONRPCResponse endListen(const JSONRPCRequest& request);
 
     ToolRegistry& m_tools;
     ResourceManager& m_resources;
@@ -101,6 +124,8 @@ private:
     qint64 m_connectionCount = 0;
     bool m_initialized = false;
     std::optional<ClientInfo> m_clientInfo;
+    std::optional<ProtocolRevision> m_sessionRevision;
+    Json m_sessionCapabilities = Json::object();
 
     // The lines read, answered one at a time in arrival order, and their cancellation.
     RequestQueue m_queue;
@@ -110,8 +135,9 @@ private:
     std::optional<int> m_clientLogSeverity;
     ResourceSubscriptions m_subscriptions;
 
-    // The tools/list result as written, rebuilt only when the registry changes: it is the
-    // largest answer clients ask for again and again.
-    std::shared_ptr<const std::string> m_toolsListResult;
-    std::uint64_t m_toolsListGeneration = 0;
+    std::unique_ptr<ClientQuestions> m_questions;
+    std::unique_ptr<CompletionProvider> m_completions;
+    std::unique_ptr<MethodHandlers> m_handlers;
+    std::unique_ptr<StatelessRequests> m_stateless;
+    std::unique_ptr<ListenStreams> m_listens;
 };

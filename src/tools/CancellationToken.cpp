@@ -6,6 +6,7 @@ public:
     std::atomic<bool> cancelled{false};
 Q_SIGNALS:
     void triggered();
+    void progressed(double progress, double total, const QString& message);
 };
 
 CancellationToken::CancellationToken()
@@ -32,6 +33,16 @@ void CancellationToken::onCancelled(QObject* context, std::function<void()> acti
         return;
     }
     QObject::connect(m_state.get(), &State::triggered, context, std::move(action), Qt::SingleShotConnection);
+}
+
+void CancellationToken::reportProgress(double progress, double total, const QString& message) const
+{
+    Q_EMIT m_state->progressed(progress, total, message);
+}
+
+void CancellationToken::onProgress(QObject* context, ProgressAction action) const
+{
+    QObject::connect(m_state.get(), &State::progressed, context, std::move(action));
 }
 
 #include "CancellationToken.moc"

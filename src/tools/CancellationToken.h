@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 
-// Lets the server tell a running tool that its client no longer wants the answer. Copies share
-// one state. Worker threads poll isCancelled(); code on the main thread can subscribe.
+// The running tool's link to the request it serves. The server tells the tool that its client no
+// longer wants the answer; the tool tells the server how far it got (progress). Copies share one
+// state. Worker threads poll isCancelled() and may report progress; code on the main thread can
+// subscribe to both.
 class CancellationToken {
 public:
     CancellationToken();
@@ -19,6 +23,13 @@ public:
     // Runs `action` once when the token is cancelled (at once when it already is), as long as
     // `context` lives. Call on the main thread.
     void onCancelled(QObject* context, std::function<void()> action) const;
+
+    // How far the work got: a growing count, the total when known (else NaN) and a short text.
+    // Callable from any thread; the server decides what reaches the client and how often.
+    void reportProgress(double progress, double total = std::numeric_limits<double>::quiet_NaN(), const QString& message = {}) const;
+    using ProgressAction = std::function<void(double progress, double total, const QString& message)>;
+    // Runs `action` on `context`'s thread for every report, as long as `context` lives.
+    void onProgress(QObject* context, ProgressAction action) const;
 
 private:
     class State;

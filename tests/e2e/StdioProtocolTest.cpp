@@ -37,7 +37,7 @@ TEST_F(StdioProtocol, AnswersTheInitializeHandshakeOfARealClient)
         R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"protocolVersion":"2025-06-18","capabilities":{"roots":{"listChanged":true}},"clientInfo":{"name":"c","version":"1"}}})");
     EXPECT_EQ(
         zarnel.readLine(),
-        R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2024-11-05","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
+        R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"completions":{},"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2025-06-18","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
     zarnel.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
     zarnel.sendLine(ping(1));
     EXPECT_EQ(zarnel.readLine(), pong(1)); // nothing was written for the notification

@@ -12,6 +12,36 @@ ZARNEL_LOGGING_CATEGORY(lcListRunningApps, "ListRunningAppsTool")
 
 namespace {
 
+Json runningAppsContent(const std::vector<RunningApplication>& applications)
+{
+    Json list = Json::array();
+    for (const RunningApplication& application : applications) {
+        if (!application.localizedName)
+            continue;
+        Json item = {{"name", application.localizedName->toStdString()},
+                     {"processId", application.processIdentifier},
+                     {"active", application.isActive}};
+        if (application.bundleIdentifier)
+            item["bundleId"] = application.bundleIdentifier->toStdString();
+        list.push_back(std::move(item));
+    }
+    return Json{{"applications", std::move(list)}};
+}
+
+Json runningAppsSchema()
+{
+    const Json application = {{"type", "object"},
+                              {"properties",
+                               {{"name", {{"type", "string"}}},
+                                {"bundleId", {{"type", "string"}, {"description", "The desktop entry's identifier, when known"}}},
+                                {"processId", {{"type", "integer"}}},
+                                {"active", {{"type", "boolean"}, {"description", "Whether it owns the active window"}}}}},
+                              {"required", {"name", "processId", "active"}}};
+    return Json{{"type", "object"},
+                {"properties", {{"applications", {{"type", "array"}, {"items", application}}}}},
+                {"required", {"applications"}}};
+}
+
 QString describe(std::vector<RunningApplication> applications)
 {
     // UTF-8 bytes order like code points; UTF-16 units would not beyond the BMP.
@@ -43,8 +73,10 @@ ListRunningAppsTool::ListRunningAppsTool(const Workspace& workspace)
 
 MCPTool ListRunningAppsTool::definition() const
 {
-    return makeDefinition("list_running_apps", "List all currently running applications with their bundle identifiers and process IDs.", {},
-                          {});
+    MCPTool tool = makeDefinition("list_running_apps",
+                                  "List all currently running applications with their bundle identifiers and process IDs.", {}, {});
+    tool.outputSchema = runningAppsSchema();
+    return tool;
 }
 
 QCoro::Task<MCPToolCallResponse> ListRunningAppsTool::execute(Arguments, CancellationToken)
@@ -52,5 +84,8 @@ QCoro::Task<MCPToolCallResponse> ListRunningAppsTool::execute(Arguments, Cancell
     const Workspace* workspace = &m_workspace;
     auto listing = QtConcurrent::run([workspace] { return workspace->runningApplications(); });
     auto applications = co_await listing;
-    co_return successResult(describe(std::move(applications)));
+    Json structuredContent = runningAppsContent(applications);
+    MCPToolCallResponse result = successResult(describe(std::move(applications)));
+    result.structuredContent = std::move(structuredContent);
+    co_return result;
 }

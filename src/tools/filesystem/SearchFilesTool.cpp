@@ -168,6 +168,14 @@ void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search)
         return;
     if (!search.searched.insert(listing.value().identity).second)
         return;
+    ++search.directoriesVisited;
+    search.filesVisited += static_cast<qint64>(listing.value().entries.size());
+    if (!search.sinceReport.isValid() || search.sinceReport.elapsed() >= 100) {
+        search.sinceReport.start();
+        search.cancellation.reportProgress(
+            static_cast<double>(search.filesVisited), std::numeric_limits<double>::quiet_NaN(),
+            QStringLiteral("%1 directories and %2 entries visited").arg(search.directoriesVisited).arg(search.filesVisited));
+    }
     for (const DirectoryEntry& entry : listing.value().entries) {
         if (search.cancellation.isCancelled())
             return;

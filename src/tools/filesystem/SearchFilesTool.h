@@ -2,6 +2,7 @@
 
 #include "tools/filesystem/FileSystemTool.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -39,6 +40,10 @@ private:
         // level linking twice to the next) would otherwise be walked for ever.
         std::set<FileIdentity> searched;
         QStringList results;
+        // Reported as progress now and then: what the walk has seen.
+        qint64 directoriesVisited = 0;
+        qint64 filesVisited = 0;
+        QElapsedTimer sinceReport = {};
     };
     MCPToolCallResponse search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
                                const CancellationToken& cancellation) const;

@@ -1,5 +1,7 @@
 #include "tools/system/ExecuteCommandTool.h"
 
+#include <QElapsedTimer>
+
 #include "platform/Log.h"
 #include "platform/ShellRunner.h"
 #include "state/SettingsManager.h"
@@ -109,7 +111,20 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
     request.workingDirectory = workingDirectory.value();
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
     *command = request;
-    const auto stopRequested = [cancellation, closing = m_closing] { return cancellation.isCancelled() || closing->load(); };
+    // The runner asks often whether to stop; each new whole second it asks in is reported as
+    // progress.
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    auto reportedSeconds = std::make_shared<qint64>(0);
+    const auto stopRequested = [cancellation, closing = m_closing, started, reportedSeconds] {
+        const qint64 seconds = started->elapsed() / 1000;
+        if (seconds > *reportedSeconds) {
+            *reportedSeconds = seconds;
+            cancellation.reportProgress(static_cast<double>(seconds), std::numeric_limits<double>::quiet_NaN(),
+                                        QStringLiteral("%1 s elapsed").arg(seconds));
+        }
+        return cancellation.isCancelled() || closing->load();
+    };
     return QtConcurrent::run(&m_commandThreads,
                              [runner = m_runner, request, stopRequested] { return runner->run(request, stopRequested); });
 }

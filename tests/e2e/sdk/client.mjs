@@ -1,30 +1,36 @@
-// Drives zarnel with the official MCP TypeScript SDK client over stdio. The SDK validates every
-// response against the protocol's schemas, so any answer it rejects fails a check here.
-// Usage: node client.mjs <path to zarnel>
+// Drives zarnel with the official MCP TypeScript SDK client over stdio, in a session of the given
+// legacy revision. The SDK validates every response against the protocol's schemas (structured
+// results against the tools' output schemas included), so any answer it rejects fails a check.
+// Usage: node client.mjs <path to zarnel> <path to the test server> <revision>
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
 import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js";
 import { McpError } from "@modelcontextprotocol/sdk/types.js";
 import assert from "node:assert/strict";
 import fs from "node:fs";
-import os from "node:os";
-import path from "node:path";
+import { check, finish, temporaryHome, within } from "./harness.mjs";
 
 const zarnel = process.argv[2];
+const testServer = process.argv[3];
+const revision = process.argv[4] ?? "2025-11-25";
+const from = (version) => revision >= version;
+console.log(`# protocol revision ${revision}`);
 
-// A fresh HOME whose settings start the server at launch, as a user would configure it.
-const home = fs.mkdtempSync(path.join(os.tmpdir(), "zarnel-sdk-"));
-fs.mkdirSync(path.join(home, "config", "tarvonic"), { recursive: true });
-fs.writeFileSync(path.join(home, "config", "tarvonic", "zarnel.conf"), "[General]\nautoStartServer=true\n");
-const env = {
-  PATH: process.env.PATH ?? "/usr/bin:/bin",
-  HOME: home,
-  XDG_CONFIG_HOME: path.join(home, "config"),
-  XDG_DATA_HOME: path.join(home, "data"),
-  XDG_CACHE_HOME: path.join(home, "cache"),
-  XDG_STATE_HOME: path.join(home, "state"),
-};
+// The SDK always asks for its newest revision; this transport asks for the one under test and
+// keeps the version the server answered with.
+class RevisionTransport extends StdioClientTransport {
+  negotiated = undefined;
+  async send(message, options) {
+    if (message.method === "initialize") message = { ...message, params: { ...message.params, protocolVersion: revision } };
+    return super.send(message, options);
+  }
+  setProtocolVersion(version) {
+    this.negotiated = version;
+  }
+}
 
-const transport = new StdioClientTransport({ command: zarnel, args: [], env, stderr: "pipe" });
+const { home, env, remove } = temporaryHome("zarnel-sdk-");
+
+const transport = new RevisionTransport({ command: zarnel, args: [], env, stderr: "pipe" });
 const client = new Client({ name: "zarnel-sdk-test", version: "1.0.0" });
 
 // The "sleep 60" processes descending from the given process.
@@ -41,43 +47,95 @@ function sleepersOf(ancestor) {
   return [...processes].filter(([pid, { command }]) => command === "sleep 60" && descends(pid)).map(([pid]) => pid);
 }
 
-// What the promise gives within five seconds, else "timed out".
-const within = (promise) => Promise.race([promise, new Promise((resolve) => setTimeout(() => resolve("timed out"), 5000))]);
-
-let passed = 0;
-let failed = 0;
-async function check(name, body) {
-  try {
-    await body();
-    passed += 1;
-    console.log(`ok - ${name}`);
-  } catch (error) {
-    failed += 1;
-    console.log(`not ok - ${name}: ${error?.stack ?? error}`);
-  }
-}
-
-await check("connects and initializes", async () => {
+await check("connects and negotiates the revision asked for", async () => {
   await client.connect(transport);
+  assert.equal(transport.negotiated, revision);
   assert.deepEqual(client.getServerVersion(), { name: "Zarnel", version: "1.0.1" });
   const capabilities = client.getServerCapabilities();
   assert.equal(capabilities.tools.listChanged, true);
   assert.equal(capabilities.resources.subscribe, true);
+  assert.equal("completions" in capabilities, from("2025-03-26"));
 });
 
-await check("answers ping and lists tools sorted by name", async () => {
+await check("answers ping and lists tools sorted by name with the revision's fields", async () => {
   assert.deepEqual(await client.ping(), {});
   const { tools } = await client.listTools();
   const names = tools.map((tool) => tool.name);
   assert.equal(names.length, 18);
   assert.deepEqual(names, [...names].sort());
   for (const tool of tools) assert.equal(tool.inputSchema.type, "object");
+  const byName = Object.fromEntries(tools.map((tool) => [tool.name, tool]));
+  if (from("2025-03-26")) {
+    assert.equal(byName.delete_file.annotations.destructiveHint, true);
+    assert.equal(byName.read_file.annotations.readOnlyHint, true);
+    assert.equal(byName.execute_command.annotations.openWorldHint, true);
+  } else {
+    assert.equal(byName.delete_file.annotations, undefined);
+  }
+  assert.equal(byName.move_file.title, from("2025-06-18") ? "Move File" : undefined);
+  assert.equal(byName.get_system_info.outputSchema?.type, from("2025-06-18") ? "object" : undefined);
 });
 
-await check("answers an unknown tool with an error result", async () => {
+await check("answers an unknown tool as the revision says", async () => {
+  if (from("2025-03-26")) {
+    await assert.rejects(client.callTool({ name: "no_such_tool", arguments: {} }), (error) => error.code === -32602);
+    return;
+  }
   const result = await client.callTool({ name: "no_such_tool", arguments: {} });
   assert.equal(result.isError, true);
   assert.deepEqual(result.content, [{ type: "text", text: "Tool 'no_such_tool' not found" }]);
+});
+
+await check("returns structured results the output schema accepts", async () => {
+  // callTool checks structuredContent against the outputSchema listed above.
+  const result = await client.callTool({ name: "get_system_info", arguments: {} });
+  assert.match(result.content[0].text, /^System Information:/);
+  if (from("2025-06-18")) assert.equal(typeof result.structuredContent.processorCount, "number");
+  else assert.equal(result.structuredContent, undefined);
+});
+
+await check("reports a missing resource with the revision's code", async () => {
+  const expected = from("2025-03-26") ? -32002 : -32001;
+  await assert.rejects(client.readResource({ uri: "zarnel://nothing" }), (error) => {
+    assert.equal(error.code, expected);
+    if (from("2025-03-26")) assert.equal(error.data.uri, "zarnel://nothing");
+    return true;
+  });
+});
+
+await check("completes paths and listed values where the revision has completions", async () => {
+  if (!from("2025-03-26")) return;
+  const paths = await client.complete({ ref: { type: "ref/prompt", name: "analyze_file" }, argument: { name: "file_path", value: `${home}/con` } });
+  assert.deepEqual(paths.completion.values, [`${home}/config/`]);
+  const levels = await client.complete({ ref: { type: "ref/prompt", name: "security_audit" }, argument: { name: "severity", value: "" } });
+  assert.deepEqual(levels.completion.values, ["low", "medium", "high", "critical"]);
+});
+
+await check("reports the progress of a slow command", async () => {
+  const seen = [];
+  const result = await client.callTool({ name: "execute_command", arguments: { command: "sleep 2; echo done" } }, undefined, {
+    onprogress: (progress) => seen.push(progress),
+  });
+  assert.match(result.content[0].text, /done/);
+  assert.ok(seen.length >= 1, "no progress arrived");
+  for (let i = 1; i < seen.length; i += 1) assert.ok(seen[i].progress > seen[i - 1].progress);
+});
+
+await check("asks its user through the client where the revision allows it", async () => {
+  const { ElicitRequestSchema } = await import("@modelcontextprotocol/sdk/types.js");
+  const asking = new Client({ name: "zarnel-sdk-test", version: "1.0.0" }, { capabilities: { elicitation: {} } });
+  const questions = [];
+  asking.setRequestHandler(ElicitRequestSchema, (request) => {
+    questions.push(request.params.message);
+    return { action: "accept", content: { confirm: true } };
+  });
+  const askingTransport = new RevisionTransport({ command: testServer, args: [], env, stderr: "pipe" });
+  await asking.connect(askingTransport);
+  const result = await asking.callTool({ name: "ask_user", arguments: { question: "Proceed?" } });
+  const asks = revision === "2025-06-18" || revision === "2025-11-25";
+  assert.equal(result.content[0].text, asks ? "confirmed" : "unavailable");
+  assert.deepEqual(questions, asks ? ["Proceed?"] : []);
+  await asking.close();
 });
 
 await check("lists and reads resources, lists and renders prompts", async () => {
@@ -117,6 +175,5 @@ await check("cancels a call through its own timeout and keeps serving", async ()
 });
 
 await client.close().catch(() => {});
-fs.rmSync(home, { recursive: true, force: true });
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+remove();
+finish();

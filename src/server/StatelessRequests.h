@@ -1,0 +1,55 @@
+#pragma once
+
+#include "protocol/AnyCodable.h"
+#include "protocol/JSONRPCRequest.h"
+#include "protocol/JSONRPCResponse.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <string>
+
+struct RequestContext;
+
+// The 2026-07-28 revision's envelope: a request that names its revision in
+// params._meta["io.modelcontextprotocol/protocolVersion"] is served on its own, with nothing
+// carried over from other requests. This class checks the envelope, answers server/discover,
+// and dresses every result as that revision wants (resultType, cache hints, the server's
+// identity), including the "input_required" result of a call that asked its user something,
+// whose requestState binds the retry to the call it continues.
+class StatelessRequests {
+public:
+    StatelessRequests();
+
+    static constexpr const char* kVersionKey = "io.modelcontextprotocol/protocolVersion";
+
+    // Whether the request carries the stateless envelope (the version key in params._meta).
+    static bool carriesEnvelope(const JSONRPCRequest& request);
+    // The stateless methods.
+    static bool isStatelessMethod(const std::string& method);
+
+    // Checks the envelope and fills the context from it: revision, declared capabilities,
+    // progress token, log level, and a retry's verified answers. An error response when the
+    // request cannot be served.
+    std::optional<JSONRPCResponse> prepare(const JSONRPCRequest& request, RequestContext& context) const;
+
+    JSONRPCResponse discover(const JSONRPCRequest& request) const;
+
+    // Adds what a stateless result carries; replaces the result of a call that asked its user
+    // something with the input_required result.
+    void finish(JSONRPCResponse& response, const JSONRPCRequest& request, const RequestContext& context);
+
+    // The opaque state of a call waiting for answers, and its check on the retry.
+    std::string signState(const JSONRPCRequest& request) const;
+    bool verifyState(const JSONRPCRequest& request, const std::string& state) const;
+
+    static Json serverInfoMeta();
+
+private:
+    QByteArray digestOf(const JSONRPCRequest& request) const;
+
+    QByteArray m_key;
+    // The last tools/list text dressed, reused while the plain one is the same.
+    std::shared_ptr<const std::string> m_plainToolsList;
+    std::shared_ptr<const std::string> m_dressedToolsList;
+};

@@ -1,0 +1,391 @@
+// Each revision's view of the same server: negotiation, what each list carries, the error codes,
+// the stateless envelope, batches, questions to the user, progress and completions.
+
+#include "control/ServerComponents.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "server/ClientQuestions.h"
+#include "server/MCPServer.h"
+#include "support/AskingTool.h"
+#include "support/FakeClock.h"
+#include "support/FakeStandardStreams.h"
+#include "tools/ToolRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+using nlohmann::json;
+
+const char* const kVersionKey = "io.modelcontextprotocol/protocolVersion";
+const char* const kCapabilitiesKey = "io.modelcontextprotocol/clientCapabilities";
+
+class Revisions : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        components->tools().registerTool(std::make_shared<AskingTool>(components->server().clientQuestions()));
+        components->server().start();
+    }
+
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
+    FakeClock clock;
+    FakeStandardStreams streams;
+    std::unique_ptr<ServerComponents> components =
+        std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
+    int nextId = 1;
+
+    // Writes the message and returns every line written until one answers `id` (or 5 s pass).
+    std::vector<json> exchange(const json& message, const json& id)
+    {
+        streams.feed(QByteArray::fromStdString(message.dump()) + '\n');
+        std::vector<json> lines;
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            for (const QByteArray& line : streams.takeLines())
+                lines.push_back(json::parse(line.toStdString()));
+            if (!lines.empty() && lines.back().value("id", json()) == id && !lines.back().contains("method"))
+                break;
+        }
+        return lines;
+    }
+
+    json request(const std::string& method, json params = json::object())
+    {
+        const int id = nextId++;
+        const auto lines = exchange({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}, id);
+        return lines.empty() ? json() : lines.back();
+    }
+
+    json modern(const std::string& method, json params = json::object(), json capabilities = json::object())
+    {
+        params["_meta"][kVersionKey] = "2026-07-28";
+        params["_meta"][kCapabilitiesKey] = capabilities;
+        return request(method, std::move(params));
+    }
+
+    json initialize(const std::string& version, json capabilities = json::object())
+    {
+        return request("initialize",
+                       {{"protocolVersion", version}, {"capabilities", capabilities}, {"clientInfo", {{"name", "t"}, {"version", "1"}}}});
+    }
+
+    json tool(const json& list, const std::string& name)
+    {
+        for (const json& entry : list["result"]["tools"]) {
+            if (entry["name"] == name)
+                return entry;
+        }
+        return json();
+    }
+};
+
+TEST_F(Revisions, NegotiatesTheClientsRevisionOrTheNewestLegacyOne)
+{
+    for (const char* version : {"2024-11-05", "2025-03-26", "2025-06-18", "2025-11-25"})
+        EXPECT_EQ(initialize(version)["result"]["protocolVersion"], version);
+    EXPECT_EQ(initialize("2026-07-28")["result"]["protocolVersion"], "2025-11-25");
+    EXPECT_EQ(initialize("1999-01-01")["result"]["protocolVersion"], "2025-11-25");
+    EXPECT_FALSE(initialize("2024-11-05")["result"]["capabilities"].contains("completions"));
+    EXPECT_TRUE(initialize("2025-03-26")["result"]["capabilities"].contains("completions"));
+    EXPECT_EQ(components->server().negotiatedRevision(), ProtocolRevision::V2025_03_26);
+}
+
+TEST_F(Revisions, GivesEachRevisionTheToolFieldsItHas)
+{
+    initialize("2024-11-05");
+    json deleteFile = tool(request("tools/list"), "delete_file");
+    EXPECT_FALSE(deleteFile.contains("annotations"));
+    EXPECT_FALSE(deleteFile.contains("title"));
+
+    initialize("2025-03-26");
+    deleteFile = tool(request("tools/list"), "delete_file");
+    EXPECT_EQ(deleteFile["annotations"]["destructiveHint"], true);
+    EXPECT_EQ(deleteFile["annotations"]["title"], "Delete File");
+    EXPECT_FALSE(deleteFile.contains("title"));
+    EXPECT_FALSE(tool(request("tools/list"), "get_system_info").contains("outputSchema"));
+
+    initialize("2025-06-18");
+    const json list = request("tools/list");
+    EXPECT_EQ(tool(list, "delete_file")["title"], "Delete File");
+    EXPECT_EQ(tool(list, "read_file")["annotations"]["readOnlyHint"], true);
+    EXPECT_EQ(tool(list, "execute_command")["annotations"]["openWorldHint"], true);
+    EXPECT_EQ(request("prompts/list")["result"]["prompts"][0]["title"], "Analyze File");
+    EXPECT_EQ(request("resources/list")["result"]["resources"][0]["title"], "System Information");
+}
+
+TEST_F(Revisions, AnswersFailuresWithTheCodesOfTheRevision)
+{
+    struct Row {
+        const char* version;
+        std::string method;
+        json params;
+        int code;
+    };
+    const std::vector<Row> rows = {
+        {"2025-03-26", "resources/read", {{"uri", "zarnel://nothing"}}, -32002},
+        {"2025-03-26", "prompts/get", {{"name", "nope"}}, -32602},
+        {"2025-03-26", "prompts/get", {{"name", "analyze_file"}}, -32602},
+        {"2025-03-26", "tools/call", {{"arguments", json::object()}}, -32602},
+        {"2025-06-18", "tools/call", {{"name", "nope"}}, -32602},
+        {"2025-06-18", "tools/call", {{"name", "read_file"}, {"arguments", {{"path", 5}}}}, -32602},
+        {"2025-11-25", "tools/call", {{"name", "nope"}}, -32602},
+    };
+    for (const Row& row : rows) {
+        initialize(row.version);
+        const json answer = request(row.method, row.params);
+        EXPECT_EQ(answer["error"]["code"], row.code) << row.version << " " << row.method << " " << row.params.dump();
+    }
+    initialize("2025-03-26");
+    EXPECT_EQ(request("resources/read", {{"uri", "zarnel://nothing"}})["error"]["data"], (json{{"uri", "zarnel://nothing"}}));
+    // From 2025-11-25 on, arguments the schema rejects are a result the model can act on.
+    initialize("2025-11-25");
+    const json rejected = request("tools/call", {{"name", "read_file"}, {"arguments", {{"path", 5}}}});
+    EXPECT_EQ(rejected["result"]["isError"], true);
+    EXPECT_NE(rejected["result"]["content"][0]["text"].get<std::string>().find("path"), std::string::npos);
+}
+
+TEST_F(Revisions, ServesStatelessRequestsByTheirOwnEnvelope)
+{
+    initialize("2024-11-05"); // a session does not change what a stateless request sees
+    const json discover = modern("server/discover");
+    EXPECT_EQ(discover["result"]["supportedVersions"], json::array({"2026-07-28"}));
+    EXPECT_EQ(discover["result"]["resultType"], "complete");
+    EXPECT_TRUE(discover["result"].contains("ttlMs"));
+    EXPECT_EQ(discover["result"]["_meta"]["io.modelcontextprotocol/serverInfo"]["name"], "Zarnel");
+
+    const json list = modern("tools/list");
+    EXPECT_EQ(list["result"]["resultType"], "complete");
+    EXPECT_EQ(list["result"]["cacheScope"], "public");
+    EXPECT_EQ(tool(list, "write_file")["title"], "Write File");
+    EXPECT_EQ(modern("resources/read", {{"uri", "zarnel://nothing"}})["error"],
+              (json{{"code", -32602}, {"message", "Resource not found: zarnel://nothing"}, {"data", {{"uri", "zarnel://nothing"}}}}));
+    EXPECT_EQ(modern("ping")["error"]["code"], -32601);
+    EXPECT_EQ(modern("resources/subscribe", {{"uri", "zarnel://statistics"}})["error"]["code"], -32601);
+
+    // The legacy session is untouched by what came between.
+    EXPECT_FALSE(tool(request("tools/list"), "write_file").contains("title"));
+}
+
+TEST_F(Revisions, RefusesABadEnvelopeInTheCheckOrder)
+{
+    json unsupported = request("tools/list", {{"_meta", {{kVersionKey, "1900-01-01"}}}});
+    EXPECT_EQ(unsupported["error"]["code"], -32022);
+    EXPECT_EQ(unsupported["error"]["data"], (json{{"supported", {"2026-07-28"}}, {"requested", "1900-01-01"}}));
+    EXPECT_EQ(request("tools/list", {{"_meta", {{kVersionKey, 20260728}}}})["error"]["code"], -32602);
+    EXPECT_EQ(request("tools/list", {{"_meta", {{kVersionKey, "2026-07-28"}}}})["error"]["code"], -32602);
+    EXPECT_EQ(request("tools/list",
+                      {{"_meta",
+                        {{kVersionKey, "2026-07-28"},
+                         {kCapabilitiesKey, json::object()},
+                         {"io.modelcontextprotocol/logLevel", "loud"}}}})["error"]["code"],
+              -32602);
+    // A legacy client's progress token alone does not make a request stateless.
+    EXPECT_TRUE(request("tools/list", {{"_meta", {{"progressToken", 1}}}})["result"].contains("tools"));
+}
+
+TEST_F(Revisions, AnswersBatchesIn20250326SessionsOnly)
+{
+    initialize("2025-03-26");
+    streams.feed(R"([{"jsonrpc":"2.0","id":"a","method":"ping"},{"jsonrpc":"2.0","method":"notifications/initialized"},)"
+                 R"({"jsonrpc":"2.0","id":"b","method":"initialize","params":{}},{"jsonrpc":"2.0","id":"c","method":"nope"},5])"
+                 "\n"
+                 "[]\n"
+                 R"([{"jsonrpc":"2.0","method":"notifications/initialized"}])"
+                 "\n"
+                 R"({"jsonrpc":"2.0","id":"end","method":"ping"})"
+                 "\n");
+    QByteArrayList lines;
+    QDeadlineTimer deadline(5000);
+    while (!lines.join('\n').contains("\"end\"") && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        lines += streams.takeLines();
+    }
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(
+        lines[0],
+        R"([{"id":"a","jsonrpc":"2.0","result":{}},{"error":{"code":-32600,"message":"Invalid Request"},"id":"b","jsonrpc":"2.0"},)"
+        R"({"error":{"code":-32601,"message":"Method not found"},"id":"c","jsonrpc":"2.0"},{"error":{"code":-32600,"message":"Invalid Request"},"jsonrpc":"2.0"}])");
+    EXPECT_EQ(lines[1], R"({"error":{"code":-32600,"message":"Invalid Request"},"jsonrpc":"2.0"})");
+
+    initialize("2025-06-18");
+    streams.feed(R"([{"jsonrpc":"2.0","id":"a","method":"ping"}])"
+                 "\n");
+    deadline.setRemainingTime(5000);
+    while (streams.written.isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(streams.takeLines(), QByteArrayList{R"({"error":{"code":-32600,"message":"Invalid Request"},"jsonrpc":"2.0"})"});
+}
+
+TEST_F(Revisions, AsksASessionClientThatCanBeAskedAndTakesItsAnswerFromInput)
+{
+    initialize("2025-06-18", {{"elicitation", json::object()}});
+    const json call = {{"jsonrpc", "2.0"},
+                       {"id", 50},
+                       {"method", "tools/call"},
+                       {"params", {{"name", "ask_user"}, {"arguments", {{"question", "Delete it?"}}}}}};
+    streams.feed(QByteArray::fromStdString(call.dump()) + '\n');
+    json question;
+    QDeadlineTimer deadline(5000);
+    while (question.is_null() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        for (const QByteArray& line : streams.takeLines())
+            question = json::parse(line.toStdString());
+    }
+    ASSERT_EQ(question.value("method", ""), "elicitation/create");
+    EXPECT_EQ(question["params"]["message"], "Delete it?");
+    EXPECT_EQ(question["params"]["requestedSchema"]["properties"]["confirm"]["type"], "boolean");
+    EXPECT_TRUE(components->server().clientQuestions().clientCapabilities().is_object());
+
+    // A ping read meanwhile waits its turn; the answer goes to the question, not the queue.
+    const json answer = {{"jsonrpc", "2.0"}, {"id", question["id"]}, {"result", {{"action", "accept"}, {"content", {{"confirm", true}}}}}};
+    streams.feed(R"({"jsonrpc":"2.0","id":51,"method":"ping"})"
+                 "\n");
+    const auto lines = exchange(answer, 51);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0]["id"], 50);
+    EXPECT_EQ(lines[0]["result"]["content"][0]["text"], "confirmed");
+
+    // Without the capability, or in a revision without questions, nobody is asked.
+    initialize("2025-06-18");
+    EXPECT_EQ(request("tools/call", {{"name", "ask_user"}})["result"]["content"][0]["text"], "unavailable");
+    initialize("2025-03-26", {{"elicitation", json::object()}});
+    EXPECT_EQ(request("tools/call", {{"name", "ask_user"}})["result"]["content"][0]["text"], "unavailable");
+}
+
+TEST_F(Revisions, StopsWaitingForAnAnswerAtTheTimeLimit)
+{
+    components->server().clientQuestions().setTimeLimit(std::chrono::milliseconds(50));
+    initialize("2025-11-25", {{"elicitation", {{"form", json::object()}}}});
+    const json result = request("tools/call", {{"name", "ask_user"}});
+    EXPECT_EQ(result["result"]["content"][0]["text"], "timed out");
+    // A late answer is dropped without a reply.
+    streams.feed(R"({"jsonrpc":"2.0","id":"zarnel-question-1","result":{"action":"accept"}})"
+                 "\n");
+    const auto lines = exchange({{"jsonrpc", "2.0"}, {"id", 99}, {"method", "ping"}}, 99);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0]["result"], json::object());
+}
+
+TEST_F(Revisions, AsksAStatelessClientWithAnInputRequiredResultAndTakesTheRetry)
+{
+    const json elicitation = {{"elicitation", json::object()}};
+    const json first = modern("tools/call", {{"name", "ask_user"}, {"arguments", {{"question", "Go?"}}}}, elicitation);
+    ASSERT_EQ(first["result"]["resultType"], "input_required") << first.dump();
+    const json& asked = first["result"]["inputRequests"]["confirm"];
+    EXPECT_EQ(asked["method"], "elicitation/create");
+    EXPECT_EQ(asked["params"]["message"], "Go?");
+    const json state = first["result"]["requestState"];
+
+    json retry = {{"name", "ask_user"},
+                  {"arguments", {{"question", "Go?"}}},
+                  {"requestState", state},
+                  {"inputResponses", {{"confirm", {{"action", "accept"}, {"content", {{"confirm", true}}}}}}}};
+    const json second = modern("tools/call", retry, elicitation);
+    EXPECT_EQ(second["result"]["resultType"], "complete");
+    EXPECT_EQ(second["result"]["content"][0]["text"], "confirmed");
+
+    // The state belongs to that call: other arguments or a forged state are refused.
+    retry["arguments"]["question"] = "Something else?";
+    EXPECT_EQ(modern("tools/call", retry, elicitation)["error"]["code"], -32602);
+    retry["arguments"]["question"] = "Go?";
+    retry["requestState"] = "v1.9999999999.AAAA.AAAA";
+    EXPECT_EQ(modern("tools/call", retry, elicitation)["error"]["code"], -32602);
+    // A client that declared no elicitation in this request is not asked.
+    EXPECT_EQ(modern("tools/call", {{"name", "ask_user"}})["result"]["content"][0]["text"], "unavailable");
+}
+
+TEST_F(Revisions, ReportsProgressOfASlowCallOnlyWhileItRuns)
+{
+    components->server().clientQuestions().setTimeLimit(std::chrono::milliseconds(600));
+    initialize("2025-06-18", {{"elicitation", json::object()}});
+    const auto lines = exchange({{"jsonrpc", "2.0"},
+                                 {"id", "p"},
+                                 {"method", "tools/call"},
+                                 {"params", {{"name", "ask_user"}, {"_meta", {{"progressToken", "tok"}}}}}},
+                                "p");
+    std::vector<json> progress;
+    for (const json& line : lines) {
+        if (line.value("method", "") == "notifications/progress")
+            progress.push_back(line["params"]);
+    }
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress[0]["progressToken"], "tok");
+    EXPECT_EQ(progress[0]["total"], 2);
+    EXPECT_TRUE(progress[0].contains("message"));
+    EXPECT_EQ(lines.back()["id"], "p");
+    EXPECT_EQ(request("ping")["result"], json::object()); // nothing more for the finished call
+}
+
+TEST_F(Revisions, CompletesPathsAndListedValues)
+{
+    QDir(dir.path()).mkdir(QStringLiteral("notes"));
+    QFile(dir.path() + QStringLiteral("/note.txt")).open(QIODevice::WriteOnly);
+    const std::string prefix = dir.path().toStdString() + "/no";
+    initialize("2025-06-18");
+    const json paths =
+        request("completion/complete",
+                {{"ref", {{"type", "ref/prompt"}, {"name", "analyze_file"}}}, {"argument", {{"name", "file_path"}, {"value", prefix}}}});
+    EXPECT_EQ(paths["result"]["completion"]["values"], json::array({prefix + "te.txt", prefix + "tes/"}));
+    EXPECT_EQ(paths["result"]["completion"]["total"], 2);
+    EXPECT_EQ(paths["result"]["completion"]["hasMore"], false);
+    const json file = request(
+        "completion/complete",
+        {{"ref", {{"type", "ref/resource"}, {"uri", "file:///{path}"}}}, {"argument", {{"name", "path"}, {"value", prefix.substr(1)}}}});
+    EXPECT_EQ(file["result"]["completion"]["values"].size(), 2u);
+    const json levels =
+        request("completion/complete",
+                {{"ref", {{"type", "ref/prompt"}, {"name", "security_audit"}}}, {"argument", {{"name", "severity"}, {"value", "c"}}}});
+    EXPECT_EQ(levels["result"]["completion"]["values"], json::array({"critical"}));
+    EXPECT_EQ(request("completion/complete",
+                      {{"ref", {{"type", "ref/prompt"}, {"name", "nope"}}}, {"argument", {{"name", "x"}, {"value", ""}}}})["error"]["code"],
+              -32602);
+    initialize("2024-11-05");
+    EXPECT_EQ(request("completion/complete",
+                      {{"ref", {{"type", "ref/prompt"}, {"name", "analyze_file"}}},
+                       {"argument", {{"name", "file_path"}, {"value", "/"}}}})["error"]["code"],
+              -32601);
+}
+
+TEST_F(Revisions, AcknowledgesAListenAndSendsItsUpdatesUntilCancelled)
+{
+    components->server().listenSubscriptions().setInterval(10);
+    json params = {{"notifications", {{"toolsListChanged", true}, {"resourceSubscriptions", {"zarnel://activity-log", "nowhere://x"}}}}};
+    params["_meta"][kVersionKey] = "2026-07-28";
+    params["_meta"][kCapabilitiesKey] = json::object();
+    streams.feed(QByteArray::fromStdString(
+                     json{{"jsonrpc", "2.0"}, {"id", "listen:1"}, {"method", "subscriptions/listen"}, {"params", params}}.dump())
+                 + '\n');
+    // The ping writes to the activity log, which the listen follows.
+    auto lines = exchange({{"jsonrpc", "2.0"}, {"id", 70}, {"method", "ping"}}, 70);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["method"], "notifications/subscriptions/acknowledged");
+    EXPECT_EQ(lines[0]["params"]["_meta"]["io.modelcontextprotocol/subscriptionId"], "listen:1");
+    EXPECT_EQ(lines[0]["params"]["notifications"]["resourceSubscriptions"], json::array({"zarnel://activity-log"}));
+    json update;
+    QDeadlineTimer deadline(5000);
+    while (update.is_null() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        for (const QByteArray& line : streams.takeLines())
+            update = json::parse(line.toStdString());
+    }
+    EXPECT_EQ(update["method"], "notifications/resources/updated");
+    EXPECT_EQ(update["params"]["_meta"]["io.modelcontextprotocol/subscriptionId"], "listen:1");
+
+    streams.feed(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"listen:1"}})"
+                 "\n");
+    lines = exchange({{"jsonrpc", "2.0"}, {"id", 71}, {"method", "ping"}}, 71);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    for (const json& line : lines)
+        EXPECT_FALSE(line.contains("method")) << line.dump();
+}
+
+} // namespace
