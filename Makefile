@@ -4,8 +4,9 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
-.PHONY: all setup configure build run test fuzz clean
+.PHONY: all setup configure build run test fuzz install package clean
 
 all: build
 
@@ -25,6 +26,14 @@ run: build
 
 test: build
 	@JOBS=$(JOBS) scripts/run-tests $(BUILD_DIR)
+
+# Installs the program, its desktop entry, icons, metadata, manual page and completion.
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Builds zarnel_<version>_<arch>.deb in $(BUILD_DIR).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Each fuzz target for FUZZ_SECONDS, keeping what it finds in build-fuzz/corpus.
 fuzz: setup
