@@ -102,7 +102,9 @@ QCoro::Task<Reply> ControlServer::handle(Request request)
         co_return Reply::failure(Code::UnknownCommand, "unknown command '" + request.command + "'");
     // Copied: a handler may replace itself while it runs.
     const Handler handler = *command;
-    co_return co_await handler(std::move(request.args));
+    QCoro::Task<Reply> handling = handler(std::move(request.args));
+    Reply reply = co_await handling;
+    co_return reply;
 }
 
 void ControlServer::broadcast(const std::string& event, const Json& data)
@@ -136,7 +138,12 @@ void ControlServer::registerBuiltInCommands()
     const auto immediate = [](std::function<Reply(const Json&)> body) -> Handler {
         return [body = std::move(body)](Json args) { return ready(body(args)); };
     };
-    registerCommand(QStringLiteral("status"), immediate([this](const Json&) { return Reply::success(status()); }));
+    registerCommand(QStringLiteral("status"), immediate([this](const Json& args) {
+        // A reader of the shared statistics store asks for what is not saved yet first.
+        if (const auto save = args.find("saveStatistics"); save != args.end() && *save == true)
+            m_targets.statistics.saveIfNeeded();
+        return Reply::success(status());
+    }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
     registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
                         Json entries = Json::array();
