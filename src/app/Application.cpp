@@ -89,7 +89,7 @@ int serve(int argc, char** argv)
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
-    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()});
+    ControlServer control(components);
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
 

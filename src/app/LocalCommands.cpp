@@ -9,7 +9,9 @@
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "protocol/JsonWriter.h"
-#include "server/ServerComponents.h"
+#include "control/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "tools/ToolRegistry.h"
 #include "state/SettingsManager.h"
 
 using CommandLine::Invocation;
@@ -23,7 +25,7 @@ struct LocalTools {
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
-    ServerComponents components{store, clock, streams};
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
 };
 
 QString valueText(const Json& value)
@@ -42,7 +44,7 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
         co_return out.usageError(
             QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
     LocalTools local;
-    ActionResult result = ToolActions::listTools(local.components.tools.listTools(), *category);
+    ActionResult result = ToolActions::listTools(local.components.tools().listTools(), *category);
     // The dialog names the count; a person also wants the names.
     if (!out.json()) {
         for (const Json& tool : result.value)
@@ -54,13 +56,13 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
 QCoro::Task<int> toolInfo(const Invocation& invocation, CommandOutput& out)
 {
     LocalTools local;
-    co_return out.show(ToolActions::toolInfo(local.components.tools.listTools(), invocation.arguments.first()));
+    co_return out.show(ToolActions::toolInfo(local.components.tools().listTools(), invocation.arguments.first()));
 }
 
 QCoro::Task<int> exec(const Invocation& invocation, CommandOutput& out)
 {
     LocalTools local;
-    QCoro::Task<ActionResult> running = ToolActions::executeTool(local.components.tools, invocation.arguments.at(0),
+    QCoro::Task<ActionResult> running = ToolActions::executeTool(local.components.tools(), invocation.arguments.at(0),
                                                                  invocation.arguments.value(1, QStringLiteral("{}")));
     const ActionResult result = co_await running;
     co_return out.show(result);

@@ -1,7 +1,7 @@
 #include "control/ServerActions.h"
 
 #include "protocol/JsonWriter.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 
 #include <QUuid>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "control/ActionResult.h"
-#include "server/ActivityLogEntry.h"
+#include "state/ActivityLogEntry.h"
 
 #include <QDateTime>
 #include <QList>

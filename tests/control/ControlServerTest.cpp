@@ -2,7 +2,12 @@
 #include "control/ControlServer.h"
 #include "control/SettingValues.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ServerComponents.h"
+#include "control/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 
@@ -35,11 +40,9 @@ protected:
     QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
     FakeClock clock;
     FakeStandardStreams streams;
-    ServerComponents components{store, clock, streams};
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
     ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{ControlTargets{components.server, components.activityLog, components.statistics,
-                                         components.settings},
-                          folder};
+    ControlServer control{components, folder};
 
     void SetUp() override { ASSERT_TRUE(control.listen()) << control.problem().toStdString(); }
 
@@ -87,7 +90,7 @@ TEST_F(ControlServerTest, AnswersInOrderAndTurnsBadInputIntoErrorAnswers)
     EXPECT_EQ(status->id, 4);
     EXPECT_EQ(status->reply.result["pid"], QCoreApplication::applicationPid());
     EXPECT_EQ(status->reply.result["running"], false);
-    EXPECT_EQ(components.settings.maxLogEntries(), SettingsManager::kDefaultMaxLogEntries);
+    EXPECT_EQ(components.settings().maxLogEntries(), SettingsManager::kDefaultMaxLogEntries);
     EXPECT_TRUE(streams.written.isEmpty());
 }
 
@@ -112,21 +115,21 @@ TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
     ASSERT_TRUE(client.connectTo(control.socketPath()));
     EXPECT_EQ(ask(client, "server", Json{{"action", "start"}}).result, (Json{{"changed", true}, {"running", true}}));
     EXPECT_EQ(ask(client, "server", Json{{"action", "start"}}).result["changed"], false);
-    EXPECT_TRUE(components.server.isRunning());
+    EXPECT_TRUE(components.server().isRunning());
 
     const Reply log = ask(client, "log");
     ASSERT_EQ(log.result["entries"].size(), 1u);
     EXPECT_EQ(log.result["entries"][0]["message"], "Server started");
     EXPECT_EQ(ask(client, "clear-log").result["count"], 1);
-    EXPECT_TRUE(components.activityLog.entries().isEmpty());
+    EXPECT_TRUE(components.activityLog().entries().isEmpty());
 
     // Figures recorded but not yet saved are dropped by a reset, so this process never writes
     // them back into the store another process has just emptied.
-    components.statistics.recordRequest();
-    components.statistics.recordRequest();
-    ASSERT_TRUE(components.statistics.needsSave());
+    components.statistics().recordRequest();
+    components.statistics().recordRequest();
+    ASSERT_TRUE(components.statistics().needsSave());
     EXPECT_TRUE(ask(client, "reset-stats").ok);
-    components.statistics.saveIfNeeded();
+    components.statistics().saveIfNeeded();
     components.shutdown();
     QSettings stored(dir.filePath(QStringLiteral("zarnel.conf")), QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("stats_totalRequests"), 0).toInt(), 0);
@@ -142,9 +145,9 @@ TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
     });
     ASSERT_TRUE(ask(client, "subscribe").ok);
 
-    components.server.start();
+    components.server().start();
     EXPECT_TRUE(ask(client, "set-setting", Json{{"key", "logLevel"}, {"value", "warning"}}).ok);
-    components.activityLog.clear();
+    components.activityLog().clear();
     const auto find = [&](const char* name) -> Json {
         for (const auto& [event, data] : events) {
             if (event == QLatin1String(name))
@@ -156,7 +159,7 @@ TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
     EXPECT_EQ(find("logEntry")["message"], "Server started");
     EXPECT_EQ(find("server")["running"], true);
     EXPECT_EQ(find("setting"), (Json{{"key", "logLevel"}, {"value", "warning"}}));
-    EXPECT_EQ(components.settings.logLevel(), LogLevel::Warning);
+    EXPECT_EQ(components.settings().logLevel(), LogLevel::Warning);
     // Assigned through the manager, so stored as any change from the settings screen is.
     EXPECT_EQ(store.readString(QStringLiteral("logLevel")), QStringLiteral("warning"));
 }
