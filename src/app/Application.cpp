@@ -103,10 +103,11 @@ int serve(int argc, char** argv)
         std::cerr << "Zarnel " ZARNEL_VERSION ": " << (headless ? "running headless" : "running on the desktop") << "; "
                   << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
                   << "Settings: " << settingsPath.toStdString()
-                  << (started ? "\n" : " (set autoStartServer=true there to start it at launch)\n");
+                  << (started ? "\n" : " (zarnel settings set autoStartServer true starts it at launch)\n");
     }
     if (headless && !started) {
-        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString() << ": nothing to do.\n";
+        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
+                  << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
         // A person at a terminal has been told what to do; a client that started us has not
         // got a server, which is a failure.
         return streams.inputIsTerminal() ? 0 : 1;

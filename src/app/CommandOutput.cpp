@@ -34,8 +34,7 @@ int CommandOutput::fail(const QString& message, int status)
 
 int CommandOutput::usageError(const QString& message)
 {
-    std::cerr << "zarnel: " << message.toStdString() << "\n"
-              << CommandLine::commandUsage(m_invocation.command).toStdString();
+    std::cerr << "zarnel: " << message.toStdString() << "\n" << CommandLine::commandUsage(m_invocation.command).toStdString();
     return SubCommands::kUsageError;
 }
 

@@ -3,16 +3,16 @@
 #include "app/CommandOutput.h"
 #include "app/SubCommands.h"
 #include "control/ControlClient.h"
+#include "control/ServerComponents.h"
 #include "control/SettingValues.h"
 #include "control/ToolActions.h"
 #include "platform/Clock.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "protocol/JsonWriter.h"
-#include "control/ServerComponents.h"
 #include "platform/SystemServices.h"
-#include "tools/ToolRegistry.h"
+#include "protocol/JsonWriter.h"
 #include "state/SettingsManager.h"
+#include "tools/ToolRegistry.h"
 
 using CommandLine::Invocation;
 
@@ -30,8 +30,7 @@ struct LocalTools {
 
 QString valueText(const Json& value)
 {
-    return value.is_string() ? QString::fromStdString(value.get<std::string>())
-                             : QString::fromStdString(JsonWriter::compact(value));
+    return value.is_string() ? QString::fromStdString(value.get<std::string>()) : QString::fromStdString(JsonWriter::compact(value));
 }
 
 } // namespace
@@ -41,8 +40,7 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
     const QString name = invocation.value(QStringLiteral("category"), QStringLiteral("all"));
     const auto category = ToolActions::categoryFromName(name);
     if (!category)
-        co_return out.usageError(
-            QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
+        co_return out.usageError(QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
     LocalTools local;
     ActionResult result = ToolActions::listTools(local.components.tools().listTools(), *category);
     // The dialog names the count; a person also wants the names.
@@ -62,8 +60,8 @@ QCoro::Task<int> toolInfo(const Invocation& invocation, CommandOutput& out)
 QCoro::Task<int> exec(const Invocation& invocation, CommandOutput& out)
 {
     LocalTools local;
-    QCoro::Task<ActionResult> running = ToolActions::executeTool(local.components.tools(), invocation.arguments.at(0),
-                                                                 invocation.arguments.value(1, QStringLiteral("{}")));
+    QCoro::Task<ActionResult> running =
+        ToolActions::executeTool(local.components.tools(), invocation.arguments.at(0), invocation.arguments.value(1, QStringLiteral("{}")));
     const ActionResult result = co_await running;
     co_return out.show(result);
 }

@@ -31,8 +31,7 @@ QCoro::Task<QList<InstanceReply>> askEvery(std::string command, Json args = Json
 {
     QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(ControlFolder(), std::move(command), std::move(args));
     QList<InstanceReply> replies = co_await asked;
-    replies.erase(std::remove_if(replies.begin(), replies.end(), [](const InstanceReply& r) { return !r.reply.ok; }),
-                  replies.end());
+    replies.erase(std::remove_if(replies.begin(), replies.end(), [](const InstanceReply& r) { return !r.reply.ok; }), replies.end());
     co_return replies;
 }
 
@@ -47,8 +46,7 @@ QCoro::Task<QList<InstanceReply>> statuses()
 
 bool anyRunning(const QList<InstanceReply>& statuses)
 {
-    return std::any_of(statuses.cbegin(), statuses.cend(),
-                       [](const InstanceReply& r) { return r.reply.result.value("running", false); });
+    return std::any_of(statuses.cbegin(), statuses.cend(), [](const InstanceReply& r) { return r.reply.result.value("running", false); });
 }
 
 qint64 connections(const QList<InstanceReply>& statuses)
@@ -83,8 +81,7 @@ QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
         const QList<InstanceReply> applied = co_await applying;
         for (const InstanceReply& each : applied) {
             if (!each.reply.ok)
-                co_return out.fail(QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message)),
-                                   kFailed);
+                co_return out.fail(QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message)), kFailed);
         }
     }
     ActionResult result;
@@ -97,9 +94,8 @@ QCoro::Task<int> status(const Invocation&, CommandOutput& out)
     QCoro::Task<QList<InstanceReply>> asked = statuses();
     const QList<InstanceReply> found = co_await asked;
     StoredStatistics stored;
-    co_return out.show(serverStatus(StatusFigures{anyRunning(found), connections(found),
-                                                  stored.statistics.totalRequests(),
-                                                  stored.statistics.totalToolCalls()}));
+    co_return out.show(serverStatus(
+        StatusFigures{anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls()}));
 }
 
 QCoro::Task<int> stats(const Invocation&, CommandOutput& out)
@@ -109,8 +105,8 @@ QCoro::Task<int> stats(const Invocation&, CommandOutput& out)
     Q_UNUSED(saved);
     StoredStatistics stored;
     const StatisticsManager& s = stored.statistics;
-    co_return out.show(statistics(StatisticsFigures{s.totalRequests(), s.totalToolCalls(), s.totalErrors(),
-                                                    s.successRate(), s.averageResponseTime()}));
+    co_return out.show(
+        statistics(StatisticsFigures{s.totalRequests(), s.totalToolCalls(), s.totalErrors(), s.successRate(), s.averageResponseTime()}));
 }
 
 QCoro::Task<int> uptimeCommand(const Invocation&, CommandOutput& out)
@@ -186,9 +182,8 @@ QCoro::Task<QList<InstanceLogEntry>> mergedLog()
                 merged.append(InstanceLogEntry{*entry, each.pid, client});
         }
     }
-    std::stable_sort(merged.begin(), merged.end(), [](const InstanceLogEntry& a, const InstanceLogEntry& b) {
-        return a.entry.timestamp > b.entry.timestamp;
-    });
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
     co_return merged;
 }
 
@@ -211,8 +206,7 @@ QString logLine(const InstanceLogEntry& each)
 {
     const QString client = each.clientName.isEmpty() ? QStringLiteral("no client yet") : each.clientName;
     return QStringLiteral("%1 [%2] %3 (%4): %5")
-        .arg(each.entry.timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-             logTypeName(each.entry.type), client)
+        .arg(each.entry.timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), logTypeName(each.entry.type), client)
         .arg(each.pid)
         .arg(each.entry.message);
 }

@@ -65,14 +65,13 @@ ToggleDecision toggleServer(ServerAction action, bool running)
 ActionResult serverStatus(const StatusFigures& figures)
 {
     ActionResult result;
-    result.dialog = figures.running
-        ? QStringLiteral("Zarnel server is running with %1 connections. Total: %2 requests, %3 tool calls.")
-              .arg(figures.connections)
-              .arg(figures.totalRequests)
-              .arg(figures.totalToolCalls)
-        : QStringLiteral("Zarnel server is stopped. Total statistics: %1 requests, %2 tool calls.")
-              .arg(figures.totalRequests)
-              .arg(figures.totalToolCalls);
+    result.dialog = figures.running ? QStringLiteral("Zarnel server is running with %1 connections. Total: %2 requests, %3 tool calls.")
+                                          .arg(figures.connections)
+                                          .arg(figures.totalRequests)
+                                          .arg(figures.totalToolCalls)
+                                    : QStringLiteral("Zarnel server is stopped. Total statistics: %1 requests, %2 tool calls.")
+                                          .arg(figures.totalRequests)
+                                          .arg(figures.totalToolCalls);
     result.value = Json{{"id", newId()},
                         {"isRunning", figures.running},
                         {"connectionCount", figures.connections},
@@ -84,13 +83,15 @@ ActionResult serverStatus(const StatusFigures& figures)
 ActionResult statistics(const StatisticsFigures& figures)
 {
     ActionResult result;
-    result.dialog = QStringList{
-        QStringLiteral("Zarnel Statistics:"),
-        QStringLiteral("• Requests: %1").arg(figures.totalRequests),
-        QStringLiteral("• Tool Calls: %1").arg(figures.totalToolCalls),
-        QStringLiteral("• Success Rate: ") + percent(figures.successRate),
-        QStringLiteral("• Avg Response: ") + QString::asprintf("%.2f", figures.averageResponseTime) + QLatin1Char('s'),
-    }.join(QLatin1Char('\n'));
+    result.dialog =
+        QStringList{
+            QStringLiteral("Zarnel Statistics:"),
+            QStringLiteral("• Requests: %1").arg(figures.totalRequests),
+            QStringLiteral("• Tool Calls: %1").arg(figures.totalToolCalls),
+            QStringLiteral("• Success Rate: ") + percent(figures.successRate),
+            QStringLiteral("• Avg Response: ") + QString::asprintf("%.2f", figures.averageResponseTime) + QLatin1Char('s'),
+        }
+            .join(QLatin1Char('\n'));
     result.value = Json{{"id", newId()},
                         {"totalRequests", figures.totalRequests},
                         {"totalToolCalls", figures.totalToolCalls},
@@ -130,8 +131,7 @@ ActionResult uptime(double totalUptimeSeconds)
 ActionResult connectionCount(qint64 connections)
 {
     ActionResult result;
-    result.dialog = connections == 1 ? QStringLiteral("1 active connection")
-                                     : QStringLiteral("%1 active connections").arg(connections);
+    result.dialog = connections == 1 ? QStringLiteral("1 active connection") : QStringLiteral("%1 active connections").arg(connections);
     result.value = connections;
     return result;
 }
@@ -154,16 +154,14 @@ ActionResult clearActivityLog(bool confirmed, qint64 cleared)
     return result;
 }
 
-ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls,
-                              const QDateTime& now)
+ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls, const QDateTime& now)
 {
     if (!exportText)
         return ActionResult::failed(QStringLiteral("Failed to generate statistics export"));
     std::string seconds;
     JsonWriter::appendDouble(seconds, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0);
     ActionResult result;
-    result.file = ActionResult::File{QStringLiteral("zarnel-statistics-") + QString::fromStdString(seconds)
-                                         + QStringLiteral(".json"),
+    result.file = ActionResult::File{QStringLiteral("zarnel-statistics-") + QString::fromStdString(seconds) + QStringLiteral(".json"),
                                      exportText->toUtf8(), QStringLiteral("json")};
     result.dialog = QStringLiteral("Exported statistics: %1 requests, %2 tool calls").arg(totalRequests).arg(totalToolCalls);
     return result;
@@ -172,14 +170,11 @@ ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 t
 ActionResult exportActivityLog(ExportFormat format, const QList<ActivityLogEntry>& entries, const QDateTime& now)
 {
     const bool text = format == ExportFormat::Text;
-    const ActivityLogDocument document =
-        text ? ActivityLog::exportText(entries, now) : ActivityLog::exportJson(entries, now);
+    const ActivityLogDocument document = text ? ActivityLog::exportText(entries, now) : ActivityLog::exportJson(entries, now);
     ActionResult result;
-    result.file = ActionResult::File{document.suggestedFileName, document.contents,
-                                     text ? QStringLiteral("text") : QStringLiteral("json")};
-    result.dialog = QStringLiteral("Exported %1 log entries as %2")
-                        .arg(entries.size())
-                        .arg(text ? QStringLiteral("Text") : QStringLiteral("JSON"));
+    result.file = ActionResult::File{document.suggestedFileName, document.contents, text ? QStringLiteral("text") : QStringLiteral("json")};
+    result.dialog =
+        QStringLiteral("Exported %1 log entries as %2").arg(entries.size()).arg(text ? QStringLiteral("Text") : QStringLiteral("JSON"));
     return result;
 }
 

@@ -52,8 +52,7 @@ ActionResult resetStatistics(bool confirmed); // the failure when not confirmed
 ActionResult clearActivityLog(bool confirmed, qint64 cleared);
 
 // exportText is the statistics store's document; nothing when it could not be produced.
-ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls,
-                              const QDateTime& now);
+ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls, const QDateTime& now);
 ActionResult exportActivityLog(ExportFormat format, const QList<ActivityLogEntry>& entries, const QDateTime& now);
 
 } // namespace ServerActions

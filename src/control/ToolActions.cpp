@@ -62,8 +62,7 @@ bool isInCategory(const std::string& name, ToolCategory category)
     switch (category) {
     case ToolCategory::All: return true;
     case ToolCategory::FileSystem: return isFileSystem(name);
-    case ToolCategory::System:
-        return containsAny(name, {"command", "clipboard", "screenshot", "system", "notification"});
+    case ToolCategory::System: return containsAny(name, {"command", "clipboard", "screenshot", "system", "notification"});
     case ToolCategory::AppControl: return isAppControl(name);
     }
     return false;
@@ -143,7 +142,7 @@ QCoro::Task<ActionResult> executeTool(ToolRegistry& registry, QString name, QStr
     const QString resultText = QString::fromStdString(text);
     result.value = text;
     result.dialog = response.isError.value_or(false) ? QStringLiteral("Tool '%1' failed: ").arg(name) + resultText
-                                                    : QStringLiteral("Tool '%1' executed successfully").arg(name);
+                                                     : QStringLiteral("Tool '%1' executed successfully").arg(name);
     co_return result;
 }
 

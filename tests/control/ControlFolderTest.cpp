@@ -17,8 +17,9 @@ TEST(ControlFolder, IsCreatedPrivateAndRefusedWhenOthersMayEnter)
     EXPECT_EQ(QFile::permissions(created.path()) & (QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther), 0);
     EXPECT_TRUE(created.isUsable());
 
-    QFile::setPermissions(created.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(created.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                              | QFile::ExeOther);
     ControlFolder open(created.path());
     EXPECT_FALSE(open.prepare());
     EXPECT_TRUE(open.problem().contains(QStringLiteral("0755"))) << open.problem().toStdString();

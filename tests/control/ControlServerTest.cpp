@@ -1,8 +1,8 @@
-#include "control/ControlClient.h"
 #include "control/ControlServer.h"
+#include "control/ControlClient.h"
+#include "control/ServerComponents.h"
 #include "control/SettingValues.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "control/ServerComponents.h"
 #include "platform/SystemServices.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
@@ -72,13 +72,14 @@ TEST_F(ControlServerTest, AnswersInOrderAndTurnsBadInputIntoErrorAnswers)
     QLocalSocket socket;
     socket.connectToServer(control.socketPath());
     ASSERT_TRUE(socket.waitForConnected(5000));
-    const QList<QByteArray> lines = exchange(socket,
-                                             "garbage\n"
-                                             "{\"v\":1,\"id\":1,\"command\":\"nope\"}\n"
-                                             "{\"v\":1,\"id\":2,\"command\":\"server\",\"args\":{\"action\":5}}\n"
-                                             "{\"v\":1,\"id\":3,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":\"ten\"}}\n"
-                                             "{\"v\":1,\"id\":4,\"command\":\"status\"}\n",
-                                             5);
+    const QList<QByteArray> lines =
+        exchange(socket,
+                 "garbage\n"
+                 "{\"v\":1,\"id\":1,\"command\":\"nope\"}\n"
+                 "{\"v\":1,\"id\":2,\"command\":\"server\",\"args\":{\"action\":5}}\n"
+                 "{\"v\":1,\"id\":3,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":\"ten\"}}\n"
+                 "{\"v\":1,\"id\":4,\"command\":\"status\"}\n",
+                 5);
     ASSERT_EQ(lines.size(), 5);
     const auto code = [&](int i) { return decodeIncoming(lines[i])->reply.code; };
     EXPECT_TRUE(lines[0].contains("\"id\":null")) << lines[0].constData();
@@ -140,9 +141,7 @@ TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
     ControlClient client;
     ASSERT_TRUE(client.connectTo(control.socketPath()));
     QList<std::pair<QString, Json>> events;
-    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) {
-        events.append({event, data});
-    });
+    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) { events.append({event, data}); });
     ASSERT_TRUE(ask(client, "subscribe").ok);
 
     components.server().start();
@@ -185,11 +184,9 @@ TEST_F(ControlServerTest, RegisteredCommandsAndTheDashboardRequest)
 TEST(SettingValues, ChecksEachSettingsKind)
 {
     const std::tuple<const char*, const char*, std::optional<Json>> cases[] = {
-        {"autoStartServer", "true", Json(true)},  {"autoStartServer", "yes", std::nullopt},
-        {"maxLogEntries", "250", Json(250)},      {"maxLogEntries", "-1", std::nullopt},
-        {"maxLogEntries", "1.5", std::nullopt},   {"commandTimeout", "0", std::nullopt},
-        {"logLevel", "error", Json("error")},     {"logLevel", "Error", std::nullopt},
-        {"colour", "red", std::nullopt},
+        {"autoStartServer", "true", Json(true)}, {"autoStartServer", "yes", std::nullopt}, {"maxLogEntries", "250", Json(250)},
+        {"maxLogEntries", "-1", std::nullopt},   {"maxLogEntries", "1.5", std::nullopt},   {"commandTimeout", "0", std::nullopt},
+        {"logLevel", "error", Json("error")},    {"logLevel", "Error", std::nullopt},      {"colour", "red", std::nullopt},
     };
     for (const auto& [key, text, expected] : cases) {
         const SettingValues::Checked checked = SettingValues::parse(key, text);

@@ -63,9 +63,8 @@ TEST(ServerActions, StatisticsTextHasFiveLines)
 TEST(ServerActions, UptimeIsFormattedByItsLargestUnit)
 {
     const std::pair<double, const char*> cases[] = {
-        {0, "0m"},        {59.9, "0m"},          {60, "1m"},          {3599, "59m"},
-        {3600, "1h 0m"},  {86399, "23h 59m"},    {86400, "1d 0h 0m"}, {90061, "1d 1h 1m"},
-        {864000.5, "10d 0h 0m"},
+        {0, "0m"},          {59.9, "0m"},        {60, "1m"},          {3599, "59m"},           {3600, "1h 0m"},
+        {86399, "23h 59m"}, {86400, "1d 0h 0m"}, {90061, "1d 1h 1m"}, {864000.5, "10d 0h 0m"},
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(uptimeText(seconds).toStdString(), text) << seconds;
@@ -79,8 +78,7 @@ TEST(ServerActions, UptimeIsFormattedByItsLargestUnit)
 
 TEST(ServerActions, ConnectionCountUsesTheSingularForOne)
 {
-    const std::pair<qint64, const char*> cases[] = {{0, "0 active connections"}, {1, "1 active connection"},
-                                                    {2, "2 active connections"}};
+    const std::pair<qint64, const char*> cases[] = {{0, "0 active connections"}, {1, "1 active connection"}, {2, "2 active connections"}};
     for (const auto& [count, text] : cases) {
         const ActionResult result = connectionCount(count);
         EXPECT_EQ(result.dialog.toStdString(), text);

@@ -22,10 +22,9 @@ MCPTool tool(const std::string& name, const std::string& description = "does thi
 std::vector<MCPTool> builtInNames()
 {
     std::vector<MCPTool> tools;
-    for (const char* name : {"capture_screenshot", "copy_file", "create_directory", "delete_file",
-                             "execute_applescript", "execute_command", "get_clipboard", "get_system_info", "launch_app",
-                             "list_directory", "list_running_apps", "move_file", "quit_app", "read_file", "search_files",
-                             "send_notification", "set_clipboard", "write_file"})
+    for (const char* name : {"capture_screenshot", "copy_file", "create_directory", "delete_file", "execute_applescript", "execute_command",
+                             "get_clipboard", "get_system_info", "launch_app", "list_directory", "list_running_apps", "move_file",
+                             "quit_app", "read_file", "search_files", "send_notification", "set_clipboard", "write_file"})
         tools.push_back(tool(name));
     return tools;
 }
@@ -46,13 +45,13 @@ TEST(ToolActions, ListsEachCategoryWithItsDialogName)
 
     const ActionResult system = listTools(tools, ToolCategory::System);
     EXPECT_EQ(system.dialog.toStdString(), "Found 6 tools in System category");
-    EXPECT_EQ(names(system), (std::vector<std::string>{"capture_screenshot", "execute_command", "get_clipboard",
-                                                        "get_system_info", "send_notification", "set_clipboard"}));
+    EXPECT_EQ(names(system),
+              (std::vector<std::string>{"capture_screenshot", "execute_command", "get_clipboard", "get_system_info", "send_notification",
+                                        "set_clipboard"}));
 
     const ActionResult apps = listTools(tools, ToolCategory::AppControl);
     EXPECT_EQ(apps.dialog.toStdString(), "Found 4 tools in App Control category");
-    EXPECT_EQ(names(apps),
-              (std::vector<std::string>{"execute_applescript", "launch_app", "list_running_apps", "quit_app"}));
+    EXPECT_EQ(names(apps), (std::vector<std::string>{"execute_applescript", "launch_app", "list_running_apps", "quit_app"}));
 
     const ActionResult files = listTools(tools, ToolCategory::FileSystem);
     EXPECT_EQ(files.dialog.toStdString(), "Found 8 tools in File System category");
@@ -62,8 +61,8 @@ TEST(ToolActions, ListsEachCategoryWithItsDialogName)
 TEST(ToolActions, EntityCategoryPrefersFilesThenApps)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"read_file", "File System"},      {"list_directory", "File System"}, {"file_app", "File System"},
-        {"launch_app", "App Control"},     {"execute_applescript", "App Control"}, {"get_clipboard", "System"},
+        {"read_file", "File System"},  {"list_directory", "File System"},      {"file_app", "File System"},
+        {"launch_app", "App Control"}, {"execute_applescript", "App Control"}, {"get_clipboard", "System"},
         {"something_else", "System"},
     };
     for (const auto& [name, category] : cases)

@@ -50,9 +50,10 @@ std::unique_ptr<ZarnelProcess> startClient(const TemporaryHome& home, const std:
     auto process = std::make_unique<ZarnelProcess>(home);
     if (!process->start())
         return nullptr;
-    const auto answer = process->request("initialize", {{"protocolVersion", "2024-11-05"},
-                                                        {"capabilities", nlohmann::json::object()},
-                                                        {"clientInfo", {{"name", clientName}, {"version", "2.1"}}}});
+    const auto answer = process->request("initialize",
+                                         {{"protocolVersion", "2024-11-05"},
+                                          {"capabilities", nlohmann::json::object()},
+                                          {"clientInfo", {{"name", clientName}, {"version", "2.1"}}}});
     if (!answer || !answer->contains("result"))
         return nullptr;
     return process;
@@ -111,8 +112,7 @@ TEST_F(TwoProcesses, StatusAddsUpBothAndServerStopsAndStartsBoth)
     EXPECT_TRUE(contains(messagesOf(log, secondPid), "Server stopped"));
     EXPECT_TRUE(runZarnel(home, {QStringLiteral("status")}).output.startsWith("Zarnel server is stopped."));
 
-    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")}).output,
-              "Zarnel server started successfully\n");
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")}).output, "Zarnel server started successfully\n");
     EXPECT_EQ(runJson(home, {QStringLiteral("status")})["value"]["isRunning"], true);
     // Both serve again: each answers its client.
     EXPECT_TRUE(first->request("ping"));
@@ -136,8 +136,9 @@ TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
     EXPECT_EQ(cleared.output, "Cleared " + QByteArray::number(qulonglong(entries)) + " activity log entries\n");
     EXPECT_TRUE(runJson(home, {QStringLiteral("log")})["value"].empty());
 
-    const Outcome exported = runZarnel(home, {QStringLiteral("export-log"), QStringLiteral("--format"),
-                                              QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
+    const Outcome exported = runZarnel(
+        home,
+        {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
     EXPECT_EQ(exported.output, "[]");
     EXPECT_EQ(exported.error, "Exported 0 log entries as JSON\n");
 }
@@ -153,8 +154,7 @@ TEST_F(TwoProcesses, ResetNeedsConfirmationAndRunningProcessesDoNotWriteOldFigur
 
     // Recorded by the first process and not yet saved when the reset comes.
     ASSERT_TRUE(first->request("ping"));
-    EXPECT_EQ(runZarnel(home, {QStringLiteral("reset-stats"), QStringLiteral("--confirm")}).output,
-              "All statistics have been reset\n");
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("reset-stats"), QStringLiteral("--confirm")}).output, "All statistics have been reset\n");
     ASSERT_TRUE(second->request("ping"));
     const auto stats = runJson(home, {QStringLiteral("stats")})["value"];
     EXPECT_EQ(stats["totalRequests"], 1);
@@ -163,8 +163,8 @@ TEST_F(TwoProcesses, ResetNeedsConfirmationAndRunningProcessesDoNotWriteOldFigur
 
 TEST_F(TwoProcesses, ASettingReachesRunningProcessesAtOnce)
 {
-    const Outcome set = runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("logLevel"),
-                                         QStringLiteral("error")});
+    const Outcome set =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("logLevel"), QStringLiteral("error")});
     EXPECT_EQ(set.status, 0) << set.error.constData();
     EXPECT_EQ(set.output, "logLevel = error\n");
     ASSERT_TRUE(runZarnel(home, {QStringLiteral("clear-log"), QStringLiteral("--confirm")}).status == 0);
@@ -172,11 +172,10 @@ TEST_F(TwoProcesses, ASettingReachesRunningProcessesAtOnce)
     ASSERT_TRUE(first->request("ping"));
     ASSERT_TRUE(second->request("tools/list"));
     EXPECT_TRUE(runJson(home, {QStringLiteral("log")})["value"].empty());
-    EXPECT_EQ(runJson(home, {QStringLiteral("settings"), QStringLiteral("get"), QStringLiteral("logLevel")})["value"],
-              "error");
+    EXPECT_EQ(runJson(home, {QStringLiteral("settings"), QStringLiteral("get"), QStringLiteral("logLevel")})["value"], "error");
 
-    const Outcome wrongType = runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"),
-                                               QStringLiteral("maxLogEntries"), QStringLiteral("many")});
+    const Outcome wrongType =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("many")});
     EXPECT_EQ(wrongType.status, 2);
     EXPECT_TRUE(wrongType.error.contains("maxLogEntries takes a whole number")) << wrongType.error.constData();
     EXPECT_TRUE(wrongType.error.contains("Usage: zarnel settings"));
@@ -220,8 +219,9 @@ TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
     ASSERT_TRUE(QFile::setPermissions(socket, QFileDevice::Permissions(0x7777)));
 
     QProcess peer;
-    peer.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                           QStringLiteral("--clear-groups"), QStringLiteral(CONTROL_PEER), socket});
+    peer.start(QStringLiteral("setpriv"),
+               {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                QStringLiteral(CONTROL_PEER), socket});
     ASSERT_TRUE(peer.waitForFinished(20000));
     EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(peer.exitCode(), 0) << peer.readAllStandardError().constData();
@@ -274,8 +274,8 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
     const Outcome missing = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file")});
     EXPECT_EQ(missing.status, 0);
     EXPECT_TRUE(missing.output.startsWith("Tool 'read_file' failed: ")) << missing.output.constData();
-    const auto written = runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"),
-                                        QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
+    const auto written =
+        runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"), QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
     EXPECT_EQ(written["dialog"], "Tool 'write_file' executed successfully");
 
     const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
