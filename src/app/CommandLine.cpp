@@ -149,13 +149,14 @@ Invocation help(const QString& text)
 QString usage()
 {
     QString text = QStringLiteral("Usage: zarnel [--help | --version]\n"
-                                  "       zarnel COMMAND [OPTIONS] [--json]\n\n");
+                                  "       zarnel COMMAND [OPTIONS] [--json] [--notify]\n\n");
     text += QLatin1String(kIntroduction);
     text += QStringLiteral("\nCommands (they act on every running zarnel of this user):\n");
     for (const Command& command : commands())
         text += optionLine(QLatin1String(command.name), QString::fromUtf8(command.title));
     text += QStringLiteral("\nOptions:\n");
     text += optionLine(QStringLiteral("--json"), QStringLiteral("print {\"dialog\": ..., \"value\": ...} on one line"));
+    text += optionLine(QStringLiteral("--notify"), QStringLiteral("show the text as a desktop notification (printed without one)"));
     text += optionLine(QStringLiteral("--help"), QStringLiteral("show this text, or a command's with zarnel help COMMAND"));
     text += optionLine(QStringLiteral("--version"), QStringLiteral("show the version"));
     text += QStringLiteral("\nExit status: 0 done; 1 the action failed; 2 a usage error; 3 no zarnel is running.\n");
@@ -168,7 +169,7 @@ QString commandUsage(const QString& name)
     if (!command)
         return QStringLiteral("Usage: zarnel COMMAND [OPTIONS] (zarnel --help lists the commands)\n");
     QString synopsis = QString::fromLatin1(command->synopsis);
-    return QStringLiteral("Usage: zarnel %1%2%3 [--json]\n")
+    return QStringLiteral("Usage: zarnel %1%2%3 [--json] [--notify]\n")
         .arg(QLatin1String(command->name), synopsis.isEmpty() ? QString() : QStringLiteral(" "), synopsis);
 }
 
@@ -191,6 +192,7 @@ std::optional<QString> commandHelp(const QString& name)
         text += optionLine(names, QString::fromUtf8(option.description));
     }
     text += optionLine(QStringLiteral("--json"), QStringLiteral("print {\"dialog\": ..., \"value\": ...} on one line"));
+    text += optionLine(QStringLiteral("--notify"), QStringLiteral("show the text as a desktop notification (printed without one)"));
     return text;
 }
 
@@ -223,6 +225,7 @@ Invocation parse(const QStringList& arguments)
                                         : QCommandLineOption(namesOf(option)));
     }
     options.append(QCommandLineOption(QStringList{QStringLiteral("json")}));
+    options.append(QCommandLineOption(QStringList{QStringLiteral("notify")}));
     options.append(QCommandLineOption(QStringList{QStringLiteral("help"), QStringLiteral("h")}));
     parser.addOptions(options);
     QStringList rest = arguments;
@@ -237,6 +240,7 @@ Invocation parse(const QStringList& arguments)
     invocation.command = first;
     invocation.arguments = parser.positionalArguments();
     invocation.json = parser.isSet(QStringLiteral("json"));
+    invocation.notify = parser.isSet(QStringLiteral("notify"));
     for (const Option& option : command->options) {
         const QString longName = namesOf(option).first();
         if (!parser.isSet(longName))

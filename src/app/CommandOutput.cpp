@@ -1,12 +1,15 @@
 #include "app/CommandOutput.h"
 
 #include "app/SubCommands.h"
+#include "platform/NotificationService.h"
 #include "protocol/JsonWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <QCoroTask>
 
 #include <cstdio>
 #include <iostream>
@@ -21,14 +24,26 @@ void writeOut(const QByteArray& bytes)
 
 } // namespace
 
-CommandOutput::CommandOutput(const CommandLine::Invocation& invocation)
+CommandOutput::CommandOutput(const CommandLine::Invocation& invocation, NotificationService* notifications)
     : m_invocation(invocation)
+    , m_notifications(notifications)
 {
+}
+
+bool CommandOutput::notify(const QString& text)
+{
+    if (!m_invocation.notify || !m_notifications)
+        return false;
+    // A short-lived command: waiting here for the one notification is simpler than making every
+    // action's report asynchronous.
+    const NotificationDelivery delivery = QCoro::waitFor(m_notifications->notify(QStringLiteral("Zarnel"), text, false));
+    return delivery.status == NotificationDelivery::Status::Sent;
 }
 
 int CommandOutput::fail(const QString& message, int status)
 {
-    std::cerr << "zarnel: " << message.toStdString() << "\n";
+    if (!notify(message))
+        std::cerr << "zarnel: " << message.toStdString() << "\n";
     return status;
 }
 
@@ -107,9 +122,10 @@ int CommandOutput::show(const ActionResult& result)
         std::cerr << result.dialog.toStdString() << "\n";
         return SubCommands::kSuccess;
     }
-    QString text = result.dialog + QLatin1Char('\n');
+    QString text = result.dialog;
     if (!written.isEmpty())
-        text += written + QLatin1Char('\n');
-    writeOut(text.toUtf8());
+        text += QLatin1Char('\n') + written;
+    if (!notify(text))
+        writeOut(text.toUtf8() + '\n');
     return SubCommands::kSuccess;
 }

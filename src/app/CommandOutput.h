@@ -5,11 +5,15 @@
 
 #include <QString>
 
+class NotificationService;
+
 // How a sub-command reports: the dialog on standard output (or one JSON line with --json), a
-// returned file where -o says, failures on standard error, and the exit status.
+// returned file where -o says, failures on standard error, and the exit status. With --notify
+// the dialog and failures become desktop notifications (a desktop action has no terminal); they
+// are printed when no notification can be shown.
 class CommandOutput {
 public:
-    explicit CommandOutput(const CommandLine::Invocation& invocation);
+    explicit CommandOutput(const CommandLine::Invocation& invocation, NotificationService* notifications = nullptr);
 
     // Prints the result and writes its file; the exit status (1 when it failed).
     int show(const ActionResult& result);
@@ -31,6 +35,9 @@ private:
         QString problem;
     };
     Written writeFile(const ActionResult::File& file);
+    // True when the text was shown as a notification.
+    bool notify(const QString& text);
 
     const CommandLine::Invocation& m_invocation;
+    NotificationService* m_notifications;
 };

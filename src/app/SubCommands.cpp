@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
 #include "protocol/JsonWriter.h"
 #include "state/StatisticsManager.h"
 
@@ -307,7 +308,9 @@ int run(int argc, char** argv, const Invocation& invocation)
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
     Log::installDefaultRules();
-    CommandOutput out(invocation);
+    // Only asked for when wanted: connecting to the session bus costs a start-up.
+    const std::shared_ptr<NotificationService> notifications = invocation.notify ? SystemServices::notifications() : nullptr;
+    CommandOutput out(invocation, notifications.get());
     const Command command = serverCommands().value(invocation.command);
     if (!command)
         return out.usageError(QStringLiteral("unknown command '%1'").arg(invocation.command));

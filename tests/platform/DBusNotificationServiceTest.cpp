@@ -1,40 +1,13 @@
 #include "platform/DBusNotificationService.h"
 
+#include "support/FakeNotificationServer.h"
 #include "support/PrivateSessionBus.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoroTask>
-#include <QDBusContext>
-#include <QObject>
 
 namespace {
-
-// The part of a notification server that we talk to; remembers what it was sent.
-class FakeNotificationServer : public QObject, protected QDBusContext {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QString summary;
-    QString body;
-    QVariantMap hints;
-    bool refuse = false;
-
-public Q_SLOTS:
-    QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
-    uint Notify(const QString&, uint, const QString&, const QString& summary_, const QString& body_, const QStringList&,
-                const QVariantMap& hints_, int)
-    {
-        if (refuse) {
-            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("body too long"));
-            return 0;
-        }
-        summary = summary_;
-        body = body_;
-        hints = hints_;
-        return 7;
-    }
-};
 
 NotificationDelivery notify(const QDBusConnection& bus, const QString& title, const QString& body, bool sound)
 {
@@ -87,5 +60,3 @@ TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)
     EXPECT_EQ(noBus.status, NotificationDelivery::Status::NoSession);
     EXPECT_FALSE(noBus.error.isEmpty());
 }
-
-#include "DBusNotificationServiceTest.moc"

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDBusContext>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+// The part of a desktop notification server that we talk to; remembers what it was sent.
+// Register it on a private bus as org.freedesktop.Notifications at /org/freedesktop/Notifications.
+class FakeNotificationServer : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QString summary;
+    QString body;
+    QVariantMap hints;
+    int received = 0;
+    bool refuse = false;
+
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
+    uint Notify(const QString&, uint, const QString&, const QString& summary_, const QString& body_, const QStringList&,
+                const QVariantMap& hints_, int)
+    {
+        if (refuse) {
+            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("body too long"));
+            return 0;
+        }
+        summary = summary_;
+        body = body_;
+        hints = hints_;
+        return static_cast<uint>(++received);
+    }
+};
