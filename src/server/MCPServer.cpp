@@ -34,11 +34,6 @@ QString qs(const std::string& text)
     return QString::fromStdString(text);
 }
 
-std::string_view viewOf(const QByteArray& line)
-{
-    return std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
-}
-
 // The progress token a legacy request asked for in params._meta.
 std::optional<Json> progressTokenOf(const JSONRPCRequest& request)
 {

@@ -11,15 +11,6 @@
 
 ZARNEL_LOGGING_CATEGORY(lcRequestQueue, "RequestQueue")
 
-namespace {
-
-std::string_view viewOf(const QByteArray& line)
-{
-    return std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
-}
-
-} // namespace
-
 RequestQueue::RequestQueue(Handler handler, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))

@@ -12,6 +12,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+
+// A received line's bytes, as the JSON reader takes them.
+inline std::string_view viewOf(const QByteArray& line)
+{
+    return std::string_view(line.constData(), static_cast<std::size_t>(line.size()));
+}
 
 // The lines a client sent, answered strictly in arrival order, one at a time, and the
 // cancellation of the request in progress or of one still waiting. The handler decodes and
