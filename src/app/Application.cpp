@@ -95,7 +95,7 @@ int serve(int argc, char** argv)
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
-    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()});
+    ControlServer control(components);
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
 
@@ -109,10 +109,11 @@ int serve(int argc, char** argv)
         std::cerr << "Zarnel " ZARNEL_VERSION ": " << (headless ? "running headless" : "running on the desktop") << "; "
                   << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
                   << "Settings: " << settingsPath.toStdString()
-                  << (started ? "\n" : " (set autoStartServer=true there to start it at launch)\n");
+                  << (started ? "\n" : " (zarnel settings set autoStartServer true starts it at launch)\n");
     }
     if (headless && !started) {
-        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString() << ": nothing to do.\n";
+        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
+                  << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
         // A person at a terminal has been told what to do; a client that started us has not
         // got a server, which is a failure.
         return streams.inputIsTerminal() ? 0 : 1;

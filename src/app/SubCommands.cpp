@@ -1,13 +1,317 @@
 #include "app/SubCommands.h"
 
-#include <iostream>
+#include "app/CommandOutput.h"
+#include "app/LocalCommands.h"
+#include "control/ControlClient.h"
+#include "control/RunningInstances.h"
+#include "control/ServerActions.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "protocol/JsonWriter.h"
+#include "state/StatisticsManager.h"
+
+#include <QCoreApplication>
+#include <QCoroSignal>
+#include <QEventLoop>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+using CommandLine::Invocation;
+using namespace ServerActions;
 
 namespace SubCommands {
 
-int run(int, char**, const CommandLine::Invocation& invocation)
+namespace {
+
+// What every process answered; processes that did not answer in time are left out.
+QCoro::Task<QList<InstanceReply>> askEvery(std::string command, Json args = Json::object())
 {
-    std::cerr << "zarnel: " << invocation.command.toStdString() << " is not available yet\n";
-    return kFailed;
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(ControlFolder(), std::move(command), std::move(args));
+    QList<InstanceReply> replies = co_await asked;
+    replies.erase(std::remove_if(replies.begin(), replies.end(), [](const InstanceReply& r) { return !r.reply.ok; }), replies.end());
+    co_return replies;
+}
+
+// Every process's status, after each saved what it had not saved yet, so that the shared
+// statistics store holds Zarnel's totals.
+QCoro::Task<QList<InstanceReply>> statuses()
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEvery("status", Json{{"saveStatistics", true}});
+    QList<InstanceReply> replies = co_await asked;
+    co_return replies;
+}
+
+bool anyRunning(const QList<InstanceReply>& statuses)
+{
+    return std::any_of(statuses.cbegin(), statuses.cend(), [](const InstanceReply& r) { return r.reply.result.value("running", false); });
+}
+
+qint64 connections(const QList<InstanceReply>& statuses)
+{
+    qint64 total = 0;
+    for (const InstanceReply& each : statuses)
+        total += each.reply.result.value("connections", qint64(0));
+    return total;
+}
+
+// The shared statistics store as it is now.
+struct StoredStatistics {
+    QSettingsPreferencesStore store;
+    SystemClock clock;
+    StatisticsManager statistics{store, clock};
+};
+
+QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
+{
+    const QString name = invocation.arguments.value(0, QStringLiteral("toggle"));
+    const auto action = serverActionFromName(name);
+    if (!action)
+        co_return out.usageError(QStringLiteral("unknown server action '%1' (start, stop or toggle)").arg(name));
+    QCoro::Task<QList<InstanceReply>> asked = askEvery("status");
+    const QList<InstanceReply> found = co_await asked;
+    if (found.isEmpty())
+        co_return out.noProcess();
+    const ToggleDecision decision = toggleServer(*action, anyRunning(found));
+    if (decision.setRunning) {
+        const std::string wanted = *decision.setRunning ? "start" : "stop";
+        QCoro::Task<QList<InstanceReply>> applying = askEveryInstance(ControlFolder(), "server", Json{{"action", wanted}});
+        const QList<InstanceReply> applied = co_await applying;
+        for (const InstanceReply& each : applied) {
+            if (!each.reply.ok)
+                co_return out.fail(QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message)), kFailed);
+        }
+    }
+    ActionResult result;
+    result.dialog = decision.dialog;
+    co_return out.show(result);
+}
+
+QCoro::Task<int> status(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = statuses();
+    const QList<InstanceReply> found = co_await asked;
+    StoredStatistics stored;
+    co_return out.show(serverStatus(
+        StatusFigures{anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls()}));
+}
+
+QCoro::Task<int> stats(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = statuses();
+    const QList<InstanceReply> saved = co_await asked;
+    Q_UNUSED(saved);
+    StoredStatistics stored;
+    const StatisticsManager& s = stored.statistics;
+    co_return out.show(
+        statistics(StatisticsFigures{s.totalRequests(), s.totalToolCalls(), s.totalErrors(), s.successRate(), s.averageResponseTime()}));
+}
+
+QCoro::Task<int> uptimeCommand(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = statuses();
+    const QList<InstanceReply> saved = co_await asked;
+    Q_UNUSED(saved);
+    StoredStatistics stored;
+    co_return out.show(uptime(stored.statistics.totalUptime()));
+}
+
+QCoro::Task<int> connectionsCommand(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEvery("status");
+    const QList<InstanceReply> found = co_await asked;
+    co_return out.show(connectionCount(connections(found)));
+}
+
+QCoro::Task<int> resetStats(const Invocation& invocation, CommandOutput& out)
+{
+    const bool confirmed = invocation.isSet(QStringLiteral("confirm"));
+    if (confirmed) {
+        // The processes first: each drops what it has not saved, so none writes old figures
+        // back after the store is emptied.
+        QCoro::Task<QList<InstanceReply>> asked = askEvery("reset-stats");
+        const QList<InstanceReply> reset = co_await asked;
+        Q_UNUSED(reset);
+        StoredStatistics stored;
+        stored.statistics.resetStatistics();
+    }
+    co_return out.show(resetStatistics(confirmed));
+}
+
+QCoro::Task<int> clearLog(const Invocation& invocation, CommandOutput& out)
+{
+    const bool confirmed = invocation.isSet(QStringLiteral("confirm"));
+    qint64 cleared = 0;
+    if (confirmed) {
+        QCoro::Task<QList<InstanceReply>> asked = askEvery("clear-log");
+        const QList<InstanceReply> replies = co_await asked;
+        for (const InstanceReply& each : replies)
+            cleared += each.reply.result.value("count", qint64(0));
+    }
+    co_return out.show(clearActivityLog(confirmed, cleared));
+}
+
+QCoro::Task<int> exportStats(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = statuses();
+    const QList<InstanceReply> saved = co_await asked;
+    Q_UNUSED(saved);
+    StoredStatistics stored;
+    co_return out.show(exportStatistics(stored.statistics.exportStatistics(), stored.statistics.totalRequests(),
+                                        stored.statistics.totalToolCalls(), stored.clock.now()));
+}
+
+// Every process's log merged, newest first, each entry with its process.
+QCoro::Task<QList<InstanceLogEntry>> mergedLog()
+{
+    QCoro::Task<QList<InstanceReply>> askedStatus = askEvery("status");
+    const QList<InstanceReply> found = co_await askedStatus;
+    QCoro::Task<QList<InstanceReply>> askedLog = askEvery("log");
+    const QList<InstanceReply> logs = co_await askedLog;
+    QList<InstanceLogEntry> merged;
+    for (const InstanceReply& each : logs) {
+        QString client;
+        for (const InstanceReply& s : found) {
+            if (s.pid == each.pid)
+                client = QString::fromStdString(s.reply.result.value("clientName", std::string()));
+        }
+        for (const Json& value : each.reply.result.value("entries", Json::array())) {
+            if (auto entry = ControlProtocol::decodeEntry(value))
+                merged.append(InstanceLogEntry{*entry, each.pid, client});
+        }
+    }
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
+    co_return merged;
+}
+
+QCoro::Task<int> exportLog(const Invocation& invocation, CommandOutput& out)
+{
+    const QString name = invocation.value(QStringLiteral("format"), QStringLiteral("text"));
+    const auto format = exportFormatFromName(name);
+    if (!format)
+        co_return out.usageError(QStringLiteral("unknown format '%1' (text or json)").arg(name));
+    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
+    const QList<InstanceLogEntry> merged = co_await asked;
+    QList<ActivityLogEntry> entries;
+    for (const InstanceLogEntry& each : merged)
+        entries.append(each.entry);
+    co_return out.show(exportActivityLog(*format, entries, SystemClock().now()));
+}
+
+// "2026-12-07 03:10:00 [info] Claude Desktop (4711): Server started", in local time.
+QString logLine(const InstanceLogEntry& each)
+{
+    const QString client = each.clientName.isEmpty() ? QStringLiteral("no client yet") : each.clientName;
+    return QStringLiteral("%1 [%2] %3 (%4): %5")
+        .arg(each.entry.timestamp.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), logTypeName(each.entry.type), client)
+        .arg(each.pid)
+        .arg(each.entry.message);
+}
+
+Json logJson(const InstanceLogEntry& each)
+{
+    Json value = ControlProtocol::encodeEntry(each.entry);
+    value["pid"] = each.pid;
+    value["clientName"] = each.clientName.toStdString();
+    return value;
+}
+
+QCoro::Task<int> follow(CommandOutput& out)
+{
+    RunningInstances running;
+    const auto print = [&](const InstanceLogEntry& each) {
+        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(each))) : logLine(each));
+    };
+    QObject::connect(&running, &RunningInstances::entryAdded, &running, print);
+    // Runs until interrupted; RunningInstances finds processes that start later by itself.
+    QEventLoop loop;
+    loop.exec();
+    co_return kSuccess;
+}
+
+QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
+    const QList<InstanceLogEntry> merged = co_await asked;
+    // Oldest first, as a log reads; --follow then continues below.
+    if (out.json() && !invocation.isSet(QStringLiteral("follow"))) {
+        ActionResult result;
+        result.value = Json::array();
+        QStringList lines;
+        for (const InstanceLogEntry& each : merged) {
+            result.value.push_back(logJson(each));
+            lines.prepend(logLine(each));
+        }
+        result.dialog = lines.join(QLatin1Char('\n'));
+        co_return out.show(result);
+    }
+    for (auto it = merged.crbegin(); it != merged.crend(); ++it)
+        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(*it))) : logLine(*it));
+    if (!invocation.isSet(QStringLiteral("follow")))
+        co_return kSuccess;
+    QCoro::Task<int> following = follow(out);
+    const int status = co_await following;
+    co_return status;
+}
+
+QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEvery("show-dashboard");
+    const QList<InstanceReply> shown = co_await asked;
+    if (shown.isEmpty())
+        co_return out.fail(QStringLiteral("No Zarnel dashboard is running"), kFailed);
+    ActionResult result;
+    result.dialog = QStringLiteral("Opening Zarnel dashboard");
+    co_return out.show(result);
+}
+
+using Command = std::function<QCoro::Task<int>(const Invocation&, CommandOutput&)>;
+
+const QMap<QString, Command>& serverCommands()
+{
+    static const QMap<QString, Command> table{
+        {QStringLiteral("server"), server},
+        {QStringLiteral("status"), status},
+        {QStringLiteral("stats"), stats},
+        {QStringLiteral("uptime"), uptimeCommand},
+        {QStringLiteral("connections"), connectionsCommand},
+        {QStringLiteral("reset-stats"), resetStats},
+        {QStringLiteral("clear-log"), clearLog},
+        {QStringLiteral("export-stats"), exportStats},
+        {QStringLiteral("export-log"), exportLog},
+        {QStringLiteral("log"), log},
+        {QStringLiteral("dashboard"), dashboard},
+        {QStringLiteral("settings"), LocalCommands::settings},
+        {QStringLiteral("tools"), LocalCommands::tools},
+        {QStringLiteral("tool-info"), LocalCommands::toolInfo},
+        {QStringLiteral("exec"), LocalCommands::exec},
+    };
+    return table;
+}
+
+} // namespace
+
+int run(int argc, char** argv, const Invocation& invocation)
+{
+    // A short-lived client: Qt's own dispatcher starts faster than the GLib one. Not passed on
+    // to the programs a tool starts.
+    const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (!chosenByUser)
+        qputenv("QT_NO_GLIB", "1");
+    QCoreApplication app(argc, argv);
+    if (!chosenByUser)
+        qunsetenv("QT_NO_GLIB");
+    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
+    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    Log::installDefaultRules();
+    CommandOutput out(invocation);
+    const Command command = serverCommands().value(invocation.command);
+    if (!command)
+        return out.usageError(QStringLiteral("unknown command '%1'").arg(invocation.command));
+    return QCoro::waitFor(command(invocation, out));
 }
 
 } // namespace SubCommands

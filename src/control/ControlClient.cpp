@@ -85,7 +85,9 @@ namespace {
 
 QCoro::Task<Reply> askOne(std::shared_ptr<ControlClient> client, std::string command, Json args, int timeoutMs)
 {
-    co_return co_await client->request(std::move(command), std::move(args), timeoutMs);
+    QCoro::Task<Reply> asked = client->request(std::move(command), std::move(args), timeoutMs);
+    Reply reply = co_await asked;
+    co_return reply;
 }
 
 } // namespace
@@ -111,7 +113,9 @@ QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::st
         QCoro::Task<Reply> reply = askOne(client, command, args, timeoutMs);
         pending.push_back(Pending{pid, std::move(client), std::move(reply)});
     }
-    for (Pending& each : pending)
-        replies.append(InstanceReply{each.pid, co_await each.reply});
+    for (Pending& each : pending) {
+        Reply reply = co_await each.reply;
+        replies.append(InstanceReply{each.pid, std::move(reply)});
+    }
     co_return replies;
 }

@@ -24,7 +24,10 @@
 // itself failed; the message is for people), "tooLong".
 //
 // Commands:
-//   status          -> {"pid","running","connections","clientName","clientVersion","desktop","version"}
+//   status          {"saveStatistics": true (optional)}
+//                   -> {"pid","running","connections","clientName","clientVersion","desktop","version"}
+//                      With saveStatistics the process first saves what it recorded since its last
+//                      save, so that the shared statistics store is current.
 //                      clientName/clientVersion are "" before the process's client said who it is.
 //   server          {"action":"start"|"stop"} -> {"running","changed"}
 //   log             -> {"entries":[entry...]} newest first; entry as below

@@ -1,6 +1,7 @@
 #include "control/ControlServer.h"
 
 #include "control/ControlConnection.h"
+#include "control/ServerComponents.h"
 #include "control/SettingValues.h"
 #include "platform/PeerCredentials.h"
 #include "server/MCPServer.h"
@@ -27,9 +28,9 @@ QCoro::Task<Reply> ready(Reply reply)
 
 } // namespace
 
-ControlServer::ControlServer(ControlTargets targets, ControlFolder folder, QObject* parent)
+ControlServer::ControlServer(ServerComponents& components, ControlFolder folder, QObject* parent)
     : QObject(parent)
-    , m_targets(targets)
+    , m_components(components)
     , m_folder(std::move(folder))
 {
     registerBuiltInCommands();
@@ -102,7 +103,9 @@ QCoro::Task<Reply> ControlServer::handle(Request request)
         co_return Reply::failure(Code::UnknownCommand, "unknown command '" + request.command + "'");
     // Copied: a handler may replace itself while it runs.
     const Handler handler = *command;
-    co_return co_await handler(std::move(request.args));
+    QCoro::Task<Reply> handling = handler(std::move(request.args));
+    Reply reply = co_await handling;
+    co_return reply;
 }
 
 void ControlServer::broadcast(const std::string& event, const Json& data)
@@ -119,10 +122,10 @@ void ControlServer::broadcast(const std::string& event, const Json& data)
 
 Json ControlServer::status() const
 {
-    const auto& client = m_targets.server.clientInfo();
+    const auto& client = m_components.server().clientInfo();
     return Json{{"pid", QCoreApplication::applicationPid()},
-                {"running", m_targets.server.isRunning()},
-                {"connections", m_targets.server.connectionCount()},
+                {"running", m_components.server().isRunning()},
+                {"connections", m_components.server().connectionCount()},
                 {"clientName", client ? client->name : std::string()},
                 {"clientVersion", client ? client->version : std::string()},
                 {"desktop", m_desktop},
@@ -136,21 +139,26 @@ void ControlServer::registerBuiltInCommands()
     const auto immediate = [](std::function<Reply(const Json&)> body) -> Handler {
         return [body = std::move(body)](Json args) { return ready(body(args)); };
     };
-    registerCommand(QStringLiteral("status"), immediate([this](const Json&) { return Reply::success(status()); }));
+    registerCommand(QStringLiteral("status"), immediate([this](const Json& args) {
+                        // A reader of the shared statistics store asks for what is not saved yet first.
+                        if (const auto save = args.find("saveStatistics"); save != args.end() && *save == true)
+                            m_components.statistics().saveIfNeeded();
+                        return Reply::success(status());
+                    }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
     registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
                         Json entries = Json::array();
-                        for (const ActivityLogEntry& entry : m_targets.activityLog.entries())
+                        for (const ActivityLogEntry& entry : m_components.activityLog().entries())
                             entries.push_back(encodeEntry(entry));
                         return Reply::success(Json{{"entries", std::move(entries)}});
                     }));
     registerCommand(QStringLiteral("clear-log"), immediate([this](const Json&) {
-                        const qsizetype count = m_targets.activityLog.entries().size();
-                        m_targets.activityLog.clear();
+                        const qsizetype count = m_components.activityLog().entries().size();
+                        m_components.activityLog().clear();
                         return Reply::success(Json{{"count", count}});
                     }));
     registerCommand(QStringLiteral("reset-stats"), immediate([this](const Json&) {
-                        m_targets.statistics.resetStatistics();
+                        m_components.statistics().resetStatistics();
                         broadcast("statistics", Json::object());
                         return Reply::success();
                     }));
@@ -171,14 +179,14 @@ QCoro::Task<Reply> ControlServer::setServerRunning(Json args)
     if (action == args.end() || !action->is_string() || (*action != "start" && *action != "stop"))
         co_return Reply::failure(Code::BadArguments, "\"action\" must be \"start\" or \"stop\"");
     const bool start = *action == "start";
-    const bool changed = m_targets.server.isRunning() != start;
+    const bool changed = m_components.server().isRunning() != start;
     if (changed) {
         if (start)
-            m_targets.server.start();
+            m_components.server().start();
         else
-            m_targets.server.stop();
+            m_components.server().stop();
     }
-    co_return Reply::success(Json{{"running", m_targets.server.isRunning()}, {"changed", changed}});
+    co_return Reply::success(Json{{"running", m_components.server().isRunning()}, {"changed", changed}});
 }
 
 QCoro::Task<Reply> ControlServer::setSetting(Json args)
@@ -191,20 +199,20 @@ QCoro::Task<Reply> ControlServer::setSetting(Json args)
     const SettingValues::Checked checked = SettingValues::check(name, *value);
     if (const QString* error = std::get_if<QString>(&checked))
         co_return Reply::failure(Code::BadArguments, error->toStdString());
-    SettingValues::assign(m_targets.settings, name, std::get<Json>(checked));
+    SettingValues::assign(m_components.settings(), name, std::get<Json>(checked));
     co_return Reply::success();
 }
 
 void ControlServer::watchTargets()
 {
-    connect(&m_targets.activityLog, &ActivityLog::entryAdded, this,
+    connect(&m_components.activityLog(), &ActivityLog::entryAdded, this,
             [this](const ActivityLogEntry& entry) { broadcast("logEntry", encodeEntry(entry)); });
-    connect(&m_targets.activityLog, &ActivityLog::entriesChanged, this, [this] {
-        if (m_targets.activityLog.entries().isEmpty())
+    connect(&m_components.activityLog(), &ActivityLog::entriesChanged, this, [this] {
+        if (m_components.activityLog().entries().isEmpty())
             broadcast("logCleared", Json::object());
     });
-    connect(&m_targets.server, &MCPServer::isRunningChanged, this, [this] {
-        broadcast("server", Json{{"running", m_targets.server.isRunning()}});
+    connect(&m_components.server(), &MCPServer::isRunningChanged, this, [this] {
+        broadcast("server", Json{{"running", m_components.server().isRunning()}});
     });
     const auto connections = [this] {
         const Json figures = status();
@@ -213,8 +221,8 @@ void ControlServer::watchTargets()
                        {"clientName", figures["clientName"]},
                        {"clientVersion", figures["clientVersion"]}});
     };
-    connect(&m_targets.server, &MCPServer::connectionCountChanged, this, connections);
-    connect(&m_targets.server, &MCPServer::clientInfoChanged, this, connections);
+    connect(&m_components.server(), &MCPServer::connectionCountChanged, this, connections);
+    connect(&m_components.server(), &MCPServer::clientInfoChanged, this, connections);
     using Changed = void (SettingsManager::*)();
     const std::pair<const char*, Changed> settingSignals[] = {
         {"autoStartServer", &SettingsManager::autoStartServerChanged},
@@ -227,9 +235,9 @@ void ControlServer::watchTargets()
         {"launchAtLogin", &SettingsManager::launchAtLoginChanged},
     };
     for (const auto& [key, changed] : settingSignals) {
-        connect(&m_targets.settings, changed, this, [this, name = QString::fromLatin1(key)] {
+        connect(&m_components.settings(), changed, this, [this, name = QString::fromLatin1(key)] {
             broadcast("setting",
-                      Json{{"key", name.toStdString()}, {"value", SettingValues::read(m_targets.settings, name).value_or(nullptr)}});
+                      Json{{"key", name.toStdString()}, {"value", SettingValues::read(m_components.settings(), name).value_or(nullptr)}});
         });
     }
 }

@@ -11,20 +11,9 @@
 
 #include <functional>
 
-class ActivityLog;
 class ControlConnection;
-class MCPServer;
 class QLocalServer;
-class SettingsManager;
-class StatisticsManager;
-
-// What the control socket acts on: the process's own managers.
-struct ControlTargets {
-    MCPServer& server;
-    ActivityLog& activityLog;
-    StatisticsManager& statistics;
-    SettingsManager& settings;
-};
+class ServerComponents;
 
 // The control endpoint every zarnel process offers on <control folder>/<pid>.sock, speaking the
 // protocol of ControlProtocol.h to processes of the same user. Removes its socket when destroyed.
@@ -33,7 +22,7 @@ class ControlServer : public QObject {
 public:
     using Handler = std::function<QCoro::Task<ControlProtocol::Reply>(Json args)>;
 
-    ControlServer(ControlTargets targets, ControlFolder folder = ControlFolder(), QObject* parent = nullptr);
+    ControlServer(ServerComponents& components, ControlFolder folder = ControlFolder(), QObject* parent = nullptr);
     ~ControlServer() override;
 
     // Prepares the folder, removes sockets left by processes that are gone, and listens. False,
@@ -70,7 +59,7 @@ private:
     QCoro::Task<ControlProtocol::Reply> setServerRunning(Json args);
     QCoro::Task<ControlProtocol::Reply> setSetting(Json args);
 
-    ControlTargets m_targets;
+    ServerComponents& m_components; // what the socket acts on: this process's managers
     ControlFolder m_folder;
     QLocalServer* m_listener = nullptr;
     QString m_problem;

@@ -69,35 +69,45 @@ void ActivityLog::clear()
     Q_EMIT entriesChanged();
 }
 
-QString ActivityLog::suggestedFileName(const char* extension) const
+QString ActivityLog::suggestedFileName(const char* extension, const QDateTime& now)
 {
     std::string seconds;
-    JsonWriter::appendDouble(seconds, static_cast<double>(m_clock.now().toMSecsSinceEpoch()) / 1000.0);
+    JsonWriter::appendDouble(seconds, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0);
     return QStringLiteral("zarnel-activity-log-") + QString::fromStdString(seconds) + QLatin1Char('.') + QLatin1String(extension);
 }
 
 ActivityLogDocument ActivityLog::exportText() const
 {
-    QString text = QStringLiteral("Zarnel Activity Log Export\n");
-    text += QStringLiteral("Generated: ") + reportTime(m_clock.now()) + QLatin1Char('\n');
-    text += QStringLiteral("Total Entries: ") + QString::number(m_entries.size()) + QLatin1Char('\n');
-    text += QString(80, QLatin1Char('=')) + QStringLiteral("\n\n");
-    for (const ActivityLogEntry& entry : m_entries) {
-        text += QLatin1Char('[') + reportTime(entry.timestamp) + QStringLiteral("] [") + logTypeName(entry.type) + QStringLiteral("] ")
-            + entry.message + QLatin1Char('\n');
-    }
-    return {suggestedFileName("txt"), text.toUtf8()};
+    return exportText(m_entries, m_clock.now());
 }
 
 ActivityLogDocument ActivityLog::exportJson() const
 {
-    Json entries = Json::array();
-    for (const ActivityLogEntry& entry : m_entries) {
-        entries.push_back(Json{
+    return exportJson(m_entries, m_clock.now());
+}
+
+ActivityLogDocument ActivityLog::exportText(const QList<ActivityLogEntry>& entries, const QDateTime& now)
+{
+    QString text = QStringLiteral("Zarnel Activity Log Export\n");
+    text += QStringLiteral("Generated: ") + reportTime(now) + QLatin1Char('\n');
+    text += QStringLiteral("Total Entries: ") + QString::number(entries.size()) + QLatin1Char('\n');
+    text += QString(80, QLatin1Char('=')) + QStringLiteral("\n\n");
+    for (const ActivityLogEntry& entry : entries) {
+        text += QLatin1Char('[') + reportTime(entry.timestamp) + QStringLiteral("] [") + logTypeName(entry.type) + QStringLiteral("] ")
+            + entry.message + QLatin1Char('\n');
+    }
+    return {suggestedFileName("txt", now), text.toUtf8()};
+}
+
+ActivityLogDocument ActivityLog::exportJson(const QList<ActivityLogEntry>& entries, const QDateTime& now)
+{
+    Json array = Json::array();
+    for (const ActivityLogEntry& entry : entries) {
+        array.push_back(Json{
             {"timestamp", entry.timestamp.toUTC().toString(Qt::ISODate).toStdString()},
             {"type", logTypeName(entry.type).toStdString()},
             {"message", entry.message.toStdString()},
         });
     }
-    return {suggestedFileName("json"), QByteArray::fromStdString(JsonWriter::pretty(entries))};
+    return {suggestedFileName("json", now), QByteArray::fromStdString(JsonWriter::pretty(array))};
 }

@@ -35,13 +35,16 @@ public:
     // The whole log, newest first, as a plain-text report and as a JSON array.
     ActivityLogDocument exportText() const;
     ActivityLogDocument exportJson() const;
+    // The same documents for any list of entries (newest first), generated at `now`.
+    static ActivityLogDocument exportText(const QList<ActivityLogEntry>& entries, const QDateTime& now);
+    static ActivityLogDocument exportJson(const QList<ActivityLogEntry>& entries, const QDateTime& now);
 
 Q_SIGNALS:
     void entriesChanged();
     void entryAdded(const ActivityLogEntry& entry);
 
 private:
-    QString suggestedFileName(const char* extension) const;
+    static QString suggestedFileName(const char* extension, const QDateTime& now);
 
     const SettingsManager& m_settings;
     const Clock& m_clock;

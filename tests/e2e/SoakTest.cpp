@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -57,7 +58,7 @@ QByteArray request(std::int64_t id, const QByteArray& method, const QByteArray& 
 
 // A deterministic mix of everything a client may send: valid calls of read-only tools, list
 // and read methods, prompts, notifications, malformed and blank lines, and now and then a very
-// long or very deep line. Every kind turns up within the warm-up.
+// long or very deep line, a very long URI or tool name. Every kind turns up within the warm-up.
 class Traffic {
 public:
     explicit Traffic(const QString& folder)
@@ -86,6 +87,14 @@ public:
             expected.push_back(ParseError{});
             return request(id++, "ping", QByteArray(100000, '[') + QByteArray(100000, ']'));
         }
+        if (index % 1500 == 1498) {
+            // Client strings of a mebibyte: a URI, and the name of a tool that does not exist.
+            expected.push_back(Answer{id});
+            if (index % 3000 == 2998)
+                return request(id++, "resources/read", R"({"uri":"file:///)" + QByteArray(1 << 20, 'u') + R"("})");
+            return request(id++, "tools/call",
+                           R"({"name":")" + QByteArray(1 << 20, 'n') + QByteArray::number(index) + R"(","arguments":{}})");
+        }
 
         const std::int64_t current = id;
         switch (m_random() % 24) {
@@ -100,7 +109,10 @@ public:
             expected.push_back(Answer{id++});
             return request(current, "prompts/get", R"({"name":"backup_strategy","arguments":{"data_type":"photos","frequency":"daily"}})");
         case 8: expected.push_back(Answer{id++}); return request(current, "tools/call", R"({"name":"list_running_apps","arguments":{}})");
-        case 9: expected.push_back(Answer{id++}); return request(current, "tools/call", R"({"name":"no_such_tool","arguments":{"x":1}})");
+        case 9:
+            // A new name every time: none of them may be kept for good.
+            expected.push_back(Answer{id++});
+            return request(current, "tools/call", R"({"name":"no_such_tool_)" + QByteArray::number(index) + R"(","arguments":{"x":1}})");
         case 10:
             expected.push_back(Answer{id++});
             return request(current, "tools/call", R"({"name":"read_file","arguments":{"path":")" + m_folder + R"(/notes.txt"}})");
@@ -215,6 +227,11 @@ TEST(Soak, AnswersEveryRequestOnceInOrderWithFlatMemoryAndExitsCleanly)
     ASSERT_TRUE(zarnel.waitForExit(30000));
     EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(zarnel.process().exitCode(), 0);
+    // Thousands of made-up tool names, some a mebibyte long, leave the stored statistics small.
+    const qint64 settingsBytes = QFileInfo(home.preferencesPath()).size();
+    std::printf("soak: settings file %lld bytes\n", static_cast<long long>(settingsBytes));
+    EXPECT_GT(settingsBytes, 0);
+    EXPECT_LT(settingsBytes, 1 << 20);
 }
 
 } // namespace

@@ -1,0 +1,115 @@
+#include "app/CommandOutput.h"
+
+#include "app/SubCommands.h"
+#include "protocol/JsonWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+void writeOut(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+CommandOutput::CommandOutput(const CommandLine::Invocation& invocation)
+    : m_invocation(invocation)
+{
+}
+
+int CommandOutput::fail(const QString& message, int status)
+{
+    std::cerr << "zarnel: " << message.toStdString() << "\n";
+    return status;
+}
+
+int CommandOutput::usageError(const QString& message)
+{
+    std::cerr << "zarnel: " << message.toStdString() << "\n" << CommandLine::commandUsage(m_invocation.command).toStdString();
+    return SubCommands::kUsageError;
+}
+
+int CommandOutput::noProcess()
+{
+    return fail(QStringLiteral("No Zarnel process is running"), SubCommands::kNoProcess);
+}
+
+void CommandOutput::printLine(const QString& text)
+{
+    writeOut(text.toUtf8() + '\n');
+}
+
+CommandOutput::Written CommandOutput::writeFile(const ActionResult::File& file)
+{
+    const QString target = m_invocation.value(QStringLiteral("output"), file.suggestedName);
+    if (target == QLatin1String("-")) {
+        writeOut(file.contents);
+        return {target, {}};
+    }
+    const QString path = QFileInfo(QDir::current(), target).absoluteFilePath();
+    if (m_invocation.isSet(QStringLiteral("force"))) {
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(file.contents) != file.contents.size() || !out.commit())
+            return {path, QStringLiteral("cannot write %1: %2").arg(path, out.errorString())};
+        return {path, {}};
+    }
+    // NewOnly: an existing file is never replaced, not even one that appears meanwhile.
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (QFileInfo::exists(path))
+            return {path, QStringLiteral("%1 exists (use --force to overwrite it)").arg(path)};
+        return {path, QStringLiteral("cannot write %1: %2").arg(path, out.errorString())};
+    }
+    if (out.write(file.contents) != file.contents.size() || !out.flush()) {
+        const QString problem = QStringLiteral("cannot write %1: %2").arg(path, out.errorString());
+        out.remove();
+        return {path, problem};
+    }
+    return {path, {}};
+}
+
+int CommandOutput::show(const ActionResult& result)
+{
+    if (result.failure)
+        return fail(*result.failure, SubCommands::kFailed);
+    Json value = result.value;
+    QString written;
+    bool fileOnStandardOutput = false;
+    if (result.file) {
+        const Written file = writeFile(*result.file);
+        if (!file.problem.isEmpty())
+            return fail(file.problem, SubCommands::kFailed);
+        fileOnStandardOutput = file.path == QLatin1String("-");
+        if (!fileOnStandardOutput) {
+            written = file.path;
+            value = written.toStdString();
+        }
+    }
+    // With the file on standard output the dialog goes to standard error, out of its way.
+    if (m_invocation.json) {
+        const std::string line = JsonWriter::compact(Json{{"dialog", result.dialog.toStdString()}, {"value", value}});
+        if (fileOnStandardOutput)
+            std::cerr << line << "\n";
+        else
+            writeOut(QByteArray::fromStdString(line) + '\n');
+        return SubCommands::kSuccess;
+    }
+    if (fileOnStandardOutput) {
+        std::cerr << result.dialog.toStdString() << "\n";
+        return SubCommands::kSuccess;
+    }
+    QString text = result.dialog + QLatin1Char('\n');
+    if (!written.isEmpty())
+        text += written + QLatin1Char('\n');
+    writeOut(text.toUtf8());
+    return SubCommands::kSuccess;
+}

@@ -1,0 +1,124 @@
+#include "app/LocalCommands.h"
+
+#include "app/CommandOutput.h"
+#include "app/SubCommands.h"
+#include "control/ControlClient.h"
+#include "control/ServerComponents.h"
+#include "control/SettingValues.h"
+#include "control/ToolActions.h"
+#include "platform/Clock.h"
+#include "platform/PosixStandardStreams.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "protocol/JsonWriter.h"
+#include "state/SettingsManager.h"
+#include "tools/ToolRegistry.h"
+
+using CommandLine::Invocation;
+
+namespace LocalCommands {
+
+namespace {
+
+// The managers a protocol client's tool calls run against, without a server running.
+struct LocalTools {
+    QSettingsPreferencesStore store;
+    SystemClock clock;
+    PosixStandardStreams streams;
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
+};
+
+QString valueText(const Json& value)
+{
+    return value.is_string() ? QString::fromStdString(value.get<std::string>()) : QString::fromStdString(JsonWriter::compact(value));
+}
+
+} // namespace
+
+QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
+{
+    const QString name = invocation.value(QStringLiteral("category"), QStringLiteral("all"));
+    const auto category = ToolActions::categoryFromName(name);
+    if (!category)
+        co_return out.usageError(QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
+    LocalTools local;
+    ActionResult result = ToolActions::listTools(local.components.tools().listTools(), *category);
+    // The dialog names the count; a person also wants the names.
+    if (!out.json()) {
+        for (const Json& tool : result.value)
+            result.dialog += QStringLiteral("\n  %1 - %2").arg(valueText(tool["name"]), valueText(tool["description"]));
+    }
+    co_return out.show(result);
+}
+
+QCoro::Task<int> toolInfo(const Invocation& invocation, CommandOutput& out)
+{
+    LocalTools local;
+    co_return out.show(ToolActions::toolInfo(local.components.tools().listTools(), invocation.arguments.first()));
+}
+
+QCoro::Task<int> exec(const Invocation& invocation, CommandOutput& out)
+{
+    LocalTools local;
+    QCoro::Task<ActionResult> running =
+        ToolActions::executeTool(local.components.tools(), invocation.arguments.at(0), invocation.arguments.value(1, QStringLiteral("{}")));
+    const ActionResult result = co_await running;
+    co_return out.show(result);
+}
+
+QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
+{
+    const QStringList& arguments = invocation.arguments;
+    const QString verb = arguments.first();
+    const qsizetype expected = verb == QLatin1String("list") ? 1 : verb == QLatin1String("get") ? 2 : 3;
+    if (verb != QLatin1String("list") && verb != QLatin1String("get") && verb != QLatin1String("set"))
+        co_return out.usageError(QStringLiteral("unknown settings action '%1' (list, get or set)").arg(verb));
+    if (arguments.size() != expected)
+        co_return out.usageError(QStringLiteral("'settings %1' takes %2 argument(s)").arg(verb).arg(expected - 1));
+
+    QSettingsPreferencesStore store;
+    SettingsManager manager(store);
+    ActionResult result;
+    if (verb == QLatin1String("list")) {
+        result.value = Json::object();
+        QStringList lines;
+        for (const QString& key : SettingValues::keys()) {
+            const Json value = *SettingValues::read(manager, key);
+            result.value[key.toStdString()] = value;
+            lines.append(key + QStringLiteral(" = ") + valueText(value));
+        }
+        result.dialog = lines.join(QLatin1Char('\n'));
+        co_return out.show(result);
+    }
+    const QString key = arguments.at(1);
+    if (!SettingValues::read(manager, key))
+        co_return out.usageError(std::get<QString>(SettingValues::check(key, Json())));
+    if (verb == QLatin1String("get")) {
+        result.value = *SettingValues::read(manager, key);
+        result.dialog = valueText(result.value);
+        co_return out.show(result);
+    }
+    const SettingValues::Checked checked = SettingValues::parse(key, arguments.at(2));
+    if (const QString* problem = std::get_if<QString>(&checked))
+        co_return out.usageError(*problem);
+    const Json value = std::get<Json>(checked);
+    SettingValues::assign(manager, key, value);
+    store.sync();
+    // Running processes take it now rather than at their next start.
+    QCoro::Task<QList<InstanceReply>> pushing =
+        askEveryInstance(ControlFolder(), "set-setting", Json{{"key", key.toStdString()}, {"value", value}});
+    const QList<InstanceReply> pushed = co_await pushing;
+    for (const InstanceReply& each : pushed) {
+        if (!each.reply.ok)
+            co_return out.fail(QStringLiteral("%1 is stored, but process %2 did not take it: %3")
+                                   .arg(key)
+                                   .arg(each.pid)
+                                   .arg(QString::fromStdString(each.reply.message)),
+                               SubCommands::kFailed);
+    }
+    result.value = value;
+    result.dialog = QStringLiteral("%1 = %2").arg(key, valueText(value));
+    co_return out.show(result);
+}
+
+} // namespace LocalCommands

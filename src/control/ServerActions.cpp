@@ -1,0 +1,181 @@
+#include "control/ServerActions.h"
+
+#include "protocol/JsonWriter.h"
+#include "state/ActivityLog.h"
+
+#include <QUuid>
+
+#include <cmath>
+
+namespace ServerActions {
+
+namespace {
+
+std::string newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
+}
+
+QString percent(double rate)
+{
+    return QString::asprintf("%.1f%%", rate * 100.0);
+}
+
+} // namespace
+
+std::optional<ServerAction> serverActionFromName(const QString& name)
+{
+    if (name == QLatin1String("start"))
+        return ServerAction::Start;
+    if (name == QLatin1String("stop"))
+        return ServerAction::Stop;
+    if (name == QLatin1String("toggle"))
+        return ServerAction::Toggle;
+    return std::nullopt;
+}
+
+std::optional<ExportFormat> exportFormatFromName(const QString& name)
+{
+    if (name == QLatin1String("text"))
+        return ExportFormat::Text;
+    if (name == QLatin1String("json"))
+        return ExportFormat::Json;
+    return std::nullopt;
+}
+
+ToggleDecision toggleServer(ServerAction action, bool running)
+{
+    switch (action) {
+    case ServerAction::Start:
+        if (running)
+            return {std::nullopt, QStringLiteral("Zarnel server is already running")};
+        return {true, QStringLiteral("Zarnel server started successfully")};
+    case ServerAction::Stop:
+        if (!running)
+            return {std::nullopt, QStringLiteral("Zarnel server is not running")};
+        return {false, QStringLiteral("Zarnel server stopped")};
+    case ServerAction::Toggle:
+        if (running)
+            return {false, QStringLiteral("Zarnel server stopped")};
+        return {true, QStringLiteral("Zarnel server started")};
+    }
+    return {};
+}
+
+ActionResult serverStatus(const StatusFigures& figures)
+{
+    ActionResult result;
+    result.dialog = figures.running ? QStringLiteral("Zarnel server is running with %1 connections. Total: %2 requests, %3 tool calls.")
+                                          .arg(figures.connections)
+                                          .arg(figures.totalRequests)
+                                          .arg(figures.totalToolCalls)
+                                    : QStringLiteral("Zarnel server is stopped. Total statistics: %1 requests, %2 tool calls.")
+                                          .arg(figures.totalRequests)
+                                          .arg(figures.totalToolCalls);
+    result.value = Json{{"id", newId()},
+                        {"isRunning", figures.running},
+                        {"connectionCount", figures.connections},
+                        {"totalRequests", figures.totalRequests},
+                        {"totalToolCalls", figures.totalToolCalls}};
+    return result;
+}
+
+ActionResult statistics(const StatisticsFigures& figures)
+{
+    ActionResult result;
+    result.dialog =
+        QStringList{
+            QStringLiteral("Zarnel Statistics:"),
+            QStringLiteral("• Requests: %1").arg(figures.totalRequests),
+            QStringLiteral("• Tool Calls: %1").arg(figures.totalToolCalls),
+            QStringLiteral("• Success Rate: ") + percent(figures.successRate),
+            QStringLiteral("• Avg Response: ") + QString::asprintf("%.2f", figures.averageResponseTime) + QLatin1Char('s'),
+        }
+            .join(QLatin1Char('\n'));
+    result.value = Json{{"id", newId()},
+                        {"totalRequests", figures.totalRequests},
+                        {"totalToolCalls", figures.totalToolCalls},
+                        {"totalErrors", figures.totalErrors},
+                        {"successRate", figures.successRate},
+                        {"averageResponseTime", figures.averageResponseTime}};
+    return result;
+}
+
+QString uptimeText(double totalUptimeSeconds)
+{
+    // Truncated toward zero; a value beyond the integer range (a hand-edited store) is capped.
+    const double truncated = std::trunc(totalUptimeSeconds);
+    const qint64 seconds = !std::isfinite(truncated) ? 0
+        : truncated >= 9.2e18                        ? std::numeric_limits<qint64>::max()
+        : truncated <= -9.2e18                       ? std::numeric_limits<qint64>::min()
+                                                     : static_cast<qint64>(truncated);
+    const qint64 days = seconds / 86400;
+    const qint64 hours = (seconds % 86400) / 3600;
+    const qint64 minutes = (seconds % 3600) / 60;
+    if (seconds >= 86400)
+        return QStringLiteral("%1d %2h %3m").arg(days).arg(hours).arg(minutes);
+    if (seconds >= 3600)
+        return QStringLiteral("%1h %2m").arg(hours).arg(minutes);
+    return QStringLiteral("%1m").arg(minutes);
+}
+
+ActionResult uptime(double totalUptimeSeconds)
+{
+    ActionResult result;
+    const QString text = uptimeText(totalUptimeSeconds);
+    result.dialog = QStringLiteral("Total uptime: ") + text;
+    result.value = text.toStdString();
+    return result;
+}
+
+ActionResult connectionCount(qint64 connections)
+{
+    ActionResult result;
+    result.dialog = connections == 1 ? QStringLiteral("1 active connection") : QStringLiteral("%1 active connections").arg(connections);
+    result.value = connections;
+    return result;
+}
+
+ActionResult resetStatistics(bool confirmed)
+{
+    if (!confirmed)
+        return ActionResult::failed(QStringLiteral("Please confirm to reset statistics"));
+    ActionResult result;
+    result.dialog = QStringLiteral("All statistics have been reset");
+    return result;
+}
+
+ActionResult clearActivityLog(bool confirmed, qint64 cleared)
+{
+    if (!confirmed)
+        return ActionResult::failed(QStringLiteral("Please confirm to clear the activity log"));
+    ActionResult result;
+    result.dialog = QStringLiteral("Cleared %1 activity log entries").arg(cleared);
+    return result;
+}
+
+ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls, const QDateTime& now)
+{
+    if (!exportText)
+        return ActionResult::failed(QStringLiteral("Failed to generate statistics export"));
+    std::string seconds;
+    JsonWriter::appendDouble(seconds, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0);
+    ActionResult result;
+    result.file = ActionResult::File{QStringLiteral("zarnel-statistics-") + QString::fromStdString(seconds) + QStringLiteral(".json"),
+                                     exportText->toUtf8(), QStringLiteral("json")};
+    result.dialog = QStringLiteral("Exported statistics: %1 requests, %2 tool calls").arg(totalRequests).arg(totalToolCalls);
+    return result;
+}
+
+ActionResult exportActivityLog(ExportFormat format, const QList<ActivityLogEntry>& entries, const QDateTime& now)
+{
+    const bool text = format == ExportFormat::Text;
+    const ActivityLogDocument document = text ? ActivityLog::exportText(entries, now) : ActivityLog::exportJson(entries, now);
+    ActionResult result;
+    result.file = ActionResult::File{document.suggestedFileName, document.contents, text ? QStringLiteral("text") : QStringLiteral("json")};
+    result.dialog =
+        QStringLiteral("Exported %1 log entries as %2").arg(entries.size()).arg(text ? QStringLiteral("Text") : QStringLiteral("JSON"));
+    return result;
+}
+
+} // namespace ServerActions

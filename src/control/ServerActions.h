@@ -1,0 +1,58 @@
+#pragma once
+
+#include "control/ActionResult.h"
+#include "state/ActivityLogEntry.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The actions on the server, its statistics and its activity log, for Zarnel as a whole:
+// their dialog texts, values and failure messages. The caller gathers the figures (from every
+// running process and the shared statistics store) and carries out what was decided.
+namespace ServerActions {
+
+enum class ServerAction { Start, Stop, Toggle };
+std::optional<ServerAction> serverActionFromName(const QString& name); // "start", "stop", "toggle"
+
+enum class ExportFormat { Text, Json };
+std::optional<ExportFormat> exportFormatFromName(const QString& name); // "text", "json"
+
+// Toggle Server: whether to start (true) or stop (false) every process, or nothing, and the dialog.
+struct ToggleDecision {
+    std::optional<bool> setRunning;
+    QString dialog;
+};
+ToggleDecision toggleServer(ServerAction action, bool running);
+
+struct StatusFigures {
+    bool running = false;
+    qint64 connections = 0;
+    qint64 totalRequests = 0;
+    qint64 totalToolCalls = 0;
+};
+ActionResult serverStatus(const StatusFigures& figures);
+
+struct StatisticsFigures {
+    qint64 totalRequests = 0;
+    qint64 totalToolCalls = 0;
+    qint64 totalErrors = 0;
+    double successRate = 1.0;
+    double averageResponseTime = 0.0;
+};
+ActionResult statistics(const StatisticsFigures& figures);
+
+QString uptimeText(double totalUptimeSeconds); // "1d 1h 1m", "1h 0m", "0m"
+ActionResult uptime(double totalUptimeSeconds);
+ActionResult connectionCount(qint64 connections);
+
+ActionResult resetStatistics(bool confirmed); // the failure when not confirmed
+ActionResult clearActivityLog(bool confirmed, qint64 cleared);
+
+// exportText is the statistics store's document; nothing when it could not be produced.
+ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 totalRequests, qint64 totalToolCalls, const QDateTime& now);
+ActionResult exportActivityLog(ExportFormat format, const QList<ActivityLogEntry>& entries, const QDateTime& now);
+
+} // namespace ServerActions

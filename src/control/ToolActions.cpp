@@ -1,0 +1,149 @@
+#include "control/ToolActions.h"
+
+#include "protocol/JsonParser.h"
+#include "tools/ToolRegistry.h"
+
+#include <QUuid>
+
+#include <array>
+#include <string_view>
+
+namespace ToolActions {
+
+namespace {
+
+bool containsAny(const std::string& name, std::initializer_list<std::string_view> parts)
+{
+    for (const std::string_view part : parts) {
+        if (name.find(part) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool isFileSystem(const std::string& name)
+{
+    return containsAny(name, {"file", "directory"});
+}
+
+bool isAppControl(const std::string& name)
+{
+    return containsAny(name, {"app", "applescript"});
+}
+
+QString dialogName(ToolCategory category)
+{
+    switch (category) {
+    case ToolCategory::All: return QStringLiteral("All");
+    case ToolCategory::FileSystem: return QStringLiteral("File System");
+    case ToolCategory::System: return QStringLiteral("System");
+    case ToolCategory::AppControl: return QStringLiteral("App Control");
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<ToolCategory> categoryFromName(const QString& name)
+{
+    if (name == QLatin1String("all"))
+        return ToolCategory::All;
+    if (name == QLatin1String("fileSystem"))
+        return ToolCategory::FileSystem;
+    if (name == QLatin1String("system"))
+        return ToolCategory::System;
+    if (name == QLatin1String("appControl"))
+        return ToolCategory::AppControl;
+    return std::nullopt;
+}
+
+bool isInCategory(const std::string& name, ToolCategory category)
+{
+    switch (category) {
+    case ToolCategory::All: return true;
+    case ToolCategory::FileSystem: return isFileSystem(name);
+    case ToolCategory::System: return containsAny(name, {"command", "clipboard", "screenshot", "system", "notification"});
+    case ToolCategory::AppControl: return isAppControl(name);
+    }
+    return false;
+}
+
+QString entityCategory(const std::string& name)
+{
+    if (isFileSystem(name))
+        return QStringLiteral("File System");
+    if (isAppControl(name))
+        return QStringLiteral("App Control");
+    return QStringLiteral("System");
+}
+
+ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
+{
+    ActionResult result;
+    result.value = Json::array();
+    for (const MCPTool& tool : tools) {
+        if (!isInCategory(tool.name, category))
+            continue;
+        result.value.push_back(Json{{"id", QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString()},
+                                    {"name", tool.name},
+                                    {"description", tool.description},
+                                    {"category", entityCategory(tool.name).toStdString()}});
+    }
+    result.dialog = QStringLiteral("Found %1 tools in %2 category").arg(result.value.size()).arg(dialogName(category));
+    return result;
+}
+
+ActionResult toolInfo(const std::vector<MCPTool>& tools, const QString& name)
+{
+    ActionResult result;
+    const std::string wanted = name.toStdString();
+    const auto tool = std::find_if(tools.cbegin(), tools.cend(), [&](const MCPTool& t) { return t.name == wanted; });
+    if (tool == tools.cend()) {
+        result.dialog = QStringLiteral("Tool '%1' not found").arg(name);
+        return result;
+    }
+    QStringList lines{QStringLiteral("Tool: ") + name, QString(), QString::fromStdString(tool->description)};
+    const auto& properties = tool->inputSchema.properties;
+    if (properties && !properties->empty()) {
+        lines << QString() << QStringLiteral("Parameters:");
+        const std::vector<std::string> required = tool->inputSchema.required.value_or(std::vector<std::string>{});
+        // A std::map: already in ascending order of name.
+        for (const auto& [property, schema] : *properties) {
+            QString line = QStringLiteral("• %1 (%2)").arg(QString::fromStdString(property), QString::fromStdString(schema.type));
+            if (std::find(required.cbegin(), required.cend(), property) != required.cend())
+                line += QStringLiteral(" (required)");
+            if (schema.description)
+                line += QStringLiteral(": ") + QString::fromStdString(*schema.description);
+            lines << line;
+        }
+    }
+    result.dialog = lines.join(QLatin1Char('\n'));
+    return result;
+}
+
+QCoro::Task<ActionResult> executeTool(ToolRegistry& registry, QString name, QString argumentsJson)
+{
+    ActionResult result;
+    const QByteArray utf8 = argumentsJson.toUtf8();
+    const auto parsed = JsonParser::parse(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    if (!parsed || !parsed->is_object()) {
+        result.dialog = QStringLiteral("Invalid JSON arguments");
+        result.value = "";
+        co_return result;
+    }
+    Arguments arguments = parsed->get<Arguments>();
+    QCoro::Task<MCPToolCallResponse> running = registry.executeTool(name.toStdString(), std::move(arguments));
+    const MCPToolCallResponse response = co_await running;
+    std::string text;
+    for (const MCPContent& item : response.content) {
+        if (const auto* itemText = item.asText())
+            text += itemText->text + '\n';
+    }
+    const QString resultText = QString::fromStdString(text);
+    result.value = text;
+    result.dialog = response.isError.value_or(false) ? QStringLiteral("Tool '%1' failed: ").arg(name) + resultText
+                                                     : QStringLiteral("Tool '%1' executed successfully").arg(name);
+    co_return result;
+}
+
+} // namespace ToolActions

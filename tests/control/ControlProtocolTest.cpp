@@ -1,0 +1,78 @@
+#include "control/ControlProtocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace ControlProtocol;
+
+namespace {
+
+TEST(ControlProtocol, RefusesWhatIsNotARequestWithTheReason)
+{
+    const std::pair<QByteArray, const char*> cases[] = {
+        {"", Code::BadRequest},
+        {"not json", Code::BadRequest},
+        {"[1]", Code::BadRequest},
+        {R"({"v":1,"command":"status"})", Code::BadRequest},
+        {R"({"v":1,"id":"7","command":"status"})", Code::BadRequest},
+        {R"({"id":7,"command":"status"})", Code::BadRequest},
+        {R"({"v":2,"id":7,"command":"status"})", Code::Version},
+        {R"({"v":1,"id":7,"command":3})", Code::BadRequest},
+        {R"({"v":1,"id":7,"command":"status","args":[]})", Code::BadRequest},
+    };
+    for (const auto& [line, code] : cases) {
+        const DecodedRequest decoded = decodeRequest(line);
+        EXPECT_FALSE(decoded.request) << line.constData();
+        EXPECT_EQ(decoded.error.code, code) << line.constData();
+    }
+    // Once the id is known it is answered with it.
+    EXPECT_EQ(decodeRequest(R"({"v":2,"id":7,"command":"status"})").id, 7);
+}
+
+TEST(ControlProtocol, RequestsAnswersAndEventsRoundTrip)
+{
+    const DecodedRequest decoded = decodeRequest(encodeRequest(Request{42, "server", Json{{"action", "stop"}}}).trimmed());
+    ASSERT_TRUE(decoded.request);
+    EXPECT_EQ(decoded.request->id, 42);
+    EXPECT_EQ(decoded.request->command, "server");
+    EXPECT_EQ(decoded.request->args["action"], "stop");
+    EXPECT_EQ(decodeRequest(R"({"v":1,"id":1,"command":"log","args":null})").request->args, Json::object());
+
+    const auto answer = decodeIncoming(encodeReply(42, Reply::success(Json{{"count", 3}})).trimmed());
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(answer->isEvent);
+    EXPECT_EQ(answer->id, 42);
+    EXPECT_TRUE(answer->reply.ok);
+    EXPECT_EQ(answer->reply.result["count"], 3);
+
+    const auto failure = decodeIncoming(encodeReply(5, Reply::failure(Code::Failed, "no")).trimmed());
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->reply.ok);
+    EXPECT_EQ(failure->reply.code, Code::Failed);
+    EXPECT_EQ(failure->reply.message, "no");
+
+    const QByteArray event = encodeEvent("server", Json{{"running", true}});
+    EXPECT_TRUE(event.endsWith('\n'));
+    EXPECT_EQ(event.count('\n'), 1);
+    const auto incoming = decodeIncoming(event.trimmed());
+    ASSERT_TRUE(incoming && incoming->isEvent);
+    EXPECT_EQ(incoming->event, "server");
+    EXPECT_EQ(incoming->data["running"], true);
+    EXPECT_FALSE(decodeIncoming(R"({"id":1})"));
+}
+
+TEST(ControlProtocol, LogEntriesKeepTheirFields)
+{
+    const ActivityLogEntry entry{QUuid::createUuid(), QDateTime::fromMSecsSinceEpoch(1796611972123, Qt::UTC),
+                                 QStringLiteral("Tool call: read_file \"x\"\n"), LogType::ToolCall};
+    const auto decoded = decodeEntry(encodeEntry(entry));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->id, entry.id);
+    EXPECT_EQ(decoded->timestamp, entry.timestamp);
+    EXPECT_EQ(decoded->message, entry.message);
+    EXPECT_EQ(decoded->type, LogType::ToolCall);
+    Json unknownType = encodeEntry(entry);
+    unknownType["type"] = "verbose";
+    EXPECT_FALSE(decodeEntry(unknownType));
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+#include "control/ControlServer.h"
+#include "control/ControlClient.h"
+#include "control/ServerComponents.h"
+#include "control/SettingValues.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+#include "support/FakeClock.h"
+#include "support/FakeStandardStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using namespace ControlProtocol;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+// One process's managers over a temporary store, with its control socket in a private folder.
+class ControlServerTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
+    FakeClock clock;
+    FakeStandardStreams streams;
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
+    ControlFolder folder{dir.filePath(QStringLiteral("control"))};
+    ControlServer control{components, folder};
+
+    void SetUp() override { ASSERT_TRUE(control.listen()) << control.problem().toStdString(); }
+
+    Reply ask(ControlClient& client, const std::string& command, Json args = Json::object())
+    {
+        return QCoro::waitFor(client.request(command, std::move(args)));
+    }
+
+    // A raw connection: what it receives, line by line.
+    QList<QByteArray> exchange(QLocalSocket& socket, const QByteArray& bytes, int answers)
+    {
+        socket.write(bytes);
+        QByteArray received;
+        waitUntil([&] {
+            received += socket.readAll();
+            return received.count('\n') >= answers || socket.state() != QLocalSocket::ConnectedState;
+        });
+        received += socket.readAll();
+        QList<QByteArray> lines = received.split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+};
+
+TEST_F(ControlServerTest, AnswersInOrderAndTurnsBadInputIntoErrorAnswers)
+{
+    QLocalSocket socket;
+    socket.connectToServer(control.socketPath());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    const QList<QByteArray> lines =
+        exchange(socket,
+                 "garbage\n"
+                 "{\"v\":1,\"id\":1,\"command\":\"nope\"}\n"
+                 "{\"v\":1,\"id\":2,\"command\":\"server\",\"args\":{\"action\":5}}\n"
+                 "{\"v\":1,\"id\":3,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":\"ten\"}}\n"
+                 "{\"v\":1,\"id\":4,\"command\":\"status\"}\n",
+                 5);
+    ASSERT_EQ(lines.size(), 5);
+    const auto code = [&](int i) { return decodeIncoming(lines[i])->reply.code; };
+    EXPECT_TRUE(lines[0].contains("\"id\":null")) << lines[0].constData();
+    EXPECT_TRUE(lines[0].contains(Code::BadRequest));
+    EXPECT_EQ(code(1), Code::UnknownCommand);
+    EXPECT_EQ(code(2), Code::BadArguments);
+    EXPECT_EQ(code(3), Code::BadArguments);
+    const auto status = decodeIncoming(lines[4]);
+    EXPECT_EQ(status->id, 4);
+    EXPECT_EQ(status->reply.result["pid"], QCoreApplication::applicationPid());
+    EXPECT_EQ(status->reply.result["running"], false);
+    EXPECT_EQ(components.settings().maxLogEntries(), SettingsManager::kDefaultMaxLogEntries);
+    EXPECT_TRUE(streams.written.isEmpty());
+}
+
+TEST_F(ControlServerTest, ALineOverOneMebibyteIsAnsweredAndTheConnectionClosed)
+{
+    QLocalSocket socket;
+    socket.connectToServer(control.socketPath());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    const QList<QByteArray> lines = exchange(socket, QByteArray(kMaxLineBytes + 10, 'x'), 1);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines[0].contains(Code::TooLong)) << lines[0].left(200).constData();
+    EXPECT_TRUE(waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }));
+
+    ControlClient client; // the server itself carries on
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+    EXPECT_TRUE(ask(client, "status").ok);
+}
+
+TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
+{
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+    EXPECT_EQ(ask(client, "server", Json{{"action", "start"}}).result, (Json{{"changed", true}, {"running", true}}));
+    EXPECT_EQ(ask(client, "server", Json{{"action", "start"}}).result["changed"], false);
+    EXPECT_TRUE(components.server().isRunning());
+
+    const Reply log = ask(client, "log");
+    ASSERT_EQ(log.result["entries"].size(), 1u);
+    EXPECT_EQ(log.result["entries"][0]["message"], "Server started");
+    EXPECT_EQ(ask(client, "clear-log").result["count"], 1);
+    EXPECT_TRUE(components.activityLog().entries().isEmpty());
+
+    // Figures recorded but not yet saved are dropped by a reset, so this process never writes
+    // them back into the store another process has just emptied.
+    components.statistics().recordRequest();
+    components.statistics().recordRequest();
+    ASSERT_TRUE(components.statistics().needsSave());
+    EXPECT_TRUE(ask(client, "reset-stats").ok);
+    components.statistics().saveIfNeeded();
+    components.shutdown();
+    QSettings stored(dir.filePath(QStringLiteral("zarnel.conf")), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("stats_totalRequests"), 0).toInt(), 0);
+}
+
+TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
+{
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+    QList<std::pair<QString, Json>> events;
+    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) { events.append({event, data}); });
+    ASSERT_TRUE(ask(client, "subscribe").ok);
+
+    components.server().start();
+    EXPECT_TRUE(ask(client, "set-setting", Json{{"key", "logLevel"}, {"value", "warning"}}).ok);
+    components.activityLog().clear();
+    const auto find = [&](const char* name) -> Json {
+        for (const auto& [event, data] : events) {
+            if (event == QLatin1String(name))
+                return data;
+        }
+        return nullptr;
+    };
+    ASSERT_TRUE(waitUntil([&] { return !find("logCleared").is_null(); }));
+    EXPECT_EQ(find("logEntry")["message"], "Server started");
+    EXPECT_EQ(find("server")["running"], true);
+    EXPECT_EQ(find("setting"), (Json{{"key", "logLevel"}, {"value", "warning"}}));
+    EXPECT_EQ(components.settings().logLevel(), LogLevel::Warning);
+    // Assigned through the manager, so stored as any change from the settings screen is.
+    EXPECT_EQ(store.readString(QStringLiteral("logLevel")), QStringLiteral("warning"));
+}
+
+TEST_F(ControlServerTest, RegisteredCommandsAndTheDashboardRequest)
+{
+    control.registerCommand(QStringLiteral("confirm"), [](Json args) -> QCoro::Task<Reply> {
+        co_return Reply::success(Json{{"echo", args}});
+    });
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+    EXPECT_EQ(ask(client, "confirm", Json{{"tool", "x"}}).result["echo"]["tool"], "x");
+
+    EXPECT_EQ(ask(client, "show-dashboard").code, Code::Failed);
+    int shown = 0;
+    QObject::connect(&control, &ControlServer::showDashboardRequested, [&] { ++shown; });
+    EXPECT_FALSE(ask(client, "show-dashboard").ok); // connected, but not the desktop instance
+    control.setDesktop(true);
+    EXPECT_TRUE(ask(client, "show-dashboard").ok);
+    EXPECT_EQ(shown, 1);
+}
+
+TEST(SettingValues, ChecksEachSettingsKind)
+{
+    const std::tuple<const char*, const char*, std::optional<Json>> cases[] = {
+        {"autoStartServer", "true", Json(true)}, {"autoStartServer", "yes", std::nullopt}, {"maxLogEntries", "250", Json(250)},
+        {"maxLogEntries", "-1", std::nullopt},   {"maxLogEntries", "1.5", std::nullopt},   {"commandTimeout", "0", std::nullopt},
+        {"logLevel", "error", Json("error")},    {"logLevel", "Error", std::nullopt},      {"colour", "red", std::nullopt},
+    };
+    for (const auto& [key, text, expected] : cases) {
+        const SettingValues::Checked checked = SettingValues::parse(key, text);
+        if (expected)
+            EXPECT_EQ(std::get<Json>(checked), *expected) << key << " " << text;
+        else
+            EXPECT_TRUE(std::holds_alternative<QString>(checked)) << key << " " << text;
+    }
+    EXPECT_TRUE(std::holds_alternative<Json>(SettingValues::check(QStringLiteral("commandTimeout"), QVariant(60))));
+    EXPECT_EQ(SettingValues::keys().size(), 8);
+}
+
+} // namespace

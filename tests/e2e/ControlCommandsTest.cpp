@@ -1,0 +1,296 @@
+#include "support/TemporaryHome.h"
+#include "support/ZarnelProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray output;
+    QByteArray error;
+};
+
+Outcome runZarnel(const TemporaryHome& home, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(home.environment());
+    process.setWorkingDirectory(home.path());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(ZarnelProcess::binaryPath(), arguments);
+    process.waitForFinished(30000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+nlohmann::json runJson(const TemporaryHome& home, QStringList arguments)
+{
+    arguments.append(QStringLiteral("--json"));
+    const Outcome outcome = runZarnel(home, arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.error.constData();
+    return nlohmann::json::parse(outcome.output.toStdString(), nullptr, false);
+}
+
+QString controlFolder(const TemporaryHome& home)
+{
+    return home.path() + QStringLiteral("/runtime/zarnel");
+}
+
+// A headless zarnel started by a client of the given name, its initialize answered.
+std::unique_ptr<ZarnelProcess> startClient(const TemporaryHome& home, const std::string& clientName)
+{
+    auto process = std::make_unique<ZarnelProcess>(home);
+    if (!process->start())
+        return nullptr;
+    const auto answer = process->request("initialize",
+                                         {{"protocolVersion", "2024-11-05"},
+                                          {"capabilities", nlohmann::json::object()},
+                                          {"clientInfo", {{"name", clientName}, {"version", "2.1"}}}});
+    if (!answer || !answer->contains("result"))
+        return nullptr;
+    return process;
+}
+
+std::vector<std::string> messagesOf(const nlohmann::json& log, qint64 pid)
+{
+    std::vector<std::string> messages;
+    for (const auto& entry : log["value"]) {
+        if (entry["pid"] == pid)
+            messages.push_back(entry["message"]);
+    }
+    return messages;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.cbegin(), list.cend(), item) != list.cend();
+}
+
+class TwoProcesses : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        first = startClient(home, "Alpha Assistant");
+        second = startClient(home, "Beta Assistant");
+        ASSERT_TRUE(first && second);
+        firstPid = first->process().processId();
+        secondPid = second->process().processId();
+    }
+
+    TemporaryHome home;
+    std::unique_ptr<ZarnelProcess> first;
+    std::unique_ptr<ZarnelProcess> second;
+    qint64 firstPid = 0;
+    qint64 secondPid = 0;
+};
+
+TEST_F(TwoProcesses, StatusAddsUpBothAndServerStopsAndStartsBoth)
+{
+    const Outcome status = runZarnel(home, {QStringLiteral("status")});
+    EXPECT_EQ(status.status, 0);
+    // One initialize request each, saved by each process before the store is read.
+    EXPECT_EQ(status.output, "Zarnel server is running with 2 connections. Total: 2 requests, 0 tool calls.\n");
+    const auto entity = runJson(home, {QStringLiteral("status")})["value"];
+    EXPECT_EQ(entity["isRunning"], true);
+    EXPECT_EQ(entity["connectionCount"], 2);
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("connections")}).output, "2 active connections\n");
+
+    const Outcome stop = runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")});
+    EXPECT_EQ(stop.status, 0);
+    EXPECT_EQ(stop.output, "Zarnel server stopped\n");
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")}).output, "Zarnel server is not running\n");
+    const auto log = runJson(home, {QStringLiteral("log")});
+    EXPECT_TRUE(contains(messagesOf(log, firstPid), "Server stopped"));
+    EXPECT_TRUE(contains(messagesOf(log, secondPid), "Server stopped"));
+    EXPECT_TRUE(runZarnel(home, {QStringLiteral("status")}).output.startsWith("Zarnel server is stopped."));
+
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")}).output, "Zarnel server started successfully\n");
+    EXPECT_EQ(runJson(home, {QStringLiteral("status")})["value"]["isRunning"], true);
+    // Both serve again: each answers its client.
+    EXPECT_TRUE(first->request("ping"));
+    EXPECT_TRUE(second->request("ping"));
+}
+
+TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
+{
+    const Outcome log = runZarnel(home, {QStringLiteral("log")});
+    EXPECT_EQ(log.status, 0);
+    EXPECT_TRUE(log.output.contains("Alpha Assistant (" + QByteArray::number(firstPid) + "): Connected: Alpha Assistant v2.1"))
+        << log.output.constData();
+    EXPECT_TRUE(log.output.contains("Beta Assistant (" + QByteArray::number(secondPid) + "): Connected: Beta Assistant v2.1"));
+
+    const std::size_t entries = runJson(home, {QStringLiteral("log")})["value"].size();
+    ASSERT_GE(entries, 6u); // started, request and connected in each
+    const Outcome unconfirmed = runZarnel(home, {QStringLiteral("clear-log")});
+    EXPECT_EQ(unconfirmed.status, 1);
+    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to clear the activity log\n");
+    const Outcome cleared = runZarnel(home, {QStringLiteral("clear-log"), QStringLiteral("--confirm")});
+    EXPECT_EQ(cleared.output, "Cleared " + QByteArray::number(qulonglong(entries)) + " activity log entries\n");
+    EXPECT_TRUE(runJson(home, {QStringLiteral("log")})["value"].empty());
+
+    const Outcome exported = runZarnel(
+        home,
+        {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(exported.output, "[]");
+    EXPECT_EQ(exported.error, "Exported 0 log entries as JSON\n");
+}
+
+TEST_F(TwoProcesses, ResetNeedsConfirmationAndRunningProcessesDoNotWriteOldFiguresBack)
+{
+    ASSERT_TRUE(first->callTool("list_directory", {{"path", home.path().toStdString()}}));
+    const Outcome unconfirmed = runZarnel(home, {QStringLiteral("reset-stats")});
+    EXPECT_EQ(unconfirmed.status, 1);
+    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to reset statistics\n");
+    EXPECT_TRUE(unconfirmed.output.isEmpty());
+    EXPECT_EQ(runJson(home, {QStringLiteral("stats")})["value"]["totalToolCalls"], 1);
+
+    // Recorded by the first process and not yet saved when the reset comes.
+    ASSERT_TRUE(first->request("ping"));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("reset-stats"), QStringLiteral("--confirm")}).output, "All statistics have been reset\n");
+    ASSERT_TRUE(second->request("ping"));
+    const auto stats = runJson(home, {QStringLiteral("stats")})["value"];
+    EXPECT_EQ(stats["totalRequests"], 1);
+    EXPECT_EQ(stats["totalToolCalls"], 0);
+}
+
+TEST_F(TwoProcesses, ASettingReachesRunningProcessesAtOnce)
+{
+    const Outcome set =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("logLevel"), QStringLiteral("error")});
+    EXPECT_EQ(set.status, 0) << set.error.constData();
+    EXPECT_EQ(set.output, "logLevel = error\n");
+    ASSERT_TRUE(runZarnel(home, {QStringLiteral("clear-log"), QStringLiteral("--confirm")}).status == 0);
+    // At the error level a request writes no entry, in both processes.
+    ASSERT_TRUE(first->request("ping"));
+    ASSERT_TRUE(second->request("tools/list"));
+    EXPECT_TRUE(runJson(home, {QStringLiteral("log")})["value"].empty());
+    EXPECT_EQ(runJson(home, {QStringLiteral("settings"), QStringLiteral("get"), QStringLiteral("logLevel")})["value"], "error");
+
+    const Outcome wrongType =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("many")});
+    EXPECT_EQ(wrongType.status, 2);
+    EXPECT_TRUE(wrongType.error.contains("maxLogEntries takes a whole number")) << wrongType.error.constData();
+    EXPECT_TRUE(wrongType.error.contains("Usage: zarnel settings"));
+}
+
+TEST_F(TwoProcesses, AKilledProcessSocketIsRemovedAndIgnored)
+{
+    const QString socket = controlFolder(home) + QStringLiteral("/%1.sock").arg(secondPid);
+    ASSERT_TRUE(QFile::exists(socket));
+    ::kill(static_cast<pid_t>(secondPid), SIGKILL);
+    second->process().waitForFinished(10000);
+    ASSERT_TRUE(QFile::exists(socket)); // a killed process cannot clean up
+
+    EXPECT_EQ(runJson(home, {QStringLiteral("status")})["value"]["connectionCount"], 1);
+    EXPECT_FALSE(QFile::exists(socket));
+
+    // An orderly exit removes the socket itself.
+    const QString firstSocket = controlFolder(home) + QStringLiteral("/%1.sock").arg(firstPid);
+    first->closeInput();
+    ASSERT_TRUE(first->waitForExit());
+    EXPECT_FALSE(QFile::exists(firstSocket));
+    const Outcome none = runZarnel(home, {QStringLiteral("server")});
+    EXPECT_EQ(none.status, 3);
+    EXPECT_EQ(none.error, "zarnel: No Zarnel process is running\n");
+    // What the killed process had not saved is lost; the rest is there.
+    EXPECT_TRUE(runZarnel(home, {QStringLiteral("status")}).output.startsWith("Zarnel server is stopped. Total statistics: "));
+}
+
+TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
+{
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to act as another user";
+    TemporaryHome home;
+    const auto process = startClient(home, "Owner");
+    ASSERT_TRUE(process);
+    const QString socket = controlFolder(home) + QStringLiteral("/%1.sock").arg(process->process().processId());
+    // Opened up for this test only, so that the other user reaches the socket at all: what
+    // stops it then is the check of its user id.
+    for (const QString& path : {home.path(), home.path() + QStringLiteral("/runtime"), controlFolder(home)})
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(socket, QFileDevice::Permissions(0x7777)));
+
+    QProcess peer;
+    peer.start(QStringLiteral("setpriv"),
+               {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                QStringLiteral(CONTROL_PEER), socket});
+    ASSERT_TRUE(peer.waitForFinished(20000));
+    EXPECT_EQ(peer.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(peer.exitCode(), 0) << peer.readAllStandardError().constData();
+    EXPECT_TRUE(peer.readAllStandardOutput().isEmpty());
+
+    // The owner still gets its answers.
+    QProcess owner;
+    owner.start(QStringLiteral(CONTROL_PEER), {socket});
+    ASSERT_TRUE(owner.waitForFinished(20000));
+    EXPECT_TRUE(owner.readAllStandardOutput().contains("\"ok\":true"));
+    EXPECT_TRUE(process->request("ping"));
+}
+
+TEST(ControlSocket, AFolderOthersMayEnterIsRefusedAndTheClientStillServed)
+{
+    TemporaryHome home;
+    ASSERT_TRUE(QDir().mkpath(controlFolder(home)));
+    ASSERT_TRUE(QFile::setPermissions(controlFolder(home), QFileDevice::Permissions(0x7755)));
+    ZarnelProcess process(home);
+    ASSERT_TRUE(process.start());
+    EXPECT_TRUE(process.initialize());
+    EXPECT_TRUE(QDir(controlFolder(home)).entryList(QDir::System | QDir::Files).isEmpty());
+    process.closeInput();
+    ASSERT_TRUE(process.waitForExit());
+    const QByteArray error = process.standardError();
+    EXPECT_TRUE(error.contains("no control socket")) << error.constData();
+    EXPECT_TRUE(error.contains("mode 0755")) << error.constData();
+}
+
+TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
+{
+    TemporaryHome home;
+    const Outcome unknown = runZarnel(home, {QStringLiteral("frobnicate")});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.error.startsWith("zarnel: unknown command 'frobnicate'"));
+    const Outcome badOption = runZarnel(home, {QStringLiteral("status"), QStringLiteral("--colour")});
+    EXPECT_EQ(badOption.status, 2);
+    EXPECT_TRUE(badOption.error.contains("colour")) << badOption.error.constData();
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("tools"), QStringLiteral("--category"), QStringLiteral("games")}).status, 2);
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("restart")}).status, 2);
+
+    const Outcome overview = runZarnel(home, {QStringLiteral("--help")});
+    EXPECT_TRUE(overview.output.contains("export-log")) << overview.output.constData();
+    const Outcome help = runZarnel(home, {QStringLiteral("help"), QStringLiteral("export-log")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.output.startsWith("Usage: zarnel export-log [--format text|json] [-o FILE] [--force]"));
+
+    EXPECT_EQ(runJson(home, {QStringLiteral("tools"), QStringLiteral("--category"), QStringLiteral("appControl")})["dialog"],
+              "Found 4 tools in App Control category");
+    const Outcome missing = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file")});
+    EXPECT_EQ(missing.status, 0);
+    EXPECT_TRUE(missing.output.startsWith("Tool 'read_file' failed: ")) << missing.output.constData();
+    const auto written =
+        runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"), QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
+    EXPECT_EQ(written["dialog"], "Tool 'write_file' executed successfully");
+
+    const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
+    EXPECT_EQ(dashboard.status, 1);
+    EXPECT_EQ(dashboard.error, "zarnel: No Zarnel dashboard is running\n");
+
+    // Exports go to the current folder under their suggested name, and never over a file.
+    const auto exported = runJson(home, {QStringLiteral("export-stats")});
+    const QString path = QString::fromStdString(exported["value"]);
+    EXPECT_TRUE(path.startsWith(home.path() + QStringLiteral("/zarnel-statistics-"))) << path.toStdString();
+    EXPECT_TRUE(QFile::exists(path));
+    const Outcome again = runZarnel(home, {QStringLiteral("export-stats"), QStringLiteral("-o"), path});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.error.contains("--force"));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("export-stats"), QStringLiteral("-o"), path, QStringLiteral("--force")}).status, 0);
+}
+
+} // namespace
