@@ -6,17 +6,24 @@
 #include "control/ControlServer.h"
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
+#include "platform/NotificationService.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "platform/TerminationSignals.h"
+#include "platform/XdgAutostartEntry.h"
 #include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/DesktopNotifier.h"
+#include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <iostream>
@@ -39,6 +46,16 @@ QStringList argumentList(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+// How the session should start the desktop instance at login: by its name when that finds this
+// very program on the PATH, else by its full path.
+QStringList desktopInstanceCommand()
+{
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
+    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
+    return {program, QStringLiteral("--hidden")};
 }
 
 // The role an MCP client starts: the server over standard input and output, with a control
@@ -73,6 +90,19 @@ int serve(int argc, char** argv)
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+
+    XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
+    LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
+
+    // Only a process with a desktop tells the user about connections and failures.
+    std::unique_ptr<DesktopNotifier> notifier;
+    if (!headless) {
+        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
+        QObject::connect(&components.activityLog(), &ActivityLog::entryAdded, notifier.get(), [&](const ActivityLogEntry& entry) {
+            if (const auto event = DesktopNotifier::eventOf(entry))
+                notifier->report(*event);
+        });
+    }
 
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), [&] {
         components.shutdown();
