@@ -3,6 +3,7 @@
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
 #include "platform/PreferencesStore.h"
+#include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
@@ -10,6 +11,8 @@
 #include "state/StatisticsManager.h"
 #include "tools/BuiltInTools.h"
 #include "tools/ToolRegistry.h"
+
+#include <set>
 
 namespace {
 
@@ -30,14 +33,21 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_statistics(std::make_unique<StatisticsManager>(store, clock))
     , m_tools(std::make_unique<ToolRegistry>())
     , m_activityLog(std::make_unique<ActivityLog>(*m_settings, clock))
-    , m_resources(
-          std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(), m_tools.get(),
-                                                            &clock, m_services.systemInformation, m_services.files.get()}))
+    , m_confirmationGate(std::make_unique<ConfirmationGate>(*m_settings, *m_activityLog, [](const std::string& tool) {
+        // The tools that change or remove what is there, or reach beyond this machine.
+        static const std::set<std::string> changing = {"copy_file", "delete_file", "execute_applescript", "execute_command",
+                                                       "launch_app", "move_file", "quit_app", "set_clipboard", "write_file"};
+        return changing.contains(tool);
+    }))
+    , m_resources(std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(),
+                                                                    m_tools.get(), &clock, m_services.systemInformation,
+                                                                    m_services.files.get()}))
     , m_prompts(std::make_unique<PromptManager>(m_services.systemInformation, *m_services.files))
     , m_transport(std::make_unique<StdioTransport>(streams))
     , m_server(std::make_unique<MCPServer>(*m_tools, *m_resources, *m_prompts, *m_settings, *m_statistics, *m_activityLog, *m_transport))
 {
     m_resources->attachServer(m_server.get());
+    m_server->setConfirmationGate(m_confirmationGate.get());
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services});
 }
 

@@ -9,6 +9,8 @@
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
+#include "server/ConfirmationGate.h"
+#include "state/ActivityLog.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
@@ -306,7 +308,19 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
     elapsed.start();
     const CancellationToken cancellation = m_queue.currentCancellation();
     const bool known = m_tools.tool(call->name) != nullptr;
-    MCPToolCallResponse result = co_await m_tools.executeTool(call->name, call->arguments.value_or(Arguments{}), cancellation);
+    Arguments arguments = call->arguments.value_or(Arguments{});
+    std::optional<MCPToolCallResponse> refusal;
+    if (m_confirmationGate) {
+        QCoro::Task<std::optional<MCPToolCallResponse>> admitting = m_confirmationGate->admit(call->name, arguments, cancellation);
+        refusal = co_await admitting;
+        if (!self)
+            co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
+    }
+    MCPToolCallResponse result;
+    if (refusal)
+        result = std::move(*refusal);
+    else
+        result = co_await m_tools.executeTool(call->name, std::move(arguments), cancellation);
     if (!self)
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;

@@ -17,6 +17,7 @@
 #include <optional>
 
 class ActivityLog;
+class ConfirmationGate;
 class PromptManager;
 class ResourceManager;
 class SettingsManager;
@@ -63,6 +64,9 @@ public:
     // Sends a notification line to the client, if one is connected.
     void sendNotification(const std::string& method, Json params);
 
+    // Holds back tool calls that need a person's yes; none by default.
+    void setConfirmationGate(ConfirmationGate* gate) { m_confirmationGate = gate; }
+
     // Coalescing of resource updates; tests shorten the interval.
     ResourceSubscriptions& subscriptions() { return m_subscriptions; }
 
@@ -96,6 +100,7 @@ private:
     StatisticsManager& m_statistics;
     ActivityLog& m_activityLog;
     StdioTransport& m_transport;
+    ConfirmationGate* m_confirmationGate = nullptr;
 
     bool m_isRunning = false;
     qint64 m_connectionCount = 0;
