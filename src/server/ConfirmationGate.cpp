@@ -108,10 +108,15 @@ ConfirmationQuestion ConfirmationGate::questionFor(const std::string& tool, cons
     return {name, QStringLiteral("Allow ") + name + QStringLiteral(" to ") + actionOf(tool, arguments) + QLatin1Char('?')};
 }
 
+bool ConfirmationGate::applies(const std::string& tool) const
+{
+    return m_settings.requireConfirmation() && m_needsConfirmation(tool);
+}
+
 QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::string tool, Arguments arguments,
                                                                          CancellationToken cancellation)
 {
-    if (!m_settings.requireConfirmation() || !m_needsConfirmation(tool))
+    if (!applies(tool))
         co_return std::nullopt;
 
     QPointer<ConfirmationGate> self(this);

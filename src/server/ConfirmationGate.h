@@ -36,6 +36,9 @@ public:
     void setTimeLimits(std::chrono::milliseconds client, std::chrono::milliseconds desktop);
     std::chrono::milliseconds desktopTimeLimit() const { return m_desktopLimit; }
 
+    // Whether a call of this tool waits for a person now; admit() lets every other call through.
+    bool applies(const std::string& tool) const;
+
     // Nothing when the call may run; otherwise the error result that ends it. A cancellation of
     // the request withdraws the question.
     QCoro::Task<std::optional<MCPToolCallResponse>> admit(std::string tool, Arguments arguments, CancellationToken cancellation);

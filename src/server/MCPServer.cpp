@@ -310,7 +310,7 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleToolsCall(JSONRPCRequest request)
     const bool known = m_tools.tool(call->name) != nullptr;
     Arguments arguments = call->arguments.value_or(Arguments{});
     std::optional<MCPToolCallResponse> refusal;
-    if (m_confirmationGate) {
+    if (m_confirmationGate && m_confirmationGate->applies(call->name)) {
         QCoro::Task<std::optional<MCPToolCallResponse>> admitting = m_confirmationGate->admit(call->name, arguments, cancellation);
         refusal = co_await admitting;
         if (!self)
