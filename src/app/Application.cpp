@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/SubCommands.h"
 #include "control/ControlServer.h"
+#include "control/DesktopConfirmationAsker.h"
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/NotificationService.h"
@@ -14,11 +15,14 @@
 #include "platform/SystemServices.h"
 #include "platform/TerminationSignals.h"
 #include "platform/XdgAutostartEntry.h"
+#include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/DesktopNotifier.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
+#include "ui/DesktopConfirmations.h"
+#include "Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -56,6 +60,15 @@ QStringList desktopInstanceCommand()
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
     const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
     return {program, QStringLiteral("--hidden")};
+}
+
+// How long a question to a person waits for the answer. The end-to-end tests shorten it, as they
+// cannot wait a minute for a dialog to deny by itself.
+std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
+{
+    bool valid = false;
+    const int shortened = qEnvironmentVariableIntValue("ZARNEL_TEST_CONFIRMATION_TIME_LIMIT_MS", &valid);
+    return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
 }
 
 // The role an MCP client starts: the server over standard input and output, with a control
@@ -122,6 +135,22 @@ int serve(int argc, char** argv)
     ControlServer control(components);
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
+
+    // Tool calls that need a person's yes ask through the desktop instance's dialog when the
+    // client cannot ask its user; a process with a desktop shows such dialogs.
+    ConfirmationGate& gate = components.confirmationGate();
+    gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
+                       confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
+    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+        const auto& client = components.server().clientInfo();
+        return client ? QString::fromStdString(client->name + " " + client->version) : QString();
+    });
+    gate.setDesktopAsker(&desktopAsker);
+    std::unique_ptr<DesktopConfirmations> confirmations;
+    if (!headless) {
+        confirmations = std::make_unique<DesktopConfirmations>();
+        confirmations->registerWith(control);
+    }
 
     // What showing the dashboard does: start the server when so configured.
     if (components.settings().autoStartServer())
