@@ -7,9 +7,9 @@
 #include "control/DesktopConfirmationAsker.h"
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
-#include "platform/NotificationService.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
+#include "platform/NotificationService.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
@@ -22,7 +22,6 @@
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
 #include "ui/DesktopConfirmations.h"
-#include "Version.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -34,7 +34,8 @@ qint64 desktopAmong(const QList<InstanceReply>& replies)
         if (each.reply.ok && status.is_object() && status.value("desktop", false))
             return each.pid;
         if (!each.reply.ok)
-            qCDebug(lcDesktopAsker, "Process %lld did not say whether it is the desktop instance: %s", each.pid, each.reply.message.c_str());
+            qCDebug(lcDesktopAsker, "Process %lld did not say whether it is the desktop instance: %s", each.pid,
+                    each.reply.message.c_str());
     }
     return 0;
 }

@@ -101,17 +101,14 @@ LoginItem::State XdgAutostartEntry::state() const
 bool XdgAutostartEntry::enable()
 {
     switch (state()) {
-    case State::Foreign:
-        qCWarning(lcAutostart, "Not starting at login: %s belongs to someone else", qUtf8Printable(m_path));
-        return false;
+    case State::Foreign: qCWarning(lcAutostart, "Not starting at login: %s belongs to someone else", qUtf8Printable(m_path)); return false;
     case State::Ours: {
         QFile file(m_path);
         if (file.open(QIODevice::ReadOnly) && file.readAll() == contents())
             return true;
         break;
     }
-    case State::Absent:
-        break;
+    case State::Absent: break;
     }
     if (!QDir().mkpath(QFileInfo(m_path).path())) {
         qCWarning(lcAutostart, "Could not create the folder of %s", qUtf8Printable(m_path));

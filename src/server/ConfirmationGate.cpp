@@ -67,15 +67,11 @@ QString actionOf(const std::string& tool, const Arguments& arguments)
 QString answerWord(ConfirmationAnswer answer)
 {
     switch (answer) {
-    case ConfirmationAnswer::Allowed:
-        return QStringLiteral("allowed");
-    case ConfirmationAnswer::Declined:
-        return QStringLiteral("declined");
-    case ConfirmationAnswer::Cancelled:
-        return QStringLiteral("cancelled");
+    case ConfirmationAnswer::Allowed: return QStringLiteral("allowed");
+    case ConfirmationAnswer::Declined: return QStringLiteral("declined");
+    case ConfirmationAnswer::Cancelled: return QStringLiteral("cancelled");
     case ConfirmationAnswer::NotAnswered:
-    case ConfirmationAnswer::Unreachable:
-        break;
+    case ConfirmationAnswer::Unreachable: break;
     }
     return QStringLiteral("not answered");
 }
@@ -87,8 +83,8 @@ MCPToolCallResponse refused(const QString& text)
 
 } // namespace
 
-ConfirmationGate::ConfirmationGate(SettingsManager& settings, ActivityLog& log,
-                                   std::function<bool(const std::string&)> needsConfirmation, QObject* parent)
+ConfirmationGate::ConfirmationGate(SettingsManager& settings, ActivityLog& log, std::function<bool(const std::string&)> needsConfirmation,
+                                   QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_log(log)
@@ -114,7 +110,7 @@ bool ConfirmationGate::applies(const std::string& tool) const
 }
 
 QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::string tool, Arguments arguments,
-                                                                         CancellationToken cancellation)
+                                                                        CancellationToken cancellation)
 {
     if (!applies(tool))
         co_return std::nullopt;
@@ -139,7 +135,8 @@ QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::str
             co_return refused(QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was not answered"));
         if (answer != ConfirmationAnswer::Unreachable)
             break;
-        m_log.add(QStringLiteral("Confirmation could not be asked through %1: %2").arg(QLatin1String(way.through), question.tool), LogType::Error);
+        m_log.add(QStringLiteral("Confirmation could not be asked through %1: %2").arg(QLatin1String(way.through), question.tool),
+                  LogType::Error);
     }
 
     if (answer == ConfirmationAnswer::Allowed) {
@@ -149,7 +146,7 @@ QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::str
     QString text;
     if (answer == ConfirmationAnswer::Unreachable)
         text = QStringLiteral("Not approved: ") + question.tool
-             + QStringLiteral(" needs confirmation, and there is no display and the client cannot ask its user");
+            + QStringLiteral(" needs confirmation, and there is no display and the client cannot ask its user");
     else
         text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was ") + answerWord(answer);
     qCInfo(lcGate, "%s", qUtf8Printable(text));

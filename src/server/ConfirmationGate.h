@@ -47,8 +47,8 @@ public:
     static ConfirmationQuestion questionFor(const std::string& tool, const Arguments& arguments);
 
 private:
-    QCoro::Task<ConfirmationAnswer> put(ConfirmationAsker* asker, std::chrono::milliseconds limit,
-                                        ConfirmationQuestion question, CancellationToken cancellation);
+    QCoro::Task<ConfirmationAnswer> put(ConfirmationAsker* asker, std::chrono::milliseconds limit, ConfirmationQuestion question,
+                                        CancellationToken cancellation);
 
     SettingsManager& m_settings;
     ActivityLog& m_log;

@@ -10,7 +10,6 @@
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
 #include "server/ConfirmationGate.h"
-#include "state/ActivityLog.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"

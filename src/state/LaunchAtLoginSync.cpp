@@ -1,7 +1,7 @@
 #include "state/LaunchAtLoginSync.h"
 
-#include "platform/LoginItem.h"
 #include "platform/Log.h"
+#include "platform/LoginItem.h"
 #include "state/SettingsManager.h"
 
 ZARNEL_LOGGING_CATEGORY(lcLaunchAtLogin, "LaunchAtLoginSync")

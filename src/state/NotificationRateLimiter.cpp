@@ -39,8 +39,9 @@ DesktopNotification NotificationRateLimiter::describe(const QStringList& clients
         return {clientsLine(clients), distinctList(clients)};
     if (clients.isEmpty())
         return {toolsLine(tools), distinctList(tools)};
-    return {QStringLiteral("Zarnel"), clientsLine(clients) + QStringLiteral(": ") + distinctList(clients) + QLatin1Char('\n')
-                                          + toolsLine(tools) + QStringLiteral(": ") + distinctList(tools)};
+    return {QStringLiteral("Zarnel"),
+            clientsLine(clients) + QStringLiteral(": ") + distinctList(clients) + QLatin1Char('\n') + toolsLine(tools)
+                + QStringLiteral(": ") + distinctList(tools)};
 }
 
 std::optional<DesktopNotification> NotificationRateLimiter::add(const DesktopEvent& event)

@@ -5,8 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& client, std::chrono::milliseconds timeLimit,
-                                       QWidget* parent)
+ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& client, std::chrono::milliseconds timeLimit, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Zarnel: allow a tool call?"));

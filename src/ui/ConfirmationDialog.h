@@ -17,8 +17,7 @@ class ConfirmationDialog : public QDialog {
 public:
     enum class Outcome { Allowed, Denied, TimedOut, Withdrawn };
 
-    ConfirmationDialog(const QString& message, const QString& client, std::chrono::milliseconds timeLimit,
-                       QWidget* parent = nullptr);
+    ConfirmationDialog(const QString& message, const QString& client, std::chrono::milliseconds timeLimit, QWidget* parent = nullptr);
 
     // Closes the dialog without an answer: the question was taken back.
     void withdraw();

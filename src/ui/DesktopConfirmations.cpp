@@ -15,14 +15,10 @@ constexpr qint64 kLongestTimeLimitMs = 10 * 60 * 1000;
 const char* outcomeWord(ConfirmationDialog::Outcome outcome)
 {
     switch (outcome) {
-    case ConfirmationDialog::Outcome::Allowed:
-        return "allowed";
-    case ConfirmationDialog::Outcome::Denied:
-        return "denied";
-    case ConfirmationDialog::Outcome::TimedOut:
-        return "timedOut";
-    case ConfirmationDialog::Outcome::Withdrawn:
-        break;
+    case ConfirmationDialog::Outcome::Allowed: return "allowed";
+    case ConfirmationDialog::Outcome::Denied: return "denied";
+    case ConfirmationDialog::Outcome::TimedOut: return "timedOut";
+    case ConfirmationDialog::Outcome::Withdrawn: break;
     }
     return "withdrawn";
 }
@@ -44,9 +40,8 @@ void DesktopConfirmations::registerWith(ControlServer& server)
 {
     server.registerCommand(QString::fromLatin1(DesktopConfirmationAsker::kConfirmCommand),
                            [this](Json args) { return confirm(std::move(args)); });
-    server.registerCommand(QString::fromLatin1(DesktopConfirmationAsker::kWithdrawCommand), [this](Json args) {
-        return [](Reply reply) -> QCoro::Task<Reply> { co_return reply; }(withdraw(args));
-    });
+    server.registerCommand(QString::fromLatin1(DesktopConfirmationAsker::kWithdrawCommand),
+                           [this](Json args) { return [](Reply reply) -> QCoro::Task<Reply> { co_return reply; }(withdraw(args)); });
 }
 
 QList<ConfirmationDialog*> DesktopConfirmations::openDialogs() const

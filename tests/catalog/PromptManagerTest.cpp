@@ -154,7 +154,8 @@ TEST_F(Prompts, NameThisSystemsToolsAndNoOtherSystems)
     const std::string anyPath = writeFile("any.txt", "text");
     for (const auto& prompt : prompts.prompts()) {
         const std::string description = prompt.description.value_or("");
-        const std::string text = render(prompt.name.c_str(), arguments({{"file_path", anyPath}, {"target", anyPath}, {"data_type", "all"}}).c_str());
+        const std::string text =
+            render(prompt.name.c_str(), arguments({{"file_path", anyPath}, {"target", anyPath}, {"data_type", "all"}}).c_str());
         for (const std::string& shown : {description, text})
             for (const char* foreign : {"macOS", "Mac ", "Time Machine"})
                 EXPECT_EQ(shown.find(foreign), std::string::npos) << prompt.name << " mentions " << foreign;

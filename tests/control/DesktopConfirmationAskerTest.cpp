@@ -1,5 +1,5 @@
-#include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
+#include "control/ControlServer.h"
 #include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
@@ -69,7 +69,8 @@ protected:
     FakeStandardStreams streams;
     ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
     ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()}, folder};
+    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()},
+                          folder};
     FakeDialogs dialogs;
     DesktopConfirmationAsker asker{folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); }};
 
@@ -110,8 +111,9 @@ TEST_F(DesktopAsker, PutsTheQuestionToTheDesktopInstanceAndReadsItsAnswer)
     ASSERT_TRUE(waitFor([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Allowed);
 
-    for (const auto& [word, expected] : {std::pair{"denied", ConfirmationAnswer::Declined}, std::pair{"timedOut", ConfirmationAnswer::NotAnswered},
-                                         std::pair{"nonsense", ConfirmationAnswer::Unreachable}})
+    for (const auto& [word, expected] :
+         {std::pair{"denied", ConfirmationAnswer::Declined}, std::pair{"timedOut", ConfirmationAnswer::NotAnswered},
+          std::pair{"nonsense", ConfirmationAnswer::Unreachable}})
         EXPECT_EQ(DesktopConfirmationAsker::answerOf(word), expected) << word;
 }
 

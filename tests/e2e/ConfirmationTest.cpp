@@ -34,8 +34,9 @@ TEST_F(ConfirmationWithoutAnyoneToAsk, RefusesChangingToolsAndLeavesEverythingAs
 {
     const auto deleted = zarnel.callTool("delete_file", {{"path", victim().toStdString()}});
     ASSERT_TRUE(deleted.has_value());
-    EXPECT_EQ(*deleted, nlohmann::json::parse(R"({"content":[{"type":"text","text":"Not approved: delete_file needs confirmation, )"
-                                              R"(and there is no display and the client cannot ask its user"}],"isError":true})"));
+    EXPECT_EQ(*deleted,
+              nlohmann::json::parse(R"({"content":[{"type":"text","text":"Not approved: delete_file needs confirmation, )"
+                                    R"(and there is no display and the client cannot ask its user"}],"isError":true})"));
     EXPECT_TRUE(QFile::exists(victim()));
 
     const QString marker = home.path() + QStringLiteral("/work/ran");

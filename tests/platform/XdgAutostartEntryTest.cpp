@@ -33,8 +33,9 @@ TEST_F(Autostart, WritesAnEntryStartingTheHiddenDesktopInstanceAndRemovesIt)
     EXPECT_EQ(entry.state(), LoginItem::State::Absent);
     EXPECT_EQ(entry.location(), path());
     ASSERT_TRUE(entry.enable());
-    EXPECT_EQ(read(), "[Desktop Entry]\nType=Application\nName=Zarnel\nComment=Starts Zarnel in the status bar when you log in\n"
-                      "Exec=zarnel --hidden\nTerminal=false\nX-GNOME-Autostart-enabled=true\nX-Tarvonic-Zarnel-Managed=true\n");
+    EXPECT_EQ(read(),
+              "[Desktop Entry]\nType=Application\nName=Zarnel\nComment=Starts Zarnel in the status bar when you log in\n"
+              "Exec=zarnel --hidden\nTerminal=false\nX-GNOME-Autostart-enabled=true\nX-Tarvonic-Zarnel-Managed=true\n");
     EXPECT_EQ(entry.state(), LoginItem::State::Ours);
     EXPECT_TRUE(entry.enable());
 
@@ -82,8 +83,10 @@ TEST_F(Autostart, TreatsALinkAsSomeoneElses)
 
 TEST_F(Autostart, QuotesAProgramPathWithReservedCharacters)
 {
-    XdgAutostartEntry odd(configHome.path(), {QStringLiteral("/opt/my apps/zarnel$1\"x\\"), QStringLiteral("--hidden"), QStringLiteral("100%")});
-    EXPECT_TRUE(odd.contents().contains("\nExec=\"/opt/my apps/zarnel\\\\$1\\\\\"x\\\\\\\\\" --hidden 100%%\n")) << odd.contents().constData();
+    XdgAutostartEntry odd(configHome.path(),
+                          {QStringLiteral("/opt/my apps/zarnel$1\"x\\"), QStringLiteral("--hidden"), QStringLiteral("100%")});
+    EXPECT_TRUE(odd.contents().contains("\nExec=\"/opt/my apps/zarnel\\\\$1\\\\\"x\\\\\\\\\" --hidden 100%%\n"))
+        << odd.contents().constData();
 }
 
 TEST_F(Autostart, ReportsAFolderThatCannotBeCreated)

@@ -1,6 +1,6 @@
+#include "server/ConfirmationGate.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/ActivityLog.h"
-#include "server/ConfirmationGate.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
 #include "support/ToolCalls.h"
@@ -140,12 +140,13 @@ TEST_F(Gate, AsksTheClientFirstAndRunsOnlyWhatItAllows)
     client.answers[kDeleteQuestion] = ConfirmationAnswer::Cancelled;
     EXPECT_EQ(admit("delete_file", kDelete), "error: Not approved: delete_file was cancelled");
     EXPECT_TRUE(desktop.questions.isEmpty());
-    EXPECT_EQ(logMessages(), (QStringList{QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
-                                          QStringLiteral("Confirmation allowed: delete_file"),
-                                          QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
-                                          QStringLiteral("Not approved: delete_file was declined"),
-                                          QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
-                                          QStringLiteral("Not approved: delete_file was cancelled")}));
+    EXPECT_EQ(logMessages(),
+              (QStringList{QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
+                           QStringLiteral("Confirmation allowed: delete_file"),
+                           QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
+                           QStringLiteral("Not approved: delete_file was declined"),
+                           QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
+                           QStringLiteral("Not approved: delete_file was cancelled")}));
 }
 
 TEST_F(Gate, FallsBackToTheDialogAndRefusesWhenNobodyCanBeAsked)
@@ -165,8 +166,9 @@ TEST_F(Gate, FallsBackToTheDialogAndRefusesWhenNobodyCanBeAsked)
     desktop.reachable = false;
     EXPECT_EQ(admit("execute_command", {{"command", "rm -rf ~/old"}}),
               "error: Not approved: execute_command needs confirmation, and there is no display and the client cannot ask its user");
-    EXPECT_EQ(logMessages().last(),
-              QStringLiteral("Not approved: execute_command needs confirmation, and there is no display and the client cannot ask its user"));
+    EXPECT_EQ(
+        logMessages().last(),
+        QStringLiteral("Not approved: execute_command needs confirmation, and there is no display and the client cannot ask its user"));
 }
 
 TEST_F(Gate, WithdrawsAQuestionThatRunsOutOfTimeOrWhoseRequestIsCancelled)
@@ -212,7 +214,8 @@ TEST(ConfirmationQuestion, SaysWhatTheCallWillDo)
               "Allow launch_app to launch firefox-esr with the arguments --private-window?");
     EXPECT_EQ(question("write_file", {{"path", "/tmp/x"}, {"content", "hello"}}), "Allow write_file to write to /tmp/x?");
     EXPECT_EQ(question("quit_app", {{"app", "gedit"}, {"force", true}}), "Allow quit_app to quit gedit?");
-    EXPECT_EQ(question("set_clipboard", {{"content", "secret"}}), "Allow set_clipboard to replace the clipboard with 6 characters of text?");
+    EXPECT_EQ(question("set_clipboard", {{"content", "secret"}}),
+              "Allow set_clipboard to replace the clipboard with 6 characters of text?");
     EXPECT_EQ(question("custom", {{"n", 1}}), "Allow custom to run with the arguments {\"n\":1}?");
 }
 

@@ -1,7 +1,7 @@
+#include "state/DesktopNotifier.h"
 #include "platform/NotificationService.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/ActivityLogEntry.h"
-#include "state/DesktopNotifier.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
 

@@ -1,11 +1,11 @@
+#include "ui/DesktopConfirmations.h"
 #include "control/ControlServer.h"
-#include "control/ServerComponents.h"
 #include "control/DesktopConfirmationAsker.h"
+#include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
-#include "ui/DesktopConfirmations.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,8 @@ protected:
     FakeStandardStreams streams;
     ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
     ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()}, folder};
+    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()},
+                          folder};
     DesktopConfirmations confirmations;
 
     struct Asking {
