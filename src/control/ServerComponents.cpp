@@ -23,6 +23,14 @@ PlatformServices complete(PlatformServices services)
     return services;
 }
 
+// The tools that change or remove what is there, or reach beyond this machine.
+bool changesThings(const std::string& tool)
+{
+    static const std::set<std::string> changing = {"copy_file", "delete_file", "execute_applescript", "execute_command", "launch_app",
+                                                   "move_file", "quit_app",    "set_clipboard",       "write_file"};
+    return changing.contains(tool);
+}
+
 } // namespace
 
 ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, StandardStreams& streams, PlatformServices services)
@@ -33,16 +41,7 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_statistics(std::make_unique<StatisticsManager>(store, clock))
     , m_tools(std::make_unique<ToolRegistry>())
     , m_activityLog(std::make_unique<ActivityLog>(*m_settings, clock))
-    , m_confirmationGate(std::make_unique<ConfirmationGate>(*m_settings, *m_activityLog,
-                                                            [](const std::string& tool) {
-                                                                // The tools that change or remove what is there, or reach beyond this
-                                                                // machine.
-                                                                static const std::set<std::string> changing = {
-                                                                    "copy_file",       "delete_file",   "execute_applescript",
-                                                                    "execute_command", "launch_app",    "move_file",
-                                                                    "quit_app",        "set_clipboard", "write_file"};
-                                                                return changing.contains(tool);
-                                                            }))
+    , m_confirmationGate(std::make_unique<ConfirmationGate>(*m_settings, *m_activityLog, changesThings))
     , m_resources(
           std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(), m_tools.get(),
                                                             &clock, m_services.systemInformation, m_services.files.get()}))
