@@ -5,12 +5,11 @@
 #include "platform/SystemServices.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
+#include "support/PendingConfirmation.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QCoroSignal>
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 
 namespace {
@@ -73,34 +72,13 @@ protected:
                           folder};
     FakeDialogs dialogs;
     DesktopConfirmationAsker asker{folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); }};
-
-    struct Asking {
-        std::optional<ConfirmationAnswer> answer;
-        CancellationToken withdrawn;
-    };
-
-    std::shared_ptr<Asking> ask(const char* message)
-    {
-        auto asking = std::make_shared<Asking>();
-        asker.ask(ConfirmationQuestion{QStringLiteral("delete_file"), QString::fromLatin1(message)}, asking->withdrawn)
-            .then([asking](ConfirmationAnswer answer) { asking->answer = answer; });
-        return asking;
-    }
-
-    static bool waitFor(const std::function<bool()>& condition)
-    {
-        QDeadlineTimer deadline(10000);
-        while (!condition() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-    }
 };
 
 TEST_F(DesktopAsker, PutsTheQuestionToTheDesktopInstanceAndReadsItsAnswer)
 {
     ASSERT_TRUE(asker.canAsk());
-    const auto asking = ask("Allow delete_file to delete /tmp/x?");
-    ASSERT_TRUE(waitFor([&] { return dialogs.questions.size() == 1; }));
+    const auto asking = PendingConfirmation::start(asker, QStringLiteral("Allow delete_file to delete /tmp/x?"));
+    ASSERT_TRUE(waitUntil([&] { return dialogs.questions.size() == 1; }));
     const Json& question = dialogs.questions.front();
     EXPECT_EQ(question.value("tool", ""), "delete_file");
     EXPECT_EQ(question.value("message", ""), "Allow delete_file to delete /tmp/x?");
@@ -108,7 +86,7 @@ TEST_F(DesktopAsker, PutsTheQuestionToTheDesktopInstanceAndReadsItsAnswer)
     EXPECT_EQ(question.value("timeoutMs", 0), 60000);
     EXPECT_FALSE(asking->answer.has_value());
     dialogs.answer(0, "allowed");
-    ASSERT_TRUE(waitFor([&] { return asking->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Allowed);
 
     for (const auto& [word, expected] :
@@ -119,25 +97,25 @@ TEST_F(DesktopAsker, PutsTheQuestionToTheDesktopInstanceAndReadsItsAnswer)
 
 TEST_F(DesktopAsker, WithdrawsOnlyTheQuestionWhoseCallWasCancelled)
 {
-    const auto first = ask("first?");
-    const auto second = ask("second?");
-    ASSERT_TRUE(waitFor([&] { return dialogs.questions.size() == 2; }));
+    const auto first = PendingConfirmation::start(asker, QStringLiteral("first?"));
+    const auto second = PendingConfirmation::start(asker, QStringLiteral("second?"));
+    ASSERT_TRUE(waitUntil([&] { return dialogs.questions.size() == 2; }));
     first->withdrawn.cancel();
-    ASSERT_TRUE(waitFor([&] { return first->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return first->answer.has_value(); }));
     EXPECT_EQ(*first->answer, ConfirmationAnswer::Cancelled);
     ASSERT_EQ(dialogs.withdrawn.size(), 1u);
     EXPECT_EQ(dialogs.withdrawn.front(), dialogs.questions.front().value("id", std::string()));
     EXPECT_FALSE(second->answer.has_value());
     dialogs.answer(1, "denied");
-    ASSERT_TRUE(waitFor([&] { return second->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return second->answer.has_value(); }));
     EXPECT_EQ(*second->answer, ConfirmationAnswer::Declined);
 }
 
 TEST_F(DesktopAsker, FindsNobodyWhenNoProcessIsTheDesktopInstance)
 {
     control.setDesktop(false);
-    const auto asking = ask("anyone?");
-    ASSERT_TRUE(waitFor([&] { return asking->answer.has_value(); }));
+    const auto asking = PendingConfirmation::start(asker, QStringLiteral("anyone?"));
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Unreachable);
     EXPECT_TRUE(dialogs.questions.empty());
 }

@@ -3,6 +3,7 @@
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
+#include "support/PendingConfirmation.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
@@ -93,18 +94,10 @@ protected:
         return call;
     }
 
-    static bool waitFor(const std::function<bool()>& condition)
-    {
-        QDeadlineTimer deadline(5000);
-        while (!condition() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-    }
-
     std::string admit(const char* tool, const Json& arguments)
     {
         const auto call = start(tool, arguments);
-        waitFor([&] { return call->finished(); });
+        waitUntil([&] { return call->finished(); });
         return call->result();
     }
 
@@ -181,10 +174,10 @@ TEST_F(Gate, WithdrawsAQuestionThatRunsOutOfTimeOrWhoseRequestIsCancelled)
     client.reachable = false;
     CancellationToken cancellation;
     const auto call = start("move_file", {{"source", "/a"}, {"destination", "/b"}}, cancellation);
-    ASSERT_TRUE(waitFor([&] { return desktop.questions.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return desktop.questions.size() == 1; }));
     EXPECT_FALSE(call->finished());
     cancellation.cancel();
-    ASSERT_TRUE(waitFor([&] { return call->finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return call->finished(); }));
     EXPECT_EQ(call->result(), "error: Not approved: move_file was cancelled");
     EXPECT_EQ(desktop.withdrawn, QStringList{QStringLiteral("Allow move_file to move /a to /b?")});
 }
@@ -193,15 +186,15 @@ TEST_F(Gate, GivesEveryWaitingCallItsOwnQuestionAndAnswer)
 {
     const auto first = start("delete_file", kDelete);
     const auto second = start("execute_command", {{"command", "make install"}, {"working_directory", "/src"}});
-    ASSERT_TRUE(waitFor([&] { return client.questions.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return client.questions.size() == 2; }));
     EXPECT_EQ(client.questions.value(1), QStringLiteral("Allow execute_command to run the command: make install (in /src)?"));
 
     client.answer(client.questions.value(1), ConfirmationAnswer::Allowed);
-    ASSERT_TRUE(waitFor([&] { return second->finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return second->finished(); }));
     EXPECT_EQ(second->result(), "run");
     EXPECT_FALSE(first->finished());
     client.answer(kDeleteQuestion, ConfirmationAnswer::Declined);
-    ASSERT_TRUE(waitFor([&] { return first->finished(); }));
+    ASSERT_TRUE(waitUntil([&] { return first->finished(); }));
     EXPECT_EQ(first->result(), "error: Not approved: delete_file was declined");
 }
 

@@ -6,11 +6,10 @@
 #include "platform/SystemServices.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
+#include "support/PendingConfirmation.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,6 +17,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+const QString kQuestion = QStringLiteral("Allow delete_file to delete /tmp/x?");
 
 // A desktop instance's control socket with its dialogs, and a process asking it a question.
 class DesktopConfirmationsTest : public ::testing::Test {
@@ -39,30 +40,9 @@ protected:
                           folder};
     DesktopConfirmations confirmations;
 
-    struct Asking {
-        std::optional<ConfirmationAnswer> answer;
-        CancellationToken withdrawn;
-    };
-
-    std::shared_ptr<Asking> ask(DesktopConfirmationAsker& asker, const char* message = "Allow delete_file to delete /tmp/x?")
-    {
-        auto asking = std::make_shared<Asking>();
-        asker.ask(ConfirmationQuestion{QStringLiteral("delete_file"), QString::fromLatin1(message)}, asking->withdrawn)
-            .then([asking](ConfirmationAnswer answer) { asking->answer = answer; });
-        return asking;
-    }
-
-    static bool waitFor(const std::function<bool()>& condition)
-    {
-        QDeadlineTimer deadline(10000);
-        while (!condition() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        return condition();
-    }
-
     ConfirmationDialog* shownDialog()
     {
-        return waitFor([&] { return confirmations.openDialogs().size() == 1; }) ? confirmations.openDialogs().front() : nullptr;
+        return waitUntil([&] { return confirmations.openDialogs().size() == 1; }) ? confirmations.openDialogs().front() : nullptr;
     }
 };
 
@@ -70,7 +50,7 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
 {
     DesktopConfirmationAsker asker(folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); });
     ASSERT_TRUE(asker.canAsk());
-    const auto allowed = ask(asker);
+    const auto allowed = PendingConfirmation::start(asker, kQuestion);
     ConfirmationDialog* dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
@@ -79,37 +59,37 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
     EXPECT_FALSE(dialog->allowButton()->isDefault());
     EXPECT_FALSE(allowed->answer.has_value());
     dialog->allowButton()->click();
-    ASSERT_TRUE(waitFor([&] { return allowed->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return allowed->answer.has_value(); }));
     EXPECT_EQ(*allowed->answer, ConfirmationAnswer::Allowed);
 
-    const auto denied = ask(asker);
+    const auto denied = PendingConfirmation::start(asker, kQuestion);
     dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
     dialog->reject(); // Escape or the window's close button
-    ASSERT_TRUE(waitFor([&] { return denied->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return denied->answer.has_value(); }));
     EXPECT_EQ(*denied->answer, ConfirmationAnswer::Declined);
 }
 
 TEST_F(DesktopConfirmationsTest, DeniesByItselfWhenTheTimeRunsOutAndClosesWhenWithdrawn)
 {
     DesktopConfirmationAsker hurried(folder, 50ms, {});
-    const auto unanswered = ask(hurried);
-    ASSERT_TRUE(waitFor([&] { return unanswered->answer.has_value(); }));
+    const auto unanswered = PendingConfirmation::start(hurried, kQuestion);
+    ASSERT_TRUE(waitUntil([&] { return unanswered->answer.has_value(); }));
     EXPECT_EQ(*unanswered->answer, ConfirmationAnswer::NotAnswered);
     EXPECT_TRUE(confirmations.openDialogs().isEmpty());
 
     DesktopConfirmationAsker patient(folder, 60s, {});
-    const auto first = ask(patient, "first?");
-    const auto second = ask(patient, "second?");
-    ASSERT_TRUE(waitFor([&] { return confirmations.openDialogs().size() == 2; }));
+    const auto first = PendingConfirmation::start(patient, QStringLiteral("first?"));
+    const auto second = PendingConfirmation::start(patient, QStringLiteral("second?"));
+    ASSERT_TRUE(waitUntil([&] { return confirmations.openDialogs().size() == 2; }));
     first->withdrawn.cancel();
-    ASSERT_TRUE(waitFor([&] { return first->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return first->answer.has_value(); }));
     EXPECT_EQ(*first->answer, ConfirmationAnswer::Cancelled);
     ASSERT_EQ(confirmations.openDialogs().size(), 1);
     EXPECT_EQ(confirmations.openDialogs().front()->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("second?"));
     EXPECT_FALSE(second->answer.has_value());
     confirmations.openDialogs().front()->allowButton()->click();
-    ASSERT_TRUE(waitFor([&] { return second->answer.has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return second->answer.has_value(); }));
     EXPECT_EQ(*second->answer, ConfirmationAnswer::Allowed);
 }
 
@@ -117,8 +97,8 @@ TEST_F(DesktopConfirmationsTest, FindsNoOneToAskWithoutADesktopInstance)
 {
     control.setDesktop(false);
     DesktopConfirmationAsker asker(folder, 60s, {});
-    const auto asking = ask(asker);
-    ASSERT_TRUE(waitFor([&] { return asking->answer.has_value(); }));
+    const auto asking = PendingConfirmation::start(asker, kQuestion);
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Unreachable);
     EXPECT_TRUE(confirmations.openDialogs().isEmpty());
 }
