@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 
 #include <QCoroSignal>
