@@ -68,8 +68,7 @@ protected:
     FakeStandardStreams streams;
     ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
     ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()},
-                          folder};
+    ControlServer control{components, folder};
     FakeDialogs dialogs;
     DesktopConfirmationAsker asker{folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); }};
 };

@@ -36,8 +36,7 @@ protected:
     FakeStandardStreams streams;
     ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
     ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()},
-                          folder};
+    ControlServer control{components, folder};
     DesktopConfirmations confirmations;
 
     ConfirmationDialog* shownDialog()
