@@ -4,21 +4,31 @@
 #include "app/CommandLine.h"
 #include "app/SubCommands.h"
 #include "control/ControlServer.h"
+#include "control/DesktopConfirmationAsker.h"
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/CommandGroups.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
+#include "platform/NotificationService.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SessionEnvironment.h"
 #include "platform/SystemServices.h"
 #include "platform/TerminationSignals.h"
+#include "platform/XdgAutostartEntry.h"
+#include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/DesktopNotifier.h"
+#include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
+#include "ui/DesktopConfirmations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <iostream>
@@ -41,6 +51,25 @@ QStringList argumentList(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+// How the session should start the desktop instance at login: by its name when that finds this
+// very program on the PATH, else by its full path.
+QStringList desktopInstanceCommand()
+{
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
+    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
+    return {program, QStringLiteral("--hidden")};
+}
+
+// How long a question to a person waits for the answer. The end-to-end tests shorten it, as they
+// cannot wait a minute for a dialog to deny by itself.
+std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
+{
+    bool valid = false;
+    const int shortened = qEnvironmentVariableIntValue("ZARNEL_TEST_CONFIRMATION_TIME_LIMIT_MS", &valid);
+    return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
 }
 
 // The role an MCP client starts: the server over standard input and output, with a control
@@ -80,6 +109,19 @@ int serve(int argc, char** argv)
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
 
+    XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
+    LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
+
+    // Only a process with a desktop tells the user about connections and failures.
+    std::unique_ptr<DesktopNotifier> notifier;
+    if (!headless) {
+        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
+        QObject::connect(&components.activityLog(), &ActivityLog::entryAdded, notifier.get(), [&](const ActivityLogEntry& entry) {
+            if (const auto event = DesktopNotifier::eventOf(entry))
+                notifier->report(*event);
+        });
+    }
+
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), [&] {
         components.shutdown();
         QCoreApplication::quit();
@@ -98,6 +140,22 @@ int serve(int argc, char** argv)
     ControlServer control(components);
     if (!control.listen())
         std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
+
+    // Tool calls that need a person's yes ask through the desktop instance's dialog when the
+    // client cannot ask its user; a process with a desktop shows such dialogs.
+    ConfirmationGate& gate = components.confirmationGate();
+    gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
+                       confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
+    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+        const auto& client = components.server().clientInfo();
+        return client ? QString::fromStdString(client->name + " " + client->version) : QString();
+    });
+    gate.setDesktopAsker(&desktopAsker);
+    std::unique_ptr<DesktopConfirmations> confirmations;
+    if (!headless) {
+        confirmations = std::make_unique<DesktopConfirmations>();
+        confirmations->registerWith(control);
+    }
 
     // What showing the dashboard does: start the server when so configured.
     if (components.settings().autoStartServer())

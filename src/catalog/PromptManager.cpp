@@ -86,28 +86,29 @@ const std::vector<std::pair<std::string, std::string>> kTemplates = {
      "```\n"
      "{{/if}}"},
     {"optimize_system",
-     "System Optimization Analysis for macOS\n"
+     "System Optimization Analysis for Linux\n"
      "\n"
      "Based on current system information, here are optimization recommendations:\n"
      "\n"
      "**Memory Optimization**\n"
-     "- Review running applications and close unnecessary ones\n"
+     "- Review running applications and close unnecessary ones (`free -h`, `top`, `ps aux --sort=-rss`)\n"
      "- Check for memory leaks in long-running processes\n"
      "- Consider upgrading RAM if consistently over 80% usage\n"
      "\n"
      "**CPU Performance**\n"
-     "- Identify CPU-intensive processes\n"
-     "- Consider background task scheduling for batch operations\n"
-     "- Review startup items and disable unnecessary ones\n"
+     "- Identify CPU-intensive processes (`top`, `systemd-cgtop`)\n"
+     "- Consider background task scheduling for batch operations (systemd timers, `nice`)\n"
+     "- Review startup items and disable unnecessary ones (`systemctl list-unit-files --state=enabled`, `systemctl --user`, "
+     "~/.config/autostart; failing units in `journalctl -p err -b`)\n"
      "\n"
      "**Disk Management**\n"
-     "- Free up disk space (aim for at least 15% free)\n"
-     "- Use SSD optimization techniques\n"
-     "- Regular cleanup of temporary files and caches\n"
+     "- Free up disk space (aim for at least 15% free; `df -h` per file system, `du -sh` to find large folders)\n"
+     "- Use SSD optimization techniques (periodic TRIM with `fstrim.timer`)\n"
+     "- Regular cleanup of temporary files and caches (`apt clean` for the package cache, ~/.cache, `journalctl --vacuum-size`)\n"
      "\n"
      "**Network Optimization**\n"
-     "- Review network-intensive applications\n"
-     "- Consider QoS settings for critical services\n"
+     "- Review network-intensive applications (`ss -tunap`, `nethogs`)\n"
+     "- Consider QoS settings for critical services (`tc`)\n"
      "- Monitor for unusual network activity\n"
      "\n"
      "{{#if focus_area}}**Focused Analysis**: {{focus_area}}{{/if}}\n"
@@ -203,7 +204,7 @@ const std::vector<std::pair<std::string, std::string>> kTemplates = {
      "Backup Strategy for {{data_type}}\n"
      "\n"
      "**Backup Methods**\n"
-     "- Time Machine (macOS native, hourly incremental)\n"
+     "- Snapshot and incremental tools (Timeshift for the system; rsync, Borg or restic for files, on a systemd timer or cron schedule)\n"
      "- Manual archives (selective, on-demand)\n"
      "- Cloud backup services (offsite protection)\n"
      "- Version control (for code repositories)\n"
@@ -218,7 +219,7 @@ const std::vector<std::pair<std::string, std::string>> kTemplates = {
      "{{#if retention}}Retention: {{retention}}{{/if}}\n"
      "\n"
      "**Implementation Steps**\n"
-     "1. Enable Time Machine with external drive\n"
+     "1. Set up Borg, restic or rsync (or Timeshift for the system) with an external drive and schedule it with a systemd timer or cron\n"
      "2. Set up automated scripts for critical data\n"
      "3. Configure cloud backup for important files\n"
      "4. Test restore procedures regularly\n"
@@ -258,7 +259,7 @@ void PromptManager::registerDefaultPrompts()
         prompt("review_code", "Review code for best practices, potential issues, and improvements",
                {argument("file_path", "Path to the code file to review", true),
                 argument("focus_area", "Focus area: security, performance, readability, or all", false)}),
-        prompt("optimize_system", "Analyze system performance and suggest optimizations for macOS",
+        prompt("optimize_system", "Analyze system performance and suggest optimizations for Linux",
                {argument("focus_area", "Area to optimize: memory, cpu, disk, network, or all", false),
                 argument("detailed", "Include detailed technical recommendations (true/false)", false)}),
         prompt("security_audit", "Perform security analysis and identify potential vulnerabilities",
@@ -266,7 +267,7 @@ void PromptManager::registerDefaultPrompts()
                 argument("severity", "Minimum severity level: low, medium, high, or critical", false)}),
         prompt("remote_access_security", "Security recommendations for remote access via SSH tunneling",
                {argument("connection_type", "Type of remote connection: ssh, vpn, or direct", false)}),
-        prompt("backup_strategy", "Design and implement backup strategies for data protection on macOS",
+        prompt("backup_strategy", "Design and implement backup strategies for data protection on Linux",
                {argument("data_type", "Type of data to backup: documents, code, media, system, or all", true),
                 argument("frequency", "Backup frequency: hourly, daily, weekly, or monthly", false),
                 argument("retention", "How long to retain backups: days, weeks, or months", false)}),

@@ -3,12 +3,14 @@
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
 #include "platform/PreferencesStore.h"
+#include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/BuiltInTools.h"
+#include "tools/ToolAnnotations.h"
 #include "tools/ToolRegistry.h"
 
 namespace {
@@ -18,6 +20,14 @@ PlatformServices complete(PlatformServices services)
 {
     services.requireComplete("The server's components");
     return services;
+}
+
+// The tools whose annotations say they destroy or reach beyond this machine wait for a person's
+// yes while requireConfirmation is on.
+bool needsConfirmation(const std::string& tool)
+{
+    const ToolAnnotations* annotations = ToolAnnotations::find(tool);
+    return annotations && annotations->needsConfirmation();
 }
 
 } // namespace
@@ -30,6 +40,7 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_statistics(std::make_unique<StatisticsManager>(store, clock))
     , m_tools(std::make_unique<ToolRegistry>())
     , m_activityLog(std::make_unique<ActivityLog>(*m_settings, clock))
+    , m_confirmationGate(std::make_unique<ConfirmationGate>(*m_settings, *m_activityLog, needsConfirmation))
     , m_resources(
           std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(), m_tools.get(),
                                                             &clock, m_services.systemInformation, m_services.files.get()}))
@@ -38,6 +49,7 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_server(std::make_unique<MCPServer>(*m_tools, *m_resources, *m_prompts, *m_settings, *m_statistics, *m_activityLog, *m_transport))
 {
     m_resources->attachServer(m_server.get());
+    m_server->setConfirmationGate(m_confirmationGate.get());
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services});
 }
 

@@ -6,6 +6,7 @@
 
 class ActivityLog;
 class Clock;
+class ConfirmationGate;
 class MCPServer;
 class PreferencesStore;
 class PromptManager;
@@ -48,6 +49,8 @@ public:
     const ResourceManager& resources() const { return *m_resources; }
     PromptManager& prompts() { return *m_prompts; }
     const PromptManager& prompts() const { return *m_prompts; }
+    // Asks before tools that change things run; the program gives it its ways of asking.
+    ConfirmationGate& confirmationGate() { return *m_confirmationGate; }
     PreferencesStore& store() { return m_store; }
     const PreferencesStore& store() const { return m_store; }
     const Clock& clock() const { return m_clock; }
@@ -64,6 +67,7 @@ private:
     std::unique_ptr<StatisticsManager> m_statistics;
     std::unique_ptr<ToolRegistry> m_tools;
     std::unique_ptr<ActivityLog> m_activityLog;
+    std::unique_ptr<ConfirmationGate> m_confirmationGate;
     std::unique_ptr<ResourceManager> m_resources;
     std::unique_ptr<PromptManager> m_prompts;
     std::unique_ptr<StdioTransport> m_transport;

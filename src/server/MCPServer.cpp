@@ -165,6 +165,11 @@ bool MCPServer::takeClientResponse(const QByteArray& line)
     return parsed && m_questions->takeResponse(*parsed);
 }
 
+void MCPServer::setConfirmationGate(ConfirmationGate* gate)
+{
+    m_handlers->setConfirmationGate(gate);
+}
+
 void MCPServer::sendNotification(const std::string& method, Json params)
 {
     sendLine(JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}}));

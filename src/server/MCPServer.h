@@ -20,6 +20,7 @@
 class ActivityLog;
 class ClientQuestions;
 class CompletionProvider;
+class ConfirmationGate;
 class ListenStreams;
 class MethodHandlers;
 class PromptManager;
@@ -84,6 +85,9 @@ public:
     void sendNotification(const std::string& method, Json params);
     // Writes one line the server originates (a request to the client); false when it could not.
     bool sendLine(const std::string& line);
+
+    // Holds back tool calls that need a person's yes; none by default.
+    void setConfirmationGate(ConfirmationGate* gate);
 
     // Coalescing of resource updates; tests shorten the interval.
     ResourceSubscriptions& subscriptions() { return m_subscriptions; }

@@ -9,6 +9,7 @@
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
 #include "server/CompletionProvider.h"
+#include "server/ConfirmationGate.h"
 #include "server/RequestContext.h"
 #include "server/ToolArgumentCheck.h"
 #include "state/ActivityLog.h"
@@ -192,7 +193,18 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
     const CancellationToken cancellation = context.cancellation;
     const bool known = m_tools.tool(call->name) != nullptr;
     const std::weak_ptr<int> alive = m_alive;
-    MCPToolCallResponse result = co_await m_tools.executeTool(call->name, std::move(arguments), cancellation);
+    std::optional<MCPToolCallResponse> refusal;
+    if (m_confirmationGate && m_confirmationGate->applies(call->name)) {
+        QCoro::Task<std::optional<MCPToolCallResponse>> admitting = m_confirmationGate->admit(call->name, arguments, cancellation);
+        refusal = co_await admitting;
+        if (alive.expired())
+            co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
+    }
+    MCPToolCallResponse result;
+    if (refusal)
+        result = std::move(*refusal);
+    else
+        result = co_await m_tools.executeTool(call->name, std::move(arguments), cancellation);
     if (alive.expired())
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;

@@ -12,6 +12,7 @@
 
 class ActivityLog;
 class CompletionProvider;
+class ConfirmationGate;
 class PromptManager;
 class ResourceManager;
 class StatisticsManager;
@@ -31,6 +32,9 @@ public:
 
     // Whether `method` is one of these handlers' in the given revision.
     static bool handles(const std::string& method, ProtocolRevision revision);
+    // Holds back tool calls that need a person's yes; none by default.
+    void setConfirmationGate(ConfirmationGate* gate) { m_confirmationGate = gate; }
+
     // Answers a request `handles` accepted. The context must outlive the task.
     QCoro::Task<JSONRPCResponse> handle(JSONRPCRequest request, RequestContext& context);
 
@@ -55,6 +59,7 @@ private:
     StatisticsManager& m_statistics;
     ActivityLog& m_activityLog;
     CompletionProvider& m_completions;
+    ConfirmationGate* m_confirmationGate = nullptr;
 
     // The tools/list result as written, per revision, rebuilt only when the registry changes:
     // it is the largest answer clients ask for again and again.

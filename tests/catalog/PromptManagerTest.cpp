@@ -139,6 +139,31 @@ TEST_F(Prompts, DoesNotWaitForAPipeNamedAsTheFile)
     EXPECT_TRUE(rendered.ends_with("implementation\n\n\n\n")) << rendered;
 }
 
+TEST_F(Prompts, NameThisSystemsToolsAndNoOtherSystems)
+{
+    const std::string optimize = render("optimize_system");
+    EXPECT_TRUE(optimize.starts_with("System Optimization Analysis for Linux\n\nBased on current system information"));
+    for (const char* tool : {"`journalctl -p err -b`", "`df -h`", "`du -sh`", "`apt clean`", "systemd timers"})
+        EXPECT_NE(optimize.find(tool), std::string::npos) << tool;
+    const std::string backup = render("backup_strategy", R"({"data_type":"code"})");
+    EXPECT_NE(backup.find("**Backup Methods**\n- Snapshot and incremental tools (Timeshift for the system; rsync, Borg or restic "
+                          "for files, on a systemd timer or cron schedule)\n- Manual archives"),
+              std::string::npos);
+    EXPECT_NE(backup.find("**Implementation Steps**\n1. Set up Borg, restic or rsync"), std::string::npos);
+
+    const std::string anyPath = writeFile("any.txt", "text");
+    for (const auto& prompt : prompts.prompts()) {
+        const std::string description = prompt.description.value_or("");
+        const std::string text =
+            render(prompt.name.c_str(), arguments({{"file_path", anyPath}, {"target", anyPath}, {"data_type", "all"}}).c_str());
+        for (const std::string& shown : {description, text})
+            for (const char* foreign : {"macOS", "Mac ", "Time Machine"})
+                EXPECT_EQ(shown.find(foreign), std::string::npos) << prompt.name << " mentions " << foreign;
+    }
+    EXPECT_EQ(prompts.prompts()[2].description, "Analyze system performance and suggest optimizations for Linux");
+    EXPECT_EQ(prompts.prompts()[5].description, "Design and implement backup strategies for data protection on Linux");
+}
+
 TEST_F(Prompts, RendersRemoteAccessSecurityWithoutArguments)
 {
     const std::string text = render("remote_access_security");

@@ -45,7 +45,7 @@ MCPTool LaunchAppTool::definition() const
 {
     return makeDefinition(
         "launch_app", "Launch an application by name or bundle identifier. Can optionally hide, activate, or open with specific arguments.",
-        {{"app", "string", "App name or bundle identifier (e.g., 'Safari' or 'com.apple.Safari')"},
+        {{"app", "string", "App name or bundle identifier (e.g., 'Text Editor' or 'org.gnome.TextEditor')"},
          {"activate", "boolean", "Bring app to foreground (default: true)"},
          {"hide", "boolean", "Launch app hidden (default: false)"},
          {"arguments", "string", "Command-line arguments to pass"}},

@@ -1,0 +1,113 @@
+#include "control/DesktopConfirmationAsker.h"
+
+#include "control/ControlClient.h"
+#include "platform/Log.h"
+
+#include <QPointer>
+#include <QUuid>
+
+#include <memory>
+
+ZARNEL_LOGGING_CATEGORY(lcDesktopAsker, "DesktopConfirmationAsker")
+
+namespace {
+
+// Sent on a connection of its own: the question's connection is busy waiting for its answer.
+QCoro::Task<> sendWithdrawal(QString socketPath, std::string id)
+{
+    auto client = std::make_shared<ControlClient>();
+    if (!client->connectTo(socketPath))
+        co_return;
+    // Named first: g++ 12 cannot build a string from the constant inside a coroutine call.
+    std::string command(DesktopConfirmationAsker::kWithdrawCommand);
+    QCoro::Task<ControlProtocol::Reply> withdrawing = client->request(std::move(command), Json{{"id", std::move(id)}});
+    const ControlProtocol::Reply reply = co_await withdrawing;
+    if (!reply.ok)
+        qCWarning(lcDesktopAsker, "Could not withdraw a question: %s", reply.message.c_str());
+}
+
+// Outside the coroutine: g++ 12 destroys the range of a loop that returns from a coroutine twice.
+qint64 desktopAmong(const QList<InstanceReply>& replies)
+{
+    for (const InstanceReply& each : replies) {
+        const Json& status = each.reply.result;
+        if (each.reply.ok && status.is_object() && status.value("desktop", false))
+            return each.pid;
+        if (!each.reply.ok)
+            qCDebug(lcDesktopAsker, "Process %lld did not say whether it is the desktop instance: %s", each.pid,
+                    each.reply.message.c_str());
+    }
+    return 0;
+}
+
+} // namespace
+
+DesktopConfirmationAsker::DesktopConfirmationAsker(ControlFolder folder, std::chrono::milliseconds timeLimit,
+                                                   std::function<QString()> client, QObject* parent)
+    : QObject(parent)
+    , m_folder(std::move(folder))
+    , m_timeLimit(timeLimit)
+    , m_client(std::move(client))
+{
+}
+
+bool DesktopConfirmationAsker::canAsk() const
+{
+    return m_folder.isUsable() && !m_folder.socketProcessIds().isEmpty();
+}
+
+ConfirmationAnswer DesktopConfirmationAsker::answerOf(const std::string& word)
+{
+    if (word == "allowed")
+        return ConfirmationAnswer::Allowed;
+    if (word == "denied")
+        return ConfirmationAnswer::Declined;
+    if (word == "timedOut")
+        return ConfirmationAnswer::NotAnswered;
+    if (word == "withdrawn")
+        return ConfirmationAnswer::Cancelled;
+    return ConfirmationAnswer::Unreachable;
+}
+
+QCoro::Task<qint64> DesktopConfirmationAsker::findDesktopInstance() const
+{
+    std::string command("status");
+    QCoro::Task<QList<InstanceReply>> asking = askEveryInstance(m_folder, std::move(command));
+    const QList<InstanceReply> replies = co_await asking;
+    co_return desktopAmong(replies);
+}
+
+QCoro::Task<ConfirmationAnswer> DesktopConfirmationAsker::ask(ConfirmationQuestion question, CancellationToken withdrawn)
+{
+    QPointer<DesktopConfirmationAsker> self(this);
+    QCoro::Task<qint64> finding = findDesktopInstance();
+    const qint64 pid = co_await finding;
+    if (!self || pid == 0)
+        co_return ConfirmationAnswer::Unreachable;
+    if (withdrawn.isCancelled())
+        co_return ConfirmationAnswer::Cancelled;
+
+    const QString socketPath = m_folder.socketPath(pid);
+    auto connection = std::make_shared<ControlClient>();
+    if (!connection->connectTo(socketPath))
+        co_return ConfirmationAnswer::Unreachable;
+    const std::string id = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    withdrawn.onCancelled(connection.get(), [socketPath, id] { sendWithdrawal(socketPath, id); });
+
+    const auto limit = static_cast<qint64>(m_timeLimit.count());
+    const Json args{{"id", id},
+                    {"tool", question.tool.toStdString()},
+                    {"message", question.message.toStdString()},
+                    {"client", m_client ? m_client().toStdString() : std::string()},
+                    {"timeoutMs", limit}};
+    // The dialog closes itself when its time runs out; the extra time covers the way back.
+    std::string command(kConfirmCommand);
+    QCoro::Task<ControlProtocol::Reply> asking =
+        connection->request(std::move(command), args, static_cast<int>(limit + ControlProtocol::kRequestTimeoutMs * 5));
+    const ControlProtocol::Reply reply = co_await asking;
+    if (!reply.ok) {
+        qCWarning(lcDesktopAsker, "The desktop instance did not answer the question: %s", reply.message.c_str());
+        co_return withdrawn.isCancelled() ? ConfirmationAnswer::Cancelled : ConfirmationAnswer::Unreachable;
+    }
+    co_return answerOf(reply.result.is_object() ? reply.result.value("answer", std::string()) : std::string());
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "tools/CancellationToken.h"
+
+#include <QCoroTask>
+#include <QString>
+
+// A yes/no question put to a person before a tool that changes things runs.
+struct ConfirmationQuestion {
+    QString tool;
+    // "Allow delete_file to delete /home/ana/notes.txt?"
+    QString message;
+};
+
+enum class ConfirmationAnswer {
+    Allowed,
+    Declined,
+    // The person dismissed the question without choosing.
+    Cancelled,
+    // Nobody answered in time.
+    NotAnswered,
+    // The question could not be put after all (the client failed the request, the desktop
+    // instance went away); the next way of asking is tried.
+    Unreachable,
+};
+
+// One way of reaching a person: the client's own user interface, or the desktop instance's dialog.
+class ConfirmationAsker {
+public:
+    virtual ~ConfirmationAsker() = default;
+
+    // Whether a question can be put this way now.
+    virtual bool canAsk() const = 0;
+    // Puts the question and waits for the answer. Once `withdrawn` is cancelled (the request was
+    // cancelled, or its time ran out) the question is taken back (a dialog closes) and the task
+    // ends soon; its answer is then ignored.
+    virtual QCoro::Task<ConfirmationAnswer> ask(ConfirmationQuestion question, CancellationToken withdrawn) = 0;
+};

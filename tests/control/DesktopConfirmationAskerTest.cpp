@@ -1,0 +1,124 @@
+#include "control/DesktopConfirmationAsker.h"
+#include "control/ControlServer.h"
+#include "control/ServerComponents.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
+#include "support/FakeClock.h"
+#include "support/FakeStandardStreams.h"
+#include "support/PendingConfirmation.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoroSignal>
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace std::chrono_literals;
+using ControlProtocol::Reply;
+
+// Stands in for the desktop instance's dialogs: holds each "confirm" until the test answers it
+// or the asker withdraws it.
+class FakeDialogs : public QObject {
+    Q_OBJECT
+public:
+    std::vector<Json> questions;
+    std::map<std::string, std::string> answers; // by id
+    std::vector<std::string> withdrawn;
+
+    QCoro::Task<Reply> confirm(Json args)
+    {
+        const std::string id = args.value("id", std::string());
+        questions.push_back(args);
+        Q_EMIT changed();
+        while (!answers.contains(id))
+            co_await qCoro(this, &FakeDialogs::changed);
+        co_return Reply::success(Json{{"answer", answers.at(id)}});
+    }
+
+    void answer(std::size_t index, const char* word)
+    {
+        answers[questions.at(index).value("id", std::string())] = word;
+        Q_EMIT changed();
+    }
+
+Q_SIGNALS:
+    void changed();
+};
+
+class DesktopAsker : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        control.setDesktop(true);
+        ASSERT_TRUE(control.listen()) << control.problem().toStdString();
+        control.registerCommand(QStringLiteral("confirm"), [this](Json args) { return dialogs.confirm(std::move(args)); });
+        control.registerCommand(QStringLiteral("withdraw-confirmation"), [this](Json args) -> QCoro::Task<Reply> {
+            const std::string id = args.value("id", std::string());
+            dialogs.withdrawn.push_back(id);
+            dialogs.answers[id] = "withdrawn";
+            Q_EMIT dialogs.changed();
+            co_return Reply::success();
+        });
+    }
+
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
+    FakeClock clock;
+    FakeStandardStreams streams;
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
+    ControlFolder folder{dir.filePath(QStringLiteral("control"))};
+    ControlServer control{components, folder};
+    FakeDialogs dialogs;
+    DesktopConfirmationAsker asker{folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); }};
+};
+
+TEST_F(DesktopAsker, PutsTheQuestionToTheDesktopInstanceAndReadsItsAnswer)
+{
+    ASSERT_TRUE(asker.canAsk());
+    const auto asking = PendingConfirmation::start(asker, QStringLiteral("Allow delete_file to delete /tmp/x?"));
+    ASSERT_TRUE(waitUntil([&] { return dialogs.questions.size() == 1; }));
+    const Json& question = dialogs.questions.front();
+    EXPECT_EQ(question.value("tool", ""), "delete_file");
+    EXPECT_EQ(question.value("message", ""), "Allow delete_file to delete /tmp/x?");
+    EXPECT_EQ(question.value("client", ""), "Claude Code 1.0.3");
+    EXPECT_EQ(question.value("timeoutMs", 0), 60000);
+    EXPECT_FALSE(asking->answer.has_value());
+    dialogs.answer(0, "allowed");
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
+    EXPECT_EQ(*asking->answer, ConfirmationAnswer::Allowed);
+
+    for (const auto& [word, expected] :
+         {std::pair{"denied", ConfirmationAnswer::Declined}, std::pair{"timedOut", ConfirmationAnswer::NotAnswered},
+          std::pair{"nonsense", ConfirmationAnswer::Unreachable}})
+        EXPECT_EQ(DesktopConfirmationAsker::answerOf(word), expected) << word;
+}
+
+TEST_F(DesktopAsker, WithdrawsOnlyTheQuestionWhoseCallWasCancelled)
+{
+    const auto first = PendingConfirmation::start(asker, QStringLiteral("first?"));
+    const auto second = PendingConfirmation::start(asker, QStringLiteral("second?"));
+    ASSERT_TRUE(waitUntil([&] { return dialogs.questions.size() == 2; }));
+    first->withdrawn.cancel();
+    ASSERT_TRUE(waitUntil([&] { return first->answer.has_value(); }));
+    EXPECT_EQ(*first->answer, ConfirmationAnswer::Cancelled);
+    ASSERT_EQ(dialogs.withdrawn.size(), 1u);
+    EXPECT_EQ(dialogs.withdrawn.front(), dialogs.questions.front().value("id", std::string()));
+    EXPECT_FALSE(second->answer.has_value());
+    dialogs.answer(1, "denied");
+    ASSERT_TRUE(waitUntil([&] { return second->answer.has_value(); }));
+    EXPECT_EQ(*second->answer, ConfirmationAnswer::Declined);
+}
+
+TEST_F(DesktopAsker, FindsNobodyWhenNoProcessIsTheDesktopInstance)
+{
+    control.setDesktop(false);
+    const auto asking = PendingConfirmation::start(asker, QStringLiteral("anyone?"));
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
+    EXPECT_EQ(*asking->answer, ConfirmationAnswer::Unreachable);
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+} // namespace
+
+#include "DesktopConfirmationAskerTest.moc"

@@ -1,0 +1,73 @@
+#include "state/DesktopNotifier.h"
+#include "platform/NotificationService.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "state/ActivityLogEntry.h"
+#include "state/SettingsManager.h"
+#include "support/FakeClock.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+class RecordingNotificationService final : public NotificationService {
+public:
+    QStringList posted;
+
+    QCoro::Task<NotificationDelivery> notify(QString title, QString body, bool sound) override
+    {
+        posted << title + QStringLiteral(" | ") + body + (sound ? QStringLiteral(" (sound)") : QString());
+        co_return NotificationDelivery{};
+    }
+};
+
+class Notifier : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
+    SettingsManager settings{store};
+    FakeClock clock;
+    RecordingNotificationService service;
+    DesktopNotifier notifier{settings, service, clock};
+
+    void logged(const char* message, LogType type)
+    {
+        if (const auto event = DesktopNotifier::eventOf(ActivityLogEntry{{}, clock.now(), QString::fromLatin1(message), type}))
+            notifier.report(*event);
+    }
+};
+
+TEST_F(Notifier, PostsConnectionsAndFailuresFromTheLogAtMostOncePerInterval)
+{
+    logged("Connected: Claude Code v1.0.3", LogType::Info);
+    logged("Tool call: delete_file", LogType::ToolCall);
+    logged("Tool error: delete_file", LogType::Error);
+    logged("Tool error: execute_command", LogType::Error);
+    logged("Tool success: read_file", LogType::Success);
+    logged("Tool error: delete_file", LogType::Error);
+    EXPECT_EQ(service.posted, QStringList{QStringLiteral("Client connected | Claude Code 1.0.3")});
+    notifier.postDue();
+    EXPECT_EQ(service.posted.size(), 1);
+    clock.advance(10'000);
+    notifier.postDue();
+    EXPECT_EQ(service.posted.value(1), QStringLiteral("3 tool calls failed | delete_file, execute_command"));
+}
+
+TEST_F(Notifier, PostsNothingWhileSwitchedOffAndDropsWhatWasHeld)
+{
+    logged("Tool error: delete_file", LogType::Error);
+    logged("Tool error: write_file", LogType::Error);
+    settings.setShowNotifications(false);
+    clock.advance(10'000);
+    notifier.postDue();
+    logged("Connected: Other v2", LogType::Info);
+    EXPECT_EQ(service.posted, QStringList{QStringLiteral("Tool call failed | delete_file")});
+
+    settings.setShowNotifications(true);
+    clock.advance(10'000);
+    logged("Connected: Other v2", LogType::Info);
+    EXPECT_EQ(service.posted.value(1), QStringLiteral("Client connected | Other 2"));
+}
+
+} // namespace

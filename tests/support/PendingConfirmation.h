@@ -1,0 +1,36 @@
+#pragma once
+
+#include "server/ConfirmationAsker.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// A question put to an asker and left to run: its answer once it comes, and the token that
+// withdraws it.
+struct PendingConfirmation {
+    std::optional<ConfirmationAnswer> answer;
+    CancellationToken withdrawn;
+
+    static std::shared_ptr<PendingConfirmation> start(ConfirmationAsker& asker, const QString& message,
+                                                      const QString& tool = QStringLiteral("delete_file"))
+    {
+        auto pending = std::make_shared<PendingConfirmation>();
+        asker.ask(ConfirmationQuestion{tool, message}, pending->withdrawn).then([pending](ConfirmationAnswer answer) {
+            pending->answer = answer;
+        });
+        return pending;
+    }
+};
+
+// Runs the event loop until the condition holds or ten seconds have passed; whether it holds.
+inline bool waitUntil(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
