@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
     Log::installDefaultRules();
-    PosixStandardStreams::ignoreBrokenPipeSignal();
+    PosixStandardStreams::ignoreWriteFailureSignals();
 
     QSettingsPreferencesStore store;
     SystemClock clock;
