@@ -2,28 +2,12 @@
 
 #include "Version.h"
 #include "app/CommandLine.h"
+#include "app/Launch.h"
 #include "app/SubCommands.h"
-#include "control/ControlServer.h"
-#include "control/ServerComponents.h"
-#include "platform/Clock.h"
-#include "platform/CommandGroups.h"
-#include "platform/DisplayEnvironment.h"
-#include "platform/Log.h"
-#include "platform/PosixStandardStreams.h"
-#include "platform/QSettingsPreferencesStore.h"
-#include "platform/SessionEnvironment.h"
-#include "platform/SystemServices.h"
-#include "platform/TerminationSignals.h"
-#include "server/MCPServer.h"
-#include "state/SettingsManager.h"
 
-#include <QApplication>
-#include <QCoreApplication>
 #include <QTextStream>
 
 #include <iostream>
-#include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -43,89 +27,6 @@ QStringList argumentList(int argc, char** argv)
     return arguments;
 }
 
-// The role an MCP client starts: the server over standard input and output, with a control
-// socket beside it.
-int serve(int argc, char** argv)
-{
-    // Before the mode is chosen: a client that stripped our environment must not cost the user
-    // the desktop they sit at.
-    if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
-        std::cerr << session.toStdString() << "\n";
-    const bool headless = !DisplayEnvironment::hasDisplaySession();
-    std::unique_ptr<QCoreApplication> app;
-    if (headless) {
-        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up
-        // faster for every line a client writes. The variable is ours alone: children we
-        // start must not inherit it.
-        const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
-        if (!chosenByUser)
-            qputenv("QT_NO_GLIB", "1");
-        app = std::make_unique<QCoreApplication>(argc, argv);
-        if (!chosenByUser)
-            qunsetenv("QT_NO_GLIB");
-    } else
-        app = std::make_unique<QApplication>(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
-    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
-    Log::installDefaultRules();
-    PosixStandardStreams::ignoreWriteFailureSignals();
-
-    // Taken over first, so that a signal arriving while the rest starts up waits for the event
-    // loop (and the orderly exit) instead of killing the process.
-    TerminationSignals terminationSignals;
-
-    QSettingsPreferencesStore store;
-    SystemClock clock;
-    PosixStandardStreams streams;
-    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
-
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), [&] {
-        components.shutdown();
-        QCoreApplication::quit();
-    });
-
-    // A headless process has no one to keep it company once its client is gone.
-    if (headless) {
-        QObject::connect(&components.server(), &MCPServer::inputFinished, app.get(), [&] {
-            components.shutdown();
-            QCoreApplication::quit();
-        });
-    }
-
-    // Every process can be reached by the others and by the sub-commands; one that cannot
-    // still serves its client.
-    ControlServer control(components);
-    if (!control.listen())
-        std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
-
-    // What showing the dashboard does: start the server when so configured.
-    if (components.settings().autoStartServer())
-        components.server().start();
-
-    const bool started = components.server().isRunning();
-    const QString settingsPath = store.fileName();
-    if (::isatty(STDERR_FILENO) == 1) {
-        std::cerr << "Zarnel " ZARNEL_VERSION ": " << (headless ? "running headless" : "running on the desktop") << "; "
-                  << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
-                  << "Settings: " << settingsPath.toStdString()
-                  << (started ? "\n" : " (zarnel settings set autoStartServer true starts it at launch)\n");
-    }
-    if (headless && !started) {
-        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
-                  << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
-        // A person at a terminal has been told what to do; a client that started us has not
-        // got a server, which is a failure.
-        return streams.inputIsTerminal() ? 0 : 1;
-    }
-
-    const int status = app->exec();
-    components.shutdown();
-    // Nothing the commands started outlives us, whatever ended the run.
-    CommandGroups::endAll();
-    return status;
-}
-
 } // namespace
 
 namespace Application {
@@ -142,7 +43,7 @@ int run(int argc, char** argv)
     case CommandLine::Invocation::Kind::SubCommand: return SubCommands::run(argc, argv, invocation);
     case CommandLine::Invocation::Kind::Serve: break;
     }
-    return serve(argc, argv);
+    return Launch::serve(argc, argv, invocation.hidden);
 }
 
 } // namespace Application

@@ -18,6 +18,7 @@ struct Invocation {
     QStringList arguments;         // its positional arguments
     QMap<QString, QString> values; // its options by long name; a flag set reads ""
     bool json = false;             // --json
+    bool hidden = false;           // Serve: --hidden, the desktop instance starts in the tray only
     QString text;                  // Help: what to print; UsageError: what is wrong
 
     bool isSet(const QString& option) const { return values.contains(option); }

@@ -84,7 +84,8 @@ QCoro::Task<> DesktopCapabilities::refresh()
     if (display == DisplayEnvironment::DisplayServer::X11) {
         found.append(availableCapability("Screenshots", QStringLiteral("X11")));
     } else {
-        const bool portal = co_await serviceReachable(bus, kScreenshotPortalName);
+        QCoro::Task<bool> asking = serviceReachable(bus, kScreenshotPortalName);
+        const bool portal = co_await asking;
         if (!self)
             co_return;
         const QString tool = firstProgram({QStringLiteral("grim"), QStringLiteral("gnome-screenshot"), QStringLiteral("spectacle")});

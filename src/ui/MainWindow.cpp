@@ -223,6 +223,11 @@ void MainWindow::showSettings()
     selectPage(DashboardPage::Settings);
 }
 
+AboutWindow* MainWindow::aboutWindow() const
+{
+    return m_about;
+}
+
 void MainWindow::showAboutWindow()
 {
     if (!m_about)

@@ -29,7 +29,7 @@ public:
     QString notice() const;
 
     // Null until the About window was first asked for.
-    AboutWindow* aboutWindow() const { return m_about; }
+    AboutWindow* aboutWindow() const;
 
 public Q_SLOTS:
     // Brings the window forward (shown, not minimised, raised, active) without changing the page.

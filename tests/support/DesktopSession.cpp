@@ -3,6 +3,7 @@
 #include "support/ZarnelProcess.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -12,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -69,6 +71,7 @@ QString run(const QString& program, const QStringList& arguments, const QProcess
 
 DesktopSession::DesktopSession(bool withTrayHost)
     : m_xvfb(1280, 800)
+    , m_testBus(m_bus.connect(QStringLiteral("desktop-session-test")))
     , m_environment(m_home.environment())
 {
     m_environment.insert(QStringLiteral("DISPLAY"), m_xvfb.display());
@@ -122,6 +125,24 @@ QList<qint64> DesktopSession::runningProcesses() const
     return pids;
 }
 
+QStringList DesktopSession::activityLogOf(qint64 pid) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(QStringLiteral("%1/%2.sock").arg(controlFolder()).arg(pid));
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write(R"({"v":1,"id":1,"command":"log"})" "\n");
+    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
+    }
+    const nlohmann::json answer = nlohmann::json::parse(socket.readLine().toStdString(), nullptr, false);
+    QStringList messages;
+    if (answer.contains("result") && answer["result"].contains("entries")) {
+        for (const auto& entry : answer["result"]["entries"])
+            messages << QString::fromStdString(entry.value("message", std::string()));
+    }
+    return messages;
+}
+
 int DesktopSession::mappedZarnelWindows() const
 {
     const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, m_environment);
@@ -153,7 +174,7 @@ QString DesktopSession::firstTrayItem() const
 
 QDBusConnection DesktopSession::testBus() const
 {
-    return QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("desktop-session-test"));
+    return m_testBus;
 }
 
 QVariant DesktopSession::trayItemProperty(const QString& name) const

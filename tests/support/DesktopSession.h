@@ -44,6 +44,9 @@ public:
     // The processes with a control socket.
     QList<qint64> runningProcesses() const;
 
+    // The messages of a process's activity log, newest first, read through its control socket.
+    QStringList activityLogOf(qint64 pid) const;
+
     // How many windows titled "Zarnel" are mapped on the display.
     int mappedZarnelWindows() const;
 
@@ -68,6 +71,8 @@ private:
     TemporaryHome m_home;
     XvfbServer m_xvfb;
     PrivateSessionBus m_bus;
+    // The test's own connection; the bus ends it.
+    QDBusConnection m_testBus;
     QProcessEnvironment m_environment;
     std::unique_ptr<TrayHostProcess> m_trayHost;
 };
