@@ -44,8 +44,7 @@ struct Helper {
         process.start(program, arguments);
         if (!process.waitForStarted(10000))
             return false;
-        while (!process.canReadLine() && process.waitForReadyRead(20000)) {
-        }
+        while (!process.canReadLine() && process.waitForReadyRead(20000)) {}
         firstLine = QString::fromLocal8Bit(process.readLine()).trimmed();
         return !firstLine.isEmpty();
     }
@@ -89,11 +88,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Helper xvfb;
     Helper bus;
-    if (!xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                               QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("1280x800x24")})
-        || !bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--print-address"),
-                                                       QStringLiteral("--nofork")})) {
+    if (!xvfb.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                     QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")})
+        || !bus.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")})) {
         note("cannot start Xvfb or dbus-daemon (install them with scripts/setup)");
         return 1;
     }
@@ -114,7 +113,6 @@ int main(int argc, char** argv)
         ours.push_back(sample(QString::fromStdString(zarnelPath()), environment, runtime + QStringLiteral("/zarnel/desktop.lock")));
         theirs.push_back(sample(QStringLiteral(BARE_WINDOW_BINARY), environment, {}));
     }
-    report("desktop instance resident size after start-up, median", median(ours), "bare QApplication window",
-           median(theirs), "KiB");
+    report("desktop instance resident size after start-up, median", median(ours), "bare QApplication window", median(theirs), "KiB");
     return 0;
 }

@@ -2,11 +2,11 @@
 
 #include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
-#include "state/ActivityLog.h"
-#include "server/MCPServer.h"
-#include "state/StatisticsManager.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/StatisticsManager.h"
 #include "ui/MainWindow.h"
 #include "ui/tray/TrayIcon.h"
 
@@ -14,9 +14,8 @@
 
 namespace {
 
-const QString kNoTrayNotice = QStringLiteral(
-    "This desktop has no system tray, so Zarnel shows no tray item: this window stays the way in. "
-    "Start Zarnel again from the applications menu to bring it back after closing it.");
+const QString kNoTrayNotice = QStringLiteral("This desktop has no system tray, so Zarnel shows no tray item: this window stays the way in. "
+                                             "Start Zarnel again from the applications menu to bring it back after closing it.");
 
 } // namespace
 
@@ -44,7 +43,7 @@ void DesktopInstance::start(bool hidden)
     } else {
         m_window->setNotice(kNoTrayNotice);
         m_components.activityLog().add(QStringLiteral("No system tray on this desktop: the dashboard window is shown instead"),
-                                     LogType::Info);
+                                       LogType::Info);
     }
     if (!hidden || !trayHost)
         m_window->showDashboard();
@@ -75,26 +74,13 @@ TrayFigures DesktopInstance::readFigures()
 void DesktopInstance::perform(TrayAction action)
 {
     switch (action) {
-    case TrayAction::None:
-        break;
-    case TrayAction::ToggleServer:
-        toggleServer();
-        break;
-    case TrayAction::ShowDashboard:
-        m_window->showDashboard();
-        break;
-    case TrayAction::ShowStatistics:
-        m_window->showStatistics();
-        break;
-    case TrayAction::ShowActivityLog:
-        m_window->showActivityLog();
-        break;
-    case TrayAction::ShowSettings:
-        m_window->showSettings();
-        break;
-    case TrayAction::Quit:
-        Q_EMIT quitRequested();
-        break;
+    case TrayAction::None: break;
+    case TrayAction::ToggleServer: toggleServer(); break;
+    case TrayAction::ShowDashboard: m_window->showDashboard(); break;
+    case TrayAction::ShowStatistics: m_window->showStatistics(); break;
+    case TrayAction::ShowActivityLog: m_window->showActivityLog(); break;
+    case TrayAction::ShowSettings: m_window->showSettings(); break;
+    case TrayAction::Quit: Q_EMIT quitRequested(); break;
     }
 }
 
@@ -136,7 +122,7 @@ QCoro::Task<> DesktopInstance::checkCapabilities()
     // Once per user: say what is missing and how to get it. Never asked again.
     for (const DesktopCapability& capability : m_capabilities.missing()) {
         m_components.activityLog().add(QStringLiteral("%1 unavailable on this desktop: %2").arg(capability.name, capability.advice),
-                                     LogType::Error);
+                                       LogType::Error);
     }
     store.writeBool(QString::fromLatin1(kInitialCheckKey), true);
 }

@@ -94,19 +94,22 @@ QCoro::Task<> DesktopCapabilities::refresh()
         else if (!tool.isEmpty())
             found.append(availableCapability("Screenshots", tool));
         else
-            found.append(missingCapability("Screenshots", "install xdg-desktop-portal with the backend of your desktop "
-                                                "(xdg-desktop-portal-gnome, -kde or -wlr), or grim"));
+            found.append(missingCapability("Screenshots",
+                                           "install xdg-desktop-portal with the backend of your desktop "
+                                           "(xdg-desktop-portal-gnome, -kde or -wlr), or grim"));
     }
 
     // Notifications: the service's own name and version.
     QDBusMessage information = QDBusMessage::createMethodCall(kNotificationServiceName, QStringLiteral("/org/freedesktop/Notifications"),
                                                               kNotificationServiceName, QStringLiteral("GetServerInformation"));
-    QDBusPendingCall pending = bus.isConnected() ? bus.asyncCall(information, kCapabilityBusTimeoutMs) : QDBusPendingCall::fromError(QDBusError());
+    QDBusPendingCall pending =
+        bus.isConnected() ? bus.asyncCall(information, kCapabilityBusTimeoutMs) : QDBusPendingCall::fromError(QDBusError());
     const QDBusMessage reply = co_await pending;
     if (!self)
         co_return;
     if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() >= 3)
-        found.append(availableCapability("Notifications", reply.arguments()[0].toString() + QLatin1Char(' ') + reply.arguments()[2].toString()));
+        found.append(
+            availableCapability("Notifications", reply.arguments()[0].toString() + QLatin1Char(' ') + reply.arguments()[2].toString()));
     else
         found.append(missingCapability("Notifications", "install a notification service, for example dunst or notification-daemon"));
 
@@ -117,15 +120,17 @@ QCoro::Task<> DesktopCapabilities::refresh()
              && !firstProgram({QStringLiteral("wl-copy")}).isEmpty())
         found.append(availableCapability("Clipboard", QStringLiteral("wl-clipboard")));
     else
-        found.append(missingCapability("Clipboard", display == DisplayEnvironment::DisplayServer::Wayland
-                                              ? "install wl-clipboard"
-                                              : "run Zarnel in a desktop session (X11 or Wayland)"));
+        found.append(missingCapability("Clipboard",
+                                       display == DisplayEnvironment::DisplayServer::Wayland
+                                           ? "install wl-clipboard"
+                                           : "run Zarnel in a desktop session (X11 or Wayland)"));
 
     if (m_trayHost)
         found.append(availableCapability("System tray", QStringLiteral("the panel's tray")));
     else
-        found.append(missingCapability("System tray", "add a tray to the panel: a status-notifier host such as the AppIndicator "
-                                            "extension on GNOME, or a panel with a system tray area"));
+        found.append(missingCapability("System tray",
+                                       "add a tray to the panel: a status-notifier host such as the AppIndicator "
+                                       "extension on GNOME, or a panel with a system tray area"));
 
     m_capabilities = std::move(found);
     Q_EMIT changed();

@@ -7,10 +7,10 @@
 
 // One thing the tools need from the desktop, and how this desktop provides it.
 struct DesktopCapability {
-    QString name;      // "Screenshots", "Notifications", "Clipboard", "System tray"
+    QString name; // "Screenshots", "Notifications", "Clipboard", "System tray"
     bool available = false;
-    QString route;     // how Zarnel reaches it ("X11", "the screenshot portal", "dunst 1.9.0"), or "none"
-    QString advice;    // what to install when it is missing; empty when available
+    QString route;  // how Zarnel reaches it ("X11", "the screenshot portal", "dunst 1.9.0"), or "none"
+    QString advice; // what to install when it is missing; empty when available
 };
 
 // What the desktop offers the tools: the screenshot route, the notification service, the

@@ -44,20 +44,15 @@ QIcon trayIcon(bool running, const QColor& ink)
 QIcon pageIcon(DashboardPage page)
 {
     switch (page) {
-    case DashboardPage::Status:
-        return QIcon::fromTheme(QStringLiteral("network-server"));
+    case DashboardPage::Status: return QIcon::fromTheme(QStringLiteral("network-server"));
     case DashboardPage::Statistics:
         return QIcon::fromTheme(QStringLiteral("office-chart-bar"), QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
     case DashboardPage::ActivityLog:
         return QIcon::fromTheme(QStringLiteral("view-list-details"), QIcon::fromTheme(QStringLiteral("text-x-generic")));
-    case DashboardPage::Functions:
-        return QIcon::fromTheme(QStringLiteral("applications-utilities"));
-    case DashboardPage::Settings:
-        return QIcon::fromTheme(QStringLiteral("preferences-system"));
-    case DashboardPage::GettingStarted:
-        return QIcon::fromTheme(QStringLiteral("help-contents"));
-    case DashboardPage::Examples:
-        return QIcon::fromTheme(QStringLiteral("dialog-information"));
+    case DashboardPage::Functions: return QIcon::fromTheme(QStringLiteral("applications-utilities"));
+    case DashboardPage::Settings: return QIcon::fromTheme(QStringLiteral("preferences-system"));
+    case DashboardPage::GettingStarted: return QIcon::fromTheme(QStringLiteral("help-contents"));
+    case DashboardPage::Examples: return QIcon::fromTheme(QStringLiteral("dialog-information"));
     }
     return {};
 }

@@ -7,8 +7,8 @@
 // The pages of the dashboard window, in sidebar order.
 enum class DashboardPage { Status, Statistics, ActivityLog, Functions, Settings, GettingStarted, Examples };
 
-inline constexpr std::array kDashboardPages{DashboardPage::Status,   DashboardPage::Statistics,     DashboardPage::ActivityLog,
-                                            DashboardPage::Functions, DashboardPage::Settings,       DashboardPage::GettingStarted,
+inline constexpr std::array kDashboardPages{DashboardPage::Status,    DashboardPage::Statistics, DashboardPage::ActivityLog,
+                                            DashboardPage::Functions, DashboardPage::Settings,   DashboardPage::GettingStarted,
                                             DashboardPage::Examples};
 
 // The sidebar label: "Status", "Statistics", "Activity Log", ...

@@ -40,20 +40,13 @@ QWidget* placeholderPage(DashboardPage page)
 QString dashboardPageTitle(DashboardPage page)
 {
     switch (page) {
-    case DashboardPage::Status:
-        return QStringLiteral("Status");
-    case DashboardPage::Statistics:
-        return QStringLiteral("Statistics");
-    case DashboardPage::ActivityLog:
-        return QStringLiteral("Activity Log");
-    case DashboardPage::Functions:
-        return QStringLiteral("Functions");
-    case DashboardPage::Settings:
-        return QStringLiteral("Settings");
-    case DashboardPage::GettingStarted:
-        return QStringLiteral("Getting Started");
-    case DashboardPage::Examples:
-        return QStringLiteral("Examples");
+    case DashboardPage::Status: return QStringLiteral("Status");
+    case DashboardPage::Statistics: return QStringLiteral("Statistics");
+    case DashboardPage::ActivityLog: return QStringLiteral("Activity Log");
+    case DashboardPage::Functions: return QStringLiteral("Functions");
+    case DashboardPage::Settings: return QStringLiteral("Settings");
+    case DashboardPage::GettingStarted: return QStringLiteral("Getting Started");
+    case DashboardPage::Examples: return QStringLiteral("Examples");
     }
     return {};
 }

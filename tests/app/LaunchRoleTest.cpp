@@ -11,9 +11,9 @@ TEST(LaunchRole, AClientsPipeOrSocketMakesAClientLaunchAndEverythingElseTheUsers
         StandardInputKind input;
         LaunchRole role;
     } cases[] = {
-        {StandardInputKind::Pipe, LaunchRole::ClientLaunched},   {StandardInputKind::Socket, LaunchRole::ClientLaunched},
-        {StandardInputKind::Terminal, LaunchRole::User},         {StandardInputKind::NullDevice, LaunchRole::User},
-        {StandardInputKind::File, LaunchRole::User},             {StandardInputKind::Closed, LaunchRole::User},
+        {StandardInputKind::Pipe, LaunchRole::ClientLaunched}, {StandardInputKind::Socket, LaunchRole::ClientLaunched},
+        {StandardInputKind::Terminal, LaunchRole::User},       {StandardInputKind::NullDevice, LaunchRole::User},
+        {StandardInputKind::File, LaunchRole::User},           {StandardInputKind::Closed, LaunchRole::User},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(chooseLaunchRole(true, c.input), c.role) << static_cast<int>(c.input);

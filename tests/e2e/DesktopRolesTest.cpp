@@ -109,8 +109,7 @@ TEST(DesktopRoles, StopServerInTheTrayStopsEveryClientsProcess)
 
     ASSERT_TRUE(session.clickTrayMenuItem(QStringLiteral("Stop Server")));
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(0).label == QStringLiteral("\u25CB Stopped"); }))
-        << labels(session.trayMenu()).join(QLatin1Char('|')).toStdString() << " desktop "
-        << session.desktopInstancePid().value_or(-1);
+        << labels(session.trayMenu()).join(QLatin1Char('|')).toStdString() << " desktop " << session.desktopInstancePid().value_or(-1);
     EXPECT_EQ(session.trayMenu().value(4).label, QStringLiteral("Start Server"));
     EXPECT_EQ(session.trayToolTip(), QStringLiteral("Zarnel Server - Stopped"));
     // The client's own log says so.

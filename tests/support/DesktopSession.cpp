@@ -131,9 +131,9 @@ QStringList DesktopSession::activityLogOf(qint64 pid) const
     socket.connectToServer(QStringLiteral("%1/%2.sock").arg(controlFolder()).arg(pid));
     if (!socket.waitForConnected(5000))
         return {};
-    socket.write(R"({"v":1,"id":1,"command":"log"})" "\n");
-    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
-    }
+    socket.write(R"({"v":1,"id":1,"command":"log"})"
+                 "\n");
+    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {}
     const nlohmann::json answer = nlohmann::json::parse(socket.readLine().toStdString(), nullptr, false);
     QStringList messages;
     if (answer.contains("result") && answer["result"].contains("entries")) {
@@ -158,8 +158,9 @@ int DesktopSession::mappedZarnelWindows() const
 
 QStringList DesktopSession::trayItems() const
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("RegisteredStatusNotifierItems");
     const QDBusMessage reply = testBus().call(get, QDBus::Block, 5000);
     if (reply.type() != QDBusMessage::ReplyMessage)
@@ -182,8 +183,9 @@ QVariant DesktopSession::trayItemProperty(const QString& name) const
     const QString item = firstTrayItem();
     if (item.isEmpty())
         return {};
-    QDBusMessage get = QDBusMessage::createMethodCall(item.section(QLatin1Char('/'), 0, 0), QLatin1Char('/') + item.section(QLatin1Char('/'), 1),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage get =
+        QDBusMessage::createMethodCall(item.section(QLatin1Char('/'), 0, 0), QLatin1Char('/') + item.section(QLatin1Char('/'), 1),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QStringLiteral("org.kde.StatusNotifierItem") << name;
     const QDBusMessage reply = testBus().call(get, QDBus::Block, 5000);
     if (reply.type() != QDBusMessage::ReplyMessage)

@@ -19,7 +19,7 @@
 // One item of a menu exported over D-Bus, as a tray host reads it.
 struct ExportedMenuItem {
     int id = 0;
-    QString label;       // mnemonics shown as the host shows them ("_" where Qt had "&")
+    QString label; // mnemonics shown as the host shows them ("_" where Qt had "&")
     bool enabled = true;
     bool separator = false;
 };

@@ -11,8 +11,7 @@ TrayHostProcess::TrayHostProcess(const QProcessEnvironment& environment)
         ADD_FAILURE() << "cannot start the tray host: " << m_process.errorString().toStdString();
         return;
     }
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
-    }
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {}
     if (m_process.readLine().trimmed() != "ready")
         ADD_FAILURE() << "the tray host did not come up: " << m_process.readAllStandardError().toStdString();
 }

@@ -1,5 +1,5 @@
-#include "ui/AboutWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/AboutWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ TEST(MainWindow, IsTheZarnelWindowWithTheSevenPagesUnderTheirHeadings)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Zarnel"));
     EXPECT_EQ(window.minimumSize(), QSize(900, 600));
     EXPECT_EQ(sidebarTexts(window),
-              (QStringList{"Server", "Status", "Statistics", "Activity Log", "Tools", "Functions", "Settings",
-                           "Documentation", "Getting Started", "Examples"}));
+              (QStringList{"Server", "Status", "Statistics", "Activity Log", "Tools", "Functions", "Settings", "Documentation",
+                           "Getting Started", "Examples"}));
     // Headings cannot be chosen.
     auto* sidebar = window.findChild<QListWidget*>(QStringLiteral("sidebar"));
     EXPECT_FALSE(sidebar->item(0)->flags() & Qt::ItemIsSelectable);
@@ -110,8 +110,7 @@ TEST(MainWindow, APageSetLaterTakesThePlaceholdersPlace)
     EXPECT_EQ(window.findChild<QStackedWidget*>(QStringLiteral("pages"))->currentWidget(), statistics);
     // The others stay where they were.
     window.selectPage(DashboardPage::Settings);
-    EXPECT_EQ(window.findChild<QStackedWidget*>(QStringLiteral("pages"))->currentWidget(),
-              window.page(DashboardPage::Settings));
+    EXPECT_EQ(window.findChild<QStackedWidget*>(QStringLiteral("pages"))->currentWidget(), window.page(DashboardPage::Settings));
 }
 
 TEST(MainWindow, TheNoticeShowsOnlyWhenThereIsOne)

@@ -56,7 +56,9 @@ TEST(Screenshots, TheMainWindowWithTheAboutWindowAbove)
 TEST(Screenshots, TheOpenTrayMenuWithTwoProcessesActivity)
 {
     TrayMenuModel model;
-    model.setFigures(TrayFigures{true, 2, 128,
+    model.setFigures(TrayFigures{true,
+                                 2,
+                                 128,
                                  {QStringLiteral("Tool success: read_file"), QStringLiteral("Tool call: read_file"),
                                   QStringLiteral("Client connected: claude-code 1.0.3"), QStringLiteral("Server started"),
                                   QStringLiteral("Client connected: cursor 0.42")}});

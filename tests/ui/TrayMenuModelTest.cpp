@@ -28,8 +28,8 @@ TEST(TrayMenuModel, WithAnEmptyLogSettingsFollowsTheActivityLogSeparator)
 {
     const TrayFigures figures{false, 3, 41, {}};
     EXPECT_EQ(texts(TrayMenuModel::itemsFor(figures)),
-              (QStringList{"\u25CB Stopped", "Connections: 3", "Total Requests: 41", "---", "Start Server", "---",
-                           "Show Dashboard", "Show Statistics", "Show Activity Log", "---", "Settings...", "---", "Quit"}));
+              (QStringList{"\u25CB Stopped", "Connections: 3", "Total Requests: 41", "---", "Start Server", "---", "Show Dashboard",
+                           "Show Statistics", "Show Activity Log", "---", "Settings...", "---", "Quit"}));
 }
 
 TEST(TrayMenuModel, OnlyTheCommandsCanBeChosen)
@@ -40,8 +40,8 @@ TEST(TrayMenuModel, OnlyTheCommandsCanBeChosen)
         EXPECT_EQ(item.enabled, item.action != TrayAction::None) << item.text.toStdString();
     }
     const QList<TrayMenuItem> items = TrayMenuModel::itemsFor(TrayFigures{});
-    const QList<TrayAction> commands{TrayAction::ToggleServer, TrayAction::ShowDashboard, TrayAction::ShowStatistics,
-                                     TrayAction::ShowActivityLog, TrayAction::ShowSettings, TrayAction::Quit};
+    const QList<TrayAction> commands{TrayAction::ToggleServer,    TrayAction::ShowDashboard, TrayAction::ShowStatistics,
+                                     TrayAction::ShowActivityLog, TrayAction::ShowSettings,  TrayAction::Quit};
     QList<TrayAction> found;
     for (const TrayMenuItem& item : items) {
         if (item.action != TrayAction::None)

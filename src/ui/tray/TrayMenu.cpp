@@ -24,9 +24,7 @@ QAction* TrayMenu::createAction(const TrayMenuItem& item)
 {
     auto* action = new QAction(this);
     action->setSeparator(item.separator);
-    connect(action, &QAction::triggered, this, [this, action] {
-        Q_EMIT actionChosen(static_cast<TrayAction>(action->data().toInt()));
-    });
+    connect(action, &QAction::triggered, this, [this, action] { Q_EMIT actionChosen(static_cast<TrayAction>(action->data().toInt())); });
     return action;
 }
 

@@ -9,10 +9,10 @@
 
 // What the tray shows of Zarnel as a whole, read at one moment.
 struct TrayFigures {
-    bool running = false;         // any process's server runs
-    qint64 connections = 0;       // summed over processes
-    qint64 totalRequests = 0;     // from the shared statistics
-    QStringList recentMessages;   // activity-log messages of every process, newest first
+    bool running = false;       // any process's server runs
+    qint64 connections = 0;     // summed over processes
+    qint64 totalRequests = 0;   // from the shared statistics
+    QStringList recentMessages; // activity-log messages of every process, newest first
 };
 
 enum class TrayAction { None, ToggleServer, ShowDashboard, ShowStatistics, ShowActivityLog, ShowSettings, Quit };
@@ -20,7 +20,7 @@ enum class TrayAction { None, ToggleServer, ShowDashboard, ShowStatistics, ShowA
 struct TrayMenuItem {
     bool separator = false;
     QString text;
-    bool enabled = false;         // disabled items are information only
+    bool enabled = false; // disabled items are information only
     TrayAction action = TrayAction::None;
 
     bool operator==(const TrayMenuItem&) const = default;
@@ -30,7 +30,7 @@ struct TrayMenuItem {
 struct TrayAppearance {
     bool running = false;
     QString accessibleName;
-    QString toolTip;              // empty: no tooltip
+    QString toolTip; // empty: no tooltip
 };
 TrayAppearance trayAppearance(std::optional<bool> running);
 
