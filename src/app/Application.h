@@ -1,7 +1,7 @@
 #pragma once
 
-// The program: reads the command line, picks the headless or the desktop mode, wires the
-// managers together and runs the event loop.
+// The program: reads the command line and hands over to a sub-command or to a launch that
+// serves (Launch, which picks the role).
 namespace Application {
 
 int run(int argc, char** argv);

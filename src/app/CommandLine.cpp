@@ -120,12 +120,15 @@ QString optionLine(const QString& names, const QString& description)
 
 const char* const kIntroduction = "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it without\n"
                                   "arguments and talks JSON-RPC over its standard input and output, one message per line.\n"
+                                  "The server starts at launch when autoStartServer is true (zarnel settings set\n"
+                                  "autoStartServer true); a client's zarnel exits when its standard input ends.\n"
                                   "\n"
-                                  "A display, session bus or runtime folder missing from its environment is looked for in\n"
-                                  "this user's desktop session (/run/user/<uid>). Without a display it runs headless: no\n"
-                                  "windows, and the server starts at launch when autoStartServer is true (zarnel settings set\n"
-                                  "autoStartServer true).\n"
-                                  "It exits when its standard input ends.\n";
+                                  "On a desktop, started by the user (from a terminal or the applications menu), zarnel is the\n"
+                                  "desktop application: a tray item and the dashboard window over every running zarnel. One\n"
+                                  "runs per user; starting it again shows its window. A client's zarnel starts it in the tray\n"
+                                  "when none runs. A display, session bus or runtime folder missing from its environment is\n"
+                                  "looked for in this user's desktop session (/run/user/<uid>); without a display it runs\n"
+                                  "headless.\n";
 
 Invocation usageError(const QString& command, const QString& text)
 {
@@ -148,13 +151,14 @@ Invocation help(const QString& text)
 
 QString usage()
 {
-    QString text = QStringLiteral("Usage: zarnel [--help | --version]\n"
+    QString text = QStringLiteral("Usage: zarnel [--hidden | --help | --version]\n"
                                   "       zarnel COMMAND [OPTIONS] [--json] [--notify]\n\n");
     text += QLatin1String(kIntroduction);
     text += QStringLiteral("\nCommands (they act on every running zarnel of this user):\n");
     for (const Command& command : commands())
         text += optionLine(QLatin1String(command.name), QString::fromUtf8(command.title));
     text += QStringLiteral("\nOptions:\n");
+    text += optionLine(QStringLiteral("--hidden"), QStringLiteral("start the desktop application in the tray, window hidden"));
     text += optionLine(QStringLiteral("--json"), QStringLiteral("print {\"dialog\": ..., \"value\": ...} on one line"));
     text += optionLine(QStringLiteral("--notify"), QStringLiteral("show the text as a desktop notification (printed without one)"));
     text += optionLine(QStringLiteral("--help"), QStringLiteral("show this text, or a command's with zarnel help COMMAND"));
@@ -203,13 +207,18 @@ Invocation parse(const QStringList& arguments)
     const QString first = arguments.at(1);
     if (arguments.size() == 2 && (first == QLatin1String("--help") || first == QLatin1String("-h")))
         return help(usage());
+    if (arguments.size() == 2 && first == QLatin1String("--hidden")) {
+        Invocation invocation;
+        invocation.hidden = true;
+        return invocation;
+    }
     if (arguments.size() == 2 && (first == QLatin1String("--version") || first == QLatin1String("-v"))) {
         Invocation invocation;
         invocation.kind = Invocation::Kind::Version;
         return invocation;
     }
     if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("--version")
-        || first == QLatin1String("-v"))
+        || first == QLatin1String("-v") || first == QLatin1String("--hidden"))
         return usageError(QString(), QStringLiteral("unexpected argument '%1'").arg(arguments.at(2)));
     const Command* command = find(first);
     if (!command)

@@ -19,6 +19,7 @@ struct Invocation {
     QMap<QString, QString> values; // its options by long name; a flag set reads ""
     bool json = false;             // --json
     bool notify = false;           // --notify: the text as a desktop notification
+    bool hidden = false;           // Serve: --hidden, the desktop instance starts in the tray only
     QString text;                  // Help: what to print; UsageError: what is wrong
 
     bool isSet(const QString& option) const { return values.contains(option); }

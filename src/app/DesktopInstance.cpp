@@ -1,0 +1,128 @@
+#include "app/DesktopInstance.h"
+
+#include "control/RunningInstances.h"
+#include "control/ServerComponents.h"
+#include "platform/Log.h"
+#include "platform/PreferencesStore.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/StatisticsManager.h"
+#include "ui/MainWindow.h"
+#include "ui/tray/TrayIcon.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString kNoTrayNotice = QStringLiteral("This desktop has no system tray, so Zarnel shows no tray item: this window stays the way in. "
+                                             "Start Zarnel again from the applications menu to bring it back after closing it.");
+
+} // namespace
+
+DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances& instances, QObject* parent)
+    : QObject(parent)
+    , m_components(components)
+    , m_instances(instances)
+    , m_window(std::make_unique<MainWindow>())
+    , m_tray(std::make_unique<TrayIcon>([this] { return readFigures(); }))
+{
+    connect(m_tray.get(), &TrayIcon::actionChosen, this, &DesktopInstance::perform);
+    // Starts and stops show at once, not only at the next refresh.
+    connect(&m_instances, &RunningInstances::changed, m_tray.get(), &TrayIcon::refresh);
+    connect(&m_components.server(), &MCPServer::isRunningChanged, m_tray.get(), &TrayIcon::refresh);
+}
+
+DesktopInstance::~DesktopInstance() = default;
+
+void DesktopInstance::start(bool hidden)
+{
+    const bool trayHost = TrayIcon::hostAvailable();
+    m_capabilities.setTrayHostAvailable(trayHost);
+    if (trayHost) {
+        m_tray->show();
+    } else {
+        m_window->setNotice(kNoTrayNotice);
+        m_components.activityLog().add(QStringLiteral("No system tray on this desktop: the dashboard window is shown instead"),
+                                       LogType::Info);
+    }
+    if (!hidden || !trayHost)
+        m_window->showDashboard();
+    checkCapabilities();
+}
+
+TrayFigures DesktopInstance::readFigures()
+{
+    // Other processes save their counters every few seconds; read what they saved.
+    m_components.statistics().load();
+    TrayFigures figures;
+    figures.totalRequests = m_components.statistics().totalRequests();
+    if (m_instances.processCount() == 0) {
+        // Before this process's own socket is found, and when the control folder is unusable.
+        figures.running = m_components.server().isRunning();
+        figures.connections = m_components.server().connectionCount();
+        for (const ActivityLogEntry& entry : m_components.activityLog().entries().mid(0, TrayMenuModel::kRecentEntries))
+            figures.recentMessages << entry.message;
+        return figures;
+    }
+    figures.running = m_instances.anyRunning();
+    figures.connections = m_instances.totalConnections();
+    for (const InstanceLogEntry& entry : m_instances.mergedLog().mid(0, TrayMenuModel::kRecentEntries))
+        figures.recentMessages << entry.entry.message;
+    return figures;
+}
+
+void DesktopInstance::perform(TrayAction action)
+{
+    switch (action) {
+    case TrayAction::None: break;
+    case TrayAction::ToggleServer: toggleServer(); break;
+    case TrayAction::ShowDashboard: m_window->showDashboard(); break;
+    case TrayAction::ShowStatistics: m_window->showStatistics(); break;
+    case TrayAction::ShowActivityLog: m_window->showActivityLog(); break;
+    case TrayAction::ShowSettings: m_window->showSettings(); break;
+    case TrayAction::Quit: Q_EMIT quitRequested(); break;
+    }
+}
+
+QCoro::Task<> DesktopInstance::toggleServer()
+{
+    if (m_toggling)
+        co_return;
+    QPointer<DesktopInstance> self(this);
+    m_toggling = true;
+    // One click stops (or starts) every assistant's process, this one included.
+    const bool stop = readFigures().running;
+    if (m_instances.processCount() == 0) {
+        // No process is reachable through the control folder, this one included.
+        if (stop)
+            m_components.server().stop();
+        else
+            m_components.server().start();
+    } else {
+        // Named first: g++ 12 destroys temporaries inside a co_await expression twice.
+        QCoro::Task<bool> setting = m_instances.setAllRunning(!stop);
+        co_await setting;
+        if (!self)
+            co_return;
+    }
+    m_toggling = false;
+    m_tray->refresh();
+}
+
+QCoro::Task<> DesktopInstance::checkCapabilities()
+{
+    QPointer<DesktopInstance> self(this);
+    QCoro::Task<> looking = m_capabilities.refresh();
+    co_await looking;
+    if (!self)
+        co_return;
+    PreferencesStore& store = m_components.store();
+    if (store.boolValue(QString::fromLatin1(kInitialCheckKey)))
+        co_return;
+    // Once per user: say what is missing and how to get it. Never asked again.
+    for (const DesktopCapability& capability : m_capabilities.missing()) {
+        m_components.activityLog().add(QStringLiteral("%1 unavailable on this desktop: %2").arg(capability.name, capability.advice),
+                                       LogType::Error);
+    }
+    store.writeBool(QString::fromLatin1(kInitialCheckKey), true);
+}

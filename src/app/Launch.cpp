@@ -1,0 +1,303 @@
+#include "app/Launch.h"
+
+#include "Version.h"
+
+#include "app/DesktopInstance.h"
+#include "app/DesktopLock.h"
+#include "app/LaunchRole.h"
+#include "control/ControlProtocol.h"
+#include "control/ControlServer.h"
+#include "control/DesktopConfirmationAsker.h"
+#include "control/RunningInstances.h"
+#include "control/ServerComponents.h"
+#include "platform/Clock.h"
+#include "platform/CommandGroups.h"
+#include "platform/DetachedLauncher.h"
+#include "platform/DisplayEnvironment.h"
+#include "platform/Log.h"
+#include "platform/PosixStandardStreams.h"
+#include "platform/QSettingsPreferencesStore.h"
+#include "platform/SessionEnvironment.h"
+#include "platform/SystemServices.h"
+#include "platform/TerminationSignals.h"
+#include "platform/XdgAutostartEntry.h"
+#include "server/ConfirmationGate.h"
+#include "server/MCPServer.h"
+#include "state/ActivityLog.h"
+#include "state/DesktopNotifier.h"
+#include "state/LaunchAtLoginSync.h"
+#include "state/SettingsManager.h"
+#include "ui/DesktopConfirmations.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// Sets an environment variable for the application object's creation only: the programs we
+// start must not inherit our choice.
+class TemporaryVariable {
+public:
+    TemporaryVariable(const char* name, const QByteArray& value, bool wanted)
+        : m_name(name)
+        , m_set(wanted && !qEnvironmentVariableIsSet(name))
+    {
+        if (m_set)
+            qputenv(name, value);
+    }
+    ~TemporaryVariable()
+    {
+        if (m_set)
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_set;
+};
+
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows)
+{
+    std::unique_ptr<QCoreApplication> app;
+    if (!windows) {
+        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
+        // for every line a client writes.
+        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
+        // with both displays, Qt's own choice stands.
+        TemporaryVariable wayland("QT_QPA_PLATFORM", "wayland",
+                                  qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+        auto gui = std::make_unique<QApplication>(argc, argv);
+        // Closing the window hides it; only Quit ends the program.
+        gui->setQuitOnLastWindowClosed(false);
+        app = std::move(gui);
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
+    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
+    return app;
+}
+
+const char* displayName()
+{
+    switch (DisplayEnvironment::connectedDisplay()) {
+    case DisplayEnvironment::DisplayServer::X11: return "X11";
+    case DisplayEnvironment::DisplayServer::Wayland: return "Wayland";
+    case DisplayEnvironment::DisplayServer::None: break;
+    }
+    return "no display";
+}
+
+// Asks one process to show its dashboard and waits for its answer (a local socket answers at
+// once or not at all, so plain blocking calls with a time limit are enough).
+bool askToShowDashboard(const QString& socketPath)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(ControlProtocol::kRequestTimeoutMs))
+        return false;
+    ControlProtocol::Request request;
+    request.id = 1;
+    request.command = "show-dashboard";
+    socket.write(ControlProtocol::encodeRequest(request));
+    QDeadlineTimer deadline(ControlProtocol::kRequestTimeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
+            return false;
+    }
+    QByteArray line = socket.readLine();
+    line.chop(1);
+    const auto answer = ControlProtocol::decodeIncoming(line);
+    return answer && !answer->isEvent && answer->reply.ok;
+}
+
+// A second user launch: asks the desktop instance to show its window. It may still be starting
+// (two launches at once), so it is asked again for a few seconds.
+int handOverToDesktopInstance(const ControlFolder& folder)
+{
+    constexpr int kAttempts = 25;
+    constexpr int kPauseMs = 200;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(kPauseMs);
+        const QList<qint64> processes = folder.socketProcessIds();
+        const bool shown =
+            std::any_of(processes.cbegin(), processes.cend(), [&](qint64 pid) { return askToShowDashboard(folder.socketPath(pid)); });
+        if (shown) {
+            if (::isatty(STDERR_FILENO) == 1)
+                std::cerr << "Zarnel is already running: its window is shown.\n";
+            return 0;
+        }
+    }
+    std::cerr << "zarnel: the running Zarnel did not answer; its tray item shows its window.\n";
+    return 1;
+}
+
+// An MCP client's process makes sure the user sees Zarnel: a desktop instance, in the tray.
+void startDesktopInstanceIfNone(const ControlFolder& folder)
+{
+    if (DesktopLock::isHeldElsewhere(folder.path()))
+        return;
+    // Not waited for: the client's first answer must not wait on a desktop starting up.
+    const DetachedLaunch launch =
+        DetachedLauncher::start({QCoreApplication::applicationFilePath(), QStringLiteral("--hidden")}, {}, std::chrono::milliseconds(0));
+    if (!launch.succeeded())
+        std::cerr << "zarnel: cannot start the desktop application: " << launch.error.toStdString() << "\n";
+}
+
+// How the session should start the desktop instance at login: by its name when that finds this
+// very program on the PATH, else by its full path.
+QStringList desktopInstanceCommand()
+{
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
+    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
+    return {program, QStringLiteral("--hidden")};
+}
+
+// How long a question to a person waits for the answer. The end-to-end tests shorten it, as they
+// cannot wait a minute for a dialog to deny by itself.
+std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
+{
+    bool valid = false;
+    const int shortened = qEnvironmentVariableIntValue("ZARNEL_TEST_CONFIRMATION_TIME_LIMIT_MS", &valid);
+    return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
+}
+
+} // namespace
+
+namespace Launch {
+
+int serve(int& argc, char** argv, bool hidden)
+{
+    // Before the role is chosen: a client that stripped our environment must not cost the user
+    // the desktop they sit at.
+    if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
+        std::cerr << session.toStdString() << "\n";
+    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), StandardInput::kind(STDIN_FILENO));
+
+    // The desktop lock is taken before anything is drawn or served, so a launch that is not the
+    // desktop instance hands over at once.
+    ControlFolder folder;
+    const bool folderUsable = role != LaunchRole::Headless && folder.prepare();
+    std::unique_ptr<DesktopLock> desktopLock;
+    if (role == LaunchRole::User && folderUsable) {
+        desktopLock = std::make_unique<DesktopLock>(folder.path());
+        if (!desktopLock->tryAcquire())
+            return hidden ? 0 : handOverToDesktopInstance(folder);
+    }
+    const bool desktop = role == LaunchRole::User;
+
+    auto app = createApplication(argc, argv, role != LaunchRole::Headless);
+    Log::installDefaultRules();
+    PosixStandardStreams::ignoreWriteFailureSignals();
+
+    // Taken over first, so that a signal arriving while the rest starts up waits for the event
+    // loop (and the orderly exit) instead of killing the process.
+    TerminationSignals terminationSignals;
+
+    QSettingsPreferencesStore store;
+    SystemClock clock;
+    PosixStandardStreams streams;
+    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    const auto quit = [&] {
+        components.shutdown();
+        QCoreApplication::quit();
+    };
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
+
+    XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
+    LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
+
+    // A client's process has no one to keep it company once its client is gone; the desktop
+    // instance stays in the tray whatever its standard input does.
+    if (!desktop)
+        QObject::connect(&components.server(), &MCPServer::inputFinished, app.get(), quit);
+
+    // Every process can be reached by the others and by the sub-commands; one that cannot
+    // still serves its client.
+    ControlServer control(components);
+    control.setDesktop(desktop);
+    if (!control.listen())
+        std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
+
+    // Tool calls that need a person's yes ask through the desktop instance's dialog when the
+    // client cannot ask its user; the desktop instance shows such dialogs.
+    ConfirmationGate& gate = components.confirmationGate();
+    gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
+                       confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
+    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+        const auto& client = components.server().clientInfo();
+        return client ? QString::fromStdString(client->name + " " + client->version) : QString();
+    });
+    gate.setDesktopAsker(&desktopAsker);
+    std::unique_ptr<DesktopConfirmations> confirmations;
+    // Only the desktop instance tells the user about connections and failures.
+    std::unique_ptr<DesktopNotifier> notifier;
+    if (desktop) {
+        confirmations = std::make_unique<DesktopConfirmations>();
+        confirmations->registerWith(control);
+        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
+        QObject::connect(&components.activityLog(), &ActivityLog::entryAdded, notifier.get(), [&](const ActivityLogEntry& entry) {
+            if (const auto event = DesktopNotifier::eventOf(entry))
+                notifier->report(*event);
+        });
+    }
+
+    std::unique_ptr<RunningInstances> instances;
+    std::unique_ptr<DesktopInstance> desktopInstance;
+    if (desktop) {
+        instances = std::make_unique<RunningInstances>(folder);
+        instances->setLocalSettings(&components.settings());
+        desktopInstance = std::make_unique<DesktopInstance>(components, *instances);
+        QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
+        QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);
+    }
+
+    if (components.settings().autoStartServer())
+        components.server().start();
+    if (desktopInstance)
+        desktopInstance->start(hidden);
+    if (role == LaunchRole::ClientLaunched && folderUsable)
+        startDesktopInstanceIfNone(folder);
+
+    const bool started = components.server().isRunning();
+    const QString settingsPath = store.fileName();
+    if (::isatty(STDERR_FILENO) == 1) {
+        const std::string where =
+            role == LaunchRole::Headless ? std::string("running headless") : std::string("running on the desktop (") + displayName() + ")";
+        std::cerr << "Zarnel " ZARNEL_VERSION ": " << where << (desktop ? " as the desktop application" : "") << "; "
+                  << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
+                  << "Settings: " << settingsPath.toStdString()
+                  << (started ? "\n" : " (zarnel settings set autoStartServer true starts it at launch)\n");
+    }
+    if (role == LaunchRole::Headless && !started) {
+        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
+                  << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
+        // A person at a terminal has been told what to do; a client that started us has not
+        // got a server, which is a failure.
+        return streams.inputIsTerminal() ? 0 : 1;
+    }
+
+    const int status = app->exec();
+    components.shutdown();
+    // Nothing the commands started outlives us, whatever ended the run.
+    CommandGroups::endAll();
+    return status;
+}
+
+} // namespace Launch

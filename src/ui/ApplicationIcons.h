@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/DashboardPage.h"
+
+#include <QColor>
+#include <QIcon>
+
+// The program's pictures: the theme's icon where one fits, else our own SVG files (built into
+// the program as Qt resources, so they need no installation).
+namespace ApplicationIcons {
+
+// The program's icon: the theme's "zarnel" when installed, else ours.
+QIcon applicationIcon();
+
+// The tray's server picture in one colour, `ink`, as panels draw their symbolic icons: filled
+// with a dot when the server runs, in outline when it is stopped.
+QIcon trayIcon(bool running, const QColor& ink);
+
+// The sidebar symbol of a page, from the icon theme (empty without one).
+QIcon pageIcon(DashboardPage page);
+
+} // namespace ApplicationIcons

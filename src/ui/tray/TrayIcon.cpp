@@ -1,0 +1,79 @@
+#include "ui/tray/TrayIcon.h"
+
+#include "ui/ApplicationIcons.h"
+#include "ui/tray/TrayMenu.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPalette>
+#include <QSystemTrayIcon>
+
+TrayIcon::TrayIcon(std::function<TrayFigures()> readFigures, QObject* parent)
+    : QObject(parent)
+    , m_readFigures(std::move(readFigures))
+{
+    m_menu = new TrayMenu(m_model);
+    connect(m_menu, &TrayMenu::actionChosen, this, &TrayIcon::actionChosen);
+    m_refreshTimer.setInterval(kRefreshIntervalMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &TrayIcon::refresh);
+}
+
+TrayIcon::~TrayIcon()
+{
+    m_refreshTimer.stop();
+    delete m_tray;
+    delete m_menu;
+}
+
+bool TrayIcon::hostAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIcon::show()
+{
+    if (m_tray)
+        return;
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setContextMenu(m_menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            Q_EMIT actionChosen(TrayAction::ShowDashboard);
+    });
+    // Panels draw their symbols in their own text colour; ours follows the palette the same way.
+    qApp->installEventFilter(this);
+    applyAppearance(std::nullopt);
+    refresh();
+    m_tray->show();
+    m_refreshTimer.start();
+}
+
+void TrayIcon::refresh()
+{
+    const TrayFigures figures = m_readFigures();
+    m_model.setFigures(figures);
+    // The picture follows every process's state, including stops made elsewhere (another
+    // process's client, the command line), not only the toggles made here.
+    if (m_tray && m_shownState != figures.running)
+        applyAppearance(figures.running);
+}
+
+void TrayIcon::applyAppearance(std::optional<bool> running)
+{
+    m_shownState = running;
+    if (!m_tray)
+        return;
+    const TrayAppearance look = trayAppearance(running);
+    m_ink = QApplication::palette().color(QPalette::WindowText);
+    QIcon icon = ApplicationIcons::trayIcon(look.running, m_ink);
+    m_tray->setIcon(icon);
+    m_tray->setToolTip(look.toolTip.isEmpty() ? look.accessibleName : look.toolTip);
+}
+
+bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange && watched == qApp && m_tray
+        && QApplication::palette().color(QPalette::WindowText) != m_ink)
+        applyAppearance(m_shownState);
+    return QObject::eventFilter(watched, event);
+}

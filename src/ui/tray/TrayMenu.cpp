@@ -1,0 +1,56 @@
+#include "ui/tray/TrayMenu.h"
+
+TrayMenu::TrayMenu(const TrayMenuModel& model, QWidget* parent)
+    : QMenu(parent)
+    , m_model(model)
+{
+    setObjectName(QStringLiteral("trayMenu"));
+    connect(&model, &TrayMenuModel::itemsChanged, this, &TrayMenu::follow);
+    follow();
+}
+
+QString TrayMenu::displayText(const QString& text)
+{
+    QString shown = text;
+    // A tab would split the item into a text and a shortcut column; line breaks make it tall.
+    for (QChar& c : shown) {
+        if (c == u'\n' || c == u'\r' || c == u'\t')
+            c = u' ';
+    }
+    return shown.replace(u'&', QStringLiteral("&&"));
+}
+
+QAction* TrayMenu::createAction(const TrayMenuItem& item)
+{
+    auto* action = new QAction(this);
+    action->setSeparator(item.separator);
+    connect(action, &QAction::triggered, this, [this, action] { Q_EMIT actionChosen(static_cast<TrayAction>(action->data().toInt())); });
+    return action;
+}
+
+void TrayMenu::follow()
+{
+    const QList<TrayMenuItem>& items = m_model.items();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const TrayMenuItem& item = items[i];
+        if (i == m_actions.size() || m_actions[i]->isSeparator() != item.separator) {
+            QAction* action = createAction(item);
+            insertAction(i < m_actions.size() ? m_actions[i] : nullptr, action);
+            m_actions.insert(i, action);
+        }
+        QAction* action = m_actions[i];
+        if (item.separator)
+            continue;
+        const QString text = displayText(item.text);
+        if (action->text() != text)
+            action->setText(text);
+        if (action->isEnabled() != item.enabled)
+            action->setEnabled(item.enabled);
+        action->setData(static_cast<int>(item.action));
+    }
+    while (m_actions.size() > items.size()) {
+        QAction* surplus = m_actions.takeLast();
+        removeAction(surplus);
+        surplus->deleteLater();
+    }
+}

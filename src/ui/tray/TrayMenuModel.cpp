@@ -1,0 +1,71 @@
+#include "ui/tray/TrayMenuModel.h"
+
+namespace {
+
+TrayMenuItem information(const QString& text)
+{
+    return TrayMenuItem{false, text, false, TrayAction::None};
+}
+
+TrayMenuItem command(const QString& text, TrayAction action)
+{
+    return TrayMenuItem{false, text, true, action};
+}
+
+TrayMenuItem separator()
+{
+    return TrayMenuItem{true, {}, false, TrayAction::None};
+}
+
+} // namespace
+
+TrayAppearance trayAppearance(std::optional<bool> running)
+{
+    if (!running)
+        return TrayAppearance{false, QStringLiteral("Zarnel"), {}};
+    if (*running)
+        return TrayAppearance{true, QStringLiteral("Zarnel Running"), QStringLiteral("Zarnel Server - Running")};
+    return TrayAppearance{false, QStringLiteral("Zarnel Stopped"), QStringLiteral("Zarnel Server - Stopped")};
+}
+
+TrayMenuModel::TrayMenuModel(QObject* parent)
+    : QObject(parent)
+    , m_items(itemsFor(m_figures))
+{
+}
+
+QList<TrayMenuItem> TrayMenuModel::itemsFor(const TrayFigures& figures)
+{
+    QList<TrayMenuItem> items{
+        information(figures.running ? QStringLiteral("\u25CF Running") : QStringLiteral("\u25CB Stopped")),
+        information(QStringLiteral("Connections: %1").arg(figures.connections)),
+        information(QStringLiteral("Total Requests: %1").arg(figures.totalRequests)),
+        separator(),
+        command(figures.running ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"), TrayAction::ToggleServer),
+        separator(),
+        command(QStringLiteral("Show Dashboard"), TrayAction::ShowDashboard),
+        command(QStringLiteral("Show Statistics"), TrayAction::ShowStatistics),
+        command(QStringLiteral("Show Activity Log"), TrayAction::ShowActivityLog),
+        separator(),
+    };
+    if (!figures.recentMessages.isEmpty()) {
+        items.append(information(QStringLiteral("Recent Activity")));
+        for (const QString& message : figures.recentMessages.mid(0, kRecentEntries))
+            items.append(information(QStringLiteral("  ") + message));
+        items.append(separator());
+    }
+    items.append(command(QStringLiteral("Settings..."), TrayAction::ShowSettings));
+    items.append(separator());
+    items.append(command(QStringLiteral("Quit"), TrayAction::Quit));
+    return items;
+}
+
+void TrayMenuModel::setFigures(const TrayFigures& figures)
+{
+    m_figures = figures;
+    QList<TrayMenuItem> items = itemsFor(figures);
+    if (items == m_items)
+        return;
+    m_items = std::move(items);
+    Q_EMIT itemsChanged();
+}

@@ -1,0 +1,161 @@
+#include "support/DesktopSession.h"
+#include "support/ZarnelProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+#include <csignal>
+
+// The roles a launch takes on a desktop, each on an X server, a session bus and a tray host of
+// the test's own.
+namespace {
+
+bool exitsWith(QProcess& process, int status)
+{
+    return process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == status;
+}
+
+QStringList labels(const QList<ExportedMenuItem>& items)
+{
+    QStringList result;
+    for (const ExportedMenuItem& item : items)
+        result << (item.separator ? QStringLiteral("---") : item.label);
+    return result;
+}
+
+// A client's zarnel: piped standard input, in the session's display and bus.
+std::unique_ptr<ZarnelProcess> clientLaunch(const DesktopSession& session, bool autoStart = true)
+{
+    auto client = std::make_unique<ZarnelProcess>(session.home(), autoStart);
+    client->environment() = session.environment();
+    return client;
+}
+
+} // namespace
+
+TEST(DesktopRoles, AUserLaunchBecomesTheDesktopInstanceWithItsWindowAndTrayItem)
+{
+    DesktopSession session;
+    auto user = session.launchAsUser();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
+    EXPECT_EQ(session.desktopInstancePid(), user->processId());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    const QStringList menu = labels(session.trayMenu());
+    EXPECT_EQ(menu.mid(3, 7), (QStringList{"---", "Start Server", "---", "Show Dashboard", "Show Statistics", "Show Activity Log", "---"}));
+    EXPECT_EQ(menu.last(), QStringLiteral("Quit"));
+    // The null device ended at once; the desktop instance stays.
+    EXPECT_FALSE(user->waitForFinished(1000));
+}
+
+TEST(DesktopRoles, APipedLaunchServesItsClientWithoutAWindowWhileTheDesktopInstanceStays)
+{
+    DesktopSession session;
+    auto user = session.launchAsUser();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
+
+    auto client = clientLaunch(session);
+    ASSERT_TRUE(client->start());
+    ASSERT_TRUE(client->initialize().has_value());
+    EXPECT_EQ(session.mappedZarnelWindows(), 1);
+    EXPECT_EQ(session.trayItems().size(), 1);
+    client->closeInput();
+    ASSERT_TRUE(client->waitForExit());
+    EXPECT_EQ(user->state(), QProcess::Running);
+    EXPECT_EQ(session.desktopInstancePid(), user->processId());
+}
+
+TEST(DesktopRoles, APipedLaunchWithNoDesktopInstanceStartsOneInTheTrayOnly)
+{
+    DesktopSession session;
+    auto client = clientLaunch(session);
+    ASSERT_TRUE(client->start());
+    ASSERT_TRUE(client->initialize().has_value());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.desktopInstancePid().has_value(); }));
+    EXPECT_NE(session.desktopInstancePid(), client->process().processId());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    EXPECT_EQ(session.mappedZarnelWindows(), 0);
+
+    // The tray counts the client's connection, and outlives it.
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(1).label == QStringLiteral("Connections: 1"); }));
+    const auto desktop = session.desktopInstancePid();
+    client->closeInput();
+    ASSERT_TRUE(client->waitForExit());
+    EXPECT_EQ(session.desktopInstancePid(), desktop);
+}
+
+TEST(DesktopRoles, ASecondUserLaunchShowsTheHiddenWindowAndExits)
+{
+    DesktopSession session;
+    auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    EXPECT_EQ(session.mappedZarnelWindows(), 0);
+
+    auto second = session.launchAsUser();
+    EXPECT_TRUE(exitsWith(*second, 0));
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
+    EXPECT_EQ(desktop->state(), QProcess::Running);
+}
+
+TEST(DesktopRoles, StopServerInTheTrayStopsEveryClientsProcess)
+{
+    DesktopSession session;
+    auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    auto client = clientLaunch(session);
+    ASSERT_TRUE(client->start());
+    ASSERT_TRUE(client->initialize().has_value());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(4).label == QStringLiteral("Stop Server"); }));
+
+    ASSERT_TRUE(session.clickTrayMenuItem(QStringLiteral("Stop Server")));
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(0).label == QStringLiteral("\u25CB Stopped"); }))
+        << labels(session.trayMenu()).join(QLatin1Char('|')).toStdString() << " desktop " << session.desktopInstancePid().value_or(-1);
+    EXPECT_EQ(session.trayMenu().value(4).label, QStringLiteral("Start Server"));
+    EXPECT_EQ(session.trayToolTip(), QStringLiteral("Zarnel Server - Stopped"));
+    // The client's own log says so.
+    const QStringList clientLog = session.activityLogOf(client->process().processId());
+    EXPECT_TRUE(clientLog.contains(QStringLiteral("Server stopped"))) << clientLog.join(QLatin1Char('|')).toStdString();
+}
+
+TEST(DesktopRoles, QuitSavesTheStatistics)
+{
+    DesktopSession session;
+    session.home().writePreferences({{QStringLiteral("autoStartServer"), true}});
+    auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(0).label == QStringLiteral("\u25CF Running"); }));
+    ASSERT_TRUE(session.clickTrayMenuItem(QStringLiteral("Quit")));
+    EXPECT_TRUE(exitsWith(*desktop, 0));
+    QSettings stored(session.home().preferencesPath(), QSettings::IniFormat);
+    EXPECT_GT(stored.value(QStringLiteral("stats_totalUptime")).toDouble(), 0.0);
+    EXPECT_FALSE(session.desktopInstancePid().has_value());
+}
+
+TEST(DesktopRoles, TwoUserLaunchesAtOnceLeaveOneDesktopInstance)
+{
+    DesktopSession session;
+    auto first = session.launchAsUser({QStringLiteral("--hidden")});
+    auto second = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return first->state() == QProcess::NotRunning || second->state() == QProcess::NotRunning; }));
+    QProcess& loser = first->state() == QProcess::NotRunning ? *first : *second;
+    QProcess& winner = first->state() == QProcess::NotRunning ? *second : *first;
+    EXPECT_EQ(loser.exitCode(), 0);
+    EXPECT_EQ(session.desktopInstancePid(), winner.processId());
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    EXPECT_EQ(winner.state(), QProcess::Running);
+}
+
+TEST(DesktopRoles, APipedLaunchKilledAtOnceLeavesNoWindowAndNoStaleLock)
+{
+    DesktopSession session;
+    auto client = clientLaunch(session);
+    ASSERT_TRUE(client->start());
+    ::kill(static_cast<pid_t>(client->process().processId()), SIGKILL);
+    ASSERT_TRUE(client->waitForExit());
+    // Whatever it began: either no desktop instance, or one in the tray whose lock is live.
+    DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }, 3000);
+    EXPECT_EQ(session.mappedZarnelWindows(), 0);
+    // A user launch afterwards always ends up with a window.
+    auto user = session.launchAsUser();
+    EXPECT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
+    EXPECT_TRUE(session.desktopInstancePid().has_value());
+}
