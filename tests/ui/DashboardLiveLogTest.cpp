@@ -1,8 +1,13 @@
 #include "control/ControlServer.h"
 #include "control/RunningInstances.h"
+#include "catalog/PromptManager.h"
+#include "catalog/ResourceManager.h"
+#include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "state/StatisticsManager.h"
+#include "tools/ToolRegistry.h"
 #include "support/FakeStandardStreams.h"
 #include "support/TemporaryHome.h"
 #include "support/ZarnelProcess.h"
@@ -43,12 +48,12 @@ TEST(DashboardLiveLog, AnotherProcessesEntriesShowOnTheActivityLogPage)
     QSettingsPreferencesStore store(home.preferencesPath());
     SystemClock clock;
     FakeStandardStreams streams;
-    ServerComponents components(store, clock, streams);
-    ControlServer control(ControlTargets{components.server, components.activityLog, components.statistics, components.settings});
+    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()});
     control.setDesktop(true);
     ASSERT_TRUE(control.listen()) << control.problem().toStdString();
     RunningInstances instances;
-    instances.setLocalSettings(&components.settings);
+    instances.setLocalSettings(&components.settings());
     Dashboard dashboard(components, instances, nullptr, {});
     QList<QWidget*> pages = dashboard.createPages();
     auto* logPage = qobject_cast<ActivityLogPage*>(pages.at(2));

@@ -1,9 +1,14 @@
 // Draws every dashboard page with a populated log and statistics and writes one PNG per page
 // into the folder given as the only argument. Run by the screenshot test under Xvfb, so that
 // people can look at the pages as a desktop draws them.
+#include "catalog/PromptManager.h"
+#include "catalog/ResourceManager.h"
+#include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/QSettingsPreferencesStore.h"
-#include "server/ServerComponents.h"
+#include "platform/SystemServices.h"
+#include "state/StatisticsManager.h"
+#include "tools/ToolRegistry.h"
 #include "support/FakeStandardStreams.h"
 #include "ui/dashboard/ActivityLogPage.h"
 #include "ui/dashboard/DocumentationPages.h"
@@ -105,31 +110,31 @@ int main(int argc, char** argv)
     QSettingsPreferencesStore store(home.filePath(QStringLiteral("zarnel.conf")));
     SystemClock clock;
     FakeStandardStreams streams;
-    ServerComponents components(store, clock, streams);
+    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
 
     ActivityLogModel log;
     ActivityLogModel recent(StatusPage::kRecentEntries);
-    populate(log, recent, components.statistics);
+    populate(log, recent, components.statistics());
 
     bool ok = true;
     StatusPage status(recent);
     status.setRunning(true);
     status.setConnections(2);
-    status.setTotalRequests(components.statistics.totalRequests());
+    status.setTotalRequests(components.statistics().totalRequests());
     ok &= save(&status, folder, QStringLiteral("status"));
 
-    StatisticsPage statistics(components.statistics, nullptr, clock);
+    StatisticsPage statistics(components.statistics(), nullptr, clock);
     ok &= save(&statistics, folder, QStringLiteral("statistics"));
 
     ActivityLogPage activity(log, nullptr, clock);
     ok &= save(&activity, folder, QStringLiteral("activity-log"));
 
-    FunctionsPage functions(FeatureCards::fromTools(components.tools.listTools()), FeatureCards::fromResources(components.resources.resources()),
-                            FeatureCards::fromPrompts(components.prompts.prompts()));
+    FunctionsPage functions(FeatureCards::fromTools(components.tools().listTools()), FeatureCards::fromResources(components.resources().resources()),
+                            FeatureCards::fromPrompts(components.prompts().prompts()));
     functions.cards().at(0)->setExpanded(true);
     ok &= save(&functions, folder, QStringLiteral("functions"));
 
-    SettingsPage settings(components.settings, SettingsPage::localWriter(components.settings), [] {
+    SettingsPage settings(components.settings(), SettingsPage::localWriter(components.settings()), [] {
         return QList<DesktopCapability>{{QStringLiteral("Clipboard"), true, QStringLiteral("X11 clipboard"), {}},
                                         {QStringLiteral("Screenshots"), false, QStringLiteral("No screenshot tool found"),
                                          QStringLiteral("gnome-screenshot or grim")}};

@@ -1,7 +1,7 @@
 #include "ui/dashboard/ActivityLogPage.h"
 
 #include "platform/Clock.h"
-#include "server/ActivityLog.h"
+#include "state/ActivityLog.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/ActivityTable.h"
 #include "ui/dashboard/EmptyState.h"

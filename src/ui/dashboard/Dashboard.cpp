@@ -1,7 +1,12 @@
 #include "ui/dashboard/Dashboard.h"
 
 #include "control/RunningInstances.h"
-#include "server/ServerComponents.h"
+#include "catalog/PromptManager.h"
+#include "catalog/ResourceManager.h"
+#include "control/ServerComponents.h"
+#include "state/SettingsManager.h"
+#include "state/StatisticsManager.h"
+#include "tools/ToolRegistry.h"
 #include "ui/dashboard/ActivityLogPage.h"
 #include "ui/dashboard/DocumentationPages.h"
 #include "ui/dashboard/FunctionsPage.h"
@@ -35,12 +40,12 @@ Dashboard::Dashboard(ServerComponents& components, RunningInstances& instances, 
     connect(&m_instances, &RunningInstances::changed, this, &Dashboard::showInstances);
     connect(&m_instances, &RunningInstances::entryAdded, this, &Dashboard::addEntry);
     connect(&m_instances, &RunningInstances::logCleared, this, &Dashboard::reloadLog);
-    connect(&m_components.settings, &SettingsManager::maxLogEntriesChanged, this, &Dashboard::showInstances);
+    connect(&m_components.settings(), &SettingsManager::maxLogEntriesChanged, this, &Dashboard::showInstances);
 
     // Other processes save their figures to the shared store every few seconds; reading it
     // again shows them here, combined with what this process has not saved yet.
     m_statisticsFollow->setInterval(kStatisticsFollowMs);
-    connect(m_statisticsFollow, &QTimer::timeout, &m_components.statistics, &StatisticsManager::load);
+    connect(m_statisticsFollow, &QTimer::timeout, &m_components.statistics(), &StatisticsManager::load);
     m_statisticsFollow->start();
     reloadLog();
 }
@@ -51,24 +56,24 @@ QList<QWidget*> Dashboard::createPages()
 {
     m_status = new StatusPage(*m_recent);
     connect(m_status, &StatusPage::runningRequested, this, [this](bool running) { setAllRunning(running); });
-    const auto showRequests = [this] { m_status->setTotalRequests(m_components.statistics.totalRequests()); };
-    connect(&m_components.statistics, &StatisticsManager::statisticsChanged, m_status, showRequests);
+    const auto showRequests = [this] { m_status->setTotalRequests(m_components.statistics().totalRequests()); };
+    connect(&m_components.statistics(), &StatisticsManager::statisticsChanged, m_status, showRequests);
     showRequests();
     showInstances();
 
-    auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock);
+    auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock());
     connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
 
     auto* settings = new SettingsPage(
-        m_components.settings, [this](const QString& key, const QVariant& value) { writeSetting(key, value); }, m_capabilities);
+        m_components.settings(), [this](const QString& key, const QVariant& value) { writeSetting(key, value); }, m_capabilities);
 
     return {
         m_status,
-        new StatisticsPage(m_components.statistics, m_clipboard, m_components.clock),
+        new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock()),
         activity,
-        new FunctionsPage(FeatureCards::fromTools(m_components.tools.listTools()),
-                          FeatureCards::fromResources(m_components.resources.resources()),
-                          FeatureCards::fromPrompts(m_components.prompts.prompts())),
+        new FunctionsPage(FeatureCards::fromTools(m_components.tools().listTools()),
+                          FeatureCards::fromResources(m_components.resources().resources()),
+                          FeatureCards::fromPrompts(m_components.prompts().prompts())),
         settings,
         DocumentationPages::gettingStarted(QCoreApplication::applicationFilePath()),
         DocumentationPages::examples(),
@@ -79,7 +84,7 @@ void Dashboard::showInstances()
 {
     // Each process keeps up to maxLogEntries of its own; the merged log keeps as many per process.
     const int processes = std::max(1, m_instances.processCount());
-    m_log->setCapacity(std::max<qint64>(1, m_components.settings.maxLogEntries()) * processes);
+    m_log->setCapacity(std::max<qint64>(1, m_components.settings().maxLogEntries()) * processes);
     if (m_knownProcesses >= 0 && processes != m_knownProcesses)
         reloadLog(); // a process came (with its log so far) or went (with its entries)
     m_knownProcesses = processes;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/ActivityLogEntry.h"
+#include "state/ActivityLogEntry.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
