@@ -1,5 +1,6 @@
 #include "ui/dashboard/SettingsPage.h"
 
+#include "Version.h"
 #include "state/LogLevel.h"
 #include "state/SettingsManager.h"
 #include "ui/Symbols.h"

@@ -12,12 +12,12 @@
 
 namespace {
 
-StatusCard* card(const QWidget& page, const char* title)
+StatusCard* statusCard(const QWidget& page, const char* title)
 {
     return page.findChild<StatusCard*>(QString::fromLatin1(title));
 }
 
-ActivityLogRow row(const QString& message)
+ActivityLogRow statusRow(const QString& message)
 {
     return ActivityLogRow{ActivityLogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message, LogType::Request}, 7, {}};
 }
@@ -30,7 +30,7 @@ TEST(StatusPage, OffersToStartWhileStoppedAndToStopWhileRunning)
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), "Start Server");
     EXPECT_EQ(button->toolTip(), "Click to start the MCP server");
-    EXPECT_EQ(card(page, "Server Status")->value(), "Stopped");
+    EXPECT_EQ(statusCard(page, "Server Status")->value(), "Stopped");
 
     QSignalSpy requested(&page, &StatusPage::runningRequested);
     QTest::mouseClick(button, Qt::LeftButton);
@@ -41,7 +41,7 @@ TEST(StatusPage, OffersToStartWhileStoppedAndToStopWhileRunning)
     EXPECT_EQ(button->text(), "Stop Server");
     EXPECT_EQ(button->toolTip(), "Server is currently running");
     EXPECT_EQ(button->accessibleName(), "Stop Server");
-    EXPECT_EQ(card(page, "Server Status")->value(), "Running");
+    EXPECT_EQ(statusCard(page, "Server Status")->value(), "Running");
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Space);
     ASSERT_EQ(requested.count(), 2);
@@ -54,8 +54,8 @@ TEST(StatusPage, ShowsTheFiguresOfEveryProcess)
     StatusPage page(recent);
     page.setConnections(3);
     page.setTotalRequests(1234);
-    EXPECT_EQ(card(page, "Connections")->value(), "3");
-    EXPECT_EQ(card(page, "Total Requests")->value(), "1234");
+    EXPECT_EQ(statusCard(page, "Connections")->value(), "3");
+    EXPECT_EQ(statusCard(page, "Total Requests")->value(), "1234");
 }
 
 TEST(StatusPage, ShowsTheEmptyStateUntilTheFirstEntry)
@@ -68,10 +68,10 @@ TEST(StatusPage, ShowsTheEmptyStateUntilTheFirstEntry)
     EXPECT_EQ(empty->title(), "No Activity Yet");
     EXPECT_EQ(empty->text(), "Activity will appear here once the server receives requests");
 
-    recent.addEntry(row("Request: initialize"));
+    recent.addEntry(statusRow("Request: initialize"));
     EXPECT_EQ(qobject_cast<EmptyState*>(stack->currentWidget()), nullptr);
     for (int i = 0; i < 15; ++i)
-        recent.addEntry(row(QStringLiteral("Request: %1").arg(i)));
+        recent.addEntry(statusRow(QStringLiteral("Request: %1").arg(i)));
     EXPECT_EQ(recent.rowCount(), 10);
     recent.clear();
     EXPECT_NE(qobject_cast<EmptyState*>(stack->currentWidget()), nullptr);
