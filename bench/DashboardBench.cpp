@@ -23,9 +23,9 @@ const QStringList kMessages{
     QStringLiteral("Connected: claude-ai v0.1.0"),  QStringLiteral("Prompt get: analyze_file"),
 };
 // What a user types, one keystroke at a time, and takes back again.
-const QStringList kKeystrokes{QStringLiteral("t"),    QStringLiteral("to"),  QStringLiteral("too"), QStringLiteral("tool"),
-                              QStringLiteral("tool "), QStringLiteral("tool"), QStringLiteral("too"), QStringLiteral("to"),
-                              QStringLiteral("t"),    QString()};
+const QStringList kKeystrokes{
+    QStringLiteral("t"),    QStringLiteral("to"),  QStringLiteral("too"), QStringLiteral("tool"), QStringLiteral("tool "),
+    QStringLiteral("tool"), QStringLiteral("too"), QStringLiteral("to"),  QStringLiteral("t"),    QString()};
 
 ActivityLogRow entry(int i)
 {

@@ -8,8 +8,8 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
 #include "state/StatisticsManager.h"
-#include "tools/ToolRegistry.h"
 #include "support/FakeStandardStreams.h"
+#include "tools/ToolRegistry.h"
 #include "ui/dashboard/ActivityLogPage.h"
 #include "ui/dashboard/DocumentationPages.h"
 #include "ui/dashboard/FeatureCardWidget.h"
@@ -70,8 +70,8 @@ void populate(ActivityLogModel& log, ActivityLogModel& recent, StatisticsManager
         int calls;
         int failures;
         double seconds;
-    } usage[] = {{"read_file", 42, 1, 0.012}, {"execute_command", 27, 4, 0.84}, {"search_files", 15, 0, 0.31},
-                 {"get_system_info", 9, 0, 0.05},  {"write_file", 6, 1, 0.02},       {"capture_screenshot", 3, 0, 0.65}};
+    } usage[] = {{"read_file", 42, 1, 0.012},     {"execute_command", 27, 4, 0.84}, {"search_files", 15, 0, 0.31},
+                 {"get_system_info", 9, 0, 0.05}, {"write_file", 6, 1, 0.02},       {"capture_screenshot", 3, 0, 0.65}};
     for (const auto& tool : usage) {
         for (int i = 0; i < tool.calls; ++i) {
             statistics.recordRequest();
@@ -129,15 +129,16 @@ int main(int argc, char** argv)
     ActivityLogPage activity(log, nullptr, clock);
     ok &= save(&activity, folder, QStringLiteral("activity-log"));
 
-    FunctionsPage functions(FeatureCards::fromTools(components.tools().listTools()), FeatureCards::fromResources(components.resources().resources()),
+    FunctionsPage functions(FeatureCards::fromTools(components.tools().listTools()),
+                            FeatureCards::fromResources(components.resources().resources()),
                             FeatureCards::fromPrompts(components.prompts().prompts()));
     functions.cards().at(0)->setExpanded(true);
     ok &= save(&functions, folder, QStringLiteral("functions"));
 
     SettingsPage settings(components.settings(), SettingsPage::localWriter(components.settings()), [] {
-        return QList<DesktopCapability>{{QStringLiteral("Clipboard"), true, QStringLiteral("X11 clipboard"), {}},
-                                        {QStringLiteral("Screenshots"), false, QStringLiteral("No screenshot tool found"),
-                                         QStringLiteral("gnome-screenshot or grim")}};
+        return QList<DesktopCapability>{
+            {QStringLiteral("Clipboard"), true, QStringLiteral("X11 clipboard"), {}},
+            {QStringLiteral("Screenshots"), false, QStringLiteral("No screenshot tool found"), QStringLiteral("gnome-screenshot or grim")}};
     });
     ok &= save(&settings, folder, QStringLiteral("settings"));
 

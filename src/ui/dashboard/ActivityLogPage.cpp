@@ -17,8 +17,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
-                                 QWidget* parent)
+ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_log(log)
     , m_clipboard(std::move(clipboard))
@@ -85,9 +84,7 @@ QString ActivityLogPage::emptyTitle() const
 void ActivityLogPage::updateEmptyState()
 {
     switch (m_filter->emptyState()) {
-    case ActivityLogFilterModel::EmptyState::None:
-        m_stack->setCurrentWidget(m_table);
-        return;
+    case ActivityLogFilterModel::EmptyState::None: m_stack->setCurrentWidget(m_table); return;
     case ActivityLogFilterModel::EmptyState::NoActivity:
         m_empty->show(QStringLiteral("tray"), QStringLiteral("No Activity Yet"),
                       QStringLiteral("Activity will appear here once the server receives requests"));
@@ -106,8 +103,7 @@ ExportSheet* ActivityLogPage::showExport()
     for (int row = 0; row < m_log.rowCount(); ++row)
         entries.append(m_log.rowAt(row).entry);
     const ActivityLogDocument document = ActivityLog::exportText(entries, m_clock.now());
-    auto* sheet = new ExportSheet({QStringLiteral("Export Activity Log"),
-                                   QStringLiteral("Export %1 log entries").arg(entries.size()),
+    auto* sheet = new ExportSheet({QStringLiteral("Export Activity Log"), QStringLiteral("Export %1 log entries").arg(entries.size()),
                                    QString::fromUtf8(document.contents), document.suggestedFileName},
                                   m_clipboard, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);

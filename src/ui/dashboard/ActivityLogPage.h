@@ -20,8 +20,7 @@ class QStackedWidget;
 class ActivityLogPage : public QWidget {
     Q_OBJECT
 public:
-    ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
-                    QWidget* parent = nullptr);
+    ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent = nullptr);
 
     ActivityLogFilterModel& filter() const { return *m_filter; }
     void setSearchText(const QString& text);

@@ -1,8 +1,8 @@
 #include "ui/dashboard/Dashboard.h"
 
-#include "control/RunningInstances.h"
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
+#include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"

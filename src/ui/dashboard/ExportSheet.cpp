@@ -70,8 +70,8 @@ QString ExportSheet::statusText() const
 
 void ExportSheet::copyToClipboard()
 {
-    const ClipboardWrite write = m_clipboard ? m_clipboard->setText(m_document.text)
-                                             : ClipboardWrite{false, QStringLiteral("no clipboard in this session")};
+    const ClipboardWrite write =
+        m_clipboard ? m_clipboard->setText(m_document.text) : ClipboardWrite{false, QStringLiteral("no clipboard in this session")};
     // Only a copy that really happened is reported as one.
     m_status->setText(write.copied ? QStringLiteral("✓ Copied to clipboard")
                                    : QStringLiteral("Could not copy to the clipboard: ") + write.failure);

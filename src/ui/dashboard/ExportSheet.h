@@ -17,9 +17,9 @@ public:
     struct Document {
         QString title;
         QString subtitle;
-        QString text;           // shown and exported
-        QString proposedName;   // for "Save to File"
-        bool available = true;  // false: `text` says why there is nothing to export
+        QString text;          // shown and exported
+        QString proposedName;  // for "Save to File"
+        bool available = true; // false: `text` says why there is nothing to export
     };
 
     ExportSheet(Document document, std::shared_ptr<Clipboard> clipboard, QWidget* parent = nullptr);

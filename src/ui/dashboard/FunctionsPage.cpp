@@ -88,9 +88,9 @@ void FunctionsPage::setSegment(Segment segment)
         return;
     m_segment = segment;
     m_segments->button(static_cast<int>(segment))->setChecked(true);
-    const QStringList categories = segment == Segment::Tools     ? FeatureCards::toolCategories()
-                                   : segment == Segment::Prompts ? FeatureCards::promptCategories()
-                                                                 : QStringList();
+    const QStringList categories = segment == Segment::Tools ? FeatureCards::toolCategories()
+        : segment == Segment::Prompts                        ? FeatureCards::promptCategories()
+                                                             : QStringList();
     {
         const QSignalBlocker quiet(m_category);
         m_category->clear();

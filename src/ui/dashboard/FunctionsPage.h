@@ -19,8 +19,7 @@ class FunctionsPage : public QWidget {
 public:
     enum class Segment { Tools, Resources, Prompts };
 
-    FunctionsPage(QList<FeatureCard> tools, QList<FeatureCard> resources, QList<FeatureCard> prompts,
-                  QWidget* parent = nullptr);
+    FunctionsPage(QList<FeatureCard> tools, QList<FeatureCard> resources, QList<FeatureCard> prompts, QWidget* parent = nullptr);
 
     Segment segment() const { return m_segment; }
     FeatureFilterModel& filter() const { return *m_filter; }

@@ -67,8 +67,8 @@ SettingsPage::SettingsPage(SettingsManager& settings, Writer writer, CapabilityP
     server->addLayout(levelRow);
     connect(m_logLevel, &QComboBox::activated, this,
             [this](int index) { m_writer(QStringLiteral("logLevel"), m_logLevel->itemData(index)); });
-    m_maxEntries = addStepper(server, QStringLiteral("maxLogEntries"), kMinLogEntries, kMaxLogEntries, kLogEntriesStep, {},
-                              &m_maxEntriesLabel);
+    m_maxEntries =
+        addStepper(server, QStringLiteral("maxLogEntries"), kMinLogEntries, kMaxLogEntries, kLogEntriesStep, {}, &m_maxEntriesLabel);
     m_toolLogging = addToggle(server, QStringLiteral("enableToolLogging"), QStringLiteral("Enable tool logging"),
                               QStringLiteral("Log detailed information about tool executions"));
 
@@ -140,8 +140,8 @@ QCheckBox* SettingsPage::addToggle(QVBoxLayout* section, const QString& key, con
     return toggle;
 }
 
-QSpinBox* SettingsPage::addStepper(QVBoxLayout* section, const QString& key, int minimum, int maximum, int step,
-                                   const QString& suffix, QLabel** label)
+QSpinBox* SettingsPage::addStepper(QVBoxLayout* section, const QString& key, int minimum, int maximum, int step, const QString& suffix,
+                                   QLabel** label)
 {
     auto* row = new QHBoxLayout;
     *label = new QLabel(section->parentWidget());

@@ -40,8 +40,7 @@ QTreeView* listView(const QString& name, QWidget* parent)
 
 } // namespace
 
-StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
-                               QWidget* parent)
+StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent)
     : QWidget(parent)
     , m_statistics(statistics)
     , m_clipboard(std::move(clipboard))
@@ -55,7 +54,8 @@ StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Cl
     QWidget* content = layout->parentWidget();
 
     auto* top = new QHBoxLayout;
-    top->addWidget(PageHeader::create(QStringLiteral("Statistics & Analytics"), QStringLiteral("Server performance and usage metrics"), content), 1);
+    top->addWidget(
+        PageHeader::create(QStringLiteral("Statistics & Analytics"), QStringLiteral("Server performance and usage metrics"), content), 1);
     auto* exportButton = new QPushButton(Symbols::icon(QStringLiteral("square.and.arrow.up")), QStringLiteral("Export"), content);
     exportButton->setObjectName(QStringLiteral("export"));
     auto* resetButton = new QPushButton(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Reset"), content);
@@ -69,8 +69,9 @@ StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Cl
     connect(resetButton, &QPushButton::clicked, this, &StatisticsPage::requestReset);
 
     auto* cards = new QHBoxLayout;
-    for (const auto& [title, symbol] : {std::pair{"Total Requests", "arrow.down.circle.fill"}, std::pair{"Tool Calls", "wrench.and.screwdriver"},
-                                        std::pair{"Success Rate", "checkmark.circle.fill"}, std::pair{"Avg Response", "speedometer"}}) {
+    for (const auto& [title, symbol] :
+         {std::pair{"Total Requests", "arrow.down.circle.fill"}, std::pair{"Tool Calls", "wrench.and.screwdriver"},
+          std::pair{"Success Rate", "checkmark.circle.fill"}, std::pair{"Avg Response", "speedometer"}}) {
         auto* card = new StatusCard(QString::fromUtf8(title), QString::fromUtf8(symbol), content);
         m_cards.append(card);
         cards->addWidget(card);
@@ -90,7 +91,8 @@ StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Cl
                                              QStringLiteral("Tool usage will appear here"), content)));
     usageView->header()->setSectionResizeMode(ToolUsageModel::ShareColumn, QHeaderView::Stretch);
     usageView->header()->setStretchLastSection(true);
-    for (int column : {ToolUsageModel::NameColumn, ToolUsageModel::CallsColumn, ToolUsageModel::SuccessColumn, ToolUsageModel::AverageColumn})
+    for (int column :
+         {ToolUsageModel::NameColumn, ToolUsageModel::CallsColumn, ToolUsageModel::SuccessColumn, ToolUsageModel::AverageColumn})
         usageView->header()->resizeSection(column, column == ToolUsageModel::NameColumn ? 170 : 110);
 
     auto* lists = new QHBoxLayout;
@@ -189,8 +191,7 @@ ExportSheet* StatisticsPage::showExport()
     JsonWriter::appendDouble(seconds, static_cast<double>(m_clock.now().toMSecsSinceEpoch()) / 1000.0);
     auto* sheet = new ExportSheet({QStringLiteral("Export Statistics"), QStringLiteral("Export your server statistics as JSON"),
                                    text.value_or(QStringLiteral("Failed to generate export")),
-                                   QStringLiteral("zarnel-statistics-%1.json").arg(QString::fromStdString(seconds)),
-                                   text.has_value()},
+                                   QStringLiteral("zarnel-statistics-%1.json").arg(QString::fromStdString(seconds)), text.has_value()},
                                   m_clipboard, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setObjectName(QStringLiteral("exportSheet"));

@@ -22,8 +22,7 @@ class ToolUsageModel;
 class StatisticsPage : public QWidget {
     Q_OBJECT
 public:
-    StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
-                   QWidget* parent = nullptr);
+    StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent = nullptr);
 
     ToolUsageModel& toolUsage() const { return *m_toolUsage; }
     RecentCallsModel& recentCalls() const { return *m_recentCalls; }

@@ -27,8 +27,7 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
 {
     setObjectName(QStringLiteral("StatusPage"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageHeader::create(QStringLiteral("Zarnel Server"),
-                                         QStringLiteral("Model Context Protocol Server for Linux"), this));
+    layout->addWidget(PageHeader::create(QStringLiteral("Zarnel Server"), QStringLiteral("Model Context Protocol Server for Linux"), this));
 
     m_startStop->setObjectName(QStringLiteral("startStop"));
     m_startStop->setIconSize(QSize(28, 28));

@@ -64,16 +64,11 @@ void ActivityLogModel::trimToCapacity()
 QString ActivityLogModel::symbolName(LogType type)
 {
     switch (type) {
-    case LogType::Info:
-        return QStringLiteral("info.circle.fill");
-    case LogType::Request:
-        return QStringLiteral("arrow.down.circle.fill");
-    case LogType::ToolCall:
-        return QStringLiteral("wrench.and.screwdriver.fill");
-    case LogType::Success:
-        return QStringLiteral("checkmark.circle.fill");
-    case LogType::Error:
-        return QStringLiteral("exclamationmark.triangle.fill");
+    case LogType::Info: return QStringLiteral("info.circle.fill");
+    case LogType::Request: return QStringLiteral("arrow.down.circle.fill");
+    case LogType::ToolCall: return QStringLiteral("wrench.and.screwdriver.fill");
+    case LogType::Success: return QStringLiteral("checkmark.circle.fill");
+    case LogType::Error: return QStringLiteral("exclamationmark.triangle.fill");
     }
     return {};
 }
@@ -82,16 +77,11 @@ QColor ActivityLogModel::color(LogType type)
 {
     // Mid-tone colours that read on light and dark backgrounds alike.
     switch (type) {
-    case LogType::Info:
-        return QColor(0x1f, 0x7a, 0xe0); // blue
-    case LogType::Request:
-        return QColor(0x9b, 0x51, 0xe0); // purple
-    case LogType::ToolCall:
-        return QColor(0xf0, 0x8a, 0x00); // orange
-    case LogType::Success:
-        return QColor(0x2e, 0xa0, 0x45); // green
-    case LogType::Error:
-        return QColor(0xe0, 0x35, 0x2b); // red
+    case LogType::Info: return QColor(0x1f, 0x7a, 0xe0);     // blue
+    case LogType::Request: return QColor(0x9b, 0x51, 0xe0);  // purple
+    case LogType::ToolCall: return QColor(0xf0, 0x8a, 0x00); // orange
+    case LogType::Success: return QColor(0x2e, 0xa0, 0x45);  // green
+    case LogType::Error: return QColor(0xe0, 0x35, 0x2b);    // red
     }
     return {};
 }
@@ -125,20 +115,13 @@ QVariant ActivityLogModel::data(const QModelIndex& index, int role) const
     const Stored& stored = m_rows.at(index.row());
     const ActivityLogRow& row = stored.row;
     switch (role) {
-    case TypeRole:
-        return static_cast<int>(row.entry.type);
-    case MessageRole:
-        return row.entry.message;
-    case TimestampRole:
-        return row.entry.timestamp;
-    case ClientRole:
-        return row.clientName;
-    case PidRole:
-        return row.pid;
-    case FoldedMessageRole:
-        return stored.folded;
-    default:
-        break;
+    case TypeRole: return static_cast<int>(row.entry.type);
+    case MessageRole: return row.entry.message;
+    case TimestampRole: return row.entry.timestamp;
+    case ClientRole: return row.clientName;
+    case PidRole: return row.pid;
+    case FoldedMessageRole: return stored.folded;
+    default: break;
     }
     switch (index.column()) {
     case TimeColumn:
@@ -160,8 +143,7 @@ QVariant ActivityLogModel::data(const QModelIndex& index, int role) const
         if (role == Qt::ToolTipRole && row.pid > 0)
             return QStringLiteral("Process %1").arg(row.pid);
         break;
-    default:
-        break;
+    default: break;
     }
     return {};
 }
@@ -171,13 +153,9 @@ QVariant ActivityLogModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case TimeColumn:
-        return QStringLiteral("Time");
-    case MessageColumn:
-        return QStringLiteral("Message");
-    case ClientColumn:
-        return QStringLiteral("Client");
-    default:
-        return {};
+    case TimeColumn: return QStringLiteral("Time");
+    case MessageColumn: return QStringLiteral("Message");
+    case ClientColumn: return QStringLiteral("Client");
+    default: return {};
     }
 }

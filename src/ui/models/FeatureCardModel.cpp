@@ -128,19 +128,13 @@ QVariant FeatureCardModel::data(const QModelIndex& index, int role) const
         return {};
     const FeatureCard& card = m_cards.at(index.row());
     switch (role) {
-    case Qt::DisplayRole:
-        return card.name;
+    case Qt::DisplayRole: return card.name;
     case DescriptionRole:
-    case Qt::ToolTipRole:
-        return card.description;
-    case SymbolRole:
-        return card.symbol;
-    case CategoriesRole:
-        return card.categories;
-    case ExpandedRole:
-        return m_expanded.at(index.row());
-    default:
-        return {};
+    case Qt::ToolTipRole: return card.description;
+    case SymbolRole: return card.symbol;
+    case CategoriesRole: return card.categories;
+    case ExpandedRole: return m_expanded.at(index.row());
+    default: return {};
     }
 }
 

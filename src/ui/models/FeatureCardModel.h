@@ -23,10 +23,10 @@ struct FeatureCard {
     QString name;
     QString description;
     QString symbol;
-    QStringList categories;  // the category-picker entries that select it
-    QString detailsHeading;  // "Parameters:", "Arguments:", or empty
+    QStringList categories; // the category-picker entries that select it
+    QString detailsHeading; // "Parameters:", "Arguments:", or empty
     QList<FeatureDetail> details;
-    QStringList facts;       // further lines of the expanded card ("URI: ...", "Access via: ...")
+    QStringList facts; // further lines of the expanded card ("URI: ...", "Access via: ...")
 };
 
 // Cards from the three catalogues, and the categories each page segment offers.

@@ -6,8 +6,7 @@
 // A table over a short list of records (the statistics page's lists), at most `limit` of them.
 // A new list of the same length updates the rows in place, so that the selection and the
 // keyboard focus survive the frequent refreshes of live figures.
-template <typename Record>
-class RecordTableModel : public QAbstractTableModel {
+template <typename Record> class RecordTableModel : public QAbstractTableModel {
 public:
     RecordTableModel(qsizetype limit, int columns, QObject* parent)
         : QAbstractTableModel(parent)
@@ -34,10 +33,7 @@ public:
     const QList<Record>& records() const { return m_records; }
     qsizetype limit() const { return m_limit; }
 
-    int rowCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(m_records.size());
-    }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : static_cast<int>(m_records.size()); }
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_columns; }
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override

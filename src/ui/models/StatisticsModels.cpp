@@ -72,16 +72,11 @@ QVariant ToolUsageModel::recordData(const ToolUsage& usage, int column, int role
     if (role != Qt::DisplayRole)
         return {};
     switch (column) {
-    case NameColumn:
-        return usage.name;
-    case CallsColumn:
-        return callsText(usage);
-    case SuccessColumn:
-        return successText(usage);
-    case AverageColumn:
-        return averageText(usage);
-    default:
-        return {};
+    case NameColumn: return usage.name;
+    case CallsColumn: return callsText(usage);
+    case SuccessColumn: return successText(usage);
+    case AverageColumn: return averageText(usage);
+    default: return {};
     }
 }
 
@@ -101,14 +96,10 @@ QVariant RecentCallsModel::recordData(const ToolCallRecord& call, int column, in
     if (role != Qt::DisplayRole)
         return {};
     switch (column) {
-    case NameColumn:
-        return call.toolName;
-    case TimeColumn:
-        return StatisticsText::dateTime(call.timestamp);
-    case DurationColumn:
-        return StatisticsText::seconds(call.duration);
-    default:
-        return {};
+    case NameColumn: return call.toolName;
+    case TimeColumn: return StatisticsText::dateTime(call.timestamp);
+    case DurationColumn: return StatisticsText::seconds(call.duration);
+    default: return {};
     }
 }
 
@@ -124,13 +115,9 @@ QVariant ConnectionHistoryModel::recordData(const ConnectionRecord& connection, 
     if (role != Qt::DisplayRole)
         return {};
     switch (column) {
-    case NameColumn:
-        return connection.clientName;
-    case VersionColumn:
-        return connection.clientVersion;
-    case TimeColumn:
-        return StatisticsText::dateTime(connection.timestamp);
-    default:
-        return {};
+    case NameColumn: return connection.clientName;
+    case VersionColumn: return connection.clientVersion;
+    case TimeColumn: return StatisticsText::dateTime(connection.timestamp);
+    default: return {};
     }
 }

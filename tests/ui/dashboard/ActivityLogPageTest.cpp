@@ -1,6 +1,6 @@
+#include "ui/dashboard/ActivityLogPage.h"
 #include "support/FakeClipboard.h"
 #include "support/FakeClock.h"
-#include "ui/dashboard/ActivityLogPage.h"
 #include "ui/dashboard/Dialogs.h"
 #include "ui/dashboard/ExportSheet.h"
 #include "ui/models/ActivityLogFilterModel.h"

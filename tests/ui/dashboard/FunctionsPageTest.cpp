@@ -1,5 +1,5 @@
-#include "ui/dashboard/FeatureCardWidget.h"
 #include "ui/dashboard/FunctionsPage.h"
+#include "ui/dashboard/FeatureCardWidget.h"
 #include "ui/models/FeatureFilterModel.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@ QList<FeatureCard> tools()
     MCPTool read{"read_file", "Read the contents of a file", {}};
     read.inputSchema.properties = std::map<std::string, SchemaProperty>{{"path", SchemaProperty{"string", "Absolute path", {}, {}}}};
     read.inputSchema.required = std::vector<std::string>{"path"};
-    return FeatureCards::fromTools({read, MCPTool{"execute_command", "Execute a shell command", {}},
-                                    MCPTool{"launch_app", "Launch an application", {}}});
+    return FeatureCards::fromTools(
+        {read, MCPTool{"execute_command", "Execute a shell command", {}}, MCPTool{"launch_app", "Launch an application", {}}});
 }
 
 FunctionsPage* makePage()

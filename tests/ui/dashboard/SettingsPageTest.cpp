@@ -1,6 +1,6 @@
+#include "ui/dashboard/SettingsPage.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
-#include "ui/dashboard/SettingsPage.h"
 
 #include <gtest/gtest.h>
 
@@ -39,11 +39,7 @@ protected:
                 return capabilities;
             });
     }
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return page->findChild<T*>(QString::fromLatin1(name));
-    }
+    template <typename T> T* control(const char* name) const { return page->findChild<T*>(QString::fromLatin1(name)); }
 };
 
 TEST_F(SettingsPageTest, HasTheFiveSectionsWithTheStepperRanges)
@@ -71,7 +67,7 @@ TEST_F(SettingsPageTest, ShowsChangesMadeElsewhereAtOnceWithoutWritingThemBack)
 {
     settings.setAutoStartServer(true);
     settings.setLogLevel(LogLevel::Warning);
-    settings.setMaxLogEntries(250); // not on the stepper's grid
+    settings.setMaxLogEntries(250);   // not on the stepper's grid
     settings.setCommandTimeout(1000); // beyond its range
     EXPECT_TRUE(control<QCheckBox>("autoStartServer")->isChecked());
     EXPECT_EQ(control<QComboBox>("logLevel")->currentText(), "Warning (Important)");

@@ -1,10 +1,10 @@
+#include "ui/dashboard/StatisticsPage.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/StatisticsManager.h"
 #include "support/FakeClipboard.h"
 #include "support/FakeClock.h"
 #include "ui/dashboard/Dialogs.h"
 #include "ui/dashboard/ExportSheet.h"
-#include "ui/dashboard/StatisticsPage.h"
 #include "ui/dashboard/StatusCard.h"
 #include "ui/models/StatisticsModels.h"
 

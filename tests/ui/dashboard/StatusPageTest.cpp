@@ -1,6 +1,6 @@
+#include "ui/dashboard/StatusPage.h"
 #include "ui/dashboard/EmptyState.h"
 #include "ui/dashboard/StatusCard.h"
-#include "ui/dashboard/StatusPage.h"
 #include "ui/models/ActivityLogModel.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "ui/models/ActivityLogFilterModel.h"
 #include "ui/models/ActivityLogModel.h"
+#include "ui/models/ActivityLogFilterModel.h"
 
 #include <gtest/gtest.h>
 

@@ -54,8 +54,8 @@ TEST_F(FeatureCardModelTest, PutsToolsInCategoriesByTheirNames)
 
 TEST_F(FeatureCardModelTest, SearchMatchesNameOrDescriptionInAnyCaseWithinTheCategory)
 {
-    cards.setCards(FeatureCards::fromTools({tool("read_file", "Read a file"), tool("execute_command", "Run a shell COMMAND"),
-                                            tool("get_clipboard", "Read the clipboard")}));
+    cards.setCards(FeatureCards::fromTools(
+        {tool("read_file", "Read a file"), tool("execute_command", "Run a shell COMMAND"), tool("get_clipboard", "Read the clipboard")}));
     filter.setSearchText("READ");
     EXPECT_EQ(names(filter), (QStringList{"read_file", "get_clipboard"}));
     filter.setCategory("System");
@@ -96,7 +96,8 @@ TEST_F(FeatureCardModelTest, ResourceCardsShowTheComputerOnlyForSystemUris)
 TEST_F(FeatureCardModelTest, PromptCardsHaveCategoriesAndArguments)
 {
     const QList<FeatureCard> list = FeatureCards::fromPrompts({
-        MCPPrompt{"analyze_file", "Analyze a file", std::vector<PromptArgument>{{"file_path", "Path", true}, {"analysis_type", "Kind", false}}},
+        MCPPrompt{"analyze_file", "Analyze a file",
+                  std::vector<PromptArgument>{{"file_path", "Path", true}, {"analysis_type", "Kind", false}}},
         MCPPrompt{"optimize_system", "Optimise", std::vector<PromptArgument>{}},
         MCPPrompt{"remote_access_security", "SSH", std::nullopt},
         MCPPrompt{"security_audit", "Audit", std::nullopt},
