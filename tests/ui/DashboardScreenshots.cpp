@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     ok &= save(&functions, folder, QStringLiteral("functions"));
 
     SettingsPage settings(components.settings(), SettingsPage::localWriter(components.settings()), [] {
-        return QList<DesktopCapability>{
+        return QList<CapabilityStatus>{
             {QStringLiteral("Clipboard"), true, QStringLiteral("X11 clipboard"), {}},
             {QStringLiteral("Screenshots"), false, QStringLiteral("No screenshot tool found"), QStringLiteral("gnome-screenshot or grim")}};
     });

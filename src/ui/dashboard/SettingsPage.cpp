@@ -102,7 +102,10 @@ SettingsPage::SettingsPage(SettingsManager& settings, Writer writer, CapabilityP
     refresh->setObjectName(QStringLiteral("refreshStatus"));
     refresh->setAccessibleName(QStringLiteral("Refresh Status"));
     refresh->setToolTip(QStringLiteral("Look again for the desktop services"));
-    connect(refresh, &QPushButton::clicked, this, &SettingsPage::refreshCapabilities);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        Q_EMIT capabilitiesRefreshRequested();
+        refreshCapabilities();
+    });
     permissions->addWidget(refresh, 0, Qt::AlignLeft);
 
     QVBoxLayout* integration = section(page, QStringLiteral("System Integration"), content);
@@ -190,8 +193,8 @@ void SettingsPage::refreshCapabilities()
         delete item->widget();
         delete item;
     }
-    const QList<DesktopCapability> capabilities = m_probe ? m_probe() : QList<DesktopCapability>{};
-    for (const DesktopCapability& capability : capabilities) {
+    const QList<CapabilityStatus> capabilities = m_probe ? m_probe() : QList<CapabilityStatus>{};
+    for (const CapabilityStatus& capability : capabilities) {
         auto* row = new QWidget(this);
         row->setObjectName(capability.name);
         auto* layout = new QGridLayout(row);
@@ -205,9 +208,9 @@ void SettingsPage::refreshCapabilities()
         auto* state = new QLabel(capability.available ? QStringLiteral("Available") : QStringLiteral("Missing"), row);
         state->setObjectName(QStringLiteral("state"));
         layout->addWidget(state, 0, 2, Qt::AlignRight);
-        QString detail = capability.detail;
-        if (!capability.available && !capability.remedy.isEmpty())
-            detail += (detail.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("To install: ") + capability.remedy;
+        QString detail = capability.route;
+        if (!capability.available && !capability.advice.isEmpty())
+            detail += (detail.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("To install: ") + capability.advice;
         if (!detail.isEmpty()) {
             auto* text = note(detail, row);
             text->setObjectName(QStringLiteral("detail"));

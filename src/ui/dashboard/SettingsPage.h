@@ -15,11 +15,11 @@ class SettingsManager;
 
 // One thing of the desktop that some tools need (a screenshot route, the notification service,
 // a clipboard route, a tray host), whether this session has it, and what to install if not.
-struct DesktopCapability {
+struct CapabilityStatus {
     QString name;
     bool available = false;
-    QString detail; // how it is reached, or why it is missing
-    QString remedy; // what to install when missing
+    QString route;  // how Zarnel reaches it, or why it is missing
+    QString advice; // what to install when missing
 };
 
 // The user's settings, bound both ways: a change made elsewhere (another process, the settings
@@ -29,7 +29,7 @@ class SettingsPage : public QWidget {
     Q_OBJECT
 public:
     using Writer = std::function<void(const QString& key, const QVariant& value)>;
-    using CapabilityProbe = std::function<QList<DesktopCapability>()>;
+    using CapabilityProbe = std::function<QList<CapabilityStatus>()>;
 
     static constexpr int kMinLogEntries = 100;
     static constexpr int kMaxLogEntries = 10000;
@@ -46,8 +46,13 @@ public:
 public Q_SLOTS:
     // Shows the settings' current values.
     void showSettings();
-    // "Refresh Status": looks at the desktop capabilities again.
+    // Shows the capabilities as the probe reports them now.
     void refreshCapabilities();
+
+Q_SIGNALS:
+    // "Refresh Status" was pressed: the desktop is to be looked at again (refreshCapabilities()
+    // then shows the result).
+    void capabilitiesRefreshRequested();
 
 private:
     QCheckBox* addToggle(QVBoxLayout* section, const QString& key, const QString& text, const QString& note = {});

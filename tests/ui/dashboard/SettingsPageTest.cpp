@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,8 +23,8 @@ protected:
     SettingsManager settings{store};
     QList<std::pair<QString, QVariant>> written;
     int probes = 0;
-    QList<DesktopCapability> capabilities{{"Clipboard", true, "xclip", {}},
-                                          {"Screenshots", false, "No screenshot tool found", "gnome-screenshot"}};
+    QList<CapabilityStatus> capabilities{{"Clipboard", true, "xclip", {}},
+                                         {"Screenshots", false, "No screenshot tool found", "gnome-screenshot"}};
     std::unique_ptr<SettingsPage> page;
 
     void SetUp() override
@@ -116,7 +117,9 @@ TEST_F(SettingsPageTest, PermissionsShowEachCapabilityAndRefreshLooksAgain)
     EXPECT_EQ(page->findChild<QWidget*>("Clipboard")->findChild<QLabel*>("state")->text(), "Available");
 
     capabilities[1].available = true;
+    QSignalSpy refreshRequested(page.get(), &SettingsPage::capabilitiesRefreshRequested);
     QTest::mouseClick(page->findChild<QPushButton*>("refreshStatus"), Qt::LeftButton);
+    EXPECT_EQ(refreshRequested.count(), 1);
     EXPECT_EQ(probes, 2);
     EXPECT_EQ(page->findChild<QWidget*>("Screenshots")->findChild<QLabel*>("state")->text(), "Available");
 }
