@@ -49,7 +49,7 @@ TEST(DashboardLiveLog, AnotherProcessesEntriesShowOnTheActivityLogPage)
     SystemClock clock;
     FakeStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
-    ControlServer control(ControlTargets{components.server(), components.activityLog(), components.statistics(), components.settings()});
+    ControlServer control(components);
     control.setDesktop(true);
     ASSERT_TRUE(control.listen()) << control.problem().toStdString();
     RunningInstances instances;
