@@ -1,0 +1,158 @@
+#include "ui/Symbols.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QPalette>
+#include <QPixmap>
+
+namespace {
+
+// Drawings on a 24 × 24 grid. "C" stands for the symbol's colour; details on filled shapes are
+// cut out in white.
+const QHash<QString, QString>& drawings()
+{
+    static const QHash<QString, QString> table = {
+        {"circle.fill", R"(<circle cx="12" cy="12" r="7" fill="C"/>)"},
+        {"chart.bar.fill",
+         R"(<rect x="3" y="12" width="4" height="9" rx="1" fill="C"/><rect x="10" y="6" width="4" height="15" rx="1" fill="C"/><rect x="17" y="3" width="4" height="18" rx="1" fill="C"/>)"},
+        {"list.bullet.rectangle",
+         R"(<rect x="2.5" y="3.5" width="19" height="17" rx="2.5" fill="none" stroke="C" stroke-width="1.8"/><circle cx="7" cy="8.5" r="1.2" fill="C"/><circle cx="7" cy="12" r="1.2" fill="C"/><circle cx="7" cy="15.5" r="1.2" fill="C"/><path d="M10 8.5h8M10 12h8M10 15.5h8" stroke="C" stroke-width="1.8" stroke-linecap="round"/>)"},
+        {"wrench.and.screwdriver",
+         R"(<path d="M5 19L15 9M15 9a4 4 0 1 0 -1 -5l2.5 2.5l-1.5 1.5l-2.5 -2.5a4 4 0 0 0 2.5 3.5" fill="none" stroke="C" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/><path d="M19 19L9 9M6 4l3 3l-2 2l-3 -3z" fill="none" stroke="C" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"wrench.and.screwdriver.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M7 17l10 -10M17 17l-10 -10" stroke="#ffffff" stroke-width="2.2" stroke-linecap="round"/><circle cx="16.5" cy="7.5" r="2" fill="none" stroke="#ffffff" stroke-width="1.6"/>)"},
+        {"gear",
+         R"(<circle cx="12" cy="12" r="3.2" fill="none" stroke="C" stroke-width="2"/><path d="M12 2.5v3M12 18.5v3M2.5 12h3M18.5 12h3M5.3 5.3l2.1 2.1M16.6 16.6l2.1 2.1M5.3 18.7l2.1 -2.1M16.6 7.4l2.1 -2.1" stroke="C" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="12" r="6.5" fill="none" stroke="C" stroke-width="2"/>)"},
+        {"book",
+         R"(<path d="M12 6c-2 -1.5 -5 -2 -9 -2v14c4 0 7 .5 9 2c2 -1.5 5 -2 9 -2v-14c-4 0 -7 .5 -9 2zM12 6v14" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/>)"},
+        {"lightbulb",
+         R"(<path d="M9 17h6M10 20.5h4M12 3a6 6 0 0 0 -3.5 10.9c.4 .3 .5 .8 .5 1.2v1.4h6v-1.4c0 -.4 .1 -.9 .5 -1.2a6 6 0 0 0 -3.5 -10.9z" fill="none" stroke="C" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"info.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><circle cx="12" cy="7" r="1.5" fill="#ffffff"/><path d="M12 11v7" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round"/>)"},
+        {"arrow.down.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M12 6v11M7.5 12.5l4.5 4.5l4.5 -4.5" fill="none" stroke="#ffffff" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"checkmark.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M7 12.5l3.2 3.2l6.8 -7" fill="none" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"xmark.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M8 8l8 8M16 8l-8 8" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round"/>)"},
+        {"exclamationmark.triangle.fill",
+         R"(<path d="M12 2l10.5 19h-21z" fill="C" stroke="C" stroke-width="1.5" stroke-linejoin="round"/><path d="M12 9v5.5" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="17.8" r="1.4" fill="#ffffff"/>)"},
+        {"exclamationmark.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M12 6v7.5" stroke="#ffffff" stroke-width="2.4" stroke-linecap="round"/><circle cx="12" cy="17.3" r="1.5" fill="#ffffff"/>)"},
+        {"play.circle.fill", R"(<circle cx="12" cy="12" r="11" fill="C"/><path d="M9.5 7.5v9l7.5 -4.5z" fill="#ffffff"/>)"},
+        {"stop.circle.fill",
+         R"(<circle cx="12" cy="12" r="11" fill="C"/><rect x="8" y="8" width="8" height="8" rx="1.2" fill="#ffffff"/>)"},
+        {"network",
+         R"(<circle cx="12" cy="12" r="9.5" fill="none" stroke="C" stroke-width="1.8"/><ellipse cx="12" cy="12" rx="4" ry="9.5" fill="none" stroke="C" stroke-width="1.6"/><path d="M2.5 12h19M4.5 7h15M4.5 17h15" stroke="C" stroke-width="1.6"/>)"},
+        {"tray",
+         R"(<path d="M3 13l3 -8h12l3 8v6h-18z" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/><path d="M3 13h5a4 4 0 0 0 8 0h5" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/>)"},
+        {"magnifyingglass",
+         R"(<circle cx="10" cy="10" r="6.5" fill="none" stroke="C" stroke-width="2.2"/><path d="M15 15l6 6" stroke="C" stroke-width="2.6" stroke-linecap="round"/>)"},
+        {"trash",
+         R"(<path d="M4 6h16M9 6v-2h6v2M6 6l1 15h10l1 -15M10 10v7M14 10v7" fill="none" stroke="C" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"speedometer", R"(<path d="M3.5 17a9 9 0 1 1 17 0" fill="none" stroke="C" stroke-width="2" stroke-linecap="round"/><path d="M12 15l4.5 -5.5" stroke="C" stroke-width="2.2" stroke-linecap="round"/><circle cx="12" cy="15" r="1.8" fill="C"/>)"},
+        {"clock",
+         R"(<circle cx="12" cy="12" r="9.5" fill="none" stroke="C" stroke-width="1.9"/><path d="M12 6.5v5.5l3.5 2.5" fill="none" stroke="C" stroke-width="1.9" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"desktopcomputer",
+         R"(<rect x="2.5" y="3.5" width="19" height="13" rx="1.8" fill="none" stroke="C" stroke-width="1.8"/><path d="M12 16.5v3.5M8 20.5h8" stroke="C" stroke-width="1.8" stroke-linecap="round"/>)"},
+        {"server.rack",
+         R"(<rect x="3" y="3" width="18" height="5" rx="1.2" fill="none" stroke="C" stroke-width="1.7"/><rect x="3" y="9.5" width="18" height="5" rx="1.2" fill="none" stroke="C" stroke-width="1.7"/><rect x="3" y="16" width="18" height="5" rx="1.2" fill="none" stroke="C" stroke-width="1.7"/><circle cx="6.5" cy="5.5" r="1" fill="C"/><circle cx="6.5" cy="12" r="1" fill="C"/><circle cx="6.5" cy="18.5" r="1" fill="C"/>)"},
+        {"chevron.down",
+         R"(<path d="M5 9l7 7l7 -7" fill="none" stroke="C" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"chevron.up",
+         R"(<path d="M5 15l7 -7l7 7" fill="none" stroke="C" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"lock.shield",
+         R"(<path d="M12 2l8 3v6c0 5 -3.5 9 -8 11c-4.5 -2 -8 -6 -8 -11v-6z" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/><rect x="8.5" y="11" width="7" height="5.5" rx="1" fill="C"/><path d="M10 11v-2a2 2 0 0 1 4 0v2" fill="none" stroke="C" stroke-width="1.6"/>)"},
+        {"arrow.clockwise",
+         R"(<path d="M19.5 12a7.5 7.5 0 1 1 -2.2 -5.3" fill="none" stroke="C" stroke-width="2" stroke-linecap="round"/><path d="M18.5 2.5v5h-5" fill="none" stroke="C" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"square.and.arrow.up",
+         R"(<path d="M8 9h-3v12h14v-12h-3" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/><path d="M12 15v-12M8 7l4 -4l4 4" fill="none" stroke="C" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)"},
+        {"doc.on.doc",
+         R"(<rect x="8" y="7" width="12" height="14" rx="1.8" fill="none" stroke="C" stroke-width="1.8"/><path d="M16 7v-2.2a1.8 1.8 0 0 0 -1.8 -1.8h-8.4a1.8 1.8 0 0 0 -1.8 1.8v10.4a1.8 1.8 0 0 0 1.8 1.8h2.2" fill="none" stroke="C" stroke-width="1.8"/>)"},
+        {"text.bubble",
+         R"(<path d="M4 4h16a2 2 0 0 1 2 2v9a2 2 0 0 1 -2 2h-9l-5 4v-4h-2a2 2 0 0 1 -2 -2v-9a2 2 0 0 1 2 -2z" fill="none" stroke="C" stroke-width="1.8" stroke-linejoin="round"/><path d="M7 9h10M7 12.5h7" stroke="C" stroke-width="1.8" stroke-linecap="round"/>)"},
+        {"zarnel",
+         R"(<rect x="2" y="2" width="20" height="20" rx="5" fill="#3b6fd4"/><rect x="6" y="6" width="12" height="3.3" rx="1" fill="#ffffff"/><rect x="6" y="10.4" width="12" height="3.3" rx="1" fill="#ffffff"/><rect x="6" y="14.8" width="12" height="3.3" rx="1" fill="#ffffff"/><circle cx="8" cy="7.65" r=".9" fill="#3b6fd4"/><circle cx="8" cy="12.05" r=".9" fill="#3b6fd4"/><circle cx="8" cy="16.45" r=".9" fill="#3b6fd4"/>)"},
+    };
+    return table;
+}
+
+const QHash<QString, QString>& themeNames()
+{
+    static const QHash<QString, QString> table = {
+        {"play.circle.fill", "media-playback-start"},
+        {"stop.circle.fill", "media-playback-stop"},
+        {"network", "network-wired"},
+        {"magnifyingglass", "edit-find"},
+        {"trash", "edit-delete"},
+        {"desktopcomputer", "computer"},
+        {"server.rack", "network-server"},
+        {"chevron.down", "go-down"},
+        {"chevron.up", "go-up"},
+        {"arrow.clockwise", "view-refresh"},
+        {"square.and.arrow.up", "document-save-as"},
+        {"doc.on.doc", "edit-copy"},
+        {"gear", "preferences-system"},
+        {"book", "help-contents"},
+        {"clock", "document-open-recent"},
+        {"lock.shield", "security-high"},
+    };
+    return table;
+}
+
+QPixmap render(const QString& body, const QColor& color, int size)
+{
+    QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" viewBox=\"0 0 24 24\">%2</svg>")
+                      .arg(size)
+                      .arg(body);
+    svg.replace(QLatin1String("\"C\""), QLatin1Char('"') + color.name() + QLatin1Char('"'));
+    QPixmap pixmap;
+    pixmap.loadFromData(svg.toUtf8(), "SVG");
+    return pixmap;
+}
+
+// Rendered once per symbol and colour: the log asks for its row pictures on every paint.
+QIcon drawn(const QString& symbol, const QColor& color)
+{
+    static QHash<QString, QIcon> cache;
+    const QString key = symbol + QLatin1Char('/') + color.name(QColor::HexArgb);
+    if (const auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    const QString body = drawings().value(symbol);
+    QIcon icon;
+    if (!body.isEmpty()) {
+        for (int size : {16, 24, 32, 48, 64})
+            icon.addPixmap(render(body, color, size));
+    }
+    cache.insert(key, icon);
+    return icon;
+}
+
+} // namespace
+
+namespace Symbols {
+
+QIcon icon(const QString& symbol)
+{
+    const QColor text = QApplication::palette().color(QPalette::WindowText);
+    const QIcon fallback = drawn(symbol, text);
+    const QString theme = themeName(symbol);
+    return theme.isEmpty() ? fallback : QIcon::fromTheme(theme, fallback);
+}
+
+QIcon tinted(const QString& symbol, const QColor& color)
+{
+    return drawn(symbol, color);
+}
+
+QString themeName(const QString& symbol)
+{
+    return themeNames().value(symbol);
+}
+
+bool hasDrawing(const QString& symbol)
+{
+    return drawings().contains(symbol);
+}
+
+} // namespace Symbols

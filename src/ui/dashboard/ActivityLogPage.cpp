@@ -1,0 +1,113 @@
+#include "ui/dashboard/ActivityLogPage.h"
+
+#include "platform/Clock.h"
+#include "state/ActivityLog.h"
+#include "ui/Symbols.h"
+#include "ui/dashboard/ActivityTable.h"
+#include "ui/dashboard/EmptyState.h"
+#include "ui/dashboard/ExportSheet.h"
+#include "ui/dashboard/PageHeader.h"
+#include "ui/models/ActivityLogFilterModel.h"
+#include "ui/models/ActivityLogModel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent)
+    : QWidget(parent)
+    , m_log(log)
+    , m_clipboard(std::move(clipboard))
+    , m_clock(clock)
+    , m_filter(new ActivityLogFilterModel(this))
+    , m_search(new QLineEdit(this))
+    , m_stack(new QStackedWidget(this))
+    , m_table(new ActivityTable(this))
+    , m_empty(new EmptyState(QStringLiteral("tray"), {}, {}, this))
+{
+    setObjectName(QStringLiteral("ActivityLogPage"));
+    m_filter->setSourceModel(&m_log);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(PageHeader::title(QStringLiteral("Activity Log"), this));
+    top->addStretch();
+    m_search->setPlaceholderText(QStringLiteral("Search logs..."));
+    m_search->setAccessibleName(QStringLiteral("Search logs"));
+    m_search->setClearButtonEnabled(true);
+    m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition);
+    m_search->setMinimumWidth(240);
+    top->addWidget(m_search);
+    auto* clear = new QPushButton(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Clear"), this);
+    clear->setObjectName(QStringLiteral("clear"));
+    clear->setAccessibleName(QStringLiteral("Clear"));
+    clear->setToolTip(QStringLiteral("Clear the activity log of every Zarnel process"));
+    top->addWidget(clear);
+    auto* exportButton = new QPushButton(Symbols::icon(QStringLiteral("square.and.arrow.up")), QStringLiteral("Export"), this);
+    exportButton->setObjectName(QStringLiteral("export"));
+    exportButton->setAccessibleName(QStringLiteral("Export"));
+    top->addWidget(exportButton);
+    layout->addLayout(top);
+
+    m_table->setModel(m_filter);
+    m_table->setAccessibleName(QStringLiteral("Activity Log"));
+    m_stack->addWidget(m_table);
+    m_stack->addWidget(m_empty);
+    layout->addWidget(m_stack, 1);
+
+    connect(m_search, &QLineEdit::textChanged, this, &ActivityLogPage::setSearchText);
+    connect(clear, &QPushButton::clicked, this, &ActivityLogPage::clearRequested);
+    connect(exportButton, &QPushButton::clicked, this, &ActivityLogPage::showExport);
+    connect(m_filter, &QAbstractItemModel::rowsInserted, this, &ActivityLogPage::updateEmptyState);
+    connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &ActivityLogPage::updateEmptyState);
+    connect(m_filter, &QAbstractItemModel::modelReset, this, &ActivityLogPage::updateEmptyState);
+    connect(m_filter, &QAbstractItemModel::layoutChanged, this, &ActivityLogPage::updateEmptyState);
+    updateEmptyState();
+}
+
+void ActivityLogPage::setSearchText(const QString& text)
+{
+    if (m_search->text() != text)
+        m_search->setText(text); // comes back through textChanged
+    m_filter->setSearchText(text);
+    updateEmptyState();
+}
+
+QString ActivityLogPage::emptyTitle() const
+{
+    return m_stack->currentWidget() == m_empty ? m_empty->title() : QString();
+}
+
+void ActivityLogPage::updateEmptyState()
+{
+    switch (m_filter->emptyState()) {
+    case ActivityLogFilterModel::EmptyState::None: m_stack->setCurrentWidget(m_table); return;
+    case ActivityLogFilterModel::EmptyState::NoActivity:
+        m_empty->show(QStringLiteral("tray"), QStringLiteral("No Activity Yet"),
+                      QStringLiteral("Activity will appear here once the server receives requests"));
+        break;
+    case ActivityLogFilterModel::EmptyState::NoMatch:
+        m_empty->show(QStringLiteral("magnifyingglass"), QStringLiteral("No matching logs found"), {});
+        break;
+    }
+    m_stack->setCurrentWidget(m_empty);
+}
+
+ExportSheet* ActivityLogPage::showExport()
+{
+    QList<ActivityLogEntry> entries;
+    entries.reserve(m_log.rowCount());
+    for (int row = 0; row < m_log.rowCount(); ++row)
+        entries.append(m_log.rowAt(row).entry);
+    const ActivityLogDocument document = ActivityLog::exportText(entries, m_clock.now());
+    auto* sheet = new ExportSheet({QStringLiteral("Export Activity Log"), QStringLiteral("Export %1 log entries").arg(entries.size()),
+                                   QString::fromUtf8(document.contents), document.suggestedFileName},
+                                  m_clipboard, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setObjectName(QStringLiteral("exportSheet"));
+    sheet->open();
+    return sheet;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ui/dashboard/SettingsPage.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class ActivityLogModel;
+class ActivityLogPage;
+class Clipboard;
+class QTimer;
+class RunningInstances;
+class ServerComponents;
+class StatusPage;
+struct InstanceLogEntry;
+
+// The dashboard's pages over Zarnel as a whole: the figures and the log of every running
+// process (through RunningInstances), the statistics every process adds to the shared store,
+// and this process's catalogues and settings. The user's commands go to every process.
+class Dashboard : public QObject {
+    Q_OBJECT
+public:
+    // How often the statistics are read again from the store that every process saves to.
+    static constexpr int kStatisticsFollowMs = 1000;
+
+    Dashboard(ServerComponents& components, RunningInstances& instances, std::shared_ptr<Clipboard> clipboard,
+              SettingsPage::CapabilityProbe capabilities, QObject* parent = nullptr);
+    ~Dashboard() override;
+
+    // The seven pages in sidebar order: Status, Statistics, Activity Log, Functions, Settings,
+    // Getting Started, Examples. Created once; the caller (the window) takes ownership.
+    QList<QWidget*> createPages();
+
+    ActivityLogModel& log() const { return *m_log; }
+    ActivityLogModel& recentLog() const { return *m_recent; }
+
+private:
+    void showInstances();
+    void reloadLog();
+    void addEntry(const InstanceLogEntry& entry);
+    QCoro::Task<> setAllRunning(bool running);
+    QCoro::Task<> clearAllLogs();
+    QCoro::Task<> writeSetting(QString key, QVariant value);
+
+    ServerComponents& m_components;
+    RunningInstances& m_instances;
+    std::shared_ptr<Clipboard> m_clipboard;
+    SettingsPage::CapabilityProbe m_capabilities;
+    ActivityLogModel* m_log;
+    ActivityLogModel* m_recent;
+    QTimer* m_statisticsFollow;
+    QPointer<StatusPage> m_status;
+    int m_knownProcesses = -1;
+};

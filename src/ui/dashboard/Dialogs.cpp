@@ -1,0 +1,53 @@
+#include "ui/dashboard/Dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+std::optional<QString> g_nextSave;
+std::optional<bool> g_nextConfirmation;
+QString g_lastProposedFileName;
+
+} // namespace
+
+namespace Dialogs {
+
+QString saveFileName(QWidget* parent, const QString& title, const QString& proposedName)
+{
+    g_lastProposedFileName = proposedName;
+    if (g_nextSave)
+        return *std::exchange(g_nextSave, std::nullopt);
+    return QFileDialog::getSaveFileName(parent, title, QDir::home().filePath(proposedName));
+}
+
+bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& acceptText)
+{
+    if (g_nextConfirmation)
+        return *std::exchange(g_nextConfirmation, std::nullopt);
+    QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, parent);
+    box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    QPushButton* accept = box.addButton(acceptText, QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == accept;
+}
+
+void answerNextSave(const QString& fileName)
+{
+    g_nextSave = fileName;
+}
+
+void answerNextConfirmation(bool accept)
+{
+    g_nextConfirmation = accept;
+}
+
+QString lastProposedFileName()
+{
+    return g_lastProposedFileName;
+}
+
+} // namespace Dialogs

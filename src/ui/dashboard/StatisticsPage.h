@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class Clipboard;
+class Clock;
+class ConnectionHistoryModel;
+class EmptyState;
+class ExportSheet;
+class QAbstractItemModel;
+class QStackedWidget;
+class RecentCallsModel;
+class StatisticsManager;
+class StatusCard;
+class ToolUsageModel;
+
+// Usage figures of Zarnel as a whole (the statistics every process adds to the shared store):
+// the counters, the uptime, the most used tools, the recent calls and connections, with Reset
+// and the export sheet.
+class StatisticsPage : public QWidget {
+    Q_OBJECT
+public:
+    StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent = nullptr);
+
+    ToolUsageModel& toolUsage() const { return *m_toolUsage; }
+    RecentCallsModel& recentCalls() const { return *m_recentCalls; }
+    ConnectionHistoryModel& connections() const { return *m_connections; }
+    StatusCard* card(const QString& title) const;
+    // The empty-state title of a list ("No tools used yet", ...); empty while it has rows.
+    QString emptyTitle(const QAbstractItemModel& list) const;
+
+public Q_SLOTS:
+    void refresh();
+    // Asks first; true when the statistics were reset.
+    bool requestReset();
+    ExportSheet* showExport();
+
+private:
+    struct List {
+        QAbstractItemModel* model;
+        QStackedWidget* stack;
+        EmptyState* empty;
+    };
+    QWidget* addList(const QString& heading, QAbstractItemModel* model, QWidget* view, EmptyState* empty);
+
+    StatisticsManager& m_statistics;
+    std::shared_ptr<Clipboard> m_clipboard;
+    const Clock& m_clock;
+    ToolUsageModel* m_toolUsage;
+    RecentCallsModel* m_recentCalls;
+    ConnectionHistoryModel* m_connections;
+    QList<StatusCard*> m_cards;
+    StatusCard* m_uptime;
+    StatusCard* m_sessionStarted;
+    QList<List> m_lists;
+};

@@ -1,0 +1,89 @@
+#include "ui/dashboard/StatusPage.h"
+
+#include "ui/Symbols.h"
+#include "ui/dashboard/ActivityTable.h"
+#include "ui/dashboard/EmptyState.h"
+#include "ui/dashboard/PageHeader.h"
+#include "ui/dashboard/StatusCard.h"
+#include "ui/models/ActivityLogModel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
+    : QWidget(parent)
+    , m_recent(recent)
+    , m_startStop(new QPushButton(this))
+    , m_status(new StatusCard(QStringLiteral("Server Status"), QStringLiteral("circle.fill"), this))
+    , m_connections(new StatusCard(QStringLiteral("Connections"), QStringLiteral("network"), this))
+    , m_requests(new StatusCard(QStringLiteral("Total Requests"), QStringLiteral("chart.bar.fill"), this))
+    , m_activity(new QStackedWidget(this))
+    , m_table(new ActivityTable(this))
+    , m_empty(new EmptyState(QStringLiteral("tray"), QStringLiteral("No Activity Yet"),
+                             QStringLiteral("Activity will appear here once the server receives requests"), this))
+{
+    setObjectName(QStringLiteral("StatusPage"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageHeader::create(QStringLiteral("Zarnel Server"), QStringLiteral("Model Context Protocol Server for Linux"), this));
+
+    m_startStop->setObjectName(QStringLiteral("startStop"));
+    m_startStop->setIconSize(QSize(28, 28));
+    m_startStop->setMinimumHeight(44);
+    connect(m_startStop, &QPushButton::clicked, this, [this] { Q_EMIT runningRequested(!m_running); });
+    layout->addWidget(m_startStop);
+
+    auto* cards = new QHBoxLayout;
+    for (StatusCard* card : {m_status, m_connections, m_requests})
+        cards->addWidget(card);
+    layout->addLayout(cards);
+
+    auto* heading = new QLabel(QStringLiteral("Recent Activity"), this);
+    PageHeader::makeSectionHeading(heading);
+    layout->addWidget(heading);
+    m_table->setModel(&m_recent);
+    m_table->setAccessibleName(QStringLiteral("Recent Activity"));
+    m_activity->addWidget(m_table);
+    m_activity->addWidget(m_empty);
+    layout->addWidget(m_activity, 1);
+
+    connect(&m_recent, &QAbstractItemModel::rowsInserted, this, &StatusPage::updateActivity);
+    connect(&m_recent, &QAbstractItemModel::rowsRemoved, this, &StatusPage::updateActivity);
+    connect(&m_recent, &QAbstractItemModel::modelReset, this, &StatusPage::updateActivity);
+
+    setRunning(false);
+    setConnections(0);
+    setTotalRequests(0);
+    updateActivity();
+}
+
+void StatusPage::setRunning(bool running)
+{
+    m_running = running;
+    const QString symbol = running ? QStringLiteral("stop.circle.fill") : QStringLiteral("play.circle.fill");
+    const QColor color = running ? QColor(0xe0, 0x35, 0x2b) : QColor(0x2e, 0xa0, 0x45);
+    m_startStop->setText(running ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"));
+    m_startStop->setIcon(Symbols::tinted(symbol, color));
+    const QString hint = running ? QStringLiteral("Server is currently running") : QStringLiteral("Click to start the MCP server");
+    m_startStop->setToolTip(hint);
+    m_startStop->setAccessibleName(m_startStop->text());
+    m_startStop->setAccessibleDescription(hint);
+    m_status->setValue(running ? QStringLiteral("Running") : QStringLiteral("Stopped"));
+}
+
+void StatusPage::setConnections(qint64 connections)
+{
+    m_connections->setValue(QString::number(connections));
+}
+
+void StatusPage::setTotalRequests(qint64 requests)
+{
+    m_requests->setValue(QString::number(requests));
+}
+
+void StatusPage::updateActivity()
+{
+    m_activity->setCurrentWidget(m_recent.rowCount() == 0 ? static_cast<QWidget*>(m_empty) : m_table);
+}

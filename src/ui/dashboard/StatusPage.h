@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+class ActivityLogModel;
+class EmptyState;
+class QAbstractItemModel;
+class QPushButton;
+class QStackedWidget;
+class StatusCard;
+class ActivityTable;
+
+// The first page: whether Zarnel serves (any of its processes), the start/stop control, the
+// connection and request figures, and the newest entries of the activity log.
+class StatusPage : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kRecentEntries = 10;
+
+    // `recent` holds the newest entries of the log (at most kRecentEntries).
+    explicit StatusPage(ActivityLogModel& recent, QWidget* parent = nullptr);
+
+    bool isRunning() const { return m_running; }
+
+public Q_SLOTS:
+    void setRunning(bool running);
+    void setConnections(qint64 connections);
+    void setTotalRequests(qint64 requests);
+
+Q_SIGNALS:
+    // The user pressed the start/stop control: true to start, false to stop.
+    void runningRequested(bool running);
+
+private:
+    void updateActivity();
+
+    ActivityLogModel& m_recent;
+    bool m_running = false;
+    QPushButton* m_startStop;
+    StatusCard* m_status;
+    StatusCard* m_connections;
+    StatusCard* m_requests;
+    QStackedWidget* m_activity;
+    ActivityTable* m_table;
+    EmptyState* m_empty;
+};
