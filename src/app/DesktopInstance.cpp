@@ -7,7 +7,9 @@
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"
+#include "ui/DashboardPage.h"
 #include "ui/MainWindow.h"
+#include "ui/dashboard/Dashboard.h"
 #include "ui/tray/TrayIcon.h"
 
 #include <QPointer>
@@ -27,6 +29,19 @@ DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances&
     , m_tray(std::make_unique<TrayIcon>([this] { return readFigures(); }))
 {
     connect(m_tray.get(), &TrayIcon::actionChosen, this, &DesktopInstance::perform);
+
+    // The window's pages: the dashboard over every process.
+    m_dashboard = std::make_unique<Dashboard>(components, instances, components.services().clipboard, [this] {
+        QList<CapabilityStatus> shown;
+        for (const DesktopCapability& each : m_capabilities.capabilities())
+            shown.append(CapabilityStatus{each.name, each.available, each.route, each.advice});
+        return shown;
+    });
+    const QList<QWidget*> pages = m_dashboard->createPages();
+    for (qsizetype i = 0; i < pages.size() && i < static_cast<qsizetype>(kDashboardPages.size()); ++i)
+        m_window->setPage(kDashboardPages[static_cast<std::size_t>(i)], pages[i]);
+    connect(m_dashboard.get(), &Dashboard::capabilitiesRefreshRequested, this, [this] { m_capabilities.refresh(); });
+    connect(&m_capabilities, &DesktopCapabilities::changed, m_dashboard.get(), &Dashboard::showCapabilities);
     // Starts and stops show at once, not only at the next refresh.
     connect(&m_instances, &RunningInstances::changed, m_tray.get(), &TrayIcon::refresh);
     connect(&m_components.server(), &MCPServer::isRunningChanged, m_tray.get(), &TrayIcon::refresh);

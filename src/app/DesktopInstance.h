@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class Dashboard;
 class MainWindow;
 class PreferencesStore;
 class RunningInstances;
@@ -48,6 +49,8 @@ private:
 
     ServerComponents& m_components;
     RunningInstances& m_instances;
+    // The pages the window holds read the dashboard's models: the window goes first.
+    std::unique_ptr<Dashboard> m_dashboard;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
     DesktopCapabilities m_capabilities;

@@ -66,6 +66,8 @@ QList<QWidget*> Dashboard::createPages()
 
     auto* settings = new SettingsPage(
         m_components.settings(), [this](const QString& key, const QVariant& value) { writeSetting(key, value); }, m_capabilities);
+    connect(settings, &SettingsPage::capabilitiesRefreshRequested, this, &Dashboard::capabilitiesRefreshRequested);
+    m_settingsPage = settings;
 
     return {
         m_status,
@@ -128,4 +130,10 @@ QCoro::Task<> Dashboard::clearAllLogs()
 QCoro::Task<> Dashboard::writeSetting(QString key, QVariant value)
 {
     co_await m_instances.setSetting(std::move(key), std::move(value));
+}
+
+void Dashboard::showCapabilities()
+{
+    if (m_settingsPage)
+        m_settingsPage->refreshCapabilities();
 }

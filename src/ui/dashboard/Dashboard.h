@@ -38,6 +38,14 @@ public:
     ActivityLogModel& log() const { return *m_log; }
     ActivityLogModel& recentLog() const { return *m_recent; }
 
+Q_SIGNALS:
+    // "Refresh Status" was pressed on the Settings page: the desktop is to be looked at again.
+    void capabilitiesRefreshRequested();
+
+public Q_SLOTS:
+    // The desktop's capabilities changed: the Settings page shows them again.
+    void showCapabilities();
+
 private:
     void showInstances();
     void reloadLog();
@@ -50,6 +58,7 @@ private:
     RunningInstances& m_instances;
     std::shared_ptr<Clipboard> m_clipboard;
     SettingsPage::CapabilityProbe m_capabilities;
+    QPointer<SettingsPage> m_settingsPage;
     ActivityLogModel* m_log;
     ActivityLogModel* m_recent;
     QTimer* m_statisticsFollow;
