@@ -14,6 +14,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="bin/zarnel
 share/applications/com.tarvonic.zarnel.desktop
 share/bash-completion/completions/zarnel
+share/icons/hicolor/scalable/apps/com.tarvonic.zarnel.svg
+share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-running-symbolic.svg
+share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-stopped-symbolic.svg
 share/man/man1/zarnel.1.gz
 share/metainfo/com.tarvonic.zarnel.metainfo.xml"
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)

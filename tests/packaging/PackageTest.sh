@@ -32,6 +32,9 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | LC_ALL=C sort)
 expected="./usr/bin/zarnel
 ./usr/share/applications/com.tarvonic.zarnel.desktop
 ./usr/share/bash-completion/completions/zarnel
+./usr/share/icons/hicolor/scalable/apps/com.tarvonic.zarnel.svg
+./usr/share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-running-symbolic.svg
+./usr/share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-stopped-symbolic.svg
 ./usr/share/man/man1/zarnel.1.gz
 ./usr/share/metainfo/com.tarvonic.zarnel.metainfo.xml"
 [ "$contents" = "$expected" ] || fail "package contents differ:
