@@ -16,14 +16,14 @@
 
 namespace {
 
-struct Run {
+struct ActionRun {
     int status = -1;
     QString output;
     QString error;
 };
 
 // Runs zarnel with the arguments while this thread's event loop keeps serving the bus.
-Run runServed(const QProcessEnvironment& environment, const QStringList& arguments)
+ActionRun runServed(const QProcessEnvironment& environment, const QStringList& arguments)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -88,7 +88,7 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
     const auto dialogOf = [&](QStringList command) {
         command.removeAll(QStringLiteral("--notify"));
         command.append(QStringLiteral("--json"));
-        const Run run = runServed(environment, command);
+        const ActionRun run = runServed(environment, command);
         return QJsonDocument::fromJson(run.output.toUtf8()).object();
     };
 
@@ -96,7 +96,7 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
     for (const auto& [name, command] : actions) {
         if (name == QStringLiteral("Toggle Server"))
             continue; // it is run once, below
-        const Run run = runServed(environment, command);
+        const ActionRun run = runServed(environment, command);
         EXPECT_EQ(run.status, 0) << name.toStdString() << ": " << run.error.toStdString();
         EXPECT_EQ(run.output.trimmed(), dialogOf(command).value(QStringLiteral("dialog")).toString()) << name.toStdString();
     }
@@ -109,7 +109,7 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
 
     for (const auto& [name, command] : actions) {
         const int before = notifications.received;
-        const Run run = runServed(environment, command);
+        const ActionRun run = runServed(environment, command);
         EXPECT_EQ(run.status, 0) << name.toStdString() << ": " << run.error.toStdString();
         EXPECT_TRUE(run.output.isEmpty()) << name.toStdString() << " also printed: " << run.output.toStdString();
         EXPECT_EQ(notifications.received, before + 1) << name.toStdString();
