@@ -10,8 +10,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
-#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -42,19 +42,26 @@ ActionRun runServed(const QProcessEnvironment& environment, const QStringList& a
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-// The desktop entry's actions: each one's name and its command line after "zarnel".
+// The desktop entry's actions: each one's name and its command line after "zarnel". Read by
+// hand: QSettings takes the ';' of a list for the start of a comment.
 QList<std::pair<QString, QStringList>> desktopActions()
 {
-    QSettings entry(QStringLiteral(ZARNEL_DATA_DIR "/com.tarvonic.zarnel.desktop"), QSettings::IniFormat);
+    QFile file(QStringLiteral(ZARNEL_DATA_DIR "/com.tarvonic.zarnel.desktop"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QMap<QString, QMap<QString, QString>> groups;
+    QString group;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            group = line.mid(1, line.size() - 2);
+        else if (const qsizetype equals = line.indexOf(QLatin1Char('=')); equals > 0)
+            groups[group][line.left(equals)] = line.mid(equals + 1);
+    }
     QList<std::pair<QString, QStringList>> actions;
-    const QStringList ids = entry.value(QStringLiteral("Desktop Entry/Actions")).toStringList();
-    for (const QString& id : ids) {
-        if (id.isEmpty())
-            continue;
-        entry.beginGroup(QStringLiteral("Desktop Action ") + id);
-        QStringList command = entry.value(QStringLiteral("Exec")).toString().split(QLatin1Char(' '));
-        actions.append({entry.value(QStringLiteral("Name")).toString(), command.mid(1)});
-        entry.endGroup();
+    for (const QString& id :
+         groups[QStringLiteral("Desktop Entry")][QStringLiteral("Actions")].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const auto& action = groups[QStringLiteral("Desktop Action ") + id];
+        actions.append({action[QStringLiteral("Name")], action[QStringLiteral("Exec")].split(QLatin1Char(' ')).mid(1)});
     }
     return actions;
 }
@@ -98,7 +105,8 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
             continue; // it is run once, below
         const ActionRun run = runServed(environment, command);
         EXPECT_EQ(run.status, 0) << name.toStdString() << ": " << run.error.toStdString();
-        EXPECT_EQ(run.output.trimmed(), dialogOf(command).value(QStringLiteral("dialog")).toString()) << name.toStdString();
+        // The dialog first; a list (the tools) may follow it.
+        EXPECT_TRUE(run.output.startsWith(dialogOf(command).value(QStringLiteral("dialog")).toString())) << run.output.toStdString();
     }
 
     QDBusConnection serverSide = bus.connect(QStringLiteral("notification-server"));
@@ -122,6 +130,7 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
                 << QJsonDocument(status).toJson().constData();
             continue;
         }
-        EXPECT_EQ(notifications.body, dialogOf(command).value(QStringLiteral("dialog")).toString()) << name.toStdString();
+        EXPECT_TRUE(notifications.body.startsWith(dialogOf(command).value(QStringLiteral("dialog")).toString()))
+            << notifications.body.toStdString();
     }
 }
