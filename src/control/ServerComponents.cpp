@@ -3,6 +3,7 @@
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
 #include "platform/PreferencesStore.h"
+#include "server/ClientConfirmationAsker.h"
 #include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
@@ -50,6 +51,9 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
 {
     m_resources->attachServer(m_server.get());
     m_server->setConfirmationGate(m_confirmationGate.get());
+    // The client's user is asked first, in every process; the program adds the desktop's dialog.
+    m_clientConfirmations = std::make_unique<ClientConfirmationAsker>(m_server->clientQuestions());
+    m_confirmationGate->setClientAsker(m_clientConfirmations.get());
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services});
 }
 

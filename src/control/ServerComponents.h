@@ -5,6 +5,7 @@
 #include <memory>
 
 class ActivityLog;
+class ClientConfirmationAsker;
 class Clock;
 class ConfirmationGate;
 class MCPServer;
@@ -49,7 +50,8 @@ public:
     const ResourceManager& resources() const { return *m_resources; }
     PromptManager& prompts() { return *m_prompts; }
     const PromptManager& prompts() const { return *m_prompts; }
-    // Asks before tools that change things run; the program gives it its ways of asking.
+    // Asks before tools that change things run: through the client, and through whatever other
+    // way the program gives it.
     ConfirmationGate& confirmationGate() { return *m_confirmationGate; }
     PreferencesStore& store() { return m_store; }
     const PreferencesStore& store() const { return m_store; }
@@ -72,4 +74,5 @@ private:
     std::unique_ptr<PromptManager> m_prompts;
     std::unique_ptr<StdioTransport> m_transport;
     std::unique_ptr<MCPServer> m_server;
+    std::unique_ptr<ClientConfirmationAsker> m_clientConfirmations;
 };

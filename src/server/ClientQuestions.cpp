@@ -87,12 +87,12 @@ ElicitationResult ClientQuestions::resultFromJson(const Json& result)
     return answer;
 }
 
-QCoro::Task<ElicitationResult> ClientQuestions::askClient(ElicitationQuestion question)
+QCoro::Task<ElicitationResult> ClientQuestions::askClient(ElicitationQuestion question, CancellationToken withdrawn)
 {
     RequestContext* context = m_current;
     if (!context || !clientCanElicit())
         co_return ElicitationResult{};
-    if (context->cancellation.isCancelled())
+    if (context->cancellation.isCancelled() || withdrawn.isCancelled())
         co_return ElicitationResult{ElicitationResult::Action::Cancel, Json::object()};
 
     if (context->isModern()) {
@@ -106,11 +106,12 @@ QCoro::Task<ElicitationResult> ClientQuestions::askClient(ElicitationQuestion qu
             {"params", {{"mode", "form"}, {"message", question.message.toStdString()}, {"requestedSchema", question.requestedSchema}}}};
         co_return ElicitationResult{ElicitationResult::Action::InputRequired, Json::object()};
     }
-    QCoro::Task<ElicitationResult> asking = askOverTheWire(std::move(question), context);
+    QCoro::Task<ElicitationResult> asking = askOverTheWire(std::move(question), context, std::move(withdrawn));
     co_return co_await asking;
 }
 
-QCoro::Task<ElicitationResult> ClientQuestions::askOverTheWire(ElicitationQuestion question, RequestContext* context)
+QCoro::Task<ElicitationResult> ClientQuestions::askOverTheWire(ElicitationQuestion question, RequestContext* context,
+                                                               CancellationToken withdrawn)
 {
     const std::string id = "zarnel-question-" + std::to_string(m_nextId++);
     Json params = {{"message", question.message.toStdString()}, {"requestedSchema", question.requestedSchema}};
@@ -119,8 +120,8 @@ QCoro::Task<ElicitationResult> ClientQuestions::askOverTheWire(ElicitationQuesti
     const std::string line =
         JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"id", id}, {"method", "elicitation/create"}, {"params", std::move(params)}});
 
-    // One timer ends the wait: the time limit, or at once when the answer or a cancellation
-    // arrives.
+    // One timer ends the wait: the time limit, or at once when the answer, a cancellation or
+    // the withdrawal arrives.
     QTimer wake;
     wake.setSingleShot(true);
     m_open[id] = std::nullopt;
@@ -132,6 +133,7 @@ QCoro::Task<ElicitationResult> ClientQuestions::askOverTheWire(ElicitationQuesti
     }
     qCInfo(lcQuestions, "Asked the client (%s): %s", id.c_str(), qPrintable(question.message));
     context->cancellation.onCancelled(&wake, [&wake] { wake.start(0); });
+    withdrawn.onCancelled(&wake, [&wake] { wake.start(0); });
     wake.start(m_timeLimit);
     QPointer<ClientQuestions> self(this);
     co_await wake;
@@ -143,7 +145,12 @@ QCoro::Task<ElicitationResult> ClientQuestions::askOverTheWire(ElicitationQuesti
     m_wakers.erase(id);
     if (answer)
         co_return *answer;
-    if (context->cancellation.isCancelled())
+    // The client's user is no longer waited for: the client closes its question.
+    const bool cancelled = context->cancellation.isCancelled() || withdrawn.isCancelled();
+    const char* reason = cancelled ? "The question was withdrawn" : "No answer in time";
+    m_send(JsonWriter::compact(
+        Json{{"jsonrpc", "2.0"}, {"method", "notifications/cancelled"}, {"params", {{"requestId", id}, {"reason", reason}}}}));
+    if (cancelled)
         co_return ElicitationResult{ElicitationResult::Action::Cancel, Json::object()};
     qCInfo(lcQuestions, "No answer to %s in time", id.c_str());
     co_return ElicitationResult{ElicitationResult::Action::TimedOut, Json::object()};

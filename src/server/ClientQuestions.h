@@ -2,6 +2,7 @@
 
 #include "protocol/AnyCodable.h"
 #include "protocol/JSONRPCId.h"
+#include "tools/CancellationToken.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -55,7 +56,8 @@ struct ElicitationResult {
 //   const Json& clientCapabilities() const; what that client declared ("elicitation", "roots",
 //                                          "sampling", ...): the session's, or a stateless
 //                                          request's own
-//   QCoro::Task<ElicitationResult> askClient(ElicitationQuestion);   ask and await the answer
+//   QCoro::Task<ElicitationResult> askClient(ElicitationQuestion, CancellationToken withdrawn);
+//                                          ask and await the answer (Cancel once withdrawn)
 //
 // In 2025-06-18 and 2025-11-25 sessions the question is an elicitation/create request written
 // to the client; its response, read from standard input, is matched by id (a response is never
@@ -74,7 +76,8 @@ public:
 
     bool clientCanElicit() const;
     const Json& clientCapabilities() const;
-    QCoro::Task<ElicitationResult> askClient(ElicitationQuestion question);
+    // Cancelling `withdrawn` takes the question back, as a cancellation of the request does.
+    QCoro::Task<ElicitationResult> askClient(ElicitationQuestion question, CancellationToken withdrawn = {});
 
     // The dispatcher names the request in flight (nullptr when none).
     void setCurrentRequest(RequestContext* context) { m_current = context; }
@@ -92,7 +95,7 @@ public:
     static ElicitationResult resultFromJson(const Json& result);
 
 private:
-    QCoro::Task<ElicitationResult> askOverTheWire(ElicitationQuestion question, RequestContext* context);
+    QCoro::Task<ElicitationResult> askOverTheWire(ElicitationQuestion question, RequestContext* context, CancellationToken withdrawn);
 
     LineSender m_send;
     RequestContext* m_current = nullptr;

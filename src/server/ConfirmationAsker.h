@@ -19,6 +19,9 @@ enum class ConfirmationAnswer {
     Cancelled,
     // Nobody answered in time.
     NotAnswered,
+    // The client asks its user and brings the answer with a retry of the call (stateless
+    // clients): the call ends now without running, and the retry asks again and has it at once.
+    InputRequired,
     // The question could not be put after all (the client failed the request, the desktop
     // instance went away); the next way of asking is tried.
     Unreachable,

@@ -71,14 +71,15 @@ QString answerWord(ConfirmationAnswer answer)
     case ConfirmationAnswer::Declined: return QStringLiteral("declined");
     case ConfirmationAnswer::Cancelled: return QStringLiteral("cancelled");
     case ConfirmationAnswer::NotAnswered:
+    case ConfirmationAnswer::InputRequired:
     case ConfirmationAnswer::Unreachable: break;
     }
     return QStringLiteral("not answered");
 }
 
-MCPToolCallResponse refused(const QString& text)
+Admission refused(const QString& text)
 {
-    return BaseTool::errorResult(text);
+    return Admission{Admission::Verdict::Refused, BaseTool::errorResult(text)};
 }
 
 } // namespace
@@ -109,11 +110,10 @@ bool ConfirmationGate::applies(const std::string& tool) const
     return m_settings.requireConfirmation() && m_needsConfirmation(tool);
 }
 
-QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::string tool, Arguments arguments,
-                                                                        CancellationToken cancellation)
+QCoro::Task<Admission> ConfirmationGate::admit(std::string tool, Arguments arguments, CancellationToken cancellation)
 {
     if (!applies(tool))
-        co_return std::nullopt;
+        co_return Admission{};
 
     QPointer<ConfirmationGate> self(this);
     const ConfirmationQuestion question = questionFor(tool, arguments);
@@ -141,8 +141,10 @@ QCoro::Task<std::optional<MCPToolCallResponse>> ConfirmationGate::admit(std::str
 
     if (answer == ConfirmationAnswer::Allowed) {
         m_log.add(QStringLiteral("Confirmation allowed: ") + question.tool, LogType::Success);
-        co_return std::nullopt;
+        co_return Admission{};
     }
+    if (answer == ConfirmationAnswer::InputRequired)
+        co_return Admission{Admission::Verdict::AwaitingAnswer, {}};
     QString text;
     if (answer == ConfirmationAnswer::Unreachable)
         text = QStringLiteral("Not approved: ") + question.tool

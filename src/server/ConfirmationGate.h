@@ -8,11 +8,26 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <string>
 
 class ActivityLog;
 class SettingsManager;
+
+// What becomes of a call the gate held back.
+struct Admission {
+    enum class Verdict {
+        Run,
+        // Ends with `refusal`, an error result.
+        Refused,
+        // The question went to a stateless client, whose retry of the call brings the answer:
+        // the call ends now, as any call that asks its user does, without running.
+        AwaitingAnswer,
+    };
+    Verdict verdict = Verdict::Run;
+    MCPToolCallResponse refusal;
+
+    bool runs() const { return verdict == Verdict::Run; }
+};
 
 // Holds back a call of a tool that changes things or reaches beyond the machine until a person
 // allows it, while requireConfirmation is on. The person is asked through the client when it can
@@ -39,9 +54,8 @@ public:
     // Whether a call of this tool waits for a person now; admit() lets every other call through.
     bool applies(const std::string& tool) const;
 
-    // Nothing when the call may run; otherwise the error result that ends it. A cancellation of
-    // the request withdraws the question.
-    QCoro::Task<std::optional<MCPToolCallResponse>> admit(std::string tool, Arguments arguments, CancellationToken cancellation);
+    // Whether the call may run now. A cancellation of the request withdraws the question.
+    QCoro::Task<Admission> admit(std::string tool, Arguments arguments, CancellationToken cancellation);
 
     // The question for a call: the tool and what it will do (the command, the paths, the application).
     static ConfirmationQuestion questionFor(const std::string& tool, const Arguments& arguments);

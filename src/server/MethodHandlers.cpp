@@ -193,24 +193,27 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
     const CancellationToken cancellation = context.cancellation;
     const bool known = m_tools.tool(call->name) != nullptr;
     const std::weak_ptr<int> alive = m_alive;
-    std::optional<MCPToolCallResponse> refusal;
+    Admission admission;
     if (m_confirmationGate && m_confirmationGate->applies(call->name)) {
-        QCoro::Task<std::optional<MCPToolCallResponse>> admitting = m_confirmationGate->admit(call->name, arguments, cancellation);
-        refusal = co_await admitting;
+        QCoro::Task<Admission> admitting = m_confirmationGate->admit(call->name, arguments, cancellation);
+        admission = co_await admitting;
         if (alive.expired())
             co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     }
     MCPToolCallResponse result;
-    if (refusal)
-        result = std::move(*refusal);
-    else
+    if (admission.runs()) {
         result = co_await m_tools.executeTool(call->name, std::move(arguments), cancellation);
-    if (alive.expired())
-        co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
+        if (alive.expired())
+            co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
+    } else {
+        result = std::move(admission.refusal);
+    }
     const double duration = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
 
-    if (!context.inputRequests.empty()) {
-        // The call stopped to ask its user something; it runs again when the answers come.
+    if (admission.verdict == Admission::Verdict::AwaitingAnswer || !context.inputRequests.empty()) {
+        // The call stopped to ask its user something (before it ran, or while it ran): what it
+        // got so far is dropped, and it runs again when the answers come. It is neither a
+        // success nor a failure yet.
         co_return JSONRPCResponse::success(request.id, Json::object());
     }
     if (!known) {

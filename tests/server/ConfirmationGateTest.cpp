@@ -52,16 +52,18 @@ Q_SIGNALS:
 
 // A call in progress: its outcome once the gate has let it through or refused it.
 struct Call {
-    std::optional<std::optional<MCPToolCallResponse>> outcome;
+    std::optional<Admission> outcome;
     bool finished() const { return outcome.has_value(); }
-    // "run" when let through, else the refusal's text.
+    // "run" when let through, "awaiting the retry", else the refusal's text.
     std::string result() const
     {
         if (!outcome)
             return "<waiting>";
-        if (!*outcome)
+        if (outcome->verdict == Admission::Verdict::Run)
             return "run";
-        return ((*outcome)->failed() ? "error: " : "success?: ") + textOf(**outcome);
+        if (outcome->verdict == Admission::Verdict::AwaitingAnswer)
+            return "awaiting the retry";
+        return (outcome->refusal.failed() ? "error: " : "success?: ") + textOf(outcome->refusal);
     }
 };
 
@@ -86,7 +88,7 @@ protected:
     std::shared_ptr<Call> start(const char* tool, const Json& arguments, CancellationToken cancellation = {})
     {
         auto call = std::make_shared<Call>();
-        gate.admit(tool, arguments.get<Arguments>(), std::move(cancellation)).then([call](std::optional<MCPToolCallResponse> outcome) {
+        gate.admit(tool, arguments.get<Arguments>(), std::move(cancellation)).then([call](Admission outcome) {
             call->outcome = std::move(outcome);
         });
         return call;
@@ -130,6 +132,9 @@ TEST_F(Gate, AsksTheClientFirstAndRunsOnlyWhatItAllows)
     EXPECT_EQ(admit("delete_file", kDelete), "error: Not approved: delete_file was declined");
     client.answers[kDeleteQuestion] = ConfirmationAnswer::Cancelled;
     EXPECT_EQ(admit("delete_file", kDelete), "error: Not approved: delete_file was cancelled");
+    // A stateless client's answer comes with the retry: the call ends without a verdict.
+    client.answers[kDeleteQuestion] = ConfirmationAnswer::InputRequired;
+    EXPECT_EQ(admit("delete_file", kDelete), "awaiting the retry");
     EXPECT_TRUE(desktop.questions.isEmpty());
     EXPECT_EQ(logMessages(),
               (QStringList{QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
@@ -137,7 +142,8 @@ TEST_F(Gate, AsksTheClientFirstAndRunsOnlyWhatItAllows)
                            QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
                            QStringLiteral("Not approved: delete_file was declined"),
                            QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion,
-                           QStringLiteral("Not approved: delete_file was cancelled")}));
+                           QStringLiteral("Not approved: delete_file was cancelled"),
+                           QStringLiteral("Confirmation asked through the client: ") + kDeleteQuestion}));
 }
 
 TEST_F(Gate, FallsBackToTheDialogAndRefusesWhenNobodyCanBeAsked)

@@ -5,8 +5,7 @@
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"
-#include "support/FakeClock.h"
-#include "support/FakeStandardStreams.h"
+#include "support/InProcessServer.h"
 #include "support/WaitingTool.h"
 #include "tools/ToolRegistry.h"
 
@@ -23,17 +22,10 @@ const QByteArray kInitialize =
 
 const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
 
-class ServerTest : public ::testing::Test {
+class ServerTest : public InProcessServer {
 protected:
     void SetUp() override { server().start(); }
     MCPServer& server() { return components->server(); }
-
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
-    FakeClock clock;
-    FakeStandardStreams streams;
-    std::unique_ptr<ServerComponents> components =
-        std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
 
     // Feeds the bytes and returns the lines written once `expected` lines are out (or 5 s passed).
     QByteArrayList exchange(const QByteArray& input, int expected = 1)

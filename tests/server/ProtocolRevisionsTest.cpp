@@ -1,14 +1,10 @@
 // Each revision's view of the same server: negotiation, what each list carries, the error codes,
 // the stateless envelope, batches, questions to the user, progress and completions.
 
-#include "control/ServerComponents.h"
-#include "platform/QSettingsPreferencesStore.h"
-#include "platform/SystemServices.h"
 #include "server/ClientQuestions.h"
 #include "server/MCPServer.h"
 #include "support/AskingTool.h"
-#include "support/FakeClock.h"
-#include "support/FakeStandardStreams.h"
+#include "support/InProcessServer.h"
 #include "tools/ToolRegistry.h"
 
 #include <gtest/gtest.h>
@@ -23,59 +19,12 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kVersionKey = "io.modelcontextprotocol/protocolVersion";
-const char* const kCapabilitiesKey = "io.modelcontextprotocol/clientCapabilities";
-
-class Revisions : public ::testing::Test {
+class Revisions : public InProcessServer {
 protected:
     void SetUp() override
     {
         components->tools().registerTool(std::make_shared<AskingTool>(components->server().clientQuestions()));
         components->server().start();
-    }
-
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store{dir.path() + QStringLiteral("/zarnel.conf")};
-    FakeClock clock;
-    FakeStandardStreams streams;
-    std::unique_ptr<ServerComponents> components =
-        std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
-    int nextId = 1;
-
-    // Writes the message and returns every line written until one answers `id` (or 5 s pass).
-    std::vector<json> exchange(const json& message, const json& id)
-    {
-        streams.feed(QByteArray::fromStdString(message.dump()) + '\n');
-        std::vector<json> lines;
-        QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            for (const QByteArray& line : streams.takeLines())
-                lines.push_back(json::parse(line.toStdString()));
-            if (!lines.empty() && lines.back().value("id", json()) == id && !lines.back().contains("method"))
-                break;
-        }
-        return lines;
-    }
-
-    json request(const std::string& method, json params = json::object())
-    {
-        const int id = nextId++;
-        const auto lines = exchange({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}, id);
-        return lines.empty() ? json() : lines.back();
-    }
-
-    json modern(const std::string& method, json params = json::object(), json capabilities = json::object())
-    {
-        params["_meta"][kVersionKey] = "2026-07-28";
-        params["_meta"][kCapabilitiesKey] = capabilities;
-        return request(method, std::move(params));
-    }
-
-    json initialize(const std::string& version, json capabilities = json::object())
-    {
-        return request("initialize",
-                       {{"protocolVersion", version}, {"capabilities", capabilities}, {"clientInfo", {{"name", "t"}, {"version", "1"}}}});
     }
 
     json tool(const json& list, const std::string& name)

@@ -7,7 +7,7 @@ import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js"
 import { McpError } from "@modelcontextprotocol/sdk/types.js";
 import assert from "node:assert/strict";
 import fs from "node:fs";
-import { check, finish, temporaryHome, within } from "./harness.mjs";
+import { check, fileIn, finish, temporaryHome, within } from "./harness.mjs";
 
 const zarnel = process.argv[2];
 const testServer = process.argv[3];
@@ -136,6 +136,44 @@ await check("asks its user through the client where the revision allows it", asy
   assert.equal(result.content[0].text, asks ? "confirmed" : "unavailable");
   assert.deepEqual(questions, asks ? ["Proceed?"] : []);
   await asking.close();
+});
+
+await check("asks before a destructive call, and runs only what its user allows", async () => {
+  const { ElicitRequestSchema } = await import("@modelcontextprotocol/sdk/types.js");
+  const guarded = temporaryHome("zarnel-sdk-confirm-", ["requireConfirmation=true"]);
+  const asking = new Client({ name: "zarnel-sdk-test", version: "1.0.0" }, { capabilities: { elicitation: {} } });
+  const questions = [];
+  const answers = [{ action: "decline" }, { action: "accept", content: { confirm: true } }];
+  asking.setRequestHandler(ElicitRequestSchema, (request) => {
+    questions.push(request.params.message);
+    return answers.shift();
+  });
+  await asking.connect(new RevisionTransport({ command: zarnel, args: [], env: guarded.env, stderr: "pipe" }));
+  try {
+    const file = fileIn(guarded.home, "notes.txt");
+    const text = async (name, args) => (await asking.callTool({ name, arguments: args })).content[0].text;
+    // Read-only tools never ask.
+    assert.equal(await text("read_file", { path: file }), "keep me");
+    assert.deepEqual(questions, []);
+    const declined = await asking.callTool({ name: "delete_file", arguments: { path: file } });
+    assert.equal(declined.isError, true);
+    if (revision === "2025-06-18" || revision === "2025-11-25") {
+      assert.equal(declined.content[0].text, "Not approved: delete_file was declined");
+      assert.ok(fs.existsSync(file));
+      assert.doesNotMatch(await text("delete_file", { path: file }), /Not approved/);
+      assert.ok(!fs.existsSync(file));
+      assert.deepEqual(questions, [`Allow delete_file to delete ${file}?`, `Allow delete_file to delete ${file}?`]);
+    } else {
+      // The revision cannot ask, and nothing else can: no display in this environment.
+      assert.equal(declined.content[0].text,
+        "Not approved: delete_file needs confirmation, and there is no display and the client cannot ask its user");
+      assert.ok(fs.existsSync(file));
+      assert.deepEqual(questions, []);
+    }
+  } finally {
+    await asking.close();
+    guarded.remove();
+  }
 });
 
 await check("lists and reads resources, lists and renders prompts", async () => {

@@ -6,7 +6,8 @@
 import { Client } from "@modelcontextprotocol/client";
 import { StdioClientTransport } from "@modelcontextprotocol/client/stdio";
 import assert from "node:assert/strict";
-import { check, finish, temporaryHome, within } from "./harness.mjs";
+import fs from "node:fs";
+import { check, fileIn, finish, temporaryHome, within } from "./harness.mjs";
 
 const [zarnel, testServer] = process.argv.slice(2);
 
@@ -95,6 +96,34 @@ await check("asks its user through an input-required result and the retry", asyn
   assert.equal(result.content[0].text, "confirmed");
   assert.deepEqual(questions, ["Proceed?"]);
   await asking.close();
+});
+
+await check("asks before a destructive call through an input-required result, and runs only what its user allows", async () => {
+  const guarded = temporaryHome("zarnel-sdk2-confirm-", ["requireConfirmation=true"]);
+  const asking = modernClient({ elicitation: { form: {} } });
+  const questions = [];
+  const answers = [{ action: "decline" }, { action: "accept", content: { confirm: true } }];
+  asking.setRequestHandler("elicitation/create", (request) => {
+    questions.push(request.params.message);
+    return answers.shift();
+  });
+  await asking.connect(new StdioClientTransport({ command: zarnel, args: [], env: guarded.env, stderr: "pipe" }));
+  try {
+    const file = fileIn(guarded.home, "notes.txt");
+    assert.equal((await asking.callTool({ name: "read_file", arguments: { path: file } })).content[0].text, "keep me");
+    assert.deepEqual(questions, []);
+    const declined = await asking.callTool({ name: "delete_file", arguments: { path: file } });
+    assert.equal(declined.isError, true);
+    assert.equal(declined.content[0].text, "Not approved: delete_file was declined");
+    assert.ok(fs.existsSync(file));
+    const allowed = await asking.callTool({ name: "delete_file", arguments: { path: file } });
+    assert.notEqual(allowed.isError, true, JSON.stringify(allowed));
+    assert.ok(!fs.existsSync(file));
+    assert.deepEqual(questions, [`Allow delete_file to delete ${file}?`, `Allow delete_file to delete ${file}?`]);
+  } finally {
+    await asking.close();
+    guarded.remove();
+  }
 });
 
 remove();

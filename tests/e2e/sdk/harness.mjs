@@ -4,10 +4,12 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 
-export function temporaryHome(prefix) {
+// `settings` adds lines to the settings file ("requireConfirmation=true").
+export function temporaryHome(prefix, settings = []) {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), prefix));
   fs.mkdirSync(path.join(home, "config", "tarvonic"), { recursive: true });
-  fs.writeFileSync(path.join(home, "config", "tarvonic", "zarnel.conf"), "[General]\nautoStartServer=true\n");
+  const lines = ["[General]", "autoStartServer=true", ...settings];
+  fs.writeFileSync(path.join(home, "config", "tarvonic", "zarnel.conf"), lines.join("\n") + "\n");
   const env = {
     PATH: process.env.PATH ?? "/usr/bin:/bin",
     HOME: home,
@@ -17,6 +19,13 @@ export function temporaryHome(prefix) {
     XDG_STATE_HOME: path.join(home, "state"),
   };
   return { home, env, remove: () => fs.rmSync(home, { recursive: true, force: true }) };
+}
+
+// A file of the given text in the home, with its path.
+export function fileIn(home, name, text = "keep me") {
+  const file = path.join(home, name);
+  fs.writeFileSync(file, text);
+  return file;
 }
 
 // What the promise gives within five seconds, else "timed out".
