@@ -11,7 +11,6 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     setWindowTitle(QStringLiteral("Zarnel: allow a tool call?"));
     // It may appear while the user works in another program: it must be seen to be answered.
     setWindowFlag(Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_DeleteOnClose);
 
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel(message, this);

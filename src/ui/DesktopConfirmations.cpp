@@ -65,14 +65,19 @@ QCoro::Task<Reply> DesktopConfirmations::confirm(Json args)
         co_return Reply::failure(Code::BadArguments, "a question with this id is already open");
 
     QPointer<DesktopConfirmations> self(this);
-    auto* dialog = new ConfirmationDialog(message, stringArgument(args, "client"), std::chrono::milliseconds(limit->get<qint64>()));
+    // Deleted here once it has settled, not when it closes: the answer reaches this coroutine
+    // through a queued call to the dialog, which a dialog deleting itself on close could drop.
+    auto* shown = new ConfirmationDialog(message, stringArgument(args, "client"), std::chrono::milliseconds(limit->get<qint64>()));
+    const QPointer<ConfirmationDialog> dialog(shown);
     m_open.insert(id, dialog);
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-    Q_EMIT dialogShown(dialog);
-    QCoro::Task<ConfirmationDialog::Outcome> answering = qCoro(dialog, &ConfirmationDialog::settled);
+    shown->show();
+    shown->raise();
+    shown->activateWindow();
+    Q_EMIT dialogShown(shown);
+    QCoro::Task<ConfirmationDialog::Outcome> answering = qCoro(shown, &ConfirmationDialog::settled);
     const ConfirmationDialog::Outcome outcome = co_await answering;
+    if (dialog)
+        dialog->deleteLater();
     if (self)
         m_open.remove(id);
     co_return Reply::success(Json{{"answer", outcomeWord(outcome)}});
