@@ -5,6 +5,7 @@
 #include "app/DesktopInstance.h"
 #include "app/DesktopLock.h"
 #include "app/LaunchRole.h"
+#include "control/ActivityNotifications.h"
 #include "control/ControlProtocol.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
@@ -246,23 +247,21 @@ int serve(int& argc, char** argv, bool hidden)
     });
     gate.setDesktopAsker(&desktopAsker);
     std::unique_ptr<DesktopConfirmations> confirmations;
-    // Only the desktop instance tells the user about connections and failures.
+    std::unique_ptr<RunningInstances> instances;
+    // Only the desktop instance tells the user about connections and failures, of every
+    // process of the user.
     std::unique_ptr<DesktopNotifier> notifier;
+    std::unique_ptr<ActivityNotifications> notified;
+    std::unique_ptr<DesktopInstance> desktopInstance;
     if (desktop) {
         confirmations = std::make_unique<DesktopConfirmations>();
         confirmations->registerWith(control);
-        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
-        QObject::connect(&components.activityLog(), &ActivityLog::entryAdded, notifier.get(), [&](const ActivityLogEntry& entry) {
-            if (const auto event = DesktopNotifier::eventOf(entry))
-                notifier->report(*event);
-        });
-    }
-
-    std::unique_ptr<RunningInstances> instances;
-    std::unique_ptr<DesktopInstance> desktopInstance;
-    if (desktop) {
         instances = std::make_unique<RunningInstances>(folder);
         instances->setLocalSettings(&components.settings());
+        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
+        notified = std::make_unique<ActivityNotifications>(*notifier, clock.now());
+        notified->follow(components.activityLog());
+        notified->follow(*instances);
         desktopInstance = std::make_unique<DesktopInstance>(components, *instances);
         QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
         QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);

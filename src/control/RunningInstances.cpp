@@ -142,6 +142,7 @@ QCoro::Task<> RunningInstances::attach(qint64 pid)
     connect(client, &ControlClient::eventReceived, this,
             [this, pid](const QString& event, const Json& data) { handleEvent(pid, event, data); });
     connect(client, &ControlClient::disconnected, this, [this, pid] { detach(pid); });
+    Q_EMIT instanceAdded(pid, instance.log);
     Q_EMIT changed();
 }
 

@@ -67,6 +67,8 @@ public:
 Q_SIGNALS:
     void changed();                                 // status/connection figures changed
     void entryAdded(const InstanceLogEntry& entry); // a new entry in any process
+    // A process was found, with what it had logged by then (in no particular order).
+    void instanceAdded(qint64 pid, const QList<ActivityLogEntry>& logSoFar);
     void logCleared();
     void settingChanged(const QString& key);
 

@@ -1,26 +1,15 @@
 #include "state/DesktopNotifier.h"
-#include "platform/NotificationService.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/ActivityLogEntry.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
+#include "support/RecordingNotificationService.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
 namespace {
-
-class RecordingNotificationService final : public NotificationService {
-public:
-    QStringList posted;
-
-    QCoro::Task<NotificationDelivery> notify(QString title, QString body, bool sound) override
-    {
-        posted << title + QStringLiteral(" | ") + body + (sound ? QStringLiteral(" (sound)") : QString());
-        co_return NotificationDelivery{};
-    }
-};
 
 class Notifier : public ::testing::Test {
 protected:
