@@ -160,16 +160,6 @@ void startDesktopInstanceIfNone(const ControlFolder& folder)
         std::cerr << "zarnel: cannot start the desktop application: " << launch.error.toStdString() << "\n";
 }
 
-// How the session should start the desktop instance at login: by its name when that finds this
-// very program on the PATH, else by its full path.
-QStringList desktopInstanceCommand()
-{
-    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
-    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
-    return {program, QStringLiteral("--hidden")};
-}
-
 // How long a question to a person waits for the answer. The end-to-end tests shorten it, as they
 // cannot wait a minute for a dialog to deny by itself.
 std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
@@ -182,6 +172,15 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
 } // namespace
 
 namespace Launch {
+
+// By its name when that finds this very program on the PATH, else by its full path.
+QStringList desktopInstanceCommand()
+{
+    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("zarnel"));
+    const QString program = !onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self ? QStringLiteral("zarnel") : self;
+    return {program, QStringLiteral("--hidden")};
+}
 
 int serve(int& argc, char** argv, bool hidden)
 {

@@ -1,6 +1,7 @@
 #include "app/LocalCommands.h"
 
 #include "app/CommandOutput.h"
+#include "app/Launch.h"
 #include "app/SubCommands.h"
 #include "control/ControlClient.h"
 #include "control/ServerComponents.h"
@@ -10,7 +11,9 @@
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/XdgAutostartEntry.h"
 #include "protocol/JsonWriter.h"
+#include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
 #include "tools/ToolRegistry.h"
 
@@ -104,6 +107,15 @@ QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
     const Json value = std::get<Json>(checked);
     SettingValues::assign(manager, key, value);
     store.sync();
+    if (key == QLatin1String("launchAtLogin")) {
+        // Made to agree now: no zarnel may run before the next login to do it.
+        XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), Launch::desktopInstanceCommand());
+        if (!LaunchAtLoginSync::bringInLine(manager, autostart))
+            co_return out.fail(QStringLiteral("launchAtLogin is stored, but %1 could not be made to agree (it is not ours, or cannot be "
+                                              "written)")
+                                   .arg(autostart.location()),
+                               SubCommands::kFailed);
+    }
     // Running processes take it now rather than at their next start.
     QCoro::Task<QList<InstanceReply>> pushing =
         askEveryInstance(ControlFolder(), "set-setting", Json{{"key", key.toStdString()}, {"value", value}});

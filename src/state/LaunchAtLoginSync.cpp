@@ -17,10 +17,15 @@ LaunchAtLoginSync::LaunchAtLoginSync(SettingsManager& settings, LoginItem& item,
 
 bool LaunchAtLoginSync::apply()
 {
-    const bool wanted = m_settings.launchAtLogin();
-    const bool done = wanted ? m_item.enable() : m_item.disable();
+    return bringInLine(m_settings, m_item);
+}
+
+bool LaunchAtLoginSync::bringInLine(const SettingsManager& settings, LoginItem& item)
+{
+    const bool wanted = settings.launchAtLogin();
+    const bool done = wanted ? item.enable() : item.disable();
     if (!done)
         qCWarning(lcLaunchAtLogin, "launchAtLogin is %s, but %s could not be made to agree", wanted ? "on" : "off",
-                  qUtf8Printable(m_item.location()));
+                  qUtf8Printable(item.location()));
     return done;
 }

@@ -17,6 +17,8 @@ public:
     // Makes the item agree with the setting; false when it could not (a foreign entry in the
     // way of switching it on, or a file that cannot be written or removed).
     bool apply();
+    // The same once, for a process that does not follow the setting.
+    static bool bringInLine(const SettingsManager& settings, LoginItem& item);
 
 private:
     SettingsManager& m_settings;

@@ -293,4 +293,34 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
     EXPECT_EQ(runZarnel(home, {QStringLiteral("export-stats"), QStringLiteral("-o"), path, QStringLiteral("--force")}).status, 0);
 }
 
+TEST(ControlCommands, LaunchAtLoginWritesTheAutostartEntryWithNoZarnelRunning)
+{
+    TemporaryHome home;
+    const QString entry = home.configHome() + QStringLiteral("/autostart/com.tarvonic.zarnel.desktop");
+    const auto set = [&](const char* value) {
+        return runZarnel(home,
+                         {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("launchAtLogin"), QString::fromLatin1(value)});
+    };
+    const Outcome on = set("true");
+    EXPECT_EQ(on.status, 0) << on.error.constData();
+    QFile written(entry);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains(" --hidden\n"));
+    written.close();
+    EXPECT_EQ(set("false").status, 0);
+    EXPECT_FALSE(QFile::exists(entry));
+
+    // Someone else's entry in the same place is never replaced or removed.
+    QFile foreign(entry);
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("[Desktop Entry]\nType=Application\nExec=mine\n");
+    foreign.close();
+    const Outcome refused = set("true");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.error.contains("launchAtLogin is stored, but")) << refused.error.constData();
+    EXPECT_EQ(set("false").status, 0);
+    ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
+    EXPECT_EQ(foreign.readAll(), "[Desktop Entry]\nType=Application\nExec=mine\n");
+}
+
 } // namespace
