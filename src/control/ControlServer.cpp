@@ -15,6 +15,8 @@
 #include <QLoggingCategory>
 #include <QMetaMethod>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcControlServer, "com.tarvonic.zarnel.ControlServer")
 
 using namespace ControlProtocol;
@@ -120,6 +122,12 @@ void ControlServer::broadcast(const std::string& event, const Json& data)
     }
 }
 
+bool ControlServer::hasSubscribers() const
+{
+    return std::any_of(m_connections.cbegin(), m_connections.cend(),
+                       [](const QPointer<ControlConnection>& connection) { return connection && connection->isSubscribed(); });
+}
+
 Json ControlServer::status() const
 {
     const auto& client = m_components.server().clientInfo();
@@ -205,8 +213,11 @@ QCoro::Task<Reply> ControlServer::setSetting(Json args)
 
 void ControlServer::watchTargets()
 {
-    connect(&m_components.activityLog(), &ActivityLog::entryAdded, this,
-            [this](const ActivityLogEntry& entry) { broadcast("logEntry", encodeEntry(entry)); });
+    connect(&m_components.activityLog(), &ActivityLog::entryAdded, this, [this](const ActivityLogEntry& entry) {
+        // Every request adds an entry; encoding one costs more than answering most of them.
+        if (hasSubscribers())
+            broadcast("logEntry", encodeEntry(entry));
+    });
     connect(&m_components.activityLog(), &ActivityLog::entriesChanged, this, [this] {
         if (m_components.activityLog().entries().isEmpty())
             broadcast("logCleared", Json::object());

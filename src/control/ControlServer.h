@@ -45,6 +45,8 @@ public:
 
     // Sends an event to every subscribed connection.
     void broadcast(const std::string& event, const Json& data);
+    // Whether any connection listens for events (callers can skip building one otherwise).
+    bool hasSubscribers() const;
 
 Q_SIGNALS:
     // A client asked the desktop instance to show its dashboard window.
