@@ -5,7 +5,8 @@ FileResult<QString> FileManager::readTextFile(const FilePath& path, const Cancel
     auto bytes = readFile(path, cancelled);
     if (!bytes.ok())
         return bytes.error();
-    if (!QByteArrayView(bytes.value()).isValidUtf8())
+    const QByteArrayView view(bytes.value().data(), static_cast<qsizetype>(bytes.value().size()));
+    if (!view.isValidUtf8())
         return FileError{QStringLiteral("The file is not valid UTF-8 text")};
-    return QString::fromUtf8(bytes.value());
+    return QString::fromUtf8(view);
 }

@@ -9,6 +9,7 @@
 #include <compare>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -111,8 +112,9 @@ public:
     // The whole file. Only regular files are read (after following links; /proc files count):
     // anything else fails at once with "Not a regular file", without waiting for a writer.
     // Fails for a directory, without permission, and for a file larger than kMaxReadBytes
-    // ("File too large (<n> bytes; the limit is 67108864)").
-    virtual FileResult<QByteArray> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const = 0;
+    // ("File too large (<n> bytes; the limit is 67108864)"). The bytes come as the protocol
+    // layer holds text, so that a large file's contents can travel on without another copy.
+    virtual FileResult<std::string> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const = 0;
     // The whole file as text; fails as readFile does and when the bytes are not valid UTF-8.
     FileResult<QString> readTextFile(const FilePath& path, const CancelCheck& cancelled = {}) const;
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr qsizetype kReadChunk = 1024 * 1024;
+constexpr std::size_t kReadChunk = 1024 * 1024;
 
 FileError errorFromErrno(int error)
 {
@@ -96,7 +96,7 @@ bool LinuxFileManager::isDirectory(const FilePath& path) const
     return !path.containsNul() && ::stat(path.native().constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-FileResult<QByteArray> LinuxFileManager::readFile(const FilePath& path, const CancelCheck& cancelled) const
+FileResult<std::string> LinuxFileManager::readFile(const FilePath& path, const CancelCheck& cancelled) const
 {
     if (path.containsNul())
         return FileError::nulInPath();
@@ -126,17 +126,18 @@ FileResult<QByteArray> LinuxFileManager::readFile(const FilePath& path, const Ca
 
     // Sizes of regular files are a good first guess; /proc files report none, so the limit is
     // enforced on what is actually read too.
-    QByteArray data(info.st_size > 0 ? info.st_size + 1 : 64 * 1024, Qt::Uninitialized);
-    qsizetype used = 0;
+    constexpr auto kLimit = static_cast<std::size_t>(kMaxReadBytes);
+    std::string data(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 64 * 1024, '\0');
+    std::size_t used = 0;
     for (;;) {
         if (cancelled && cancelled())
             return errorFromErrno(ECANCELED);
         if (used == data.size()) {
-            if (used > kMaxReadBytes)
+            if (used > kLimit)
                 return tooLarge(QStringLiteral("more than %1").arg(kMaxReadBytes));
-            data.resize(std::min<qsizetype>(used * 2, kMaxReadBytes + 1));
+            data.resize(std::min(used * 2, kLimit + 1));
         }
-        const ssize_t got = ::read(fd.get(), data.data() + used, static_cast<size_t>(std::min(kReadChunk, data.size() - used)));
+        const ssize_t got = ::read(fd.get(), data.data() + used, std::min(kReadChunk, data.size() - used));
         if (got == 0)
             break;
         if (got < 0) {
@@ -144,11 +145,11 @@ FileResult<QByteArray> LinuxFileManager::readFile(const FilePath& path, const Ca
                 continue;
             return lastError();
         }
-        used += got;
+        used += static_cast<std::size_t>(got);
     }
-    if (used > kMaxReadBytes)
+    if (used > kLimit)
         return tooLarge(QStringLiteral("more than %1").arg(kMaxReadBytes));
-    data.truncate(used);
+    data.resize(used);
     return data;
 }
 

@@ -2,9 +2,6 @@
 
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 ZARNEL_LOGGING_CATEGORY(lcCreateDirectory, "CreateDirectoryTool")
 
 CreateDirectoryTool::CreateDirectoryTool(FileManager& files)
@@ -29,7 +26,7 @@ QCoro::Task<MCPToolCallResponse> CreateDirectoryTool::execute(Arguments argument
     if (containsNul(*path))
         co_return nulPathResult();
     const bool intermediates = getBoolArgument(arguments, "create_intermediate", true);
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, directory = resolvePath(*path), intermediates] {
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, directory = resolvePath(*path), intermediates] {
         const auto created = files().createDirectory(directory, intermediates);
         if (!created.ok())
             return failure("Failed to create directory", created.error());

@@ -2,9 +2,6 @@
 
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 ZARNEL_LOGGING_CATEGORY(lcDeleteFile, "DeleteFileTool")
 
 DeleteFileTool::DeleteFileTool(FileManager& files)
@@ -28,7 +25,7 @@ QCoro::Task<MCPToolCallResponse> DeleteFileTool::execute(Arguments arguments, Ca
     if (containsNul(*path))
         co_return nulPathResult();
     const bool recursive = getBoolArgument(arguments, "recursive", false);
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, target = resolvePath(*path), recursive] {
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, target = resolvePath(*path), recursive] {
         // A dangling link is still there to be deleted.
         if (!files().itemExists(target))
             return errorResult(QStringLiteral("Path not found: ") + target.text());

@@ -4,6 +4,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <memory>
 
 FilePath FileSystemTool::resolvePath(const QString& text) const
 {
@@ -37,6 +38,14 @@ QString FileSystemTool::displayName(const QString& name)
     return shown;
 }
 
+QCoro::Task<MCPToolCallResponse> FileSystemTool::inBackground(std::function<MCPToolCallResponse()> work)
+{
+    QFuture<std::shared_ptr<MCPToolCallResponse>> running =
+        QtConcurrent::run([work = std::move(work)] { return std::make_shared<MCPToolCallResponse>(work()); });
+    const std::shared_ptr<MCPToolCallResponse> result = co_await running;
+    co_return std::move(*result);
+}
+
 MCPToolCallResponse FileSystemTool::failure(const char* action, const FileError& error) const
 {
     qCCritical(logger(), "%s: %s", action, qUtf8Printable(error.description));
@@ -51,7 +60,7 @@ QCoro::Task<MCPToolCallResponse> FileSystemTool::transferItem(Arguments argument
         co_return errorResult(QStringLiteral("Missing required arguments"));
     if (containsNul(*source) || containsNul(*destination))
         co_return nulPathResult();
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, from = resolvePath(*source), to = resolvePath(*destination), transfer] {
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, from = resolvePath(*source), to = resolvePath(*destination), transfer] {
         // A dangling link is an item of its own that can be moved.
         if (!files().itemExists(from))
             return errorResult(QStringLiteral("Source not found: ") + from.text());

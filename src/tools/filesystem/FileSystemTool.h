@@ -3,7 +3,9 @@
 #include "platform/FileManager.h"
 #include "tools/BaseTool.h"
 
-// Every tool starts its worker in a statement of its own and then awaits the future: g++ 12
+#include <functional>
+
+// Every tool starts its worker in a statement of its own and then awaits the task: g++ 12
 // destroys the captures of a lambda twice when the lambda is a temporary inside a co_await
 // expression.
 //
@@ -31,6 +33,10 @@ protected:
     // A name as shown in a listing: control characters (a line feed would fake another entry)
     // are written as escapes ("\n", "\t", "\x1b", "\u2028").
     static QString displayName(const QString& name);
+
+    // Runs `work` on the thread pool. Its result is handed over, not copied as awaiting a
+    // QFuture would: a file's contents can be tens of megabytes.
+    static QCoro::Task<MCPToolCallResponse> inBackground(std::function<MCPToolCallResponse()> work);
 
     // Logs "<action>: <description>" at error level and answers it as an error result.
     MCPToolCallResponse failure(const char* action, const FileError& error) const;

@@ -3,9 +3,6 @@
 #include "platform/ByteCountFormatter.h"
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 
 ZARNEL_LOGGING_CATEGORY(lcListDirectory, "ListDirectoryTool")
@@ -32,7 +29,7 @@ QCoro::Task<MCPToolCallResponse> ListDirectoryTool::execute(Arguments arguments,
     if (path.hasValue() && containsNul(*path))
         co_return nulPathResult();
     const FilePath directory = resolvePath(path.value().value_or(QStringLiteral(".")));
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, directory, recursive, includeHidden, cancellation]() {
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, directory, recursive, includeHidden, cancellation]() {
         if (!files().exists(directory))
             return errorResult(QStringLiteral("Directory not found: ") + directory.text());
         QString output = QStringLiteral("Contents of ") + directory.text() + QStringLiteral(":\n\n");

@@ -2,9 +2,6 @@
 
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 ZARNEL_LOGGING_CATEGORY(lcReadFile, "ReadFileTool")
 
 ReadFileTool::ReadFileTool(FileManager& files)
@@ -31,8 +28,8 @@ QCoro::Task<MCPToolCallResponse> ReadFileTool::execute(Arguments arguments, Canc
     const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
     if (const auto* invalid = std::get_if<ToolError>(&encoding))
         co_return errorResult(invalid->description());
-    QFuture<MCPToolCallResponse> work = QtConcurrent::run([this, resolved = resolvePath(*path), encoding = std::get<TextEncoding>(encoding),
-                                                           cancellation] { return read(resolved, encoding, cancellation); });
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, resolved = resolvePath(*path), encoding = std::get<TextEncoding>(encoding),
+                                                          cancellation] { return read(resolved, encoding, cancellation); });
     co_return co_await work;
 }
 
@@ -44,23 +41,22 @@ MCPToolCallResponse ReadFileTool::read(const FilePath& path, TextEncoding encodi
     if (!read.ok())
         return failure("Failed to read file", read.error());
 
-    // The text goes into the response without passing through UTF-16: a large file is held
-    // once as bytes and once as the response's text, not three times.
-    QByteArray bytes = std::move(read.value());
+    // The bytes read become the response's text as they are: a large file is not copied on its
+    // way to the output.
+    std::string bytes = std::move(read.value());
+    const auto view = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (encoding.kind() != TextEncoding::Kind::Utf8) {
-        auto decoded = encoding.decode(bytes);
+        auto decoded = encoding.decode(view);
         if (decoded.index() == 1)
             return failure("Failed to read file", FileError{std::get<1>(decoded)});
         return successResult(std::get<0>(decoded));
     }
-    if (QByteArrayView(bytes).isValidUtf8()) {
-        std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        bytes = QByteArray();
-        return MCPToolCallResponse{{MCPContent::text(std::move(text))}, std::nullopt};
+    MCPToolCallResponse result;
+    if (QByteArrayView(view).isValidUtf8()) {
+        result.content.push_back(MCPContent::text(std::move(bytes)));
+        return result;
     }
-    std::string encoded = "Base64: ";
-    encoded += bytes.toBase64().toStdString();
-    return MCPToolCallResponse{
-        {MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"), MCPContent::text(std::move(encoded))},
-        std::nullopt};
+    result.content.push_back(MCPContent::text("File is binary (" + std::to_string(bytes.size()) + " bytes)"));
+    result.content.push_back(MCPContent::text("Base64: " + view.toBase64().toStdString()));
+    return result;
 }

@@ -2,9 +2,6 @@
 
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 
 ZARNEL_LOGGING_CATEGORY(lcSearchFiles, "SearchFilesTool")
@@ -127,9 +124,9 @@ QCoro::Task<MCPToolCallResponse> SearchFilesTool::execute(Arguments arguments, C
         co_return nulPathResult();
     const bool recursive = getBoolArgument(arguments, "recursive", true);
     const qint64 maxResults = getIntArgument(arguments, "max_results", 100).value_or(100);
-    QFuture<MCPToolCallResponse> work =
-        QtConcurrent::run([this, text = *pattern, root = resolvePath(directory.value().value_or(QStringLiteral("."))), recursive,
-                           maxResults, cancellation] { return search(text, root, recursive, maxResults, cancellation); });
+    QCoro::Task<MCPToolCallResponse> work =
+        inBackground([this, text = *pattern, root = resolvePath(directory.value().value_or(QStringLiteral("."))), recursive, maxResults,
+                      cancellation] { return search(text, root, recursive, maxResults, cancellation); });
     co_return co_await work;
 }
 

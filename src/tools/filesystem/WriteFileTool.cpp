@@ -2,9 +2,6 @@
 
 #include "platform/Log.h"
 
-#include <QCoroFuture>
-#include <QtConcurrent/QtConcurrentRun>
-
 ZARNEL_LOGGING_CATEGORY(lcWriteFile, "WriteFileTool")
 
 namespace {
@@ -88,8 +85,8 @@ QCoro::Task<MCPToolCallResponse> WriteFileTool::execute(Arguments arguments, Can
     const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
     if (const auto* invalid = std::get_if<ToolError>(&encoding))
         co_return errorResult(invalid->description());
-    QFuture<MCPToolCallResponse> work =
-        QtConcurrent::run([this, target = resolvePath(*path), text = *content, base64, encoding = std::get<TextEncoding>(encoding)] {
+    QCoro::Task<MCPToolCallResponse> work =
+        inBackground([this, target = resolvePath(*path), text = *content, base64, encoding = std::get<TextEncoding>(encoding)] {
             return write(target, text, base64, encoding);
         });
     co_return co_await work;
