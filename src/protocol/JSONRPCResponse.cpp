@@ -49,9 +49,20 @@ Json JSONRPCResponse::toJson() const
 
 std::string JSONRPCResponse::serialize() const
 {
-    // Members in ascending key order: error, id, jsonrpc, result.
     std::string out;
-    out.reserve((serializedResult ? serializedResult->size() : 0) + 96);
+    writeTo(out, nullptr);
+    return out;
+}
+
+void JSONRPCResponse::serialize(std::string& out, const JsonWriter::Drain& drain) const
+{
+    writeTo(out, &drain);
+}
+
+void JSONRPCResponse::writeTo(std::string& out, const JsonWriter::Drain* drain) const
+{
+    // Members in ascending key order: error, id, jsonrpc, result.
+    out.reserve(out.size() + (serializedResult ? serializedResult->size() : 0) + 96);
     out += '{';
     if (error) {
         out += "\"error\":";
@@ -70,8 +81,10 @@ std::string JSONRPCResponse::serialize() const
         out += *serializedResult;
     } else if (result) {
         out += ",\"result\":";
-        JsonWriter::appendCompact(out, *result);
+        if (drain)
+            JsonWriter::appendCompact(out, *result, *drain);
+        else
+            JsonWriter::appendCompact(out, *result);
     }
     out += '}';
-    return out;
 }

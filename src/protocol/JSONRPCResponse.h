@@ -3,6 +3,7 @@
 #include "protocol/AnyCodable.h"
 #include "protocol/JSONRPCError.h"
 #include "protocol/JSONRPCId.h"
+#include "protocol/JsonWriter.h"
 
 #include <memory>
 #include <optional>
@@ -29,4 +30,10 @@ struct JSONRPCResponse {
     // The wire line (without its line feed): compact, keys sorted. Written piece by piece so
     // that a large result is never copied into a second tree.
     std::string serialize() const;
+    // The same line handed to `drain` in pieces as it is written (see JsonWriter): a large
+    // result is never held whole a second time. What is left at the end stays in `out`.
+    void serialize(std::string& out, const JsonWriter::Drain& drain) const;
+
+private:
+    void writeTo(std::string& out, const JsonWriter::Drain* drain) const;
 };

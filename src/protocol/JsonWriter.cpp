@@ -95,21 +95,33 @@ template <typename Value> void writePretty(std::string& out, const Value& value,
     }
 }
 
-} // namespace
-
-void JsonWriter::appendString(std::string& out, std::string_view text)
+// A string literal as appendString writes it. With a drain, long texts go out in pieces of
+// about kDrainBytes: a plain run is cut there, and the output is offered after each cut and
+// escape.
+void writeString(std::string& out, std::string_view text, const JsonWriter::Drain* drain)
 {
     // Room for a few escapes up front: a long text would otherwise be copied again each time
     // the output grows.
-    out.reserve(out.size() + text.size() + text.size() / 16 + 2);
+    const std::size_t room = text.size() + text.size() / 16 + 2;
+    out.reserve(out.size() + (drain ? std::min(room, JsonWriter::kDrainBytes + 16) : room));
     out += '"';
     std::size_t i = 0;
     std::size_t runStart = 0;
     const auto flush = [&] { out.append(text.data() + runStart, i - runStart); };
+    const auto offer = [&] {
+        if (drain && out.size() >= JsonWriter::kDrainBytes)
+            (*drain)(out);
+    };
     while (i < text.size()) {
-        i += plainRun(text, i);
-        if (i == text.size())
-            break;
+        if (drain && i - runStart >= JsonWriter::kDrainBytes) {
+            flush();
+            runStart = i;
+            offer();
+        }
+        const std::size_t end = drain ? std::min(text.size(), runStart + JsonWriter::kDrainBytes) : text.size();
+        i += plainRun(text.substr(0, end), i);
+        if (i == end)
+            continue;
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
             const std::size_t length = utf8::sequenceLength(text, i);
@@ -121,6 +133,7 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
             out.append("\xEF\xBF\xBD", 3); // U+FFFD for the offending byte
             ++i;
             runStart = i;
+            offer();
             continue;
         }
         flush();
@@ -140,9 +153,67 @@ void JsonWriter::appendString(std::string& out, std::string_view text)
         }
         ++i;
         runStart = i;
+        offer();
     }
     flush();
     out += '"';
+}
+
+void writeCompact(std::string& out, const Json& value, const JsonWriter::Drain* drain)
+{
+    switch (value.type()) {
+    case Json::value_t::null:
+    case Json::value_t::discarded: out += "null"; break;
+    case Json::value_t::boolean: out += value.get<bool>() ? "true" : "false"; break;
+    case Json::value_t::number_integer: {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::int64_t>());
+        out.append(buffer, result.ptr);
+        break;
+    }
+    case Json::value_t::number_unsigned: {
+        char buffer[24];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::uint64_t>());
+        out.append(buffer, result.ptr);
+        break;
+    }
+    case Json::value_t::number_float: JsonWriter::appendDouble(out, value.get<double>()); break;
+    case Json::value_t::string: writeString(out, value.get_ref<const std::string&>(), drain); break;
+    case Json::value_t::binary: out += "null"; break;
+    case Json::value_t::array: {
+        out += '[';
+        bool first = true;
+        for (const auto& element : value) {
+            if (!first)
+                out += ',';
+            first = false;
+            writeCompact(out, element, drain);
+        }
+        out += ']';
+        break;
+    }
+    case Json::value_t::object: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, member] : value.get_ref<const Json::object_t&>()) {
+            if (!first)
+                out += ',';
+            first = false;
+            writeString(out, key, drain);
+            out += ':';
+            writeCompact(out, member, drain);
+        }
+        out += '}';
+        break;
+    }
+    }
+}
+
+} // namespace
+
+void JsonWriter::appendString(std::string& out, std::string_view text)
+{
+    writeString(out, text, nullptr);
 }
 
 void JsonWriter::appendDouble(std::string& out, double value)
@@ -161,52 +232,12 @@ void JsonWriter::appendDouble(std::string& out, double value)
 
 void JsonWriter::appendCompact(std::string& out, const Json& value)
 {
-    switch (value.type()) {
-    case Json::value_t::null:
-    case Json::value_t::discarded: out += "null"; break;
-    case Json::value_t::boolean: out += value.get<bool>() ? "true" : "false"; break;
-    case Json::value_t::number_integer: {
-        char buffer[24];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::int64_t>());
-        out.append(buffer, result.ptr);
-        break;
-    }
-    case Json::value_t::number_unsigned: {
-        char buffer[24];
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value.get<std::uint64_t>());
-        out.append(buffer, result.ptr);
-        break;
-    }
-    case Json::value_t::number_float: appendDouble(out, value.get<double>()); break;
-    case Json::value_t::string: appendString(out, value.get_ref<const std::string&>()); break;
-    case Json::value_t::binary: out += "null"; break;
-    case Json::value_t::array: {
-        out += '[';
-        bool first = true;
-        for (const auto& element : value) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendCompact(out, element);
-        }
-        out += ']';
-        break;
-    }
-    case Json::value_t::object: {
-        out += '{';
-        bool first = true;
-        for (const auto& [key, member] : value.get_ref<const Json::object_t&>()) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendString(out, key);
-            out += ':';
-            appendCompact(out, member);
-        }
-        out += '}';
-        break;
-    }
-    }
+    writeCompact(out, value, nullptr);
+}
+
+void JsonWriter::appendCompact(std::string& out, const Json& value, const Drain& drain)
+{
+    writeCompact(out, value, &drain);
 }
 
 std::string JsonWriter::compact(const Json& value)

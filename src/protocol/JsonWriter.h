@@ -2,6 +2,8 @@
 
 #include "protocol/AnyCodable.h"
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 // Turns value trees into text. Writing never fails: invalid UTF-8 inside strings is replaced
@@ -11,6 +13,14 @@ public:
     // One line, no spaces, object keys in ascending byte order: the wire format.
     static std::string compact(const Json& value);
     static void appendCompact(std::string& out, const Json& value);
+
+    // Called whenever the output holds kDrainBytes or more; it takes what is there and leaves
+    // the string empty (or shorter).
+    using Drain = std::function<void(std::string& out)>;
+    static constexpr std::size_t kDrainBytes = 256 * 1024;
+    // The same text, handed to `drain` piece by piece as it is written, so that a document
+    // with a large string is never held whole. What is left at the end stays in `out`.
+    static void appendCompact(std::string& out, const Json& value, const Drain& drain);
 
     // Documents for people: two spaces of indentation per level, one member or element per line,
     // " : " between key and value. An empty array or object is written "[]" / "{}".

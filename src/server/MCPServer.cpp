@@ -303,9 +303,16 @@ QCoro::Task<> MCPServer::handleBatch(Json batch)
 
 bool MCPServer::sendResponse(const JSONRPCResponse& response)
 {
-    std::string line = response.serialize();
+    // A large result (a file's contents) goes out as it is written instead of being held whole
+    // once more; the line is written in one piece when it is small.
     QString error;
-    if (!m_transport.sendLine(line, &error)) {
+    bool sent = true;
+    std::string line;
+    response.serialize(line, [&](std::string& part) {
+        sent = sent && m_transport.sendPart(part, &error);
+        part.clear();
+    });
+    if (!sent || !m_transport.sendLine(line, &error)) {
         qCCritical(lcServer, "Failed to send response: %s", qPrintable(error));
         return false;
     }

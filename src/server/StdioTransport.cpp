@@ -124,3 +124,8 @@ bool StdioTransport::sendLine(std::string& line, QString* error)
     line += '\n';
     return m_streams.writeAll(line.data(), static_cast<qsizetype>(line.size()), error);
 }
+
+bool StdioTransport::sendPart(std::string_view bytes, QString* error)
+{
+    return m_streams.writeAll(bytes.data(), static_cast<qsizetype>(bytes.size()), error);
+}

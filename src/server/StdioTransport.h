@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <string>
+#include <string_view>
 
 class StandardStreams;
 
@@ -28,6 +29,9 @@ public:
     // tens of megabytes; it is not copied). Returns false and describes the failure when the
     // output is gone.
     bool sendLine(std::string& line, QString* error);
+    // Writes the beginning of a line that a later sendLine ends: a large response goes out as
+    // it is written. Nothing else may be written in between.
+    bool sendPart(std::string_view bytes, QString* error);
 
     // Whether a line holds nothing but spaces and tabs (Unicode space separators included).
     static bool isBlank(const QByteArray& line);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 TEST(JsonWriterCompact, SortsKeysAtEveryLevelAndEscapesSlashes)
@@ -48,6 +50,36 @@ TEST(JsonWriterCompact, EscapesAtEveryPositionOfALongPlainRun)
             EXPECT_EQ(out, "\"" + before + written + after + "\"") << "at " << at;
         }
     }
+}
+
+TEST(JsonWriterCompact, HandsTheSameBytesToADrainInBoundedPieces)
+{
+    // Long plain stretches (cut into pieces) alternate with escapes, multi-byte sequences and
+    // invalid bytes, so that cuts fall next to and between all of them.
+    const std::vector<std::string> specials = {"\"",   "\\",      "/", "\n", "\x01", "\xC3\xA9", "\xE2\x9C\x93", "\xF0\x9F\x98\x80",
+                                               "\xFF", "\xE2\x9C"};
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < 5 * JsonWriter::kDrainBytes) {
+        const std::size_t plain = random() % 4 == 0 ? random() % 16 : JsonWriter::kDrainBytes - 8 + random() % 16;
+        text.append(plain, static_cast<char>('a' + random() % 26));
+        text += specials[random() % specials.size()];
+    }
+    const Json value = {{"content", Json::array({{{"text", text}, {"type", "text"}}, {{"text", "short"}}})}, {"isError", false}};
+
+    std::string drained;
+    std::size_t pieces = 0;
+    std::string out;
+    JsonWriter::appendCompact(out, value, [&](std::string& piece) {
+        EXPECT_GE(piece.size(), JsonWriter::kDrainBytes);
+        EXPECT_LE(piece.size(), 2 * JsonWriter::kDrainBytes + 16);
+        drained += piece;
+        piece.clear();
+        ++pieces;
+    });
+    EXPECT_GE(pieces, 5u);
+    EXPECT_LT(out.size(), 2 * JsonWriter::kDrainBytes);
+    EXPECT_TRUE(drained + out == JsonWriter::compact(value));
 }
 
 TEST(JsonWriterCompact, WritesNumbersByKind)

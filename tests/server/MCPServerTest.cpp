@@ -2,6 +2,7 @@
 #include "control/ServerComponents.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "protocol/JsonWriter.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -155,6 +157,31 @@ TEST_F(ServerTest, DropsALineTooLongToKeepAndAnswersItWithTheParseError)
                        "\n",
                        2),
               (QByteArrayList{parseError, kPong3}));
+}
+
+TEST_F(ServerTest, WritesAResultLargerThanOnePieceAsOneWholeLine)
+{
+    // A file's contents go out as they are escaped; the line must still be the whole answer,
+    // with the next answer after it.
+    std::string text;
+    for (int i = 0; text.size() < 3 * JsonWriter::kDrainBytes; ++i)
+        text += "line " + std::to_string(i) + " \"quoted\" a/b\t\xC3\xA9\n" + std::string(static_cast<std::size_t>(i % 4000), 'x');
+    QFile file(dir.path() + QStringLiteral("/large.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+
+    exchange(kInitialize + '\n');
+    const Json call = {{"jsonrpc", "2.0"},
+                       {"id", 2},
+                       {"method", "tools/call"},
+                       {"params", {{"name", "read_file"}, {"arguments", {{"path", file.fileName().toStdString()}}}}}};
+    const Json expected = {{"jsonrpc", "2.0"}, {"id", 2}, {"result", {{"content", Json::array({{{"type", "text"}, {"text", text}}})}}}};
+    const auto lines =
+        exchange(QByteArray::fromStdString(JsonWriter::compact(call)) + "\n" + R"({"jsonrpc":"2.0","id":3,"method":"ping"})" + "\n", 2);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].toStdString() == JsonWriter::compact(expected));
+    EXPECT_EQ(lines[1], kPong3);
 }
 
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
