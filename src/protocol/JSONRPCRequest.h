@@ -15,6 +15,8 @@ struct JSONRPCRequest {
     // Fails with DecodingError when "jsonrpc" or "method" is missing or not a string, or the id
     // is neither a string nor an integer.
     static JSONRPCRequest fromJson(const Json& value);
+    // The same, taking the params over instead of copying them (a write's content can be large).
+    static JSONRPCRequest fromJson(Json&& value);
     Json toJson() const;
 
     bool isNotification() const { return !id.has_value(); }

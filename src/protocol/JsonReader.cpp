@@ -8,9 +8,9 @@ JsonReader::JsonReader(const Json& value, std::string path)
         typeMismatch(m_path, "an object", m_value);
 }
 
-std::string JsonReader::pathOf(const std::string& key) const
+std::string JsonReader::pathOf(std::string_view key) const
 {
-    return m_path.empty() ? key : m_path + "." + key;
+    return m_path.empty() ? std::string(key) : m_path + "." + std::string(key);
 }
 
 void JsonReader::typeMismatch(const std::string& path, const std::string& expected, const Json& found)
@@ -18,16 +18,16 @@ void JsonReader::typeMismatch(const std::string& path, const std::string& expect
     throw DecodingError(DecodingError::Kind::TypeMismatch, path, "Expected " + expected + " but found " + json::kindName(found));
 }
 
-const Json& JsonReader::required(const std::string& key) const
+const Json& JsonReader::required(std::string_view key) const
 {
     const auto& object = m_value.get_ref<const Json::object_t&>();
     const auto it = object.find(key);
     if (it == object.end())
-        throw DecodingError(DecodingError::Kind::KeyNotFound, m_path, "Missing required key \"" + key + "\"");
+        throw DecodingError(DecodingError::Kind::KeyNotFound, m_path, "Missing required key \"" + std::string(key) + "\"");
     return it->second;
 }
 
-const Json* JsonReader::optional(const std::string& key) const
+const Json* JsonReader::optional(std::string_view key) const
 {
     const auto& object = m_value.get_ref<const Json::object_t&>();
     const auto it = object.find(key);
@@ -36,7 +36,7 @@ const Json* JsonReader::optional(const std::string& key) const
     return &it->second;
 }
 
-std::string JsonReader::requiredString(const std::string& key) const
+std::string JsonReader::requiredString(std::string_view key) const
 {
     const Json& value = required(key);
     if (!value.is_string())
@@ -44,7 +44,7 @@ std::string JsonReader::requiredString(const std::string& key) const
     return value.get<std::string>();
 }
 
-std::optional<std::string> JsonReader::optionalString(const std::string& key) const
+std::optional<std::string> JsonReader::optionalString(std::string_view key) const
 {
     const Json* value = optional(key);
     if (!value)
@@ -54,7 +54,7 @@ std::optional<std::string> JsonReader::optionalString(const std::string& key) co
     return value->get<std::string>();
 }
 
-std::optional<bool> JsonReader::optionalBool(const std::string& key) const
+std::optional<bool> JsonReader::optionalBool(std::string_view key) const
 {
     const Json* value = optional(key);
     if (!value)
@@ -64,7 +64,7 @@ std::optional<bool> JsonReader::optionalBool(const std::string& key) const
     return value->get<bool>();
 }
 
-std::int64_t JsonReader::requiredInteger(const std::string& key) const
+std::int64_t JsonReader::requiredInteger(std::string_view key) const
 {
     const Json& value = required(key);
     if (!value.is_number_integer())
@@ -72,12 +72,12 @@ std::int64_t JsonReader::requiredInteger(const std::string& key) const
     return value.get<std::int64_t>();
 }
 
-JsonReader JsonReader::requiredObject(const std::string& key) const
+JsonReader JsonReader::requiredObject(std::string_view key) const
 {
     return JsonReader(required(key), pathOf(key));
 }
 
-std::optional<JsonReader> JsonReader::optionalObject(const std::string& key) const
+std::optional<JsonReader> JsonReader::optionalObject(std::string_view key) const
 {
     const Json* value = optional(key);
     if (!value)
@@ -85,7 +85,7 @@ std::optional<JsonReader> JsonReader::optionalObject(const std::string& key) con
     return JsonReader(*value, pathOf(key));
 }
 
-std::optional<std::vector<std::string>> JsonReader::optionalStringArray(const std::string& key) const
+std::optional<std::vector<std::string>> JsonReader::optionalStringArray(std::string_view key) const
 {
     const Json* value = optional(key);
     if (!value)

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Reads the members of one JSON object for a record decoder, following the record rules: a
@@ -17,23 +18,23 @@ public:
     JsonReader(const Json& value, std::string path = {});
 
     const std::string& path() const { return m_path; }
-    std::string pathOf(const std::string& key) const;
+    std::string pathOf(std::string_view key) const;
 
-    std::string requiredString(const std::string& key) const;
-    std::optional<std::string> optionalString(const std::string& key) const;
-    std::optional<bool> optionalBool(const std::string& key) const;
-    std::int64_t requiredInteger(const std::string& key) const;
+    std::string requiredString(std::string_view key) const;
+    std::optional<std::string> optionalString(std::string_view key) const;
+    std::optional<bool> optionalBool(std::string_view key) const;
+    std::int64_t requiredInteger(std::string_view key) const;
 
     // The member itself; required fails when missing (null counts as present).
-    const Json& required(const std::string& key) const;
+    const Json& required(std::string_view key) const;
     // Missing or null give nullptr.
-    const Json* optional(const std::string& key) const;
+    const Json* optional(std::string_view key) const;
 
     // A nested object reader; required fails when missing or of another kind.
-    JsonReader requiredObject(const std::string& key) const;
-    std::optional<JsonReader> optionalObject(const std::string& key) const;
+    JsonReader requiredObject(std::string_view key) const;
+    std::optional<JsonReader> optionalObject(std::string_view key) const;
 
-    std::optional<std::vector<std::string>> optionalStringArray(const std::string& key) const;
+    std::optional<std::vector<std::string>> optionalStringArray(std::string_view key) const;
 
     [[noreturn]] static void typeMismatch(const std::string& path, const std::string& expected, const Json& found);
 

@@ -96,8 +96,8 @@ template <typename Value> void writePretty(std::string& out, const Value& value,
 }
 
 // A string literal as appendString writes it. With a drain, long texts go out in pieces of
-// about kDrainBytes: a plain run is cut there, and the output is offered after each cut and
-// escape.
+// about kDrainBytes: a plain run is cut there, and the output is offered after each cut, each
+// escape and at the end (so that many short strings go out in pieces too).
 void writeString(std::string& out, std::string_view text, const JsonWriter::Drain* drain)
 {
     // Room for a few escapes up front: a long text would otherwise be copied again each time
@@ -157,6 +157,7 @@ void writeString(std::string& out, std::string_view text, const JsonWriter::Drai
     }
     flush();
     out += '"';
+    offer();
 }
 
 void writeCompact(std::string& out, const Json& value, const JsonWriter::Drain* drain)

@@ -225,7 +225,7 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
             co_return;
         }
         try {
-            request = JSONRPCRequest::fromJson(*parsed);
+            request = JSONRPCRequest::fromJson(std::move(*parsed));
         } catch (const DecodingError& failure) {
             error = failure.description();
         }
@@ -271,7 +271,7 @@ QCoro::Task<> MCPServer::handleBatch(Json batch)
     for (Json& element : batch) {
         std::optional<JSONRPCRequest> request;
         try {
-            request = JSONRPCRequest::fromJson(element);
+            request = JSONRPCRequest::fromJson(std::move(element));
         } catch (const DecodingError&) {
         }
         // initialize opens a session; it never travels in a batch.
@@ -307,12 +307,16 @@ bool MCPServer::sendResponse(const JSONRPCResponse& response)
     // once more; the line is written in one piece when it is small.
     QString error;
     bool sent = true;
-    std::string line;
+    std::string& line = m_responseBuffer;
+    line.clear();
     response.serialize(line, [&](std::string& part) {
         sent = sent && m_transport.sendPart(part, &error);
         part.clear();
     });
-    if (!sent || !m_transport.sendLine(line, &error)) {
+    sent = sent && m_transport.sendLine(line, &error);
+    if (line.capacity() > 2 * JsonWriter::kDrainBytes)
+        std::string().swap(line);
+    if (!sent) {
         qCCritical(lcServer, "Failed to send response: %s", qPrintable(error));
         return false;
     }

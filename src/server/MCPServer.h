@@ -123,6 +123,10 @@ private:
     StatisticsManager& m_statistics;
     ActivityLog& m_activityLog;
     StdioTransport& m_transport;
+    // Where responses are written before they go out, kept between them: a fresh buffer of a
+    // list's size for every answer costs more than the rest of answering it. Large responses
+    // leave it in pieces, so it stays small.
+    std::string m_responseBuffer;
 
     bool m_isRunning = false;
     qint64 m_connectionCount = 0;
