@@ -410,10 +410,10 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleStateless(JSONRPCRequest request, 
         co_return open;
     }
     QPointer<MCPServer> self(this);
-    JSONRPCRequest original = request;
+    const JSONRPCRequest signedPart = StatelessRequests::signedPart(request);
     JSONRPCResponse response = co_await m_handlers->handle(std::move(request), context);
     if (self)
-        m_stateless->finish(response, original, context);
+        m_stateless->finish(response, signedPart, context);
     co_return response;
 }
 

@@ -183,16 +183,30 @@ void StatelessRequests::finish(JSONRPCResponse& response, const JSONRPCRequest& 
     }
 }
 
+JSONRPCRequest StatelessRequests::signedPart(const JSONRPCRequest& request)
+{
+    JSONRPCRequest part;
+    part.jsonrpc = request.jsonrpc;
+    part.id = request.id;
+    part.method = request.method;
+    if (!request.params || !request.params->is_object()) {
+        part.params = request.params;
+        return part;
+    }
+    Json params = Json::object();
+    for (const auto& [key, value] : request.params->items()) {
+        if (key != "_meta" && key != "inputResponses" && key != "requestState")
+            params[key] = value;
+    }
+    part.params = std::move(params);
+    return part;
+}
+
 QByteArray StatelessRequests::digestOf(const JSONRPCRequest& request) const
 {
     // What the call was: its method and params, without the envelope and the answers.
-    Json params = request.params ? *request.params : Json::object();
-    if (params.is_object()) {
-        params.erase("_meta");
-        params.erase("inputResponses");
-        params.erase("requestState");
-    }
-    const std::string text = request.method + '\n' + JsonWriter::compact(params);
+    const JSONRPCRequest part = signedPart(request);
+    const std::string text = request.method + '\n' + JsonWriter::compact(part.params.value_or(Json::object()));
     return QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha256);
 }
 

@@ -39,6 +39,11 @@ public:
     // something with the input_required result.
     void finish(JSONRPCResponse& response, const JSONRPCRequest& request, const RequestContext& context);
 
+    // What finish() needs of a request its handler has taken over: the method and the params
+    // the state signs, without the envelope and a retry's answers (copying the whole request
+    // would copy the envelope too, for every request).
+    static JSONRPCRequest signedPart(const JSONRPCRequest& request);
+
     // The opaque state of a call waiting for answers, and its check on the retry.
     std::string signState(const JSONRPCRequest& request) const;
     bool verifyState(const JSONRPCRequest& request, const std::string& state) const;
