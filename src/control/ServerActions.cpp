@@ -16,12 +16,12 @@ std::string newId()
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
 }
 
-QString percent(double rate)
+} // namespace
+
+QString percentText(double rate)
 {
     return QString::asprintf("%.1f%%", rate * 100.0);
 }
-
-} // namespace
 
 std::optional<ServerAction> serverActionFromName(const QString& name)
 {
@@ -88,7 +88,7 @@ ActionResult statistics(const StatisticsFigures& figures)
             QStringLiteral("Zarnel Statistics:"),
             QStringLiteral("• Requests: %1").arg(figures.totalRequests),
             QStringLiteral("• Tool Calls: %1").arg(figures.totalToolCalls),
-            QStringLiteral("• Success Rate: ") + percent(figures.successRate),
+            QStringLiteral("• Success Rate: ") + percentText(figures.successRate),
             QStringLiteral("• Avg Response: ") + QString::asprintf("%.2f", figures.averageResponseTime) + QLatin1Char('s'),
         }
             .join(QLatin1Char('\n'));
@@ -103,12 +103,12 @@ ActionResult statistics(const StatisticsFigures& figures)
 
 QString uptimeText(double totalUptimeSeconds)
 {
-    // Truncated toward zero; a value beyond the integer range (a hand-edited store) is capped.
+    // Whole seconds; a hand-edited store's negative or unreadable value is none, one beyond the
+    // integer range is capped.
     const double truncated = std::trunc(totalUptimeSeconds);
-    const qint64 seconds = !std::isfinite(truncated) ? 0
-        : truncated >= 9.2e18                        ? std::numeric_limits<qint64>::max()
-        : truncated <= -9.2e18                       ? std::numeric_limits<qint64>::min()
-                                                     : static_cast<qint64>(truncated);
+    const qint64 seconds = !std::isfinite(truncated) || truncated <= 0 ? 0
+        : truncated >= 9.2e18                                          ? std::numeric_limits<qint64>::max()
+                                                                       : static_cast<qint64>(truncated);
     const qint64 days = seconds / 86400;
     const qint64 hours = (seconds % 86400) / 3600;
     const qint64 minutes = (seconds % 3600) / 60;

@@ -45,6 +45,7 @@ struct StatisticsFigures {
 ActionResult statistics(const StatisticsFigures& figures);
 
 QString uptimeText(double totalUptimeSeconds); // "1d 1h 1m", "1h 0m", "0m"
+QString percentText(double rate);              // "%.1f%%" of a rate between 0 and 1: "91.7%"
 ActionResult uptime(double totalUptimeSeconds);
 ActionResult connectionCount(qint64 connections);
 

@@ -73,7 +73,10 @@ TEST(ServerActions, UptimeIsFormattedByItsLargestUnit)
     EXPECT_EQ(result.value, "1h 0m");
     // A hand-edited store may hold anything; the text stays a text.
     EXPECT_EQ(uptimeText(std::numeric_limits<double>::quiet_NaN()).toStdString(), "0m");
+    EXPECT_EQ(uptimeText(-3700).toStdString(), "0m");
     EXPECT_FALSE(uptimeText(1e300).isEmpty());
+    EXPECT_EQ(percentText(0.9166).toStdString(), "91.7%");
+    EXPECT_EQ(percentText(1.0).toStdString(), "100.0%");
 }
 
 TEST(ServerActions, ConnectionCountUsesTheSingularForOne)

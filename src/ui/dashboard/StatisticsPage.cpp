@@ -1,5 +1,6 @@
 #include "ui/dashboard/StatisticsPage.h"
 
+#include "control/ServerActions.h"
 #include "platform/Clock.h"
 #include "protocol/JsonWriter.h"
 #include "state/StatisticsManager.h"
@@ -142,11 +143,11 @@ void StatisticsPage::refresh()
     m_cards[0]->setSubtitle(QStringLiteral("Session: %1").arg(figures.sessionRequests));
     m_cards[1]->setValue(QString::number(figures.totalToolCalls));
     m_cards[1]->setSubtitle(QStringLiteral("Session: %1").arg(figures.sessionToolCalls));
-    m_cards[2]->setValue(StatisticsText::percent(m_statistics.successRate()));
+    m_cards[2]->setValue(ServerActions::percentText(m_statistics.successRate()));
     m_cards[2]->setSubtitle(QStringLiteral("%1 errors").arg(figures.totalErrors));
     m_cards[3]->setValue(StatisticsText::seconds(m_statistics.averageResponseTime()));
     m_cards[3]->setSubtitle(QStringLiteral("Per tool call"));
-    m_uptime->setValue(StatisticsText::uptime(figures.totalUptime));
+    m_uptime->setValue(ServerActions::uptimeText(figures.totalUptime));
     m_sessionStarted->setValue(StatisticsText::dateTime(figures.sessionStartTime));
 
     m_toolUsage->setRecords(m_statistics.topTools());

@@ -8,24 +8,6 @@
 
 namespace StatisticsText {
 
-QString uptime(double seconds)
-{
-    const qint64 whole = seconds > 0 ? static_cast<qint64>(seconds) : 0;
-    const qint64 days = whole / 86400;
-    const qint64 hours = (whole % 86400) / 3600;
-    const qint64 minutes = (whole % 3600) / 60;
-    if (whole >= 86400)
-        return QStringLiteral("%1d %2h %3m").arg(days).arg(hours).arg(minutes);
-    if (whole >= 3600)
-        return QStringLiteral("%1h %2m").arg(hours).arg(minutes);
-    return QStringLiteral("%1m").arg(minutes);
-}
-
-QString percent(double rate)
-{
-    return QString::asprintf("%.1f%%", rate * 100.0);
-}
-
 QString seconds(double value)
 {
     return QString::asprintf("%.2fs", value);

@@ -50,10 +50,7 @@ protected:
 
 namespace StatisticsText {
 
-// The uptime from its whole seconds: "2d 3h 4m", "3h 4m" or "4m".
-QString uptime(double seconds);
-// "%.1f%%" of a rate between 0 and 1.
-QString percent(double rate);
+// The uptime and the success rate are written as the sub-commands write them (ServerActions).
 // "%.2fs".
 QString seconds(double seconds);
 // A moment as the user's locale writes a short date and time.

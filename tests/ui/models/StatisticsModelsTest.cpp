@@ -17,18 +17,10 @@ QList<ToolCallRecord> calls(int count)
     return records;
 }
 
-TEST(StatisticsText, WritesTheUptimeInDaysHoursAndMinutes)
+TEST(StatisticsText, WritesDurationsInSecondsWithTwoDecimals)
 {
-    EXPECT_EQ(StatisticsText::uptime(0), "0m");
-    EXPECT_EQ(StatisticsText::uptime(59.9), "0m");
-    EXPECT_EQ(StatisticsText::uptime(3599), "59m");
-    EXPECT_EQ(StatisticsText::uptime(3600), "1h 0m");
-    EXPECT_EQ(StatisticsText::uptime(86399.7), "23h 59m");
-    EXPECT_EQ(StatisticsText::uptime(86400 * 2 + 3600 * 3 + 60 * 4 + 5), "2d 3h 4m");
-    EXPECT_EQ(StatisticsText::uptime(-5), "0m");
-    EXPECT_EQ(StatisticsText::percent(0.9166), "91.7%");
-    EXPECT_EQ(StatisticsText::percent(1.0), "100.0%");
     EXPECT_EQ(StatisticsText::seconds(0.125), "0.13s");
+    EXPECT_EQ(StatisticsText::seconds(0), "0.00s");
 }
 
 TEST(RecentCallsModel, ListsAtMostFifteenCallsNewestFirst)
