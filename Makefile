@@ -35,9 +35,9 @@ install: build
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
-# Each fuzz target for FUZZ_SECONDS, keeping what it finds in build-fuzz/corpus.
+# Each fuzz target for FUZZ_SECONDS, keeping what it finds in build-sanitized/corpus.
 fuzz: setup
 	@JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-fuzz
+	rm -rf $(BUILD_DIR) build-sanitized
