@@ -10,11 +10,19 @@ bool ClientConfirmationAsker::canAsk() const
     return m_questions && m_questions->clientCanElicit();
 }
 
+bool ClientConfirmationAsker::answersWithRetry() const
+{
+    return m_questions && m_questions->answersComeWithRetry();
+}
+
 QCoro::Task<ConfirmationAnswer> ClientConfirmationAsker::ask(ConfirmationQuestion question, CancellationToken withdrawn)
 {
     if (!m_questions)
         co_return ConfirmationAnswer::Unreachable;
-    QCoro::Task<ElicitationResult> asking = m_questions->askClient(ElicitationQuestion::yesNo(question.message, kAnswerKey), withdrawn);
+    ElicitationQuestion asked = ElicitationQuestion::yesNo(question.message, kAnswerKey);
+    if (question.timeLimit.count() > 0)
+        asked.answerWithin = question.timeLimit;
+    QCoro::Task<ElicitationResult> asking = m_questions->askClient(std::move(asked), withdrawn);
     co_return answerOf(co_await asking);
 }
 

@@ -18,6 +18,7 @@ public:
 
     // Whether the client of the request in flight declared that it can ask its user.
     bool canAsk() const override;
+    bool answersWithRetry() const override;
     // Call it while the request is in flight (the question goes to that request's client).
     QCoro::Task<ConfirmationAnswer> ask(ConfirmationQuestion question, CancellationToken withdrawn) override;
 

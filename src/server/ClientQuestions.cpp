@@ -87,6 +87,11 @@ ElicitationResult ClientQuestions::resultFromJson(const Json& result)
     return answer;
 }
 
+bool ClientQuestions::answersComeWithRetry() const
+{
+    return m_current && m_current->isModern();
+}
+
 QCoro::Task<ElicitationResult> ClientQuestions::askClient(ElicitationQuestion question, CancellationToken withdrawn)
 {
     RequestContext* context = m_current;
@@ -99,8 +104,11 @@ QCoro::Task<ElicitationResult> ClientQuestions::askClient(ElicitationQuestion qu
         // The retry brings the answer under the question's key; without it the call ends
         // asking for it.
         const auto answer = context->inputResponses.find(question.key);
-        if (answer != context->inputResponses.end())
+        if (answer != context->inputResponses.end()) {
+            if (question.answerWithin && context->answersAge > *question.answerWithin)
+                co_return ElicitationResult{ElicitationResult::Action::TimedOut, Json::object()};
             co_return resultFromJson(*answer);
+        }
         context->inputRequests[question.key] = Json{
             {"method", "elicitation/create"},
             {"params", {{"mode", "form"}, {"message", question.message.toStdString()}, {"requestedSchema", question.requestedSchema}}}};

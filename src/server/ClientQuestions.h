@@ -14,6 +14,7 @@ class QTimer;
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct RequestContext;
@@ -25,6 +26,9 @@ struct ElicitationQuestion {
     std::string key = "question";
     QString message;
     Json requestedSchema = Json{{"type", "object"}, {"properties", Json::object()}};
+    // How long the user has to answer, when the asker sets a limit of its own: a stateless
+    // client's answer that comes back later counts as none (TimedOut).
+    std::optional<std::chrono::milliseconds> answerWithin;
 
     // A yes/no question: one required boolean "confirm".
     static ElicitationQuestion yesNo(QString message, std::string key = "confirm");
@@ -76,6 +80,9 @@ public:
 
     bool clientCanElicit() const;
     const Json& clientCapabilities() const;
+    // Whether the client of the request in flight answers with a retry of the call (stateless)
+    // rather than while the call waits.
+    bool answersComeWithRetry() const;
     // Cancelling `withdrawn` takes the question back, as a cancellation of the request does.
     QCoro::Task<ElicitationResult> askClient(ElicitationQuestion question, CancellationToken withdrawn = {});
 

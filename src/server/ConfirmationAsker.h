@@ -5,11 +5,15 @@
 #include <QCoroTask>
 #include <QString>
 
+#include <chrono>
+
 // A yes/no question put to a person before a tool that changes things runs.
 struct ConfirmationQuestion {
     QString tool;
     // "Allow delete_file to delete /home/ana/notes.txt?"
     QString message;
+    // How long the person has to answer.
+    std::chrono::milliseconds timeLimit{0};
 };
 
 enum class ConfirmationAnswer {
@@ -34,6 +38,9 @@ public:
 
     // Whether a question can be put this way now.
     virtual bool canAsk() const = 0;
+    // Whether the answer comes with a retry of the call (a stateless client) rather than
+    // while the call waits: the retry brings it at once, and nothing is asked then.
+    virtual bool answersWithRetry() const { return false; }
     // Puts the question and waits for the answer. Once `withdrawn` is cancelled (the request was
     // cancelled, or its time ran out) the question is taken back (a dialog closes) and the task
     // ends soon; its answer is then ignored.

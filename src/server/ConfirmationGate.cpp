@@ -128,11 +128,18 @@ QCoro::Task<Admission> ConfirmationGate::admit(std::string tool, Arguments argum
     for (const Way& way : ways) {
         if (!way.asker || !way.asker->canAsk())
             continue;
-        m_log.add(QStringLiteral("Confirmation asked through %1: %2").arg(QLatin1String(way.through), question.message), LogType::Request);
+        const QString asked = QStringLiteral("Confirmation asked through %1: %2").arg(QLatin1String(way.through), question.message);
+        // A stateless client is asked by the result of the first call, and its retry brings the
+        // answer without anything being asked: the question is logged once, when it goes out.
+        const bool answersWithRetry = way.asker->answersWithRetry();
+        if (!answersWithRetry)
+            m_log.add(asked, LogType::Request);
         QCoro::Task<ConfirmationAnswer> asking = put(way.asker, way.limit, question, cancellation);
         answer = co_await asking;
         if (!self)
             co_return refused(QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was not answered"));
+        if (answersWithRetry && answer == ConfirmationAnswer::InputRequired)
+            m_log.add(asked, LogType::Request);
         if (answer != ConfirmationAnswer::Unreachable)
             break;
         m_log.add(QStringLiteral("Confirmation could not be asked through %1: %2").arg(QLatin1String(way.through), question.tool),
@@ -173,6 +180,7 @@ QCoro::Task<ConfirmationAnswer> ConfirmationGate::put(ConfirmationAsker* asker, 
     limitTimer.start(limit);
     cancellation.onCancelled(&context, [withdrawn]() mutable { withdrawn.cancel(); });
 
+    question.timeLimit = limit;
     QCoro::Task<ConfirmationAnswer> asking = asker->ask(std::move(question), withdrawn);
     const ConfirmationAnswer answer = co_await asking;
     if (cancellation.isCancelled())

@@ -5,6 +5,7 @@
 #include "protocol/ProtocolRevision.h"
 #include "tools/CancellationToken.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,8 @@ struct RequestContext {
     // verified, and the questions this call asked that have no answer yet (key → request).
     Json inputResponses = Json::object();
     Json inputRequests = Json::object();
+    // Stateless only: how long ago the questions the retry answers were asked.
+    std::chrono::milliseconds answersAge{0};
 
     bool isModern() const { return Revision::isModern(revision); }
 };

@@ -10,6 +10,7 @@
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -19,8 +20,10 @@ constexpr const char* kCapabilitiesKey = "io.modelcontextprotocol/clientCapabili
 constexpr const char* kLogLevelKey = "io.modelcontextprotocol/logLevel";
 constexpr const char* kServerInfoKey = "io.modelcontextprotocol/serverInfo";
 
-// How long an answer may take to come back with its retry.
-constexpr std::chrono::minutes kStateLifetime{30};
+// How long an answer may take to come back with its retry (a question may set a shorter limit).
+constexpr std::chrono::milliseconds kStateLifetime = std::chrono::minutes(30);
+// The states whose answers were taken are remembered until they expire, up to this many.
+constexpr std::size_t kMaxSpentStates = 10000;
 
 // Cache hints: the catalogues do not change while the process runs; what a read returns may
 // change at any moment and may be personal.
@@ -52,9 +55,14 @@ JSONRPCError invalid(const std::string& message)
     return JSONRPCError{JSONRPCError::invalidParams.code, message, std::nullopt};
 }
 
-std::int64_t nowSeconds()
+std::int64_t nowMs()
 {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+QByteArray base64Url(const QByteArray& bytes)
+{
+    return bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
 }
 
 } // namespace
@@ -89,7 +97,7 @@ Json StatelessRequests::serverInfoMeta()
     return Json{{kServerInfoKey, {{"name", MCPServer::kServerName}, {"version", MCPServer::kServerVersion}}}};
 }
 
-std::optional<JSONRPCResponse> StatelessRequests::prepare(const JSONRPCRequest& request, RequestContext& context) const
+std::optional<JSONRPCResponse> StatelessRequests::prepare(const JSONRPCRequest& request, RequestContext& context)
 {
     const Json& meta = (*request.params)["_meta"];
     const Json& version = meta[kVersionKey];
@@ -125,10 +133,15 @@ std::optional<JSONRPCResponse> StatelessRequests::prepare(const JSONRPCRequest& 
     const auto state = params.find("requestState");
     const auto answers = params.find("inputResponses");
     if (state != params.end()) {
-        if (!state->is_string() || !verifyState(request, state->get<std::string>()))
+        const auto issued = state->is_string() ? verifyState(request, state->get<std::string>()) : std::nullopt;
+        if (!issued)
             return JSONRPCResponse::failure(request.id, invalid("requestState is not one this server gave, or has expired"));
-        if (answers != params.end() && answers->is_object())
+        // Each state's answers count once: a yes given for one call does not let the same call
+        // run again, however often it is sent; a state sent again is asked about again.
+        if (answers != params.end() && answers->is_object() && spend(state->get<std::string>(), *issued)) {
             context.inputResponses = *answers;
+            context.answersAge = std::chrono::milliseconds(nowMs() - *issued);
+        }
     }
     return std::nullopt;
 }
@@ -212,23 +225,44 @@ QByteArray StatelessRequests::digestOf(const JSONRPCRequest& request) const
 
 std::string StatelessRequests::signState(const JSONRPCRequest& request) const
 {
-    const QByteArray expires = QByteArray::number(static_cast<qint64>(nowSeconds() + std::chrono::seconds(kStateLifetime).count()));
-    const QByteArray body = expires + '.' + digestOf(request).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    // "v2.<issued ms>.<nonce>.<digest of the call>.<mac>": the nonce tells apart two identical
+    // calls asked about in the same millisecond, so that each answer is spent on its own.
+    std::array<quint32, 4> nonce{};
+    QRandomGenerator::global()->fillRange(nonce.data(), nonce.size());
+    const QByteArray body = QByteArray::number(static_cast<qint64>(nowMs())) + '.'
+        + base64Url(QByteArray(reinterpret_cast<const char*>(nonce.data()), static_cast<qsizetype>(sizeof(nonce)))) + '.'
+        + base64Url(digestOf(request));
     const QByteArray mac = QMessageAuthenticationCode::hash(body, m_key, QCryptographicHash::Sha256);
-    return ("v1." + body + '.' + mac.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)).toStdString();
+    return ("v2." + body + '.' + base64Url(mac)).toStdString();
 }
 
-bool StatelessRequests::verifyState(const JSONRPCRequest& request, const std::string& state) const
+std::optional<std::int64_t> StatelessRequests::verifyState(const JSONRPCRequest& request, const std::string& state) const
 {
     const QList<QByteArray> parts = QByteArray::fromStdString(state).split('.');
-    if (parts.size() != 4 || parts[0] != "v1")
-        return false;
-    const QByteArray body = parts[1] + '.' + parts[2];
-    const QByteArray mac = QMessageAuthenticationCode::hash(body, m_key, QCryptographicHash::Sha256)
-                               .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    if (parts.size() != 5 || parts[0] != "v2")
+        return std::nullopt;
+    const QByteArray body = parts[1] + '.' + parts[2] + '.' + parts[3];
+    if (base64Url(QMessageAuthenticationCode::hash(body, m_key, QCryptographicHash::Sha256)) != parts[4])
+        return std::nullopt;
     bool number = false;
-    const qint64 expires = parts[1].toLongLong(&number);
-    if (!number || expires < nowSeconds() || mac != parts[3])
+    const qint64 issued = parts[1].toLongLong(&number);
+    if (!number || issued + kStateLifetime.count() < nowMs() || parts[3] != base64Url(digestOf(request)))
+        return std::nullopt;
+    return issued;
+}
+
+bool StatelessRequests::spend(const std::string& state, std::int64_t issued)
+{
+    const std::int64_t now = nowMs();
+    for (auto it = m_spent.begin(); it != m_spent.end();)
+        it = it->second + kStateLifetime.count() < now ? m_spent.erase(it) : std::next(it);
+    if (m_spent.contains(state))
         return false;
-    return parts[2] == digestOf(request).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    if (m_spent.size() >= kMaxSpentStates) {
+        // A client sending that many answers at once loses the oldest record first: its state
+        // is the nearest to expiring.
+        m_spent.erase(std::min_element(m_spent.begin(), m_spent.end(), [](const auto& a, const auto& b) { return a.second < b.second; }));
+    }
+    m_spent.emplace(state, issued);
+    return true;
 }

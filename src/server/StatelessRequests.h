@@ -6,8 +6,10 @@
 
 #include <QByteArray>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 struct RequestContext;
 
@@ -31,7 +33,7 @@ public:
     // Checks the envelope and fills the context from it: revision, declared capabilities,
     // progress token, log level, and a retry's verified answers. An error response when the
     // request cannot be served.
-    std::optional<JSONRPCResponse> prepare(const JSONRPCRequest& request, RequestContext& context) const;
+    std::optional<JSONRPCResponse> prepare(const JSONRPCRequest& request, RequestContext& context);
 
     JSONRPCResponse discover(const JSONRPCRequest& request) const;
 
@@ -44,16 +46,22 @@ public:
     // would copy the envelope too, for every request).
     static JSONRPCRequest signedPart(const JSONRPCRequest& request);
 
-    // The opaque state of a call waiting for answers, and its check on the retry.
+    // The opaque state of a call waiting for answers, and its check on the retry: when the
+    // state is one this process gave for this call and has not expired, the moment it was
+    // given (steady clock, milliseconds).
     std::string signState(const JSONRPCRequest& request) const;
-    bool verifyState(const JSONRPCRequest& request, const std::string& state) const;
+    std::optional<std::int64_t> verifyState(const JSONRPCRequest& request, const std::string& state) const;
 
     static Json serverInfoMeta();
 
 private:
     QByteArray digestOf(const JSONRPCRequest& request) const;
+    // Records that a state's answers were taken; false when they were taken before.
+    bool spend(const std::string& state, std::int64_t issued);
 
     QByteArray m_key;
+    // States whose answers were taken, with the moment each was given, until they expire.
+    std::unordered_map<std::string, std::int64_t> m_spent;
     // The last tools/list text dressed, reused while the plain one is the same.
     std::shared_ptr<const std::string> m_plainToolsList;
     std::shared_ptr<const std::string> m_dressedToolsList;

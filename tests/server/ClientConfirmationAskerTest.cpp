@@ -10,6 +10,7 @@
 #include "support/InProcessServer.h"
 
 #include <QFile>
+#include <QThread>
 
 namespace {
 
@@ -142,12 +143,41 @@ TEST_F(ClientConfirmation, EndsAStatelessCallAskingAndRunsItWhenTheRetryBringsTh
     EXPECT_EQ(declined["result"]["isError"], true);
     EXPECT_TRUE(QFile::exists(victim()));
 
-    call["inputResponses"] = {{ClientConfirmationAsker::kAnswerKey, {{"action", "accept"}, {"content", {{"confirm", true}}}}}};
+    // That state's answer is spent: sent again with another answer, the call asks again.
+    const json yes = {{ClientConfirmationAsker::kAnswerKey, {{"action", "accept"}, {"content", {{"confirm", true}}}}}};
+    call["inputResponses"] = yes;
+    const json askedAgain = modern("tools/call", call, elicitation);
+    ASSERT_EQ(askedAgain["result"]["resultType"], "input_required") << askedAgain.dump();
+    EXPECT_TRUE(QFile::exists(victim()));
+
+    call["requestState"] = askedAgain["result"]["requestState"];
     const json allowed = modern("tools/call", call, elicitation);
     EXPECT_EQ(allowed["result"]["resultType"], "complete");
     EXPECT_FALSE(allowed["result"].value("isError", false)) << allowed.dump();
     EXPECT_FALSE(QFile::exists(victim()));
     EXPECT_EQ(components->statistics().totalToolCalls(), 2);
+
+    // One yes runs the call once: replayed, it is asked about again and does not run.
+    restoreVictim();
+    EXPECT_EQ(modern("tools/call", call, elicitation)["result"]["resultType"], "input_required");
+    EXPECT_TRUE(QFile::exists(victim()));
+    // Each question is logged when it goes out, not again when its answer comes back.
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Confirmation asked through the client")).size(), 3);
+}
+
+TEST_F(ClientConfirmation, TakesAStatelessAnswerOnlyWithinTheTimeLimit)
+{
+    components->confirmationGate().setTimeLimits(50ms, 50ms);
+    const json elicitation = {{"elicitation", json::object()}};
+    json call = {{"name", "delete_file"}, {"arguments", {{"path", victim().toStdString()}}}};
+    const json first = modern("tools/call", call, elicitation);
+    ASSERT_EQ(first["result"]["resultType"], "input_required") << first.dump();
+    QThread::msleep(120);
+    call["requestState"] = first["result"]["requestState"];
+    call["inputResponses"] = {{ClientConfirmationAsker::kAnswerKey, {{"action", "accept"}, {"content", {{"confirm", true}}}}}};
+    const json late = modern("tools/call", call, elicitation);
+    EXPECT_EQ(late["result"]["content"][0]["text"], "Not approved: delete_file was not answered") << late.dump();
+    EXPECT_TRUE(QFile::exists(victim()));
 }
 
 TEST(ClientConfirmationAnswers, MeanWhatTheClientsUserChose)
