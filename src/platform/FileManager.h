@@ -94,6 +94,9 @@ public:
 
     // Asked between steps of a long operation; true stops it with "Operation canceled".
     using CancelCheck = std::function<bool()>;
+    // Told after each piece of a long read: the bytes read so far and the file's size (0 when
+    // the file reports none, as /proc files do).
+    using ReadProgress = std::function<void(qint64 done, qint64 size)>;
 
     enum class ListingDetail { Types, Attributes };
 
@@ -114,7 +117,8 @@ public:
     // Fails for a directory, without permission, and for a file larger than kMaxReadBytes
     // ("File too large (<n> bytes; the limit is 67108864)"). The bytes come as the protocol
     // layer holds text, so that a large file's contents can travel on without another copy.
-    virtual FileResult<std::string> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const = 0;
+    virtual FileResult<std::string> readFile(const FilePath& path, const CancelCheck& cancelled = {},
+                                             const ReadProgress& progressed = {}) const = 0;
     // The whole file as text; fails as readFile does and when the bytes are not valid UTF-8.
     FileResult<QString> readTextFile(const FilePath& path, const CancelCheck& cancelled = {}) const;
 

@@ -96,7 +96,7 @@ bool LinuxFileManager::isDirectory(const FilePath& path) const
     return !path.containsNul() && ::stat(path.native().constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-FileResult<std::string> LinuxFileManager::readFile(const FilePath& path, const CancelCheck& cancelled) const
+FileResult<std::string> LinuxFileManager::readFile(const FilePath& path, const CancelCheck& cancelled, const ReadProgress& progressed) const
 {
     if (path.containsNul())
         return FileError::nulInPath();
@@ -146,6 +146,8 @@ FileResult<std::string> LinuxFileManager::readFile(const FilePath& path, const C
             return lastError();
         }
         used += static_cast<std::size_t>(got);
+        if (progressed)
+            progressed(static_cast<qint64>(used), static_cast<qint64>(info.st_size));
     }
     if (used > kLimit)
         return tooLarge(QStringLiteral("more than %1").arg(kMaxReadBytes));

@@ -9,7 +9,8 @@ public:
     bool exists(const FilePath& path) const override;
     bool itemExists(const FilePath& path) const override;
     bool isDirectory(const FilePath& path) const override;
-    FileResult<std::string> readFile(const FilePath& path, const CancelCheck& cancelled = {}) const override;
+    FileResult<std::string> readFile(const FilePath& path, const CancelCheck& cancelled = {},
+                                     const ReadProgress& progressed = {}) const override;
     FileResult<void> writeFileAtomically(const FilePath& path, const QByteArray& bytes) override;
     FileResult<void> createDirectory(const FilePath& path, bool withIntermediates) override;
     FileResult<void> removeItem(const FilePath& path, bool recursive) override;

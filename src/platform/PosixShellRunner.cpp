@@ -52,6 +52,8 @@ struct CapturedStream {
     bool discarding = false;
 
     bool open() const { return fd >= 0; }
+    // Everything that came through, kept or not.
+    qint64 received() const { return bytes.size() + omitted; }
 
     void close()
     {
@@ -258,7 +260,7 @@ QString PosixShellRunner::shellPath()
     return QStringLiteral("/bin/sh");
 }
 
-ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::function<bool()>& stopRequested) const
+ShellOutcome PosixShellRunner::run(const ShellCommand& command, const StopCheck& stopRequested) const
 {
     ShellOutcome outcome;
     if (command.workingDirectory) {
@@ -337,7 +339,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const std::funct
         const auto now = SteadyClock::now();
         if (watch.shellExited && !settledAt)
             settledAt = now + kSettleAfterExit;
-        if (watch.phase == CommandWatch::Phase::Running && stopRequested()) {
+        if (watch.phase == CommandWatch::Phase::Running && stopRequested(watch.output.received() + watch.error.received())) {
             // Whoever asked no longer waits for the answer: the group is ended in the background.
             watch.terminate(now);
             break;

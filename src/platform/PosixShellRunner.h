@@ -13,7 +13,7 @@ class PosixShellRunner final : public ShellRunner {
 public:
     explicit PosixShellRunner(std::chrono::milliseconds gracePeriod = std::chrono::seconds(2));
 
-    ShellOutcome run(const ShellCommand& command, const std::function<bool()>& stopRequested) const override;
+    ShellOutcome run(const ShellCommand& command, const StopCheck& stopRequested) const override;
 
     // The first of the candidate shells that can be executed.
     static QString shellPath();

@@ -41,7 +41,9 @@ public:
     // Blocks until the command's shell has exited and its output has been collected: call it
     // from a worker thread. What the command left running in the background keeps its time limit
     // but does not hold up the answer. `stopRequested` is asked from time to time while the
-    // command runs; once it answers true, run returns at once (with the exit code of SIGTERM)
-    // and the command is stopped in the background as if its time limit had run out.
-    virtual ShellOutcome run(const ShellCommand& command, const std::function<bool()>& stopRequested) const = 0;
+    // command runs, with the bytes the command has written to both streams so far; once it
+    // answers true, run returns at once (with the exit code of SIGTERM) and the command is
+    // stopped in the background as if its time limit had run out.
+    using StopCheck = std::function<bool(qint64 outputBytes)>;
+    virtual ShellOutcome run(const ShellCommand& command, const StopCheck& stopRequested) const = 0;
 };

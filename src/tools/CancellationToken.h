@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -34,4 +35,23 @@ public:
 private:
     class State;
     std::shared_ptr<State> m_state;
+};
+
+// Paces a worker loop's progress reports: the loop asks at every step and reports only when
+// due() says so, at once the first time and then at most once per kIntervalMs. Building and
+// queuing a report for every file or chunk would cost more than the work.
+class ProgressPace {
+public:
+    static constexpr qint64 kIntervalMs = 100;
+
+    bool due()
+    {
+        if (m_sinceReport.isValid() && m_sinceReport.elapsed() < kIntervalMs)
+            return false;
+        m_sinceReport.start();
+        return true;
+    }
+
+private:
+    QElapsedTimer m_sinceReport;
 };

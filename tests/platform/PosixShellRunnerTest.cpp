@@ -16,7 +16,7 @@
 
 namespace {
 
-const auto kNeverStop = [] { return false; };
+const auto kNeverStop = [](qint64) { return false; };
 
 ShellCommand shellCommand(const QString& text, int seconds = 30)
 {
@@ -109,7 +109,7 @@ TEST(PosixShellRunner, ReturnsAtOnceWhenStoppedAndEndsTheGroupInTheBackground)
     const ShellOutcome outcome =
         PosixShellRunner(std::chrono::seconds(3))
             .run(shellCommand(QStringLiteral("trap '' TERM; echo $$ > '%1.tmp'; mv '%1.tmp' '%1'; while :; do sleep 1; done").arg(pidFile)),
-                 [&] { return QFile::exists(pidFile); });
+                 [&](qint64) { return QFile::exists(pidFile); });
     EXPECT_EQ(outcome.exitCode, 128 + SIGTERM);
     const auto shell = waitForPidFile(pidFile);
     ASSERT_TRUE(shell);

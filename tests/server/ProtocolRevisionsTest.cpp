@@ -274,6 +274,38 @@ TEST_F(Revisions, ReportsProgressOfASlowCallOnlyWhileItRuns)
     EXPECT_EQ(request("ping")["result"], json::object()); // nothing more for the finished call
 }
 
+TEST_F(Revisions, ReportsACommandsOutputAsProgressAndNothingForAQuickCall)
+{
+    initialize("2025-03-26");
+    QFile small(dir.path() + QStringLiteral("/small.txt"));
+    ASSERT_TRUE(small.open(QIODevice::WriteOnly));
+    small.write("hi");
+    small.close();
+    const auto call = [](const std::string& id, const std::string& tool, const json& arguments) {
+        return json{{"jsonrpc", "2.0"},
+                    {"id", id},
+                    {"method", "tools/call"},
+                    {"params", {{"name", tool}, {"arguments", arguments}, {"_meta", {{"progressToken", id}}}}}};
+    };
+
+    const auto quick = exchange(call("q", "read_file", {{"path", small.fileName().toStdString()}}), "q");
+    ASSERT_EQ(quick.size(), 1u); // the answer alone
+    EXPECT_EQ(quick[0]["result"]["content"][0]["text"], "hi");
+
+    const auto slow = exchange(call("s", "execute_command", {{"command", "printf abc; sleep 0.7"}}), "s");
+    ASSERT_GE(slow.size(), 2u);
+    for (std::size_t i = 0; i + 1 < slow.size(); ++i) {
+        EXPECT_EQ(slow[i]["method"], "notifications/progress");
+        EXPECT_EQ(slow[i]["params"]["progressToken"], "s");
+        if (i > 0) {
+            EXPECT_GT(slow[i]["params"]["progress"], slow[i - 1]["params"]["progress"]);
+        }
+    }
+    EXPECT_NE(slow[slow.size() - 2]["params"]["message"].get<std::string>().find(", 3 bytes of output so far"), std::string::npos);
+    EXPECT_EQ(slow.back()["id"], "s");
+    EXPECT_EQ(exchange({{"jsonrpc", "2.0"}, {"id", "after"}, {"method", "ping"}}, "after").size(), 1u);
+}
+
 TEST_F(Revisions, CompletesPathsAndListedValues)
 {
     QDir(dir.path()).mkdir(QStringLiteral("notes"));

@@ -2,7 +2,9 @@
 
 #include "tools/MCPToolProtocol.h"
 
+#include <QCoreApplication>
 #include <QCoroTask>
+#include <QObject>
 
 #include <string>
 #include <vector>
@@ -47,3 +49,33 @@ inline std::string failure(const MCPToolCallResponse& response)
         return "<not a one-item failure: " + response.toJson().dump() + ">";
     return texts(response).front();
 }
+
+// What a tool reported as progress through the cancellation token a test gave it.
+class ProgressRecord {
+public:
+    struct Report {
+        double progress;
+        double total; // NaN when unknown
+        QString message;
+    };
+
+    ProgressRecord()
+    {
+        token.onProgress(&m_context, [this](double progress, double total, const QString& message) {
+            m_reports.push_back({progress, total, message});
+        });
+    }
+
+    CancellationToken token;
+
+    // The reports so far, those a worker thread queued included.
+    const std::vector<Report>& reports()
+    {
+        QCoreApplication::processEvents();
+        return m_reports;
+    }
+
+private:
+    QObject m_context;
+    std::vector<Report> m_reports;
+};

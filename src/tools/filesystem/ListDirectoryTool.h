@@ -12,6 +12,14 @@ public:
     QCoro::Task<MCPToolCallResponse> execute(Arguments arguments, CancellationToken cancellation) override;
 
 private:
-    FileResult<void> listContents(const FilePath& directory, bool recursive, bool includeHidden, const QString& indent, QString& output,
-                                  const CancellationToken& cancellation) const;
+    struct Listing {
+        bool recursive = false;
+        bool includeHidden = false;
+        CancellationToken cancellation;
+        QString output;
+        // Reported as progress now and then: the lines written so far.
+        qint64 entriesListed = 0;
+        ProgressPace pace = {};
+    };
+    FileResult<void> listContents(const FilePath& directory, const QString& indent, Listing& listing) const;
 };

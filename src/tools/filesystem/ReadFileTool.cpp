@@ -1,6 +1,9 @@
 #include "tools/filesystem/ReadFileTool.h"
 
+#include "platform/ByteCountFormatter.h"
 #include "platform/Log.h"
+
+#include <limits>
 
 ZARNEL_LOGGING_CATEGORY(lcReadFile, "ReadFileTool")
 
@@ -37,7 +40,19 @@ MCPToolCallResponse ReadFileTool::read(const FilePath& path, TextEncoding encodi
 {
     if (!files().exists(path))
         return errorResult(QStringLiteral("File not found: ") + path.text());
-    auto read = files().readFile(path, [&cancellation] { return cancellation.isCancelled(); });
+    ProgressPace pace;
+    const auto progressed = [&cancellation, &pace](qint64 done, qint64 size) {
+        if (!pace.due())
+            return;
+        // A file that grows while it is read has no known size.
+        const bool sized = size >= done;
+        cancellation.reportProgress(
+            static_cast<double>(done), sized ? static_cast<double>(size) : std::numeric_limits<double>::quiet_NaN(),
+            sized ? QStringLiteral("%1 of %2 read").arg(ByteCountFormatter::fileSize(done), ByteCountFormatter::fileSize(size))
+                  : QStringLiteral("%1 read").arg(ByteCountFormatter::fileSize(done)));
+    };
+    auto read = files().readFile(
+        path, [&cancellation] { return cancellation.isCancelled(); }, progressed);
     if (!read.ok())
         return failure("Failed to read file", read.error());
 

@@ -167,8 +167,7 @@ void SearchFilesTool::searchDirectory(const FilePath& directory, Search& search)
         return;
     ++search.directoriesVisited;
     search.filesVisited += static_cast<qint64>(listing.value().entries.size());
-    if (!search.sinceReport.isValid() || search.sinceReport.elapsed() >= 100) {
-        search.sinceReport.start();
+    if (search.pace.due()) {
         search.cancellation.reportProgress(
             static_cast<double>(search.filesVisited), std::numeric_limits<double>::quiet_NaN(),
             QStringLiteral("%1 directories and %2 entries visited").arg(search.directoriesVisited).arg(search.filesVisited));

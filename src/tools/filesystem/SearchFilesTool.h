@@ -2,7 +2,6 @@
 
 #include "tools/filesystem/FileSystemTool.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -43,7 +42,7 @@ private:
         // Reported as progress now and then: what the walk has seen.
         qint64 directoriesVisited = 0;
         qint64 filesVisited = 0;
-        QElapsedTimer sinceReport = {};
+        ProgressPace pace = {};
     };
     MCPToolCallResponse search(const QString& pattern, const FilePath& directory, bool recursive, qint64 maxResults,
                                const CancellationToken& cancellation) const;

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include "platform/ByteCountFormatter.h"
 #include "platform/Log.h"
 #include "platform/ShellRunner.h"
 #include "state/SettingsManager.h"
@@ -10,6 +11,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <limits>
 
 ZARNEL_LOGGING_CATEGORY(lcExecuteCommand, "ExecuteCommandTool")
 
@@ -111,17 +113,18 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
     request.workingDirectory = workingDirectory.value();
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));
     *command = request;
-    // The runner asks often whether to stop; each new whole second it asks in is reported as
-    // progress.
-    auto started = std::make_shared<QElapsedTimer>();
-    started->start();
-    auto reportedSeconds = std::make_shared<qint64>(0);
-    const auto stopRequested = [cancellation, closing = m_closing, started, reportedSeconds] {
-        const qint64 seconds = started->elapsed() / 1000;
-        if (seconds > *reportedSeconds) {
-            *reportedSeconds = seconds;
-            cancellation.reportProgress(static_cast<double>(seconds), std::numeric_limits<double>::quiet_NaN(),
-                                        QStringLiteral("%1 s elapsed").arg(seconds));
+    // The runner asks often whether to stop; the time since the start and the output so far are
+    // reported as progress now and then.
+    QElapsedTimer started;
+    started.start();
+    const ShellRunner::StopCheck stopRequested = [cancellation, closing = m_closing, started,
+                                                  pace = ProgressPace()](qint64 outputBytes) mutable {
+        if (pace.due()) {
+            const qint64 elapsed = started.elapsed();
+            cancellation.reportProgress(
+                static_cast<double>(elapsed) / 1000, std::numeric_limits<double>::quiet_NaN(),
+                QStringLiteral("%1 s elapsed, %2 of output so far")
+                    .arg(QString::number(static_cast<double>(elapsed) / 1000, 'f', 1), ByteCountFormatter::fileSize(outputBytes)));
         }
         return cancellation.isCancelled() || closing->load();
     };

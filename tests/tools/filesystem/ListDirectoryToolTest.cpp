@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <cmath>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -128,6 +130,24 @@ TEST_F(ListDirectory, MarksAnUnreadableSubdirectoryAndListsTheRestAsAnUnprivileg
     EXPECT_NE(text.find("\n  (not listed: Permission denied)\n📁 open - "), std::string::npos) << text;
     EXPECT_NE(text.find("\n  📄 visible.txt (0 bytes) - "), std::string::npos) << text;
     EXPECT_EQ(closed, "Failed to list directory: Permission denied");
+}
+
+TEST_F(ListDirectory, ReportsTheEntriesListedSoFarOfTheFoldersCountWhenThatIsKnown)
+{
+    ProgressRecord flat;
+    success(callTool(m_tool, {{"path", pathText()}}, flat.token));
+    ASSERT_FALSE(flat.reports().empty());
+    EXPECT_EQ(flat.reports()[0].progress, 1);
+    EXPECT_EQ(flat.reports()[0].total, 3); // .hidden is not listed
+    EXPECT_EQ(flat.reports()[0].message, QStringLiteral("1 of 3 entries listed"));
+
+    // A recursive listing cannot know its length before it ends.
+    ProgressRecord tree;
+    success(callTool(m_tool, {{"path", pathText()}, {"recursive", true}}, tree.token));
+    ASSERT_FALSE(tree.reports().empty());
+    EXPECT_EQ(tree.reports()[0].progress, 1);
+    EXPECT_TRUE(std::isnan(tree.reports()[0].total));
+    EXPECT_EQ(tree.reports()[0].message, QStringLiteral("1 entry listed"));
 }
 
 } // namespace

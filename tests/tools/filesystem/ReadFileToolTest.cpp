@@ -138,4 +138,21 @@ TEST_F(ReadFile, RefusesADeviceWithoutOpeningItInAPrivateMountNamespace)
     EXPECT_EQ(failure(read({{"path", pathText("dev/tty")}})), "Failed to read file: Not a regular file");
 }
 
+TEST_F(ReadFile, ReportsTheBytesReadOfTheFilesSizeWhileItReads)
+{
+    const QByteArray text(3 * 1024 * 1024, 'x');
+    writeBytes("large.txt", text);
+    ProgressRecord progress;
+
+    EXPECT_EQ(success(read({{"path", pathText("large.txt")}}, progress.token)).size(), static_cast<std::size_t>(text.size()));
+    const auto& reports = progress.reports();
+    ASSERT_FALSE(reports.empty());
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_GT(reports[i].progress, i == 0 ? 0 : reports[i - 1].progress);
+        EXPECT_LE(reports[i].progress, text.size());
+        EXPECT_EQ(reports[i].total, text.size());
+        EXPECT_TRUE(reports[i].message.endsWith(QStringLiteral(" of 3.1 MB read"))) << reports[i].message.toStdString();
+    }
+}
+
 } // namespace

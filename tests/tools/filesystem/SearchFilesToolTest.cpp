@@ -167,4 +167,15 @@ TEST_F(SearchFiles, ReturnsWhatItHasWhenCancelled)
     EXPECT_EQ(success(callTool(m_tool, {{"pattern", "*"}, {"directory", pathText()}}, cancellation)), "No files found matching pattern: *");
 }
 
+TEST_F(SearchFiles, ReportsTheDirectoriesAndEntriesVisited)
+{
+    for (const char* name : {"a.txt", "b.txt", "inner/c.txt"})
+        writeBytes(name, "");
+    ProgressRecord progress;
+    success(callTool(m_tool, {{"pattern", "*.md"}, {"directory", pathText()}}, progress.token));
+    ASSERT_FALSE(progress.reports().empty());
+    EXPECT_EQ(progress.reports()[0].progress, 3);
+    EXPECT_EQ(progress.reports()[0].message, QStringLiteral("1 directories and 3 entries visited"));
+}
+
 } // namespace

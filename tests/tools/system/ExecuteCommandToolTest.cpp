@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // Runs the tool with the real shell; the setting's time limit is what the test says.
@@ -83,6 +85,21 @@ TEST(ExecuteCommand, StopsTheCommandWhenTheCallIsCancelled)
     cancellation.cancel();
     // Not a time-out: no such line.
     EXPECT_EQ(textOf(run({{"command", "sleep 30"}}, 600, cancellation)), "Command: sleep 30\nExit code: 143\n\n");
+}
+
+TEST(ExecuteCommand, ReportsTheSecondsElapsedAndTheOutputSoFarWhileItRuns)
+{
+    ProgressRecord progress;
+    EXPECT_EQ(success(run({{"command", "printf abc; sleep 0.8"}}, 30, progress.token)),
+              "Command: printf abc; sleep 0.8\nExit code: 0\n\nOutput:\nabc\n");
+    const auto& reports = progress.reports();
+    ASSERT_GE(reports.size(), 2u);
+    for (std::size_t i = 1; i < reports.size(); ++i)
+        EXPECT_GT(reports[i].progress, reports[i - 1].progress);
+    EXPECT_GE(reports.back().progress, 0.1);
+    EXPECT_TRUE(std::isnan(reports.back().total));
+    EXPECT_TRUE(reports.back().message.endsWith(QStringLiteral(" s elapsed, 3 bytes of output so far")))
+        << reports.back().message.toStdString();
 }
 
 TEST(ExecuteCommand, EndsCutOutputWithTheCountOfBytesLeftOut)
