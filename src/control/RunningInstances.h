@@ -3,6 +3,7 @@
 #include "control/ControlFolder.h"
 #include "protocol/AnyCodable.h"
 #include "state/ActivityLogEntry.h"
+#include "state/ServerStatistics.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -23,6 +24,7 @@ struct InstanceInfo {
     QString clientName;
     QString clientVersion;
     bool desktop = false;
+    SessionFigures session; // none from a process too old to tell
 };
 
 // An activity-log entry and the process it came from.
@@ -58,6 +60,9 @@ public:
 
     QList<InstanceInfo> instances() const;
     QList<InstanceLogEntry> mergedLog() const; // every process, newest first
+    // The sessions of every process as one: the counters summed, the earliest start, the recent
+    // calls merged newest first.
+    SessionFigures session() const;
 
     QCoro::Task<bool> setAllRunning(bool running);             // start/stop every process
     QCoro::Task<int> clearAllLogs();                           // returns the summed count
@@ -66,6 +71,7 @@ public:
 
 Q_SIGNALS:
     void changed();                                 // status/connection figures changed
+    void sessionChanged();                          // a process's session figures changed
     void entryAdded(const InstanceLogEntry& entry); // a new entry in any process
     // A process was found, with what it had logged by then (in no particular order).
     void instanceAdded(qint64 pid, const QList<ActivityLogEntry>& logSoFar);
