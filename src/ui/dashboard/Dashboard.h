@@ -15,6 +15,7 @@ class Clipboard;
 class QTimer;
 class RunningInstances;
 class ServerComponents;
+class StatisticsPage;
 class StatusPage;
 struct InstanceLogEntry;
 
@@ -48,6 +49,7 @@ public Q_SLOTS:
 
 private:
     void showInstances();
+    void showSessions();
     void reloadLog();
     void addEntry(const InstanceLogEntry& entry);
     QCoro::Task<> setAllRunning(bool running);
@@ -63,5 +65,6 @@ private:
     ActivityLogModel* m_recent;
     QTimer* m_statisticsFollow;
     QPointer<StatusPage> m_status;
+    QPointer<StatisticsPage> m_statistics;
     int m_knownProcesses = -1;
 };
