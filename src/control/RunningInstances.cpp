@@ -3,6 +3,7 @@
 #include "control/ControlClient.h"
 #include "control/ControlProtocol.h"
 #include "control/SettingValues.h"
+#include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -236,4 +237,17 @@ QCoro::Task<bool> RunningInstances::setSetting(QString key, QVariant value)
     QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("set-setting"), std::move(args));
     const QList<InstanceReply> replies = co_await asked;
     co_return std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
+}
+
+QCoro::Task<> RunningInstances::resetAllStatistics(StatisticsManager& store)
+{
+    QCoro::Task<> resetting = resetEveryStatistics(m_folder, store);
+    co_await resetting;
+}
+
+QCoro::Task<> resetEveryStatistics(ControlFolder folder, StatisticsManager& store)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(std::move(folder), std::string("reset-stats"));
+    co_await asked;
+    store.resetStatistics();
 }

@@ -15,6 +15,7 @@
 class ControlClient;
 class QTimer;
 class SettingsManager;
+class StatisticsManager;
 
 // One running zarnel process as the control socket reports it.
 struct InstanceInfo {
@@ -67,6 +68,8 @@ public:
     QCoro::Task<bool> setAllRunning(bool running);             // start/stop every process
     QCoro::Task<int> clearAllLogs();                           // returns the summed count
     QCoro::Task<bool> setSetting(QString key, QVariant value); // stored + pushed to every process
+    // resetEveryStatistics over this folder; `store` is this process's statistics.
+    QCoro::Task<> resetAllStatistics(StatisticsManager& store);
     void refresh();
 
 Q_SIGNALS:
@@ -95,3 +98,8 @@ private:
     SettingsManager* m_localSettings = nullptr;
     QTimer* m_rescanTimer;
 };
+
+// Resets the statistics of Zarnel as a whole: every process of the folder drops its own, figures
+// not saved yet included, so that none writes old figures back; then the shared store is emptied
+// through `store` (which outlives the task).
+QCoro::Task<> resetEveryStatistics(ControlFolder folder, StatisticsManager& store);

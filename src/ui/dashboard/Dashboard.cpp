@@ -63,6 +63,7 @@ QList<QWidget*> Dashboard::createPages()
     showInstances();
 
     m_statistics = new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock());
+    connect(m_statistics, &StatisticsPage::resetRequested, this, [this] { resetAllStatistics(); });
     showSessions();
 
     auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock());
@@ -137,6 +138,11 @@ QCoro::Task<> Dashboard::clearAllLogs()
     co_await m_instances.clearAllLogs();
     if (self)
         reloadLog();
+}
+
+QCoro::Task<> Dashboard::resetAllStatistics()
+{
+    co_await m_instances.resetAllStatistics(m_components.statistics());
 }
 
 QCoro::Task<> Dashboard::writeSetting(QString key, QVariant value)

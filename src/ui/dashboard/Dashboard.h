@@ -54,6 +54,7 @@ private:
     void addEntry(const InstanceLogEntry& entry);
     QCoro::Task<> setAllRunning(bool running);
     QCoro::Task<> clearAllLogs();
+    QCoro::Task<> resetAllStatistics();
     QCoro::Task<> writeSetting(QString key, QVariant value);
 
     ServerComponents& m_components;

@@ -189,7 +189,7 @@ bool StatisticsPage::requestReset()
                           QStringLiteral("This will permanently delete all statistics and usage data. This action cannot be undone."),
                           QStringLiteral("Reset")))
         return false;
-    m_statistics.resetStatistics();
+    Q_EMIT resetRequested();
     return true;
 }
 

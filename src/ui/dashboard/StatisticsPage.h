@@ -39,9 +39,13 @@ public Q_SLOTS:
     void refresh();
     // The sessions of every running process as one; nothing goes back to this process's own.
     void setSession(const std::optional<SessionFigures>& session);
-    // Asks first; true when the statistics were reset.
+    // Asks first; true when the user confirmed, and resetRequested was emitted.
     bool requestReset();
     ExportSheet* showExport();
+
+Q_SIGNALS:
+    // The user confirmed "Reset": the statistics of every process are to be reset.
+    void resetRequested();
 
 private:
     struct List {
