@@ -130,13 +130,9 @@ QCoro::Task<int> resetStats(const Invocation& invocation, CommandOutput& out)
 {
     const bool confirmed = invocation.isSet(QStringLiteral("confirm"));
     if (confirmed) {
-        // The processes first: each drops what it has not saved, so none writes old figures
-        // back after the store is emptied.
-        QCoro::Task<QList<InstanceReply>> asked = askEvery("reset-stats");
-        const QList<InstanceReply> reset = co_await asked;
-        Q_UNUSED(reset);
         StoredStatistics stored;
-        stored.statistics.resetStatistics();
+        QCoro::Task<> resetting = resetEveryStatistics(ControlFolder(), stored.statistics);
+        co_await resetting;
     }
     co_return out.show(resetStatistics(confirmed));
 }

@@ -28,6 +28,40 @@ DecodedRequest refuse(Json id, const char* code, std::string message)
 
 constexpr std::array kLogTypes{LogType::Info, LogType::Request, LogType::ToolCall, LogType::Success, LogType::Error};
 
+std::string uuidText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper().toStdString();
+}
+
+// A member of `object` when it is there with the kind `is` checks.
+const Json* member(const Json& object, const char* name, bool (Json::*is)() const noexcept)
+{
+    const auto found = object.find(name);
+    return found != object.end() && ((*found).*is)() ? &*found : nullptr;
+}
+
+qint64 integerOr0(const Json& object, const char* name)
+{
+    const Json* value = member(object, name, &Json::is_number_integer);
+    return value ? value->get<qint64>() : 0;
+}
+
+std::optional<ToolCallRecord> decodeCall(const Json& value)
+{
+    if (!value.is_object())
+        return std::nullopt;
+    const Json* id = member(value, "id", &Json::is_string);
+    const Json* name = member(value, "toolName", &Json::is_string);
+    const Json* timestamp = member(value, "timestamp", &Json::is_number_integer);
+    const Json* duration = member(value, "duration", &Json::is_number);
+    const Json* success = member(value, "success", &Json::is_boolean);
+    if (!id || !name || !timestamp || !duration || !success)
+        return std::nullopt;
+    return ToolCallRecord{
+        QUuid::fromString(QString::fromStdString(id->get<std::string>())), QString::fromStdString(name->get<std::string>()),
+        QDateTime::fromMSecsSinceEpoch(timestamp->get<std::int64_t>(), Qt::UTC), duration->get<double>(), success->get<bool>()};
+}
+
 } // namespace
 
 Reply Reply::success(Json result)
@@ -140,7 +174,7 @@ std::optional<Incoming> decodeIncoming(const QByteArray& text)
 
 Json encodeEntry(const ActivityLogEntry& entry)
 {
-    return Json{{"id", entry.id.toString(QUuid::WithoutBraces).toUpper().toStdString()},
+    return Json{{"id", uuidText(entry.id)},
                 {"timestamp", entry.timestamp.toMSecsSinceEpoch()},
                 {"type", logTypeName(entry.type).toStdString()},
                 {"message", entry.message.toStdString()}};
@@ -172,6 +206,42 @@ std::optional<ActivityLogEntry> decodeEntry(const Json& value)
     if (!known)
         return std::nullopt;
     return entry;
+}
+
+Json encodeSession(const SessionFigures& session)
+{
+    Json calls = Json::array();
+    for (const ToolCallRecord& call : session.recentCalls) {
+        calls.push_back(Json{{"id", uuidText(call.id)},
+                             {"toolName", call.toolName.toStdString()},
+                             {"timestamp", call.timestamp.toMSecsSinceEpoch()},
+                             {"duration", call.duration},
+                             {"success", call.success}});
+    }
+    return Json{{"requests", session.requests},
+                {"toolCalls", session.toolCalls},
+                {"startTime", session.startTime.isValid() ? Json(session.startTime.toMSecsSinceEpoch()) : Json(nullptr)},
+                {"recentCalls", std::move(calls)}};
+}
+
+SessionFigures decodeSession(const Json& value)
+{
+    SessionFigures session;
+    if (!value.is_object())
+        return session;
+    session.requests = integerOr0(value, "requests");
+    session.toolCalls = integerOr0(value, "toolCalls");
+    if (const Json* start = member(value, "startTime", &Json::is_number_integer))
+        session.startTime = QDateTime::fromMSecsSinceEpoch(start->get<std::int64_t>(), Qt::UTC);
+    if (const Json* calls = member(value, "recentCalls", &Json::is_array)) {
+        for (const Json& each : *calls) {
+            if (session.recentCalls.size() == kSessionRecentCalls)
+                break;
+            if (auto call = decodeCall(each))
+                session.recentCalls.append(*call);
+        }
+    }
+    return session;
 }
 
 } // namespace ControlProtocol

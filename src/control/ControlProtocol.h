@@ -25,7 +25,8 @@
 //
 // Commands:
 //   status          {"saveStatistics": true (optional)}
-//                   -> {"pid","running","connections","clientName","clientVersion","desktop","version"}
+//                   -> {"pid","running","connections","clientName","clientVersion","desktop","version",
+//                       "session"} (session as below; older processes leave it out)
 //                      With saveStatistics the process first saves what it recorded since its last
 //                      save, so that the shared statistics store is current.
 //                      clientName/clientVersion are "" before the process's client said who it is.
@@ -42,16 +43,22 @@
 // Log entry: {"id":"<UUID>","timestamp":<ms since 1970 UTC>,"type":"info"|"request"|"toolCall"|
 //             "success"|"error","message":"..."}
 //
+// Session: {"requests","toolCalls","startTime":<ms since 1970 UTC>,"recentCalls":[call...]}, the
+//          process's session counters and its newest kSessionRecentCalls tool calls, newest first;
+//          call: {"id":"<UUID>","toolName","timestamp":<ms since 1970 UTC>,"duration":<seconds>,"success"}
+//
 // Events:
 //   logEntry        an entry (as above) was added
 //   logCleared      {} the log was emptied
 //   server          {"running"} the server started or stopped
 //   connections     {"connections","clientName","clientVersion"} the client or its count changed
 //   setting         {"key","value"} a setting changed in that process
-//   statistics      {} the statistics were reset
+//   statistics      {session} the session figures changed (at most every kSessionEventIntervalMs)
+//                   or the statistics were reset; older processes send {} after a reset only
 
 #include "protocol/AnyCodable.h"
 #include "state/ActivityLogEntry.h"
+#include "state/ServerStatistics.h"
 
 #include <QByteArray>
 #include <QString>
@@ -67,6 +74,10 @@ inline constexpr qsizetype kMaxLineBytes = 1024 * 1024;
 inline constexpr qint64 kMaxPendingWriteBytes = 8 * 1024 * 1024;
 // How long a short-lived client waits for one process.
 inline constexpr int kRequestTimeoutMs = 1000;
+// The recent calls a session carries: as many as the dashboard lists.
+inline constexpr qsizetype kSessionRecentCalls = 15;
+// Changes to the session figures are sent together, at most this often.
+inline constexpr int kSessionEventIntervalMs = 250;
 
 namespace Code {
 inline constexpr const char* BadRequest = "badRequest";
@@ -119,5 +130,9 @@ std::optional<Incoming> decodeIncoming(const QByteArray& line);
 
 Json encodeEntry(const ActivityLogEntry& entry);
 std::optional<ActivityLogEntry> decodeEntry(const Json& value);
+
+Json encodeSession(const SessionFigures& session);
+// What is missing or mistyped reads as zero or empty (an older process's {}: a reset).
+SessionFigures decodeSession(const Json& value);
 
 } // namespace ControlProtocol

@@ -14,6 +14,7 @@
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QMetaMethod>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -34,6 +35,7 @@ ControlServer::ControlServer(ServerComponents& components, ControlFolder folder,
     : QObject(parent)
     , m_components(components)
     , m_folder(std::move(folder))
+    , m_sessionEvent(new QTimer(this))
 {
     registerBuiltInCommands();
     watchTargets();
@@ -140,6 +142,11 @@ Json ControlServer::status() const
                 {"version", MCPServer::kServerVersion}};
 }
 
+Json ControlServer::session() const
+{
+    return encodeSession(m_components.statistics().session(kSessionRecentCalls));
+}
+
 void ControlServer::registerBuiltInCommands()
 {
     // Commands that answer at once; the handler itself is not a coroutine, so nothing it
@@ -151,7 +158,9 @@ void ControlServer::registerBuiltInCommands()
                         // A reader of the shared statistics store asks for what is not saved yet first.
                         if (const auto save = args.find("saveStatistics"); save != args.end() && *save == true)
                             m_components.statistics().saveIfNeeded();
-                        return Reply::success(status());
+                        Json result = status();
+                        result["session"] = session();
+                        return Reply::success(std::move(result));
                     }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
     registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
@@ -167,7 +176,8 @@ void ControlServer::registerBuiltInCommands()
                     }));
     registerCommand(QStringLiteral("reset-stats"), immediate([this](const Json&) {
                         m_components.statistics().resetStatistics();
-                        broadcast("statistics", Json::object());
+                        m_sessionEvent->stop();
+                        broadcast("statistics", session());
                         return Reply::success();
                     }));
     registerCommand(QStringLiteral("set-setting"), [this](Json args) { return setSetting(std::move(args)); });
@@ -221,6 +231,14 @@ void ControlServer::watchTargets()
     connect(&m_components.activityLog(), &ActivityLog::entriesChanged, this, [this] {
         if (m_components.activityLog().entries().isEmpty())
             broadcast("logCleared", Json::object());
+    });
+    // Every request changes the session figures: a watcher hears of them a few times a second.
+    m_sessionEvent->setSingleShot(true);
+    m_sessionEvent->setInterval(kSessionEventIntervalMs);
+    connect(m_sessionEvent, &QTimer::timeout, this, [this] { broadcast("statistics", session()); });
+    connect(&m_components.statistics(), &StatisticsManager::sessionChanged, this, [this] {
+        if (!m_sessionEvent->isActive() && hasSubscribers())
+            m_sessionEvent->start();
     });
     connect(&m_components.server(), &MCPServer::isRunningChanged, this, [this] {
         broadcast("server", Json{{"running", m_components.server().isRunning()}});

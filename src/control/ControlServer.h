@@ -13,6 +13,7 @@
 
 class ControlConnection;
 class QLocalServer;
+class QTimer;
 class ServerComponents;
 
 // The control endpoint every zarnel process offers on <control folder>/<pid>.sock, speaking the
@@ -57,6 +58,7 @@ private:
     void registerBuiltInCommands();
     void watchTargets();
     Json status() const;
+    Json session() const;
 
     QCoro::Task<ControlProtocol::Reply> setServerRunning(Json args);
     QCoro::Task<ControlProtocol::Reply> setSetting(Json args);
@@ -68,4 +70,5 @@ private:
     bool m_desktop = false;
     QHash<QString, Handler> m_commands;
     QList<QPointer<ControlConnection>> m_connections;
+    QTimer* m_sessionEvent; // gathers the session changes of one interval into one event
 };

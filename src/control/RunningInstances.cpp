@@ -3,6 +3,7 @@
 #include "control/ControlClient.h"
 #include "control/ControlProtocol.h"
 #include "control/SettingValues.h"
+#include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -23,6 +24,8 @@ InstanceInfo infoFromStatus(const Json& status)
     info.clientName = QString::fromStdString(status.value("clientName", std::string()));
     info.clientVersion = QString::fromStdString(status.value("clientVersion", std::string()));
     info.desktop = status.value("desktop", false);
+    if (const auto session = status.find("session"); session != status.end())
+        info.session = decodeSession(*session);
     return info;
 }
 
@@ -77,6 +80,22 @@ QList<InstanceLogEntry> RunningInstances::mergedLog() const
     std::stable_sort(merged.begin(), merged.end(),
                      [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
     return merged;
+}
+
+SessionFigures RunningInstances::session() const
+{
+    SessionFigures total;
+    for (const Instance& instance : m_instances) {
+        const SessionFigures& each = instance.info.session;
+        total.requests += each.requests;
+        total.toolCalls += each.toolCalls;
+        if (each.startTime.isValid() && (!total.startTime.isValid() || each.startTime < total.startTime))
+            total.startTime = each.startTime;
+        total.recentCalls += each.recentCalls;
+    }
+    std::stable_sort(total.recentCalls.begin(), total.recentCalls.end(),
+                     [](const ToolCallRecord& a, const ToolCallRecord& b) { return a.timestamp > b.timestamp; });
+    return total;
 }
 
 void RunningInstances::refresh()
@@ -177,6 +196,9 @@ void RunningInstances::handleEvent(qint64 pid, const QString& event, const Json&
         it->info.clientName = QString::fromStdString(data.value("clientName", std::string()));
         it->info.clientVersion = QString::fromStdString(data.value("clientVersion", std::string()));
         Q_EMIT changed();
+    } else if (event == QLatin1String("statistics")) {
+        it->info.session = decodeSession(data);
+        Q_EMIT sessionChanged();
     } else if (event == QLatin1String("setting")) {
         Q_EMIT settingChanged(QString::fromStdString(data.value("key", std::string())));
     }
@@ -215,4 +237,17 @@ QCoro::Task<bool> RunningInstances::setSetting(QString key, QVariant value)
     QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("set-setting"), std::move(args));
     const QList<InstanceReply> replies = co_await asked;
     co_return std::all_of(replies.cbegin(), replies.cend(), [](const InstanceReply& r) { return r.reply.ok; });
+}
+
+QCoro::Task<> RunningInstances::resetAllStatistics(StatisticsManager& store)
+{
+    QCoro::Task<> resetting = resetEveryStatistics(m_folder, store);
+    co_await resetting;
+}
+
+QCoro::Task<> resetEveryStatistics(ControlFolder folder, StatisticsManager& store)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(std::move(folder), std::string("reset-stats"));
+    co_await asked;
+    store.resetStatistics();
 }

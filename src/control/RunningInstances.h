@@ -3,6 +3,7 @@
 #include "control/ControlFolder.h"
 #include "protocol/AnyCodable.h"
 #include "state/ActivityLogEntry.h"
+#include "state/ServerStatistics.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -14,6 +15,7 @@
 class ControlClient;
 class QTimer;
 class SettingsManager;
+class StatisticsManager;
 
 // One running zarnel process as the control socket reports it.
 struct InstanceInfo {
@@ -23,6 +25,7 @@ struct InstanceInfo {
     QString clientName;
     QString clientVersion;
     bool desktop = false;
+    SessionFigures session; // none from a process too old to tell
 };
 
 // An activity-log entry and the process it came from.
@@ -58,14 +61,20 @@ public:
 
     QList<InstanceInfo> instances() const;
     QList<InstanceLogEntry> mergedLog() const; // every process, newest first
+    // The sessions of every process as one: the counters summed, the earliest start, the recent
+    // calls merged newest first.
+    SessionFigures session() const;
 
     QCoro::Task<bool> setAllRunning(bool running);             // start/stop every process
     QCoro::Task<int> clearAllLogs();                           // returns the summed count
     QCoro::Task<bool> setSetting(QString key, QVariant value); // stored + pushed to every process
+    // resetEveryStatistics over this folder; `store` is this process's statistics.
+    QCoro::Task<> resetAllStatistics(StatisticsManager& store);
     void refresh();
 
 Q_SIGNALS:
     void changed();                                 // status/connection figures changed
+    void sessionChanged();                          // a process's session figures changed
     void entryAdded(const InstanceLogEntry& entry); // a new entry in any process
     // A process was found, with what it had logged by then (in no particular order).
     void instanceAdded(qint64 pid, const QList<ActivityLogEntry>& logSoFar);
@@ -89,3 +98,8 @@ private:
     SettingsManager* m_localSettings = nullptr;
     QTimer* m_rescanTimer;
 };
+
+// Resets the statistics of Zarnel as a whole: every process of the folder drops its own, figures
+// not saved yet included, so that none writes old figures back; then the shared store is emptied
+// through `store` (which outlives the task).
+QCoro::Task<> resetEveryStatistics(ControlFolder folder, StatisticsManager& store);

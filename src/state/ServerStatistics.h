@@ -50,6 +50,15 @@ struct ServerStatistics {
     QList<ConnectionRecord> connectionHistory; // newest first
 };
 
+// One process's current session: what it served since its server last started, and its newest
+// tool calls. The dashboard adds up those of every running process.
+struct SessionFigures {
+    qint64 requests = 0;
+    qint64 toolCalls = 0;
+    QDateTime startTime;
+    QList<ToolCallRecord> recentCalls; // newest first
+};
+
 // The JSON form of the records, as stored and exported: every key always present, timestamps
 // as seconds since 2001-01-01 00:00:00 UTC, UUIDs as upper-case hyphenated text. Decoding
 // requires every key with its kind and throws DecodingError otherwise.

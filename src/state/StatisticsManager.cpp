@@ -70,12 +70,19 @@ QList<ToolUsage> StatisticsManager::topTools() const
     return tools;
 }
 
+SessionFigures StatisticsManager::session(qsizetype recentCalls) const
+{
+    return SessionFigures{m_statistics.sessionRequests, m_statistics.sessionToolCalls, m_statistics.sessionStartTime,
+                          m_statistics.recentCalls.first(std::min(recentCalls, m_statistics.recentCalls.size()))};
+}
+
 void StatisticsManager::startSession()
 {
     m_sessionStartTime = m_statistics.sessionStartTime = m_clock.now();
     m_statistics.sessionRequests = 0;
     m_statistics.sessionToolCalls = 0;
     Q_EMIT statisticsChanged();
+    Q_EMIT sessionChanged();
 }
 
 void StatisticsManager::endSession()
@@ -94,6 +101,7 @@ void StatisticsManager::recordRequest()
     ++m_unsaved.totalRequests;
     m_needsSave = true;
     Q_EMIT statisticsChanged();
+    Q_EMIT sessionChanged();
 }
 
 void StatisticsManager::recordConnection(const QString& clientName, const QString& clientVersion)
@@ -155,6 +163,7 @@ void StatisticsManager::countCall(const QString& name, double durationSeconds, b
         m_statistics.recentCalls.removeLast();
     m_needsSave = true;
     Q_EMIT statisticsChanged();
+    Q_EMIT sessionChanged();
 }
 
 void StatisticsManager::recordError()
@@ -305,6 +314,7 @@ void StatisticsManager::resetStatistics()
     m_unsaved = Persistent{};
     m_needsSave = false;
     Q_EMIT statisticsChanged();
+    Q_EMIT sessionChanged();
 }
 
 std::optional<QString> StatisticsManager::exportStatistics() const

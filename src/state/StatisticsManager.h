@@ -59,6 +59,8 @@ public:
     double successRate() const;
     // The ten most called tools, most called first.
     QList<ToolUsage> topTools() const;
+    // The session counters, the session start and the newest `recentCalls` tool calls.
+    SessionFigures session(qsizetype recentCalls) const;
 
     void startSession();
     // Adds the time since the last session start to the uptime and saves. A second call without
@@ -87,6 +89,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void statisticsChanged();
+    // The session counters, the session start or the recent calls changed (also by a reset).
+    void sessionChanged();
 
 private:
     // The stored part of the statistics; also used for what was recorded since the last save.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QUuid>
+
 using namespace ControlProtocol;
 
 namespace {
@@ -73,6 +75,35 @@ TEST(ControlProtocol, LogEntriesKeepTheirFields)
     Json unknownType = encodeEntry(entry);
     unknownType["type"] = "verbose";
     EXPECT_FALSE(decodeEntry(unknownType));
+}
+
+TEST(ControlProtocol, SessionsKeepTheirFieldsAndAnOlderProcesssResetReadsAsNone)
+{
+    SessionFigures session{7, 3, QDateTime::fromMSecsSinceEpoch(1796611972123, Qt::UTC), {}};
+    for (int i = 0; i < 20; ++i)
+        session.recentCalls.append(ToolCallRecord{QUuid::createUuid(), QStringLiteral("tool %1").arg(i), session.startTime.addSecs(20 - i),
+                                                  0.125 * i, i % 2 == 0});
+    Json encoded = encodeSession(session);
+    encoded["recentCalls"][1]["success"] = "yes"; // a damaged call is left out, the rest kept
+    const SessionFigures decoded = decodeSession(encoded);
+    EXPECT_EQ(decoded.requests, 7);
+    EXPECT_EQ(decoded.toolCalls, 3);
+    EXPECT_EQ(decoded.startTime, session.startTime);
+    ASSERT_EQ(decoded.recentCalls.size(), kSessionRecentCalls);
+    const ToolCallRecord& last = decoded.recentCalls.last();
+    const ToolCallRecord& sent = session.recentCalls.at(kSessionRecentCalls);
+    EXPECT_EQ(last.id, sent.id);
+    EXPECT_EQ(last.toolName, sent.toolName);
+    EXPECT_EQ(last.timestamp, sent.timestamp);
+    EXPECT_EQ(last.duration, sent.duration);
+    EXPECT_EQ(last.success, sent.success);
+    EXPECT_EQ(decoded.recentCalls.at(1).toolName, "tool 2");
+
+    const SessionFigures none = decodeSession(Json::object());
+    EXPECT_EQ(none.requests, 0);
+    EXPECT_FALSE(none.startTime.isValid());
+    EXPECT_TRUE(none.recentCalls.isEmpty());
+    EXPECT_EQ(decodeSession(Json{{"requests", "many"}, {"recentCalls", 4}}).requests, 0);
 }
 
 } // namespace

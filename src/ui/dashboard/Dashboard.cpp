@@ -38,6 +38,7 @@ Dashboard::Dashboard(ServerComponents& components, RunningInstances& instances, 
     , m_statisticsFollow(new QTimer(this))
 {
     connect(&m_instances, &RunningInstances::changed, this, &Dashboard::showInstances);
+    connect(&m_instances, &RunningInstances::sessionChanged, this, &Dashboard::showSessions);
     connect(&m_instances, &RunningInstances::entryAdded, this, &Dashboard::addEntry);
     connect(&m_instances, &RunningInstances::logCleared, this, &Dashboard::reloadLog);
     connect(&m_components.settings(), &SettingsManager::maxLogEntriesChanged, this, &Dashboard::showInstances);
@@ -61,6 +62,10 @@ QList<QWidget*> Dashboard::createPages()
     showRequests();
     showInstances();
 
+    m_statistics = new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock());
+    connect(m_statistics, &StatisticsPage::resetRequested, this, [this] { resetAllStatistics(); });
+    showSessions();
+
     auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock());
     connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
 
@@ -71,7 +76,7 @@ QList<QWidget*> Dashboard::createPages()
 
     return {
         m_status,
-        new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock()),
+        m_statistics,
         activity,
         new FunctionsPage(FeatureCards::fromTools(m_components.tools().listTools()),
                           FeatureCards::fromResources(m_components.resources().resources()),
@@ -94,6 +99,14 @@ void Dashboard::showInstances()
         m_status->setRunning(m_instances.anyRunning());
         m_status->setConnections(m_instances.totalConnections());
     }
+    showSessions(); // a process came or went
+}
+
+void Dashboard::showSessions()
+{
+    // Until the processes are known (this one among them), this process's own session.
+    if (m_statistics)
+        m_statistics->setSession(m_instances.processCount() > 0 ? std::optional(m_instances.session()) : std::nullopt);
 }
 
 void Dashboard::reloadLog()
@@ -125,6 +138,11 @@ QCoro::Task<> Dashboard::clearAllLogs()
     co_await m_instances.clearAllLogs();
     if (self)
         reloadLog();
+}
+
+QCoro::Task<> Dashboard::resetAllStatistics()
+{
+    co_await m_instances.resetAllStatistics(m_components.statistics());
 }
 
 QCoro::Task<> Dashboard::writeSetting(QString key, QVariant value)

@@ -15,6 +15,7 @@ class Clipboard;
 class QTimer;
 class RunningInstances;
 class ServerComponents;
+class StatisticsPage;
 class StatusPage;
 struct InstanceLogEntry;
 
@@ -48,10 +49,12 @@ public Q_SLOTS:
 
 private:
     void showInstances();
+    void showSessions();
     void reloadLog();
     void addEntry(const InstanceLogEntry& entry);
     QCoro::Task<> setAllRunning(bool running);
     QCoro::Task<> clearAllLogs();
+    QCoro::Task<> resetAllStatistics();
     QCoro::Task<> writeSetting(QString key, QVariant value);
 
     ServerComponents& m_components;
@@ -63,5 +66,6 @@ private:
     ActivityLogModel* m_recent;
     QTimer* m_statisticsFollow;
     QPointer<StatusPage> m_status;
+    QPointer<StatisticsPage> m_statistics;
     int m_knownProcesses = -1;
 };

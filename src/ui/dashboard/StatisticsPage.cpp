@@ -139,22 +139,30 @@ QWidget* StatisticsPage::addList(const QString& heading, QAbstractItemModel* mod
 void StatisticsPage::refresh()
 {
     const ServerStatistics& figures = m_statistics.statistics();
+    const SessionFigures session = m_session ? *m_session : m_statistics.session(RecentCallsModel::kLimit);
     m_cards[0]->setValue(QString::number(figures.totalRequests));
-    m_cards[0]->setSubtitle(QStringLiteral("Session: %1").arg(figures.sessionRequests));
+    m_cards[0]->setSubtitle(QStringLiteral("Session: %1").arg(session.requests));
     m_cards[1]->setValue(QString::number(figures.totalToolCalls));
-    m_cards[1]->setSubtitle(QStringLiteral("Session: %1").arg(figures.sessionToolCalls));
+    m_cards[1]->setSubtitle(QStringLiteral("Session: %1").arg(session.toolCalls));
     m_cards[2]->setValue(ServerActions::percentText(m_statistics.successRate()));
     m_cards[2]->setSubtitle(QStringLiteral("%1 errors").arg(figures.totalErrors));
     m_cards[3]->setValue(StatisticsText::seconds(m_statistics.averageResponseTime()));
     m_cards[3]->setSubtitle(QStringLiteral("Per tool call"));
     m_uptime->setValue(ServerActions::uptimeText(figures.totalUptime));
-    m_sessionStarted->setValue(StatisticsText::dateTime(figures.sessionStartTime));
+    // Processes too old to tell their session leave only this process's start.
+    m_sessionStarted->setValue(StatisticsText::dateTime(session.startTime.isValid() ? session.startTime : figures.sessionStartTime));
 
     m_toolUsage->setRecords(m_statistics.topTools());
-    m_recentCalls->setRecords(figures.recentCalls);
+    m_recentCalls->setRecords(session.recentCalls);
     m_connections->setRecords(figures.connectionHistory);
     for (const List& list : m_lists)
         list.stack->setCurrentIndex(list.model->rowCount() == 0 ? 1 : 0);
+}
+
+void StatisticsPage::setSession(const std::optional<SessionFigures>& session)
+{
+    m_session = session;
+    refresh();
 }
 
 StatusCard* StatisticsPage::card(const QString& title) const
@@ -181,7 +189,7 @@ bool StatisticsPage::requestReset()
                           QStringLiteral("This will permanently delete all statistics and usage data. This action cannot be undone."),
                           QStringLiteral("Reset")))
         return false;
-    m_statistics.resetStatistics();
+    Q_EMIT resetRequested();
     return true;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "state/ServerStatistics.h"
+
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class Clipboard;
 class Clock;
@@ -16,9 +19,10 @@ class StatisticsManager;
 class StatusCard;
 class ToolUsageModel;
 
-// Usage figures of Zarnel as a whole (the statistics every process adds to the shared store):
-// the counters, the uptime, the most used tools, the recent calls and connections, with Reset
-// and the export sheet.
+// Usage figures of Zarnel as a whole: the totals, the uptime, the most used tools and the
+// connections from the statistics every process adds to the shared store; the session counters
+// and the recent calls from the sessions of every running process (setSession), this process's
+// own until they are known. With Reset and the export sheet.
 class StatisticsPage : public QWidget {
     Q_OBJECT
 public:
@@ -33,9 +37,15 @@ public:
 
 public Q_SLOTS:
     void refresh();
-    // Asks first; true when the statistics were reset.
+    // The sessions of every running process as one; nothing goes back to this process's own.
+    void setSession(const std::optional<SessionFigures>& session);
+    // Asks first; true when the user confirmed, and resetRequested was emitted.
     bool requestReset();
     ExportSheet* showExport();
+
+Q_SIGNALS:
+    // The user confirmed "Reset": the statistics of every process are to be reset.
+    void resetRequested();
 
 private:
     struct List {
@@ -55,4 +65,5 @@ private:
     StatusCard* m_uptime;
     StatusCard* m_sessionStarted;
     QList<List> m_lists;
+    std::optional<SessionFigures> m_session;
 };

@@ -1,8 +1,18 @@
 #include "ui/dashboard/StatisticsPage.h"
+#include "control/ControlClient.h"
+#include "control/ControlServer.h"
+#include "control/RunningInstances.h"
+#include "control/ServerComponents.h"
+#include "platform/Clock.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SystemServices.h"
 #include "state/StatisticsManager.h"
 #include "support/FakeClipboard.h"
 #include "support/FakeClock.h"
+#include "support/FakeStandardStreams.h"
+#include "support/TemporaryHome.h"
+#include "support/ZarnelProcess.h"
+#include "ui/dashboard/Dashboard.h"
 #include "ui/dashboard/Dialogs.h"
 #include "ui/dashboard/ExportSheet.h"
 #include "ui/dashboard/StatusCard.h"
@@ -12,6 +22,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,16 +96,15 @@ TEST_F(StatisticsPageTest, ShowsWhatAnotherProcessSavedOnceTheStoreIsReadAgain)
     EXPECT_EQ(page.toolUsage().index(0, 0).data().toString(), "get_system_info");
 }
 
-TEST_F(StatisticsPageTest, ResetAsksFirstAndKeepsEverythingWhenCancelled)
+TEST_F(StatisticsPageTest, ResetAsksFirstAndAsksForNothingWhenCancelled)
 {
-    statistics.recordRequest();
+    QSignalSpy reset(&page, &StatisticsPage::resetRequested);
     Dialogs::answerNextConfirmation(false);
     EXPECT_FALSE(page.requestReset());
-    EXPECT_EQ(value("Total Requests"), "1");
+    EXPECT_EQ(reset.count(), 0);
     Dialogs::answerNextConfirmation(true);
     QTest::mouseClick(page.findChild<QPushButton*>("reset"), Qt::LeftButton);
-    EXPECT_EQ(value("Total Requests"), "0");
-    EXPECT_FALSE(store.contains("stats_totalRequests"));
+    EXPECT_EQ(reset.count(), 1);
 }
 
 TEST_F(StatisticsPageTest, ExportSheetShowsTheJsonAndProposesItsName)
@@ -113,6 +124,89 @@ TEST_F(StatisticsPageTest, ExportSheetShowsTheJsonAndProposesItsName)
     EXPECT_EQ(Dialogs::lastProposedFileName(), "zarnel-statistics-1796407613.0.json");
     EXPECT_TRUE(QFile::exists(target.filePath("statistics.json")));
     sheet->close();
+}
+
+// This process plays the desktop instance with its dashboard; a client drives a second, headless
+// zarnel that shares its statistics store and its control folder.
+class StatisticsOfEveryProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        control.setDesktop(true);
+        ASSERT_TRUE(control.listen()) << control.problem().toStdString();
+        pages = dashboard.createPages();
+        page = qobject_cast<StatisticsPage*>(pages.at(1));
+        ASSERT_NE(page, nullptr);
+    }
+    void TearDown() override { qDeleteAll(pages); }
+
+    QString value(const QString& card) const { return page->card(card)->value(); }
+    QString subtitle(const QString& card) const { return page->card(card)->subtitle(); }
+    QStringList column(const QAbstractItemModel& list) const
+    {
+        QStringList names;
+        for (int row = 0; row < list.rowCount(); ++row)
+            names.append(list.index(row, 0).data().toString());
+        return names;
+    }
+    // The other process writes what it recorded to the store now rather than within 5 s.
+    void saveInOtherProcess(ZarnelProcess& other)
+    {
+        ControlClient client;
+        ASSERT_TRUE(client.connectTo(folder.socketPath(other.process().processId())));
+        ASSERT_TRUE(QCoro::waitFor(client.request("status", Json{{"saveStatistics", true}})).ok);
+    }
+
+    TemporaryHome home;
+    QSettingsPreferencesStore store{home.preferencesPath()};
+    SystemClock clock;
+    FakeStandardStreams streams;
+    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
+    ControlFolder folder{home.environment().value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/zarnel")};
+    ControlServer control{components, folder};
+    RunningInstances instances{folder};
+    Dashboard dashboard{components, instances, std::make_shared<FakeClipboard>(), {}};
+    QList<QWidget*> pages;
+    StatisticsPage* page = nullptr;
+};
+
+TEST_F(StatisticsOfEveryProcess, AnotherProcesssCallsShowWithinTwoSecondsAndResetClearsBoth)
+{
+    components.statistics().recordRequest();
+    components.statistics().recordToolCall(QStringLiteral("list_directory"), 0.25, true);
+    ZarnelProcess second(home);
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return instances.processCount() == 2; }, 15000)) << "the second process was not found";
+    ASSERT_TRUE(second.initialize());
+    ASSERT_TRUE(second.callTool("get_system_info", nlohmann::json::object()));
+
+    // The sessions of both processes, live: newest call first, counters summed.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return column(page->recentCalls()).size() == 2; }, 2000));
+    EXPECT_EQ(column(page->recentCalls()), (QStringList{"get_system_info", "list_directory"}));
+    EXPECT_EQ(subtitle("Tool Calls"), "Session: 2");
+    EXPECT_EQ(subtitle("Total Requests"), "Session: 3"); // initialize and tools/call there, one here
+
+    // What the other process saves shows here within 2 s.
+    saveInOtherProcess(second);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return value("Tool Calls") == "2"; }, 2000));
+    EXPECT_EQ(column(page->toolUsage()), (QStringList{"get_system_info", "list_directory"}));
+    EXPECT_EQ(column(page->connections()), QStringList{"zarnel-tests"});
+
+    // A call the other process has not saved yet is dropped by the reset, not written back later.
+    ASSERT_TRUE(second.callTool("get_system_info", nlohmann::json::object()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return subtitle("Tool Calls") == "Session: 3"; }, 2000));
+    Dialogs::answerNextConfirmation(true);
+    QTest::mouseClick(page->findChild<QPushButton*>("reset"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return subtitle("Tool Calls") == "Session: 0" && page->emptyTitle(page->recentCalls()) == "No recent calls"; }, 2000));
+    EXPECT_EQ(subtitle("Total Requests"), "Session: 0");
+    saveInOtherProcess(second);
+    QTest::qWait(Dashboard::kStatisticsFollowMs + 500);
+    EXPECT_EQ(value("Tool Calls"), "0");
+    EXPECT_EQ(value("Total Requests"), "0");
+    EXPECT_EQ(page->emptyTitle(page->toolUsage()), "No tools used yet");
+    EXPECT_EQ(page->emptyTitle(page->connections()), "No connections yet");
+    EXPECT_FALSE(QSettings(home.preferencesPath(), QSettings::IniFormat).contains(QStringLiteral("stats_totalToolCalls")));
 }
 
 } // namespace
