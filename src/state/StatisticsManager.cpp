@@ -106,7 +106,8 @@ void StatisticsManager::recordRequest()
 
 void StatisticsManager::recordConnection(const QString& clientName, const QString& clientVersion)
 {
-    const ConnectionRecord connection{QUuid::createUuid(), clientName, clientVersion, m_clock.now()};
+    // The client chooses these texts; kept whole, fifty records could grow the settings file by megabytes.
+    const ConnectionRecord connection{QUuid::createUuid(), Log::clip(clientName), Log::clip(clientVersion), m_clock.now()};
     for (QList<ConnectionRecord>* history : {&m_statistics.connectionHistory, &m_unsaved.connectionHistory}) {
         history->prepend(connection);
         if (history->size() > kMaxConnections)

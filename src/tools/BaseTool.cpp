@@ -1,5 +1,7 @@
 #include "tools/BaseTool.h"
 
+#include "platform/FileManager.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -50,6 +52,11 @@ MCPToolCallResponse BaseTool::successResult(const QString& text)
 MCPToolCallResponse BaseTool::errorResult(const QString& message)
 {
     return MCPToolCallResponse{{MCPContent::text(message.toStdString())}, true};
+}
+
+MCPToolCallResponse BaseTool::nulPathResult()
+{
+    return errorResult(FileError::nulInPath().description);
 }
 
 MCPTool BaseTool::makeDefinition(std::string name, std::string description, std::initializer_list<Property> properties,

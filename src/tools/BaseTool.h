@@ -55,6 +55,11 @@ public:
     static MCPToolCallResponse successResult(const QString& text);
     static MCPToolCallResponse errorResult(const QString& message);
 
+    // A path the system would read only up to a NUL character names something else: every tool
+    // refuses such a path argument with nulPathResult() before anything is done.
+    static bool containsNul(const QString& path) { return path.contains(QChar(u'\0')); }
+    static MCPToolCallResponse nulPathResult();
+
     // A descriptor in the shape every built-in tool uses: type "object", the properties, the
     // required list (written even when empty) and additionalProperties false.
     struct Property {

@@ -15,7 +15,7 @@ constexpr std::array kTable = {
     ToolAnnotations{"copy_file", "Copy File", false, true, true, false},
     ToolAnnotations{"create_directory", "Create Directory", false, false, true, false},
     ToolAnnotations{"delete_file", "Delete File", false, true, true, false},
-    ToolAnnotations{"execute_applescript", "Run Automation Script", false, true, false, true},
+    ToolAnnotations{"execute_applescript", "AppleScript (Not Available)", false, true, false, true},
     ToolAnnotations{"execute_command", "Run Shell Command", false, true, false, true},
     ToolAnnotations{"get_clipboard", "Read Clipboard", true, false, true, false},
     ToolAnnotations{"get_system_info", "Get System Information", true, false, true, false},

@@ -79,6 +79,15 @@ TEST_F(Resources, ReportsEveryFailureWithItsText)
     binary.close();
     EXPECT_TRUE(read(QStringLiteral("file://") + binary.fileName()).starts_with("failure: Internal error: Failed to read file: "));
     EXPECT_EQ(read(QStringLiteral("file:///tmp/%FF")), "failure: Resource not found: file:///tmp/%FF");
+
+    // The system would read such a path only up to the NUL, which names an existing file here.
+    QFile text(dir.filePath(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("secret");
+    text.close();
+    const QString uri = QStringLiteral("file://") + text.fileName();
+    EXPECT_EQ(read(uri + QStringLiteral("%00.public")), "failure: Invalid path: contains a NUL character");
+    EXPECT_EQ(read(uri + QChar(u'\0') + QStringLiteral(".public")), "failure: Invalid path: contains a NUL character");
 }
 
 TEST_F(Resources, ShowsTheHundredNewestLogEntriesNewestFirst)

@@ -27,7 +27,7 @@ TEST(AppControlOverStdio, LaunchesListsAndQuitsAnInstalledApplication)
     const auto listed = zarnel.callTool("list_running_apps", nlohmann::json::object());
     ASSERT_TRUE(listed);
     EXPECT_EQ(resultText(*listed),
-              "Running Applications:\n\n○ Notes\n   Bundle ID: org.test.Notes\n   PID: " + std::to_string(record->pid) + "\n\n");
+              "Running Applications:\n\n○ Notes\n   Desktop entry ID: org.test.Notes\n   PID: " + std::to_string(record->pid) + "\n\n");
 
     const auto quit = zarnel.callTool("quit_app", {{"app", "notes"}});
     ASSERT_TRUE(quit);

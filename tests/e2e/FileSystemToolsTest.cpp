@@ -49,4 +49,43 @@ TEST_F(FileSystemTools, WorkOnRelativePathsFromTheServersDirectory)
               json({{"content", json::array({text("File not found: " + at("backup/today.txt"))})}, {"isError", true}}));
 }
 
+// The system would see each of these paths only up to the NUL, which names something that is
+// there: every tool and a resource read refuse the whole path and leave everything alone.
+TEST_F(FileSystemTools, RefuseEveryPathHoldingANulCharacterAndTouchNothing)
+{
+    ASSERT_TRUE(QDir(m_work.path()).mkpath(QStringLiteral("kept")));
+    QFile kept(m_work.filePath(QStringLiteral("kept/notes.txt")));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write("old");
+    kept.close();
+    const std::string nul(1, '\0');
+    const std::string file = "kept/notes.txt" + nul + ".bak";
+    const std::string folder = "kept" + nul + "/elsewhere";
+    const json refused = {{"content", json::array({text("Invalid path: contains a NUL character")})}, {"isError", true}};
+
+    EXPECT_EQ(call("write_file", {{"path", file}, {"content", "new"}}), refused);
+    EXPECT_EQ(call("read_file", {{"path", file}}), refused);
+    EXPECT_EQ(call("list_directory", {{"path", folder}}), refused);
+    EXPECT_EQ(call("search_files", {{"pattern", "*"}, {"directory", folder}}), refused);
+    EXPECT_EQ(call("create_directory", {{"path", "made" + nul + "/deeper"}}), refused);
+    EXPECT_EQ(call("copy_file", {{"source", file}, {"destination", "copied.txt"}}), refused);
+    EXPECT_EQ(call("copy_file", {{"source", "kept/notes.txt"}, {"destination", "copied" + nul + ".txt"}}), refused);
+    EXPECT_EQ(call("move_file", {{"source", file}, {"destination", "moved.txt"}}), refused);
+    EXPECT_EQ(call("move_file", {{"source", "kept/notes.txt"}, {"destination", "moved" + nul + ".txt"}}), refused);
+    EXPECT_EQ(call("delete_file", {{"path", file}}), refused);
+    EXPECT_EQ(call("delete_file", {{"path", folder}, {"recursive", true}}), refused);
+
+    for (const std::string& uri : {"file://" + at("kept/notes.txt") + "%00.bak", "file://" + at(file)}) {
+        const auto read = m_zarnel.request("resources/read", {{"uri", uri}});
+        ASSERT_TRUE(read);
+        EXPECT_EQ((*read)["error"]["message"], "Invalid path: contains a NUL character") << read->dump();
+    }
+
+    EXPECT_EQ(QDir(m_work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("kept")});
+    EXPECT_EQ(QDir(m_work.filePath(QStringLiteral("kept"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("notes.txt")});
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("old"));
+}
+
 } // namespace

@@ -1,4 +1,5 @@
 #include "state/StatisticsManager.h"
+#include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
 #include "support/FakeClock.h"
 
@@ -125,6 +126,26 @@ TEST_F(Statistics, KeepTheNewestHundredCallsAndFiftyConnectionsAlsoWhenMerged)
     ASSERT_EQ(history.size(), 50);
     EXPECT_EQ(history.front().clientName + history.front().clientVersion, QStringLiteral("second39"));
     EXPECT_EQ(history.back().clientName + history.back().clientVersion, QStringLiteral("first15"));
+}
+
+TEST_F(Statistics, KeepAClientsNameAndVersionCutToALogLinesLength)
+{
+    const QString name = QStringLiteral("hostile ") + QString(1024 * 1024, u'n');
+    const QString version = QString(1024 * 1024, u'9');
+    {
+        auto instance = start();
+        for (int i = 0; i < StatisticsManager::kMaxConnections; ++i)
+            instance->statistics.recordConnection(name, version);
+        const ConnectionRecord& newest = instance->statistics.statistics().connectionHistory.front();
+        EXPECT_TRUE(newest.clientName.startsWith(QStringLiteral("hostile nnn")));
+        EXPECT_TRUE(newest.clientName.endsWith(QStringLiteral("\u2026 (1048584 bytes)")));
+        EXPECT_TRUE(newest.clientVersion.endsWith(QStringLiteral("\u2026 (1048576 bytes)")));
+        instance->statistics.saveNow();
+    }
+    EXPECT_LT(QFileInfo(path()).size(), 256 * 1024);
+    auto reloaded = start();
+    ASSERT_EQ(reloaded->statistics.statistics().connectionHistory.size(), StatisticsManager::kMaxConnections);
+    EXPECT_EQ(reloaded->statistics.statistics().connectionHistory.back().clientName, Log::clip(name));
 }
 
 TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChangedInTheSharedFormat)

@@ -4,6 +4,7 @@
 #include "state/SettingsManager.h"
 #include "support/EchoTool.h"
 #include "tools/BuiltInTools.h"
+#include "tools/ToolAnnotations.h"
 
 #include <gtest/gtest.h>
 
@@ -71,4 +72,45 @@ TEST(BuiltInTools, AreTheEighteenOverACompleteEnvironmentAndRefuseAnIncompleteOn
     }
     environment = ToolEnvironment{nullptr, SystemServices::forThisSession()};
     EXPECT_THROW(BuiltInTools::create(environment), std::invalid_argument);
+}
+
+// Every "description" text in a descriptor, one per line.
+std::string descriptionsIn(const Json& value)
+{
+    std::string text;
+    if (value.is_object()) {
+        for (const auto& [key, member] : value.items())
+            text += key == "description" && member.is_string() ? member.get<std::string>() + '\n' : descriptionsIn(member);
+    } else if (value.is_array()) {
+        for (const Json& member : value)
+            text += descriptionsIn(member);
+    }
+    return text;
+}
+
+// What an assistant reads of a tool (its description, title and parameter texts) names this
+// system's ways; the script tool keeps its name and parameters but says it cannot run anything.
+TEST(BuiltInTools, DescribeThisSystemsWaysToAnAssistant)
+{
+    QTemporaryDir dir;
+    QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
+    SettingsManager settings(store);
+    for (const auto& tool : BuiltInTools::create(ToolEnvironment{&settings, SystemServices::forThisSession()})) {
+        const MCPTool definition = tool->definition();
+        const Json schema = definition.toJson();
+        // The texts only: keys such as "bundleId" stay for the callers that read them.
+        QString text = QString::fromStdString(descriptionsIn(schema));
+        if (const ToolAnnotations* annotations = ToolAnnotations::find(definition.name))
+            text += QString::fromUtf8(annotations->title.data(), static_cast<qsizetype>(annotations->title.size()));
+        for (const char* foreign : {"bundle", "macos", "mac os", "finder", "dock"})
+            EXPECT_FALSE(text.toLower().contains(QLatin1String(foreign)))
+                << definition.name << " says " << foreign << ": " << text.toStdString();
+        if (definition.name == "execute_applescript") {
+            EXPECT_TRUE(definition.description.starts_with("Not available on this system")) << definition.description;
+            EXPECT_NE(definition.description.find("execute_command"), std::string::npos);
+            EXPECT_NE(definition.description.find("launch_app"), std::string::npos);
+            EXPECT_EQ(schema["inputSchema"]["required"], Json::array({"script"}));
+            EXPECT_EQ(schema["inputSchema"]["properties"]["language"]["enum"], Json::array({"applescript", "javascript"}));
+        }
+    }
 }

@@ -11,9 +11,11 @@ ExecuteAppleScriptTool::ExecuteAppleScriptTool()
 
 MCPTool ExecuteAppleScriptTool::definition() const
 {
-    return makeDefinition("execute_applescript", "Execute an AppleScript to control applications and system features.",
-                          {{"script", "string", "AppleScript code to execute"},
-                           {"language", "string", "Script language: 'applescript' or 'javascript' (default: applescript)",
+    return makeDefinition("execute_applescript",
+                          "Not available on this system: AppleScript and JavaScript for Automation scripts cannot run on Linux, so "
+                          "every call fails. Use execute_command to run shell commands and launch_app to start applications.",
+                          {{"script", "string", "Script code (cannot run on this system; use execute_command instead)"},
+                           {"language", "string", "Script language: 'applescript' or 'javascript' (neither can run on this system)",
                             std::vector<std::string>{"applescript", "javascript"}}},
                           {"script"});
 }

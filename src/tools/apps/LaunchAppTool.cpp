@@ -44,8 +44,8 @@ LaunchAppTool::LaunchAppTool(const Workspace& workspace)
 MCPTool LaunchAppTool::definition() const
 {
     return makeDefinition(
-        "launch_app", "Launch an application by name or bundle identifier. Can optionally hide, activate, or open with specific arguments.",
-        {{"app", "string", "App name or bundle identifier (e.g., 'Text Editor' or 'org.gnome.TextEditor')"},
+        "launch_app", "Launch an application by name or desktop entry id. Can optionally hide, activate, or open with specific arguments.",
+        {{"app", "string", "App name or desktop entry id (e.g., 'Text Editor' or 'org.gnome.TextEditor')"},
          {"activate", "boolean", "Bring app to foreground (default: true)"},
          {"hide", "boolean", "Launch app hidden (default: false)"},
          {"arguments", "string", "Command-line arguments to pass"}},

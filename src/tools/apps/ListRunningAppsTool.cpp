@@ -57,7 +57,7 @@ QString describe(std::vector<RunningApplication> applications)
             continue;
         text += application->isActive ? u'\u25CF' : u'\u25CB';
         text += u' ' + *application->localizedName + u'\n';
-        text += QStringLiteral("   Bundle ID: ") + application->bundleIdentifier.value_or(QStringLiteral("unknown")) + u'\n';
+        text += QStringLiteral("   Desktop entry ID: ") + application->bundleIdentifier.value_or(QStringLiteral("unknown")) + u'\n';
         text += QStringLiteral("   PID: ") + QString::number(application->processIdentifier) + QStringLiteral("\n\n");
     }
     return text;
@@ -74,7 +74,7 @@ ListRunningAppsTool::ListRunningAppsTool(const Workspace& workspace)
 MCPTool ListRunningAppsTool::definition() const
 {
     MCPTool tool = makeDefinition("list_running_apps",
-                                  "List all currently running applications with their bundle identifiers and process IDs.", {}, {});
+                                  "List all currently running applications with their desktop entry ids and process IDs.", {}, {});
     tool.outputSchema = runningAppsSchema();
     return tool;
 }

@@ -38,8 +38,9 @@ QuitAppTool::QuitAppTool(const Workspace& workspace)
 
 MCPTool QuitAppTool::definition() const
 {
-    return makeDefinition("quit_app", "Quit an application by name or bundle identifier. Can force quit if needed.",
-                          {{"app", "string", "App name or bundle identifier"}, {"force", "boolean", "Force quit the app (default: false)"}},
+    return makeDefinition("quit_app", "Quit an application by name or desktop entry id. Can force quit if needed.",
+                          {{"app", "string", "App name or desktop entry id (e.g., 'org.gnome.TextEditor')"},
+                           {"force", "boolean", "Force quit the app (default: false)"}},
                           {"app"});
 }
 

@@ -25,11 +25,6 @@ protected:
     // else changes ("~" stays, so do "." and ".." and repeated slashes).
     FilePath resolvePath(const QString& text) const;
 
-    // A path the system would read only up to a NUL character names something else: such paths
-    // are refused before anything is done.
-    static bool containsNul(const QString& path) { return path.contains(QChar(u'\0')); }
-    static MCPToolCallResponse nulPathResult() { return errorResult(FileError::nulInPath().description); }
-
     // A name as shown in a listing: control characters (a line feed would fake another entry)
     // are written as escapes ("\n", "\t", "\x1b", "\u2028").
     static QString displayName(const QString& name);

@@ -28,11 +28,13 @@ MCPTool CaptureScreenshotTool::definition() const
 QCoro::Task<MCPToolCallResponse> CaptureScreenshotTool::execute(Arguments arguments, CancellationToken cancellation)
 {
     (void)cancellation;
+    const auto savePath = getStringArgument(arguments, "save_path", false);
+    if (savePath.hasValue() && containsNul(*savePath))
+        co_return nulPathResult();
     const auto screen = m_screen;
     if (!screen->hasScreen())
         co_return errorResult(QStringLiteral("No screen available"));
 
-    const auto savePath = getStringArgument(arguments, "save_path", false);
     QString path;
     std::optional<QString> temporaryPath;
     if (savePath.hasValue()) {

@@ -108,6 +108,10 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
         return {};
     }
     const auto workingDirectory = getStringArgument(arguments, "working_directory", false);
+    if (workingDirectory.hasValue() && containsNul(*workingDirectory)) {
+        *refusal = nulPathResult();
+        return {};
+    }
     ShellCommand request;
     request.command = *commandText;
     request.workingDirectory = workingDirectory.value();

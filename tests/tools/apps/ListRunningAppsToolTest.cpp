@@ -24,13 +24,13 @@ TEST_F(ListRunningApps, ShowsEveryRunningApplicationInCodePointOrderWithTheActiv
 
     EXPECT_EQ(success(callTool(m_tool)),
               "Running Applications:\n\n"
-              "○ Beta\n   Bundle ID: org.test.Beta\n   PID: "
+              "○ Beta\n   Desktop entry ID: org.test.Beta\n   PID: "
                   + std::to_string(beta)
                   + "\n\n"
-                    "● Zeta\n   Bundle ID: org.test.Zeta\n   PID: "
+                    "● Zeta\n   Desktop entry ID: org.test.Zeta\n   PID: "
                   + std::to_string(zeta)
                   + "\n\n"
-                    "○ alpha\n   Bundle ID: org.test.alpha\n   PID: "
+                    "○ alpha\n   Desktop entry ID: org.test.alpha\n   PID: "
                   + std::to_string(alpha) + "\n\n");
 }
 
@@ -61,10 +61,10 @@ TEST(ListRunningAppsOfAnyWorkspace, LeavesOutNamelessOnesAndKeepsTheWorkspaceOrd
     // U+FF21 comes before U+1F600, although its UTF-16 units do not.
     EXPECT_EQ(success(callTool(ListRunningAppsTool(workspace))),
               "Running Applications:\n\n"
-              "○ Same\n   Bundle ID: org.test.first\n   PID: 30\n\n"
-              "○ Same\n   Bundle ID: unknown\n   PID: 20\n\n"
-              "○ \xEF\xBC\xA1 Wide\n   Bundle ID: org.test.wide\n   PID: 50\n\n"
-              "○ \xF0\x9F\x98\x80 Smile\n   Bundle ID: org.test.smile\n   PID: 40\n\n");
+              "○ Same\n   Desktop entry ID: org.test.first\n   PID: 30\n\n"
+              "○ Same\n   Desktop entry ID: unknown\n   PID: 20\n\n"
+              "○ \xEF\xBC\xA1 Wide\n   Desktop entry ID: org.test.wide\n   PID: 50\n\n"
+              "○ \xF0\x9F\x98\x80 Smile\n   Desktop entry ID: org.test.smile\n   PID: 40\n\n");
 }
 
 } // namespace

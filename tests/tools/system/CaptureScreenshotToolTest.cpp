@@ -63,6 +63,12 @@ TEST(CaptureScreenshot, ReturnsTheImageAndKeepsItsFileOnlyAtASavePath)
 TEST(CaptureScreenshot, ReportsEachFailure)
 {
     auto screen = std::make_shared<FakeScreenGrabber>();
+    // A grabbing program would see the path only up to the NUL and write there.
+    QTemporaryDir directory;
+    const std::string cutAtNul = directory.filePath(QStringLiteral("shot.png")).toStdString() + std::string("\0.txt", 5);
+    EXPECT_EQ(failure(capture(screen, {{"save_path", cutAtNul}})), "Invalid path: contains a NUL character");
+    EXPECT_TRUE(screen->lastPath.isEmpty());
+
     screen->screen = false;
     EXPECT_EQ(failure(capture(screen)), "No screen available");
 

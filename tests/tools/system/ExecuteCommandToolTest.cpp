@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cmath>
 
 namespace {
@@ -57,6 +60,12 @@ TEST(ExecuteCommand, NeedsACommandAndAnExistingWorkingDirectory)
 
     EXPECT_EQ(failure(run({{"command", "true"}, {"working_directory", "/nonexistent/zarnel"}})),
               "Failed to execute command: cannot use working directory '/nonexistent/zarnel': No such file or directory");
+
+    // The system would see the folder only up to the NUL: the command must not run there.
+    QTemporaryDir folder;
+    const std::string cutAtNul = folder.path().toStdString() + std::string("\0/elsewhere", 11);
+    EXPECT_EQ(failure(run({{"command", "touch ran"}, {"working_directory", cutAtNul}})), "Invalid path: contains a NUL character");
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("ran"))));
 }
 
 TEST(ExecuteCommand, TakesTheTimeLimitFromAnIntegerOrADecimalStringElseTheSettingAndSaysWhenItRanOut)
