@@ -16,7 +16,7 @@ QIcon applicationIcon();
 // with a dot when the server runs, in outline when it is stopped.
 QIcon trayIcon(bool running, const QColor& ink);
 
-// The sidebar symbol of a page, from the icon theme (empty without one).
+// The sidebar picture of a page: the theme's where the theme has one, else our drawing.
 QIcon pageIcon(DashboardPage page);
 
 } // namespace ApplicationIcons

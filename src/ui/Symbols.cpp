@@ -77,25 +77,32 @@ const QHash<QString, QString>& drawings()
     return table;
 }
 
-const QHash<QString, QString>& themeNames()
+// The freedesktop names tried for a symbol, best first. Where the theme has none of them the
+// symbol is our drawing.
+const QHash<QString, QStringList>& themeNameTable()
 {
-    static const QHash<QString, QString> table = {
-        {"play.circle.fill", "media-playback-start"},
-        {"stop.circle.fill", "media-playback-stop"},
-        {"network", "network-wired"},
-        {"magnifyingglass", "edit-find"},
-        {"trash", "edit-delete"},
-        {"desktopcomputer", "computer"},
-        {"server.rack", "network-server"},
-        {"chevron.down", "go-down"},
-        {"chevron.up", "go-up"},
-        {"arrow.clockwise", "view-refresh"},
-        {"square.and.arrow.up", "document-save-as"},
-        {"doc.on.doc", "edit-copy"},
-        {"gear", "preferences-system"},
-        {"book", "help-contents"},
-        {"clock", "document-open-recent"},
-        {"lock.shield", "security-high"},
+    static const QHash<QString, QStringList> table = {
+        {"circle.fill", {"network-server"}},
+        {"chart.bar.fill", {"office-chart-bar", "x-office-spreadsheet"}},
+        {"list.bullet.rectangle", {"view-list-details", "text-x-generic"}},
+        {"wrench.and.screwdriver", {"applications-utilities"}},
+        {"gear", {"preferences-system"}},
+        {"book", {"help-contents"}},
+        {"lightbulb", {"dialog-information"}},
+        {"play.circle.fill", {"media-playback-start"}},
+        {"stop.circle.fill", {"media-playback-stop"}},
+        {"network", {"network-wired"}},
+        {"magnifyingglass", {"edit-find"}},
+        {"trash", {"edit-delete"}},
+        {"desktopcomputer", {"computer"}},
+        {"server.rack", {"network-server"}},
+        {"chevron.down", {"go-down"}},
+        {"chevron.up", {"go-up"}},
+        {"arrow.clockwise", {"view-refresh"}},
+        {"square.and.arrow.up", {"document-save-as"}},
+        {"doc.on.doc", {"edit-copy"}},
+        {"clock", {"document-open-recent"}},
+        {"lock.shield", {"security-high"}},
     };
     return table;
 }
@@ -134,10 +141,13 @@ namespace Symbols {
 
 QIcon icon(const QString& symbol)
 {
-    const QColor text = QApplication::palette().color(QPalette::WindowText);
-    const QIcon fallback = drawn(symbol, text);
-    const QString theme = themeName(symbol);
-    return theme.isEmpty() ? fallback : QIcon::fromTheme(theme, fallback);
+    // A theme may lack any of the names (or the desktop may have no theme at all): an icon
+    // asked of it for a name it lacks draws nothing.
+    for (const QString& name : themeNames(symbol)) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return drawn(symbol, QApplication::palette().color(QPalette::WindowText));
 }
 
 QIcon tinted(const QString& symbol, const QColor& color)
@@ -145,9 +155,9 @@ QIcon tinted(const QString& symbol, const QColor& color)
     return drawn(symbol, color);
 }
 
-QString themeName(const QString& symbol)
+QStringList themeNames(const QString& symbol)
 {
-    return themeNames().value(symbol);
+    return themeNameTable().value(symbol);
 }
 
 bool hasDrawing(const QString& symbol)

@@ -1,0 +1,114 @@
+#include "ui/ApplicationIcons.h"
+#include "ui/MainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QIcon>
+#include <QImage>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+// An icon theme of the test's own, holding only the icons it is given (solid squares), made the
+// desktop's theme for as long as it lives; the desktop's own theme and search paths come back
+// after.
+class IconTheme {
+public:
+    explicit IconTheme(const QStringList& names, const QColor& colour = Qt::magenta)
+        : m_searchPaths(QIcon::themeSearchPaths())
+        , m_fallbackPaths(QIcon::fallbackSearchPaths())
+        , m_themeName(QIcon::themeName())
+    {
+        const QString theme = m_folder.filePath(QStringLiteral("zarnel-test"));
+        QDir().mkpath(theme + QStringLiteral("/apps"));
+        QFile index(theme + QStringLiteral("/index.theme"));
+        if (index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nName=Zarnel Test\nDirectories=apps\n\n"
+                        "[apps]\nSize=32\nType=Scalable\nMinSize=8\nMaxSize=512\n");
+        QImage square(32, 32, QImage::Format_ARGB32);
+        square.fill(colour);
+        for (const QString& name : names)
+            square.save(theme + QStringLiteral("/apps/") + name + QStringLiteral(".png"));
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeSearchPaths({m_folder.path()});
+        QIcon::setThemeName(QStringLiteral("zarnel-test"));
+    }
+
+    // A desktop with no icon theme at all.
+    static IconTheme none() { return IconTheme(); }
+
+    ~IconTheme()
+    {
+        QIcon::setThemeSearchPaths(m_searchPaths);
+        QIcon::setFallbackSearchPaths(m_fallbackPaths);
+        QIcon::setThemeName(m_themeName);
+    }
+
+private:
+    IconTheme()
+        : m_searchPaths(QIcon::themeSearchPaths())
+        , m_fallbackPaths(QIcon::fallbackSearchPaths())
+        , m_themeName(QIcon::themeName())
+    {
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeSearchPaths({m_folder.path()});
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));
+    }
+
+    QTemporaryDir m_folder;
+    QStringList m_searchPaths;
+    QStringList m_fallbackPaths;
+    QString m_themeName;
+};
+
+// Whether a picture draws anything: a blank icon gives a null or fully transparent pixmap.
+bool hasInk(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QMap<QString, QIcon> sidebarIcons(const MainWindow& window)
+{
+    QMap<QString, QIcon> icons;
+    auto* sidebar = window.findChild<QListWidget*>(QStringLiteral("sidebar"));
+    for (int row = 0; row < sidebar->count(); ++row) {
+        if (sidebar->item(row)->flags() & Qt::ItemIsSelectable)
+            icons.insert(sidebar->item(row)->text(), sidebar->item(row)->icon());
+    }
+    return icons;
+}
+
+} // namespace
+
+TEST(PageIcons, EverySidebarEntryShowsAPictureOnADesktopWithoutAnIconTheme)
+{
+    const IconTheme theme = IconTheme::none();
+    const MainWindow window;
+    const QMap<QString, QIcon> icons = sidebarIcons(window);
+    ASSERT_EQ(icons.size(), 7);
+    for (auto it = icons.cbegin(); it != icons.cend(); ++it)
+        EXPECT_TRUE(hasInk(it.value().pixmap(16, 16))) << it.key().toStdString();
+}
+
+TEST(PageIcons, TheThemesIconWhereItHasTheNameAndOurDrawingWhereItLacksIt)
+{
+    // The theme knows Settings' name and the second of Statistics' names only.
+    const IconTheme theme({QStringLiteral("preferences-system"), QStringLiteral("x-office-spreadsheet")});
+    const MainWindow window;
+    const QMap<QString, QIcon> icons = sidebarIcons(window);
+    EXPECT_EQ(icons.value(QStringLiteral("Settings")).name(), QStringLiteral("preferences-system"));
+    EXPECT_EQ(icons.value(QStringLiteral("Statistics")).name(), QStringLiteral("x-office-spreadsheet"));
+    for (const char* page : {"Status", "Activity Log", "Functions", "Getting Started", "Examples"}) {
+        EXPECT_TRUE(icons.value(QString::fromLatin1(page)).name().isEmpty()) << page;
+        EXPECT_TRUE(hasInk(icons.value(QString::fromLatin1(page)).pixmap(16, 16))) << page;
+    }
+}
