@@ -42,7 +42,7 @@ namespace ApplicationIcons {
 
 QIcon applicationIcon()
 {
-    return QIcon::fromTheme(QStringLiteral("zarnel"), QIcon(QStringLiteral(":/icons/zarnel.svg")));
+    return QIcon::fromTheme(QString::fromLatin1(kApplicationIconName), QIcon(QStringLiteral(":/icons/zarnel.svg")));
 }
 
 QIcon trayIcon(bool running, const QColor& ink)

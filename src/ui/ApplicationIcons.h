@@ -9,7 +9,12 @@
 // the program as Qt resources, so they need no installation).
 namespace ApplicationIcons {
 
-// The program's icon: the theme's "zarnel" when installed, else ours.
+// The name the program's icon is installed under (data/CMakeLists.txt), as the desktop entry's
+// Icon= names it.
+inline constexpr const char* kApplicationIconName = "com.tarvonic.zarnel";
+
+// The program's icon: the installed one as the icon theme has it (a theme may carry its own
+// drawing under that name), else the copy built into the program.
 QIcon applicationIcon();
 
 // The tray's server picture in one colour, `ink`, as panels draw their symbolic icons: filled

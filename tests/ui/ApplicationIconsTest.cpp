@@ -1,4 +1,5 @@
 #include "ui/ApplicationIcons.h"
+#include "ui/AboutWindow.h"
 #include "ui/MainWindow.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
 
@@ -111,4 +113,27 @@ TEST(PageIcons, TheThemesIconWhereItHasTheNameAndOurDrawingWhereItLacksIt)
         EXPECT_TRUE(icons.value(QString::fromLatin1(page)).name().isEmpty()) << page;
         EXPECT_TRUE(hasInk(icons.value(QString::fromLatin1(page)).pixmap(16, 16))) << page;
     }
+}
+
+TEST(ApplicationIcon, TheWindowAndTheAboutWindowShowTheIconInstalledUnderTheProgramsName)
+{
+    const IconTheme theme({QString::fromLatin1(ApplicationIcons::kApplicationIconName)}, Qt::magenta);
+    MainWindow window;
+    EXPECT_EQ(window.windowIcon().name(), QStringLiteral("com.tarvonic.zarnel"));
+    window.showAboutWindow();
+    const QPixmap about = window.aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap();
+    ASSERT_FALSE(about.isNull());
+    EXPECT_EQ(about.toImage().pixelColor(about.width() / 2, about.height() / 2), QColor(Qt::magenta));
+}
+
+TEST(ApplicationIcon, WithoutAnInstalledIconBothShowTheProgramsOwn)
+{
+    // A theme with a picture under another name than the installed one is no help.
+    const IconTheme theme({QStringLiteral("zarnel")}, Qt::magenta);
+    MainWindow window;
+    EXPECT_TRUE(hasInk(window.windowIcon().pixmap(48, 48)));
+    window.showAboutWindow();
+    const QPixmap about = window.aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap();
+    EXPECT_TRUE(hasInk(about));
+    EXPECT_NE(about.toImage().pixelColor(about.width() / 2, about.height() / 2), QColor(Qt::magenta));
 }
