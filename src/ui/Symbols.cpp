@@ -1,7 +1,10 @@
 #include "ui/Symbols.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 
@@ -135,7 +138,73 @@ QIcon drawn(const QString& symbol, const QColor& color)
     return icon;
 }
 
+// The palette's text colour for an icon mode: greyed when disabled, the selection's text colour
+// on a selected row.
+QColor inkFor(QIcon::Mode mode)
+{
+    const QPalette palette = QApplication::palette();
+    switch (mode) {
+    case QIcon::Disabled: return palette.color(QPalette::Disabled, QPalette::WindowText);
+    case QIcon::Selected: return palette.color(QPalette::Active, QPalette::HighlightedText);
+    case QIcon::Normal:
+    case QIcon::Active: break;
+    }
+    return palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+// Our drawing in the palette's colour of the moment it is painted, so a switch between a light
+// and a dark palette shows at the next repaint without anyone asking for the icon again.
+class PaletteSymbolEngine : public QIconEngine {
+public:
+    explicit PaletteSymbolEngine(QString symbol)
+        : m_symbol(std::move(symbol))
+    {
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override { return drawn(m_symbol, inkFor(mode)).pixmap(size, 1.0); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap image = pixmap(rect.size() * ratio, mode, state);
+        image.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, image);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return drawn(m_symbol, Qt::black).availableSizes(); }
+    QIconEngine* clone() const override { return new PaletteSymbolEngine(m_symbol); }
+    QString key() const override { return QStringLiteral("ZarnelPaletteSymbol"); }
+
+private:
+    QString m_symbol;
+};
+
 } // namespace
+
+SymbolLabel::SymbolLabel(QWidget* parent)
+    : QLabel(parent)
+{
+}
+
+SymbolLabel::SymbolLabel(const QString& symbol, int size, QWidget* parent)
+    : QLabel(parent)
+{
+    setSymbol(Symbols::icon(symbol), size);
+}
+
+void SymbolLabel::setSymbol(const QIcon& icon, int size)
+{
+    m_icon = icon;
+    m_size = size;
+    setPixmap(m_icon.pixmap(m_size, m_size));
+}
+
+void SymbolLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_icon.isNull())
+        setPixmap(m_icon.pixmap(m_size, m_size));
+}
 
 namespace Symbols {
 
@@ -147,7 +216,7 @@ QIcon icon(const QString& symbol)
         if (QIcon::hasThemeIcon(name))
             return QIcon::fromTheme(name);
     }
-    return drawn(symbol, QApplication::palette().color(QPalette::WindowText));
+    return hasDrawing(symbol) ? QIcon(new PaletteSymbolEngine(symbol)) : QIcon();
 }
 
 QIcon tinted(const QString& symbol, const QColor& color)

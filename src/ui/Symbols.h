@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,7 @@
 namespace Symbols {
 
 // The theme's icon under the first of the symbol's names the theme has, or else our drawing in
-// the palette's text colour (light or dark).
+// the palette's text colour (light or dark), drawn in the colour of the moment it is painted.
 QIcon icon(const QString& symbol);
 
 // Always our drawing, in the given colour: for pictures whose colour carries meaning (the
@@ -27,3 +28,21 @@ QStringList themeNames(const QString& symbol);
 bool hasDrawing(const QString& symbol);
 
 } // namespace Symbols
+
+// A symbol shown as a label, at one size: drawn again when the palette changes, as the icons of
+// buttons and lists are at their next repaint.
+class SymbolLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit SymbolLabel(QWidget* parent = nullptr);
+    SymbolLabel(const QString& symbol, int size, QWidget* parent = nullptr);
+
+    void setSymbol(const QIcon& icon, int size);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    QIcon m_icon;
+    int m_size = 16;
+};

@@ -1,9 +1,12 @@
 #include "ui/ApplicationIcons.h"
 #include "ui/AboutWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/Symbols.h"
+#include "ui/dashboard/EmptyState.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QIcon>
 #include <QImage>
@@ -78,6 +81,25 @@ bool hasInk(const QPixmap& pixmap)
     return false;
 }
 
+// The colour a picture is drawn in: that of its most opaque pixel.
+QColor inkOf(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    QRgb ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > qAlpha(ink))
+                ink = image.pixel(x, y);
+        }
+    }
+    return QColor(ink).toRgb();
+}
+
+bool near(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) <= 8 && qAbs(a.green() - b.green()) <= 8 && qAbs(a.blue() - b.blue()) <= 8;
+}
+
 QMap<QString, QIcon> sidebarIcons(const MainWindow& window)
 {
     QMap<QString, QIcon> icons;
@@ -136,4 +158,32 @@ TEST(ApplicationIcon, WithoutAnInstalledIconBothShowTheProgramsOwn)
     const QPixmap about = window.aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap();
     EXPECT_TRUE(hasInk(about));
     EXPECT_NE(about.toImage().pixelColor(about.width() / 2, about.height() / 2), QColor(Qt::magenta));
+}
+
+TEST(Symbols, FollowASwitchBetweenALightAndADarkPaletteWhileShown)
+{
+    const IconTheme theme = IconTheme::none();
+    const QPalette original = QApplication::palette();
+    const QColor lightInk(0x20, 0x20, 0x20);
+    const QColor darkInk(0xee, 0xee, 0xee);
+    QPalette light = original;
+    light.setColor(QPalette::WindowText, lightInk);
+    QPalette dark = original;
+    dark.setColor(QPalette::WindowText, darkInk);
+    QApplication::setPalette(light);
+
+    // An icon handed out once (a sidebar entry's) and a symbol shown as a label (an empty state's).
+    const MainWindow window;
+    const QIcon settings = sidebarIcons(window).value(QStringLiteral("Settings"));
+    const EmptyState empty(QStringLiteral("tray"), QStringLiteral("No Activity Yet"), QString());
+    const auto* label = empty.findChild<SymbolLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(near(inkOf(settings.pixmap(32, 32)), lightInk)) << inkOf(settings.pixmap(32, 32)).name().toStdString();
+    EXPECT_TRUE(near(inkOf(label->pixmap()), lightInk)) << inkOf(label->pixmap()).name().toStdString();
+
+    QApplication::setPalette(dark);
+    QApplication::processEvents();
+    EXPECT_TRUE(near(inkOf(settings.pixmap(32, 32)), darkInk)) << inkOf(settings.pixmap(32, 32)).name().toStdString();
+    EXPECT_TRUE(near(inkOf(label->pixmap()), darkInk)) << inkOf(label->pixmap()).name().toStdString();
+    QApplication::setPalette(original);
 }
