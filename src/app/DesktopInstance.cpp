@@ -21,12 +21,14 @@ const QString kNoTrayNotice = QStringLiteral("This desktop has no system tray, s
 
 } // namespace
 
-DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances& instances, QObject* parent)
+DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances& instances, std::unique_ptr<TrayHostWatcher> trayHost,
+                                 QObject* parent)
     : QObject(parent)
     , m_components(components)
     , m_instances(instances)
     , m_window(std::make_unique<MainWindow>())
     , m_tray(std::make_unique<TrayIcon>([this] { return readFigures(); }))
+    , m_trayHost(std::move(trayHost))
 {
     connect(m_tray.get(), &TrayIcon::actionChosen, this, &DesktopInstance::perform);
 
@@ -51,7 +53,8 @@ DesktopInstance::~DesktopInstance() = default;
 
 void DesktopInstance::start(bool hidden)
 {
-    const bool trayHost = TrayIcon::hostAvailable();
+    // Qt is asked only once a tray is there: its first answer holds for the rest of the run.
+    const bool trayHost = m_trayHost->isPresent() && TrayIcon::hostAvailable();
     m_capabilities.setTrayHostAvailable(trayHost);
     if (trayHost) {
         m_tray->show();
@@ -59,10 +62,23 @@ void DesktopInstance::start(bool hidden)
         m_window->setNotice(kNoTrayNotice);
         m_components.activityLog().add(QStringLiteral("No system tray on this desktop: the dashboard window is shown instead"),
                                        LogType::Info);
+        // Started at login before the panel, for example: the item goes in when the tray comes.
+        connect(m_trayHost.get(), &TrayHostWatcher::appeared, this, &DesktopInstance::trayHostAppeared);
     }
     if (!hidden || !trayHost)
         m_window->showDashboard();
     checkCapabilities();
+}
+
+void DesktopInstance::trayHostAppeared()
+{
+    if (m_tray->isShown() || !TrayIcon::hostAvailable())
+        return;
+    m_tray->show();
+    m_window->setNotice({});
+    m_capabilities.setTrayHostAvailable(true);
+    m_capabilities.refresh();
+    m_components.activityLog().add(QStringLiteral("A system tray appeared: Zarnel's item is in it now"), LogType::Info);
 }
 
 TrayFigures DesktopInstance::readFigures()

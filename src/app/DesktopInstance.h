@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DesktopCapabilities.h"
+#include "platform/TrayHostWatcher.h"
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QCoroTask>
@@ -22,11 +23,14 @@ class DesktopInstance : public QObject {
 public:
     static constexpr const char* kInitialCheckKey = "hasRequestedInitialPermissions";
 
-    DesktopInstance(ServerComponents& components, RunningInstances& instances, QObject* parent = nullptr);
+    // `trayHost` tells whether the desktop has a tray, and when one comes later.
+    DesktopInstance(ServerComponents& components, RunningInstances& instances, std::unique_ptr<TrayHostWatcher> trayHost,
+                    QObject* parent = nullptr);
     ~DesktopInstance() override;
 
     // Puts the item in the tray and shows the window, unless `hidden` and a tray holds the item
     // (without a tray the window is the only way in). Then looks at the desktop's capabilities.
+    // Without a tray now, the item goes in the tray that comes later (a panel started after us).
     void start(bool hidden);
 
     MainWindow& window() { return *m_window; }
@@ -46,6 +50,7 @@ Q_SIGNALS:
 private:
     QCoro::Task<> toggleServer();
     QCoro::Task<> checkCapabilities();
+    void trayHostAppeared();
 
     ServerComponents& m_components;
     RunningInstances& m_instances;
@@ -53,6 +58,7 @@ private:
     std::unique_ptr<Dashboard> m_dashboard;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<TrayHostWatcher> m_trayHost;
     DesktopCapabilities m_capabilities;
     bool m_toggling = false;
 };

@@ -261,7 +261,7 @@ int serve(int& argc, char** argv, bool hidden)
         notified = std::make_unique<ActivityNotifications>(*notifier, clock.now());
         notified->follow(components.activityLog());
         notified->follow(*instances);
-        desktopInstance = std::make_unique<DesktopInstance>(components, *instances);
+        desktopInstance = std::make_unique<DesktopInstance>(components, *instances, SystemServices::trayHostWatcher());
         QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
         QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);
     }

@@ -5,6 +5,7 @@
 #include "platform/DisplayEnvironment.h"
 #include "platform/LinuxFileManager.h"
 #include "platform/LinuxSystemInformation.h"
+#include "platform/LinuxTrayHostWatcher.h"
 #include "platform/LinuxWorkspace.h"
 #include "platform/PosixShellRunner.h"
 #include "platform/QtClipboard.h"
@@ -62,6 +63,11 @@ std::shared_ptr<NotificationService> notifications()
 std::shared_ptr<const Workspace> workspace()
 {
     return std::make_shared<LinuxWorkspace>(LinuxWorkspace::Configuration::fromEnvironment());
+}
+
+std::unique_ptr<TrayHostWatcher> trayHostWatcher()
+{
+    return std::make_unique<LinuxTrayHostWatcher>();
 }
 
 } // namespace SystemServices

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
+#include "platform/TrayHostWatcher.h"
 
 #include <memory>
 
@@ -19,5 +20,8 @@ std::shared_ptr<ScreenGrabber> screenGrabber();
 std::shared_ptr<const SystemInformation> systemInformation();
 std::shared_ptr<NotificationService> notifications();
 std::shared_ptr<const Workspace> workspace();
+
+// Not one of the tools' services: for the desktop instance's tray item.
+std::unique_ptr<TrayHostWatcher> trayHostWatcher();
 
 } // namespace SystemServices

@@ -1,29 +1,14 @@
 #include "platform/X11ActiveWindow.h"
 
-#include <xcb/xcb.h>
+#include "platform/Xcb.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <optional>
 
 namespace {
 
-struct ConnectionCloser {
-    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
-};
-using Connection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-struct ReplyFree {
-    void operator()(void* reply) const { std::free(reply); }
-};
-template <typename T> using Reply = std::unique_ptr<T, ReplyFree>;
-
-xcb_atom_t existingAtom(xcb_connection_t* connection, const char* name)
-{
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, uint16_t(strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
+using Xcb::Connection;
+using Xcb::existingAtom;
+using Xcb::Reply;
 
 // The first 32-bit value of a property, when it has one of the expected type.
 std::optional<uint32_t> cardinalProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)

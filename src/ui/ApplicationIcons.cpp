@@ -1,5 +1,7 @@
 #include "ui/ApplicationIcons.h"
 
+#include "ui/Symbols.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -19,13 +21,28 @@ QPixmap renderSvg(const QByteArray& svg, int size)
     return QPixmap::fromImage(reader.read());
 }
 
+// The symbol a page goes by in the sidebar.
+QString pageSymbol(DashboardPage page)
+{
+    switch (page) {
+    case DashboardPage::Status: return QStringLiteral("circle.fill");
+    case DashboardPage::Statistics: return QStringLiteral("chart.bar.fill");
+    case DashboardPage::ActivityLog: return QStringLiteral("list.bullet.rectangle");
+    case DashboardPage::Functions: return QStringLiteral("wrench.and.screwdriver");
+    case DashboardPage::Settings: return QStringLiteral("gear");
+    case DashboardPage::GettingStarted: return QStringLiteral("book");
+    case DashboardPage::Examples: return QStringLiteral("lightbulb");
+    }
+    return {};
+}
+
 } // namespace
 
 namespace ApplicationIcons {
 
 QIcon applicationIcon()
 {
-    return QIcon::fromTheme(QStringLiteral("zarnel"), QIcon(QStringLiteral(":/icons/zarnel.svg")));
+    return QIcon::fromTheme(QString::fromLatin1(kApplicationIconName), QIcon(QStringLiteral(":/icons/zarnel.svg")));
 }
 
 QIcon trayIcon(bool running, const QColor& ink)
@@ -43,18 +60,7 @@ QIcon trayIcon(bool running, const QColor& ink)
 
 QIcon pageIcon(DashboardPage page)
 {
-    switch (page) {
-    case DashboardPage::Status: return QIcon::fromTheme(QStringLiteral("network-server"));
-    case DashboardPage::Statistics:
-        return QIcon::fromTheme(QStringLiteral("office-chart-bar"), QIcon::fromTheme(QStringLiteral("x-office-spreadsheet")));
-    case DashboardPage::ActivityLog:
-        return QIcon::fromTheme(QStringLiteral("view-list-details"), QIcon::fromTheme(QStringLiteral("text-x-generic")));
-    case DashboardPage::Functions: return QIcon::fromTheme(QStringLiteral("applications-utilities"));
-    case DashboardPage::Settings: return QIcon::fromTheme(QStringLiteral("preferences-system"));
-    case DashboardPage::GettingStarted: return QIcon::fromTheme(QStringLiteral("help-contents"));
-    case DashboardPage::Examples: return QIcon::fromTheme(QStringLiteral("dialog-information"));
-    }
-    return {};
+    return Symbols::icon(pageSymbol(page));
 }
 
 } // namespace ApplicationIcons

@@ -1,7 +1,10 @@
 #include "ui/Symbols.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 
@@ -77,25 +80,32 @@ const QHash<QString, QString>& drawings()
     return table;
 }
 
-const QHash<QString, QString>& themeNames()
+// The freedesktop names tried for a symbol, best first. Where the theme has none of them the
+// symbol is our drawing.
+const QHash<QString, QStringList>& themeNameTable()
 {
-    static const QHash<QString, QString> table = {
-        {"play.circle.fill", "media-playback-start"},
-        {"stop.circle.fill", "media-playback-stop"},
-        {"network", "network-wired"},
-        {"magnifyingglass", "edit-find"},
-        {"trash", "edit-delete"},
-        {"desktopcomputer", "computer"},
-        {"server.rack", "network-server"},
-        {"chevron.down", "go-down"},
-        {"chevron.up", "go-up"},
-        {"arrow.clockwise", "view-refresh"},
-        {"square.and.arrow.up", "document-save-as"},
-        {"doc.on.doc", "edit-copy"},
-        {"gear", "preferences-system"},
-        {"book", "help-contents"},
-        {"clock", "document-open-recent"},
-        {"lock.shield", "security-high"},
+    static const QHash<QString, QStringList> table = {
+        {"circle.fill", {"network-server"}},
+        {"chart.bar.fill", {"office-chart-bar", "x-office-spreadsheet"}},
+        {"list.bullet.rectangle", {"view-list-details", "text-x-generic"}},
+        {"wrench.and.screwdriver", {"applications-utilities"}},
+        {"gear", {"preferences-system"}},
+        {"book", {"help-contents"}},
+        {"lightbulb", {"dialog-information"}},
+        {"play.circle.fill", {"media-playback-start"}},
+        {"stop.circle.fill", {"media-playback-stop"}},
+        {"network", {"network-wired"}},
+        {"magnifyingglass", {"edit-find"}},
+        {"trash", {"edit-delete"}},
+        {"desktopcomputer", {"computer"}},
+        {"server.rack", {"network-server"}},
+        {"chevron.down", {"go-down"}},
+        {"chevron.up", {"go-up"}},
+        {"arrow.clockwise", {"view-refresh"}},
+        {"square.and.arrow.up", {"document-save-as"}},
+        {"doc.on.doc", {"edit-copy"}},
+        {"clock", {"document-open-recent"}},
+        {"lock.shield", {"security-high"}},
     };
     return table;
 }
@@ -128,16 +138,85 @@ QIcon drawn(const QString& symbol, const QColor& color)
     return icon;
 }
 
+// The palette's text colour for an icon mode: greyed when disabled, the selection's text colour
+// on a selected row.
+QColor inkFor(QIcon::Mode mode)
+{
+    const QPalette palette = QApplication::palette();
+    switch (mode) {
+    case QIcon::Disabled: return palette.color(QPalette::Disabled, QPalette::WindowText);
+    case QIcon::Selected: return palette.color(QPalette::Active, QPalette::HighlightedText);
+    case QIcon::Normal:
+    case QIcon::Active: break;
+    }
+    return palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+// Our drawing in the palette's colour of the moment it is painted, so a switch between a light
+// and a dark palette shows at the next repaint without anyone asking for the icon again.
+class PaletteSymbolEngine : public QIconEngine {
+public:
+    explicit PaletteSymbolEngine(QString symbol)
+        : m_symbol(std::move(symbol))
+    {
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override { return drawn(m_symbol, inkFor(mode)).pixmap(size, 1.0); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap image = pixmap(rect.size() * ratio, mode, state);
+        image.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, image);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return drawn(m_symbol, Qt::black).availableSizes(); }
+    QIconEngine* clone() const override { return new PaletteSymbolEngine(m_symbol); }
+    QString key() const override { return QStringLiteral("ZarnelPaletteSymbol"); }
+
+private:
+    QString m_symbol;
+};
+
 } // namespace
+
+SymbolLabel::SymbolLabel(QWidget* parent)
+    : QLabel(parent)
+{
+}
+
+SymbolLabel::SymbolLabel(const QString& symbol, int size, QWidget* parent)
+    : QLabel(parent)
+{
+    setSymbol(Symbols::icon(symbol), size);
+}
+
+void SymbolLabel::setSymbol(const QIcon& icon, int size)
+{
+    m_icon = icon;
+    m_size = size;
+    setPixmap(m_icon.pixmap(m_size, m_size));
+}
+
+void SymbolLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_icon.isNull())
+        setPixmap(m_icon.pixmap(m_size, m_size));
+}
 
 namespace Symbols {
 
 QIcon icon(const QString& symbol)
 {
-    const QColor text = QApplication::palette().color(QPalette::WindowText);
-    const QIcon fallback = drawn(symbol, text);
-    const QString theme = themeName(symbol);
-    return theme.isEmpty() ? fallback : QIcon::fromTheme(theme, fallback);
+    // A theme may lack any of the names (or the desktop may have no theme at all): an icon
+    // asked of it for a name it lacks draws nothing.
+    for (const QString& name : themeNames(symbol)) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return hasDrawing(symbol) ? QIcon(new PaletteSymbolEngine(symbol)) : QIcon();
 }
 
 QIcon tinted(const QString& symbol, const QColor& color)
@@ -145,9 +224,9 @@ QIcon tinted(const QString& symbol, const QColor& color)
     return drawn(symbol, color);
 }
 
-QString themeName(const QString& symbol)
+QStringList themeNames(const QString& symbol)
 {
-    return themeNames().value(symbol);
+    return themeNameTable().value(symbol);
 }
 
 bool hasDrawing(const QString& symbol)

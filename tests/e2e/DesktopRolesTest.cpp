@@ -97,6 +97,22 @@ TEST(DesktopRoles, ASecondUserLaunchShowsTheHiddenWindowAndExits)
     EXPECT_EQ(desktop->state(), QProcess::Running);
 }
 
+TEST(DesktopRoles, ALaunchAtLoginBeforeThePanelGetsItsTrayItemWhenTheTrayComes)
+{
+    DesktopSession session(false);
+    auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
+    // No tray yet: the window is the way in.
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
+
+    session.startTrayHost();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+    EXPECT_EQ(labels(session.trayMenu()).last(), QStringLiteral("Quit"));
+    const QStringList log = session.activityLogOf(desktop->processId());
+    EXPECT_TRUE(log.contains(QStringLiteral("A system tray appeared: Zarnel's item is in it now")))
+        << log.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(desktop->state(), QProcess::Running);
+}
+
 TEST(DesktopRoles, StopServerInTheTrayStopsEveryClientsProcess)
 {
     DesktopSession session;

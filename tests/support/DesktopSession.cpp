@@ -90,6 +90,12 @@ DesktopSession::~DesktopSession()
         endProcess(pid);
 }
 
+void DesktopSession::startTrayHost()
+{
+    if (!m_trayHost)
+        m_trayHost = std::make_unique<TrayHostProcess>(m_environment);
+}
+
 QString DesktopSession::controlFolder() const
 {
     return m_home.path() + QStringLiteral("/runtime/zarnel");

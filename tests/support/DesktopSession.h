@@ -32,6 +32,9 @@ public:
     explicit DesktopSession(bool withTrayHost = true);
     ~DesktopSession();
 
+    // Starts the tray host of a session made without one: the panel coming up after the programs.
+    void startTrayHost();
+
     const TemporaryHome& home() const { return m_home; }
     QProcessEnvironment environment() const { return m_environment; }
     QString controlFolder() const;

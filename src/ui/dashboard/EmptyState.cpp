@@ -7,13 +7,13 @@
 
 EmptyState::EmptyState(const QString& symbol, const QString& title, const QString& text, QWidget* parent)
     : QWidget(parent)
-    , m_symbol(new QLabel(this))
+    , m_symbol(new SymbolLabel(this))
     , m_title(new QLabel(this))
     , m_text(new QLabel(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->addStretch();
-    for (QLabel* label : {m_symbol, m_title, m_text}) {
+    for (QLabel* label : std::initializer_list<QLabel*>{m_symbol, m_title, m_text}) {
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(label);
     }
@@ -29,7 +29,7 @@ EmptyState::EmptyState(const QString& symbol, const QString& title, const QStrin
 
 void EmptyState::show(const QString& symbol, const QString& title, const QString& text)
 {
-    m_symbol->setPixmap(Symbols::icon(symbol).pixmap(48, 48));
+    m_symbol->setSymbol(Symbols::icon(symbol), 48);
     m_title->setText(title);
     m_text->setText(text);
     m_text->setVisible(!text.isEmpty());

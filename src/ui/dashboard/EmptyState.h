@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class SymbolLabel;
 
 // A centred panel that stands in for an empty list: a symbol, a title and a line of text.
 class EmptyState : public QWidget {
@@ -15,7 +16,7 @@ public:
     QString text() const;
 
 private:
-    QLabel* m_symbol;
+    SymbolLabel* m_symbol;
     QLabel* m_title;
     QLabel* m_text;
 };

@@ -64,9 +64,7 @@ FeatureCardWidget::FeatureCardWidget(const FeatureCard& card, const QPersistentM
     setAccessibleName(card.name);
     setAccessibleDescription(card.description);
     auto* layout = new QGridLayout(this);
-    auto* symbol = new QLabel(this);
-    symbol->setPixmap(Symbols::icon(card.symbol).pixmap(24, 24));
-    layout->addWidget(symbol, 0, 0, 2, 1, Qt::AlignTop);
+    layout->addWidget(new SymbolLabel(card.symbol, 24, this), 0, 0, 2, 1, Qt::AlignTop);
     auto* name = new QLabel(card.name, this);
     QFont bold = name->font();
     bold.setBold(true);

@@ -17,9 +17,7 @@ StatusCard::StatusCard(const QString& title, const QString& symbol, QWidget* par
     auto* layout = new QVBoxLayout(this);
     auto* heading = new QHBoxLayout;
     if (!symbol.isEmpty()) {
-        auto* icon = new QLabel(this);
-        icon->setPixmap(Symbols::icon(symbol).pixmap(16, 16));
-        heading->addWidget(icon);
+        heading->addWidget(new SymbolLabel(symbol, 16, this));
     }
     heading->addWidget(m_title, 1);
     layout->addLayout(heading);

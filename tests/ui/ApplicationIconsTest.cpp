@@ -1,0 +1,189 @@
+#include "ui/ApplicationIcons.h"
+#include "ui/AboutWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/Symbols.h"
+#include "ui/dashboard/EmptyState.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+// An icon theme of the test's own, holding only the icons it is given (solid squares), made the
+// desktop's theme for as long as it lives; the desktop's own theme and search paths come back
+// after.
+class IconTheme {
+public:
+    explicit IconTheme(const QStringList& names, const QColor& colour = Qt::magenta)
+        : m_searchPaths(QIcon::themeSearchPaths())
+        , m_fallbackPaths(QIcon::fallbackSearchPaths())
+        , m_themeName(QIcon::themeName())
+    {
+        const QString theme = m_folder.filePath(QStringLiteral("zarnel-test"));
+        QDir().mkpath(theme + QStringLiteral("/apps"));
+        QFile index(theme + QStringLiteral("/index.theme"));
+        if (index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nName=Zarnel Test\nDirectories=apps\n\n"
+                        "[apps]\nSize=32\nType=Scalable\nMinSize=8\nMaxSize=512\n");
+        QImage square(32, 32, QImage::Format_ARGB32);
+        square.fill(colour);
+        for (const QString& name : names)
+            square.save(theme + QStringLiteral("/apps/") + name + QStringLiteral(".png"));
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeSearchPaths({m_folder.path()});
+        QIcon::setThemeName(QStringLiteral("zarnel-test"));
+    }
+
+    // A desktop with no icon theme at all.
+    static IconTheme none() { return IconTheme(); }
+
+    ~IconTheme()
+    {
+        QIcon::setThemeSearchPaths(m_searchPaths);
+        QIcon::setFallbackSearchPaths(m_fallbackPaths);
+        QIcon::setThemeName(m_themeName);
+    }
+
+private:
+    IconTheme()
+        : m_searchPaths(QIcon::themeSearchPaths())
+        , m_fallbackPaths(QIcon::fallbackSearchPaths())
+        , m_themeName(QIcon::themeName())
+    {
+        QIcon::setFallbackSearchPaths({});
+        QIcon::setThemeSearchPaths({m_folder.path()});
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));
+    }
+
+    QTemporaryDir m_folder;
+    QStringList m_searchPaths;
+    QStringList m_fallbackPaths;
+    QString m_themeName;
+};
+
+// Whether a picture draws anything: a blank icon gives a null or fully transparent pixmap.
+bool hasInk(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The colour a picture is drawn in: that of its most opaque pixel.
+QColor inkOf(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    QRgb ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > qAlpha(ink))
+                ink = image.pixel(x, y);
+        }
+    }
+    return QColor(ink).toRgb();
+}
+
+bool near(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) <= 8 && qAbs(a.green() - b.green()) <= 8 && qAbs(a.blue() - b.blue()) <= 8;
+}
+
+QMap<QString, QIcon> sidebarIcons(const MainWindow& window)
+{
+    QMap<QString, QIcon> icons;
+    auto* sidebar = window.findChild<QListWidget*>(QStringLiteral("sidebar"));
+    for (int row = 0; row < sidebar->count(); ++row) {
+        if (sidebar->item(row)->flags() & Qt::ItemIsSelectable)
+            icons.insert(sidebar->item(row)->text(), sidebar->item(row)->icon());
+    }
+    return icons;
+}
+
+} // namespace
+
+TEST(PageIcons, EverySidebarEntryShowsAPictureOnADesktopWithoutAnIconTheme)
+{
+    const IconTheme theme = IconTheme::none();
+    const MainWindow window;
+    const QMap<QString, QIcon> icons = sidebarIcons(window);
+    ASSERT_EQ(icons.size(), 7);
+    for (auto it = icons.cbegin(); it != icons.cend(); ++it)
+        EXPECT_TRUE(hasInk(it.value().pixmap(16, 16))) << it.key().toStdString();
+}
+
+TEST(PageIcons, TheThemesIconWhereItHasTheNameAndOurDrawingWhereItLacksIt)
+{
+    // The theme knows Settings' name and the second of Statistics' names only.
+    const IconTheme theme({QStringLiteral("preferences-system"), QStringLiteral("x-office-spreadsheet")});
+    const MainWindow window;
+    const QMap<QString, QIcon> icons = sidebarIcons(window);
+    EXPECT_EQ(icons.value(QStringLiteral("Settings")).name(), QStringLiteral("preferences-system"));
+    EXPECT_EQ(icons.value(QStringLiteral("Statistics")).name(), QStringLiteral("x-office-spreadsheet"));
+    for (const char* page : {"Status", "Activity Log", "Functions", "Getting Started", "Examples"}) {
+        EXPECT_TRUE(icons.value(QString::fromLatin1(page)).name().isEmpty()) << page;
+        EXPECT_TRUE(hasInk(icons.value(QString::fromLatin1(page)).pixmap(16, 16))) << page;
+    }
+}
+
+TEST(ApplicationIcon, TheWindowAndTheAboutWindowShowTheIconInstalledUnderTheProgramsName)
+{
+    const IconTheme theme({QString::fromLatin1(ApplicationIcons::kApplicationIconName)}, Qt::magenta);
+    MainWindow window;
+    EXPECT_EQ(window.windowIcon().name(), QStringLiteral("com.tarvonic.zarnel"));
+    window.showAboutWindow();
+    const QPixmap about = window.aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap();
+    ASSERT_FALSE(about.isNull());
+    EXPECT_EQ(about.toImage().pixelColor(about.width() / 2, about.height() / 2), QColor(Qt::magenta));
+}
+
+TEST(ApplicationIcon, WithoutAnInstalledIconBothShowTheProgramsOwn)
+{
+    // A theme with a picture under another name than the installed one is no help.
+    const IconTheme theme({QStringLiteral("zarnel")}, Qt::magenta);
+    MainWindow window;
+    EXPECT_TRUE(hasInk(window.windowIcon().pixmap(48, 48)));
+    window.showAboutWindow();
+    const QPixmap about = window.aboutWindow()->findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap();
+    EXPECT_TRUE(hasInk(about));
+    EXPECT_NE(about.toImage().pixelColor(about.width() / 2, about.height() / 2), QColor(Qt::magenta));
+}
+
+TEST(Symbols, FollowASwitchBetweenALightAndADarkPaletteWhileShown)
+{
+    const IconTheme theme = IconTheme::none();
+    const QPalette original = QApplication::palette();
+    const QColor lightInk(0x20, 0x20, 0x20);
+    const QColor darkInk(0xee, 0xee, 0xee);
+    QPalette light = original;
+    light.setColor(QPalette::WindowText, lightInk);
+    QPalette dark = original;
+    dark.setColor(QPalette::WindowText, darkInk);
+    QApplication::setPalette(light);
+
+    // An icon handed out once (a sidebar entry's) and a symbol shown as a label (an empty state's).
+    const MainWindow window;
+    const QIcon settings = sidebarIcons(window).value(QStringLiteral("Settings"));
+    const EmptyState empty(QStringLiteral("tray"), QStringLiteral("No Activity Yet"), QString());
+    const auto* label = empty.findChild<SymbolLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(near(inkOf(settings.pixmap(32, 32)), lightInk)) << inkOf(settings.pixmap(32, 32)).name().toStdString();
+    EXPECT_TRUE(near(inkOf(label->pixmap()), lightInk)) << inkOf(label->pixmap()).name().toStdString();
+
+    QApplication::setPalette(dark);
+    QApplication::processEvents();
+    EXPECT_TRUE(near(inkOf(settings.pixmap(32, 32)), darkInk)) << inkOf(settings.pixmap(32, 32)).name().toStdString();
+    EXPECT_TRUE(near(inkOf(label->pixmap()), darkInk)) << inkOf(label->pixmap()).name().toStdString();
+    QApplication::setPalette(original);
+}
