@@ -15,6 +15,7 @@
 #include "platform/CommandGroups.h"
 #include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
+#include "platform/InputHangUpWatch.h"
 #include "platform/Log.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
@@ -188,7 +189,8 @@ int serve(int& argc, char** argv, bool hidden)
     // the desktop they sit at.
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
-    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), StandardInput::kind(STDIN_FILENO));
+    const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
+    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), input);
 
     // The desktop lock is taken before anything is drawn or served, so a launch that is not the
     // desktop instance hands over at once.
@@ -227,6 +229,15 @@ int serve(int& argc, char** argv, bool hidden)
     // instance stays in the tray whatever its standard input does.
     if (!desktop)
         QObject::connect(&components.server(), &MCPServer::inputFinished, app.get(), quit);
+    // Nothing reads standard input while the server is stopped, so a client that leaves then is
+    // seen by its end hanging up instead.
+    std::unique_ptr<InputHangUpWatch> clientWatch;
+    if (!desktop && StandardInput::isFromClient(input)) {
+        clientWatch = std::make_unique<InputHangUpWatch>(STDIN_FILENO);
+        QObject::connect(clientWatch.get(), &InputHangUpWatch::hungUp, app.get(), quit);
+        QObject::connect(&components.server(), &MCPServer::isRunningChanged, clientWatch.get(),
+                         [&] { clientWatch->setActive(!components.server().isRunning()); });
+    }
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
@@ -268,6 +279,8 @@ int serve(int& argc, char** argv, bool hidden)
 
     if (components.settings().autoStartServer())
         components.server().start();
+    if (clientWatch)
+        clientWatch->setActive(!components.server().isRunning());
     if (desktopInstance)
         desktopInstance->start(hidden);
     if (role == LaunchRole::ClientLaunched && folderUsable)

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -202,6 +203,25 @@ TEST_F(TwoProcesses, AKilledProcessSocketIsRemovedAndIgnored)
     EXPECT_EQ(none.error, "zarnel: No Zarnel process is running\n");
     // What the killed process had not saved is lost; the rest is there.
     EXPECT_TRUE(runZarnel(home, {QStringLiteral("status")}).output.startsWith("Zarnel server is stopped. Total statistics: "));
+}
+
+TEST_F(TwoProcesses, AProcessWhoseServerIsStoppedStillEndsWithItsClient)
+{
+    ASSERT_TRUE(first->request("ping"));
+    ASSERT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")}).status, 0);
+    QSettings stored(home.preferencesPath(), QSettings::IniFormat);
+    const double uptime = stored.value(QStringLiteral("stats_totalUptime")).toDouble();
+    // A request sent while the server is stopped is left unread; the client leaving is not.
+    first->sendLine(R"({"jsonrpc":"2.0","id":99,"method":"ping"})");
+    first->closeInput();
+    ASSERT_TRUE(first->waitForExit(5000));
+    EXPECT_EQ(first->process().exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(controlFolder(home) + QStringLiteral("/%1.sock").arg(firstPid)));
+    stored.sync();
+    // Both sessions ended at the stop and were saved; the exit saved nothing less.
+    EXPECT_GE(stored.value(QStringLiteral("stats_totalUptime")).toDouble(), uptime);
+    EXPECT_EQ(runJson(home, {QStringLiteral("stats")})["value"]["totalRequests"], 3);
+    EXPECT_TRUE(second->isRunning());
 }
 
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
