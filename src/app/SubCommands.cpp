@@ -75,7 +75,9 @@ QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
     const QList<InstanceReply> found = co_await asked;
     if (found.isEmpty())
         co_return out.noProcess();
-    const ToggleDecision decision = toggleServer(*action, anyRunning(found));
+    const auto running =
+        std::count_if(found.cbegin(), found.cend(), [](const InstanceReply& r) { return r.reply.result.value("running", false); });
+    const ToggleDecision decision = toggleServer(*action, running, found.size() - running);
     if (decision.setRunning) {
         const std::string wanted = *decision.setRunning ? "start" : "stop";
         QCoro::Task<QList<InstanceReply>> applying = askEveryInstance(ControlFolder(), "server", Json{{"action", wanted}});

@@ -120,6 +120,21 @@ TEST_F(TwoProcesses, StatusAddsUpBothAndServerStopsAndStartsBoth)
     EXPECT_TRUE(second->request("ping"));
 }
 
+TEST_F(TwoProcesses, StartStartsTheStoppedProcessesWhileAnotherRuns)
+{
+    ASSERT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")}).status, 0);
+    const auto third = startClient(home, "Gamma Assistant");
+    ASSERT_TRUE(third);
+
+    const Outcome start = runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")});
+    EXPECT_EQ(start.status, 0);
+    EXPECT_EQ(start.output, "Zarnel server started successfully in 2 stopped processes (already running in 1)\n");
+    EXPECT_TRUE(first->request("ping"));
+    EXPECT_TRUE(second->request("ping"));
+    EXPECT_TRUE(third->request("ping"));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")}).output, "Zarnel server is already running\n");
+}
+
 TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
 {
     const Outcome log = runZarnel(home, {QStringLiteral("log")});
