@@ -15,6 +15,8 @@
 #include <QCoreApplication>
 #include <QCoroSignal>
 #include <QEventLoop>
+#include <QSet>
+#include <QUuid>
 
 #include <algorithm>
 #include <chrono>
@@ -222,13 +224,37 @@ Json logJson(const InstanceLogEntry& each)
     return value;
 }
 
+// The log as it grows. Every process is subscribed to before its log is read, so nothing logged
+// in between is lost; what has been shown is known by its entry's id, so nothing shows twice.
 QCoro::Task<int> follow(CommandOutput& out)
 {
     RunningInstances running;
+    QSet<QUuid> shown;
     const auto print = [&](const InstanceLogEntry& each) {
+        if (shown.contains(each.entry.id))
+            return;
+        shown.insert(each.entry.id);
         out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(each))) : logLine(each));
     };
+    // The processes there now, merged by time, oldest first as a log reads.
+    co_await qCoro(&running, &RunningInstances::scanned);
+    const QList<InstanceLogEntry> merged = running.mergedLog();
+    for (auto it = merged.crbegin(); it != merged.crend(); ++it)
+        print(*it);
     QObject::connect(&running, &RunningInstances::entryAdded, &running, print);
+    // A process found later: what it logged before it was found, then what it logs next.
+    QObject::connect(&running, &RunningInstances::instanceAdded, &running, [&](qint64 pid, const QList<ActivityLogEntry>& logSoFar) {
+        QString client;
+        for (const InstanceInfo& info : running.instances()) {
+            if (info.pid == pid)
+                client = info.clientName;
+        }
+        QList<ActivityLogEntry> oldestFirst(logSoFar.crbegin(), logSoFar.crend());
+        std::stable_sort(oldestFirst.begin(), oldestFirst.end(),
+                         [](const ActivityLogEntry& a, const ActivityLogEntry& b) { return a.timestamp < b.timestamp; });
+        for (const ActivityLogEntry& entry : std::as_const(oldestFirst))
+            print(InstanceLogEntry{entry, pid, client});
+    });
     // Runs until interrupted; RunningInstances finds processes that start later by itself.
     QEventLoop loop;
     loop.exec();
@@ -237,10 +263,15 @@ QCoro::Task<int> follow(CommandOutput& out)
 
 QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
 {
+    if (invocation.isSet(QStringLiteral("follow"))) {
+        QCoro::Task<int> following = follow(out);
+        const int status = co_await following;
+        co_return status;
+    }
     QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
     const QList<InstanceLogEntry> merged = co_await asked;
-    // Oldest first, as a log reads; --follow then continues below.
-    if (out.json() && !invocation.isSet(QStringLiteral("follow"))) {
+    // Oldest first, as a log reads.
+    if (out.json()) {
         ActionResult result;
         result.value = Json::array();
         QStringList lines;
@@ -252,12 +283,8 @@ QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
         co_return out.show(result);
     }
     for (auto it = merged.crbegin(); it != merged.crend(); ++it)
-        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(*it))) : logLine(*it));
-    if (!invocation.isSet(QStringLiteral("follow")))
-        co_return kSuccess;
-    QCoro::Task<int> following = follow(out);
-    const int status = co_await following;
-    co_return status;
+        out.printLine(logLine(*it));
+    co_return kSuccess;
 }
 
 QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
