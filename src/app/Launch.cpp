@@ -70,30 +70,6 @@ private:
     bool m_set;
 };
 
-std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows)
-{
-    std::unique_ptr<QCoreApplication> app;
-    if (!windows) {
-        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
-        // for every line a client writes.
-        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    } else {
-        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
-        // with both displays, Qt's own choice stands.
-        TemporaryVariable wayland("QT_QPA_PLATFORM", "wayland",
-                                  qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
-        auto gui = std::make_unique<QApplication>(argc, argv);
-        // Closing the window hides it; only Quit ends the program.
-        gui->setQuitOnLastWindowClosed(false);
-        app = std::move(gui);
-    }
-    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
-    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
-    return app;
-}
-
 const char* displayName()
 {
     switch (DisplayEnvironment::connectedDisplay()) {
@@ -173,6 +149,32 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
 } // namespace
 
 namespace Launch {
+
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows, bool displayOptional)
+{
+    std::unique_ptr<QCoreApplication> app;
+    if (!windows) {
+        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
+        // for every line a client writes.
+        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
+        // with both displays, Qt's own choice (X11) stands. Qt tries the platforms of a list in
+        // turn, and its minimal one needs no display.
+        const bool waylandOnly = qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        const QByteArray platform = waylandOnly ? "wayland" : "xcb";
+        TemporaryVariable chosen("QT_QPA_PLATFORM", displayOptional ? platform + ";minimal" : platform, waylandOnly || displayOptional);
+        auto gui = std::make_unique<QApplication>(argc, argv);
+        // Closing the window hides it; only Quit ends the program.
+        gui->setQuitOnLastWindowClosed(false);
+        app = std::move(gui);
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
+    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
+    return app;
+}
 
 // By its name when that finds this very program on the PATH, else by its full path.
 QStringList desktopInstanceCommand()

@@ -1,13 +1,16 @@
 #include "app/SubCommands.h"
 
 #include "app/CommandOutput.h"
+#include "app/Launch.h"
 #include "app/LocalCommands.h"
 #include "control/ControlClient.h"
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
 #include "platform/Clock.h"
+#include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SessionEnvironment.h"
 #include "platform/SystemServices.h"
 #include "protocol/JsonWriter.h"
 #include "state/StatisticsManager.h"
@@ -326,16 +329,15 @@ const QMap<QString, Command>& serverCommands()
 
 int run(int argc, char** argv, const Invocation& invocation)
 {
-    // A short-lived client: Qt's own dispatcher starts faster than the GLib one. Not passed on
-    // to the programs a tool starts.
-    const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
-    if (!chosenByUser)
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
-    if (!chosenByUser)
-        qunsetenv("QT_NO_GLIB");
-    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
-    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    // A tool runs as it does for an MCP client's process: in the user's desktop session when
+    // there is one, connected to its display (the clipboard and the screen need that), and
+    // without it when the display cannot be reached. Every other command is a short-lived client
+    // that needs no display.
+    const bool exec = invocation.command == QLatin1String("exec");
+    if (exec)
+        SessionEnvironment().adoptIntoProcess();
+    const std::unique_ptr<QCoreApplication> app =
+        Launch::createApplication(argc, argv, exec && DisplayEnvironment::hasDisplaySession(), true);
     Log::installDefaultRules();
     // Only asked for when wanted: connecting to the session bus costs a start-up.
     const std::shared_ptr<NotificationService> notifications = invocation.notify ? SystemServices::notifications() : nullptr;
