@@ -15,6 +15,7 @@
 #include "platform/CommandGroups.h"
 #include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
+#include "platform/InputHangUpWatch.h"
 #include "platform/Log.h"
 #include "platform/PosixStandardStreams.h"
 #include "platform/QSettingsPreferencesStore.h"
@@ -68,30 +69,6 @@ private:
     const char* m_name;
     bool m_set;
 };
-
-std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows)
-{
-    std::unique_ptr<QCoreApplication> app;
-    if (!windows) {
-        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
-        // for every line a client writes.
-        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    } else {
-        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
-        // with both displays, Qt's own choice stands.
-        TemporaryVariable wayland("QT_QPA_PLATFORM", "wayland",
-                                  qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
-        auto gui = std::make_unique<QApplication>(argc, argv);
-        // Closing the window hides it; only Quit ends the program.
-        gui->setQuitOnLastWindowClosed(false);
-        app = std::move(gui);
-    }
-    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
-    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
-    return app;
-}
 
 const char* displayName()
 {
@@ -173,6 +150,32 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
 
 namespace Launch {
 
+std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows, bool displayOptional)
+{
+    std::unique_ptr<QCoreApplication> app;
+    if (!windows) {
+        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
+        // for every line a client writes.
+        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
+        // with both displays, Qt's own choice (X11) stands. Qt tries the platforms of a list in
+        // turn, and its minimal one needs no display.
+        const bool waylandOnly = qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        const QByteArray platform = waylandOnly ? "wayland" : "xcb";
+        TemporaryVariable chosen("QT_QPA_PLATFORM", displayOptional ? platform + ";minimal" : platform, waylandOnly || displayOptional);
+        auto gui = std::make_unique<QApplication>(argc, argv);
+        // Closing the window hides it; only Quit ends the program.
+        gui->setQuitOnLastWindowClosed(false);
+        app = std::move(gui);
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
+    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZARNEL_VERSION));
+    return app;
+}
+
 // By its name when that finds this very program on the PATH, else by its full path.
 QStringList desktopInstanceCommand()
 {
@@ -188,7 +191,8 @@ int serve(int& argc, char** argv, bool hidden)
     // the desktop they sit at.
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
-    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), StandardInput::kind(STDIN_FILENO));
+    const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
+    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), input);
 
     // The desktop lock is taken before anything is drawn or served, so a launch that is not the
     // desktop instance hands over at once.
@@ -227,6 +231,15 @@ int serve(int& argc, char** argv, bool hidden)
     // instance stays in the tray whatever its standard input does.
     if (!desktop)
         QObject::connect(&components.server(), &MCPServer::inputFinished, app.get(), quit);
+    // Nothing reads standard input while the server is stopped, so a client that leaves then is
+    // seen by its end hanging up instead.
+    std::unique_ptr<InputHangUpWatch> clientWatch;
+    if (!desktop && StandardInput::isFromClient(input)) {
+        clientWatch = std::make_unique<InputHangUpWatch>(STDIN_FILENO);
+        QObject::connect(clientWatch.get(), &InputHangUpWatch::hungUp, app.get(), quit);
+        QObject::connect(&components.server(), &MCPServer::isRunningChanged, clientWatch.get(),
+                         [&] { clientWatch->setActive(!components.server().isRunning()); });
+    }
 
     // Every process can be reached by the others and by the sub-commands; one that cannot
     // still serves its client.
@@ -268,6 +281,8 @@ int serve(int& argc, char** argv, bool hidden)
 
     if (components.settings().autoStartServer())
         components.server().start();
+    if (clientWatch)
+        clientWatch->setActive(!components.server().isRunning());
     if (desktopInstance)
         desktopInstance->start(hidden);
     if (role == LaunchRole::ClientLaunched && folderUsable)

@@ -1,13 +1,16 @@
 #include "app/SubCommands.h"
 
 #include "app/CommandOutput.h"
+#include "app/Launch.h"
 #include "app/LocalCommands.h"
 #include "control/ControlClient.h"
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
 #include "platform/Clock.h"
+#include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
+#include "platform/SessionEnvironment.h"
 #include "platform/SystemServices.h"
 #include "protocol/JsonWriter.h"
 #include "state/StatisticsManager.h"
@@ -15,6 +18,8 @@
 #include <QCoreApplication>
 #include <QCoroSignal>
 #include <QEventLoop>
+#include <QSet>
+#include <QUuid>
 
 #include <algorithm>
 #include <chrono>
@@ -75,7 +80,9 @@ QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
     const QList<InstanceReply> found = co_await asked;
     if (found.isEmpty())
         co_return out.noProcess();
-    const ToggleDecision decision = toggleServer(*action, anyRunning(found));
+    const auto running =
+        std::count_if(found.cbegin(), found.cend(), [](const InstanceReply& r) { return r.reply.result.value("running", false); });
+    const ToggleDecision decision = toggleServer(*action, running, found.size() - running);
     if (decision.setRunning) {
         const std::string wanted = *decision.setRunning ? "start" : "stop";
         QCoro::Task<QList<InstanceReply>> applying = askEveryInstance(ControlFolder(), "server", Json{{"action", wanted}});
@@ -216,13 +223,37 @@ Json logJson(const InstanceLogEntry& each)
     return value;
 }
 
+// The log as it grows. Every process is subscribed to before its log is read, so nothing logged
+// in between is lost; what has been shown is known by its entry's id, so nothing shows twice.
 QCoro::Task<int> follow(CommandOutput& out)
 {
     RunningInstances running;
+    QSet<QUuid> shown;
     const auto print = [&](const InstanceLogEntry& each) {
+        if (shown.contains(each.entry.id))
+            return;
+        shown.insert(each.entry.id);
         out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(each))) : logLine(each));
     };
+    // The processes there now, merged by time, oldest first as a log reads.
+    co_await qCoro(&running, &RunningInstances::scanned);
+    const QList<InstanceLogEntry> merged = running.mergedLog();
+    for (auto it = merged.crbegin(); it != merged.crend(); ++it)
+        print(*it);
     QObject::connect(&running, &RunningInstances::entryAdded, &running, print);
+    // A process found later: what it logged before it was found, then what it logs next.
+    QObject::connect(&running, &RunningInstances::instanceAdded, &running, [&](qint64 pid, const QList<ActivityLogEntry>& logSoFar) {
+        QString client;
+        for (const InstanceInfo& info : running.instances()) {
+            if (info.pid == pid)
+                client = info.clientName;
+        }
+        QList<ActivityLogEntry> oldestFirst(logSoFar.crbegin(), logSoFar.crend());
+        std::stable_sort(oldestFirst.begin(), oldestFirst.end(),
+                         [](const ActivityLogEntry& a, const ActivityLogEntry& b) { return a.timestamp < b.timestamp; });
+        for (const ActivityLogEntry& entry : std::as_const(oldestFirst))
+            print(InstanceLogEntry{entry, pid, client});
+    });
     // Runs until interrupted; RunningInstances finds processes that start later by itself.
     QEventLoop loop;
     loop.exec();
@@ -231,10 +262,15 @@ QCoro::Task<int> follow(CommandOutput& out)
 
 QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
 {
+    if (invocation.isSet(QStringLiteral("follow"))) {
+        QCoro::Task<int> following = follow(out);
+        const int status = co_await following;
+        co_return status;
+    }
     QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
     const QList<InstanceLogEntry> merged = co_await asked;
-    // Oldest first, as a log reads; --follow then continues below.
-    if (out.json() && !invocation.isSet(QStringLiteral("follow"))) {
+    // Oldest first, as a log reads.
+    if (out.json()) {
         ActionResult result;
         result.value = Json::array();
         QStringList lines;
@@ -246,12 +282,8 @@ QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
         co_return out.show(result);
     }
     for (auto it = merged.crbegin(); it != merged.crend(); ++it)
-        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(*it))) : logLine(*it));
-    if (!invocation.isSet(QStringLiteral("follow")))
-        co_return kSuccess;
-    QCoro::Task<int> following = follow(out);
-    const int status = co_await following;
-    co_return status;
+        out.printLine(logLine(*it));
+    co_return kSuccess;
 }
 
 QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
@@ -293,16 +325,15 @@ const QMap<QString, Command>& serverCommands()
 
 int run(int argc, char** argv, const Invocation& invocation)
 {
-    // A short-lived client: Qt's own dispatcher starts faster than the GLib one. Not passed on
-    // to the programs a tool starts.
-    const bool chosenByUser = qEnvironmentVariableIsSet("QT_NO_GLIB");
-    if (!chosenByUser)
-        qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
-    if (!chosenByUser)
-        qunsetenv("QT_NO_GLIB");
-    QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
-    QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
+    // A tool runs as it does for an MCP client's process: in the user's desktop session when
+    // there is one, connected to its display (the clipboard and the screen need that), and
+    // without it when the display cannot be reached. Every other command is a short-lived client
+    // that needs no display.
+    const bool exec = invocation.command == QLatin1String("exec");
+    if (exec)
+        SessionEnvironment().adoptIntoProcess();
+    const std::unique_ptr<QCoreApplication> app =
+        Launch::createApplication(argc, argv, exec && DisplayEnvironment::hasDisplaySession(), true);
     Log::installDefaultRules();
     // Only asked for when wanted: connecting to the session bus costs a start-up.
     const std::shared_ptr<NotificationService> notifications = invocation.notify ? SystemServices::notifications() : nullptr;

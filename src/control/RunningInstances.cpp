@@ -15,6 +15,53 @@ using namespace ControlProtocol;
 
 namespace {
 
+// Applies a status event ("server", "connections") to what is known of a process; false for
+// any other event.
+bool applyStatusEvent(InstanceInfo& info, const QString& event, const Json& data)
+{
+    if (event == QLatin1String("server")) {
+        info.running = data.value("running", false);
+        return true;
+    }
+    if (event == QLatin1String("connections")) {
+        info.connections = static_cast<int>(data.value("connections", qint64(0)));
+        info.clientName = QString::fromStdString(data.value("clientName", std::string()));
+        info.clientVersion = QString::fromStdString(data.value("clientVersion", std::string()));
+        return true;
+    }
+    return false;
+}
+
+// A process's log, newest first, from what it answered and the events that came from the
+// subscription on (oldest first). The answer holds what was logged before it; events from
+// before the answer repeat some of that, so only those after its newest entry are added; after
+// a clear, the events are the whole log.
+QList<ActivityLogEntry> logSince(QList<ActivityLogEntry> answered, const QList<std::pair<QString, Json>>& events)
+{
+    QList<ActivityLogEntry> later;
+    bool cleared = false;
+    for (const auto& [event, data] : events) {
+        if (event == QLatin1String("logEntry")) {
+            if (auto entry = decodeEntry(data))
+                later.append(*entry);
+        } else if (event == QLatin1String("logCleared")) {
+            later.clear();
+            cleared = true;
+        }
+    }
+    if (cleared) {
+        answered.clear();
+    } else if (!answered.isEmpty()) {
+        const QUuid newest = answered.first().id;
+        const auto known = std::find_if(later.cbegin(), later.cend(), [&](const ActivityLogEntry& e) { return e.id == newest; });
+        if (known != later.cend())
+            later.erase(later.cbegin(), known + 1);
+    }
+    for (const ActivityLogEntry& entry : std::as_const(later))
+        answered.prepend(entry);
+    return answered;
+}
+
 InstanceInfo infoFromStatus(const Json& status)
 {
     InstanceInfo info;
@@ -100,17 +147,30 @@ SessionFigures RunningInstances::session() const
 
 void RunningInstances::refresh()
 {
-    if (!m_folder.isUsable())
+    if (!m_folder.isUsable()) {
+        Q_EMIT scanned();
         return;
+    }
     const QList<qint64> present = m_folder.socketProcessIds();
+    m_scanning = true;
     for (const qint64 pid : present) {
         if (!m_instances.contains(pid) && !m_attaching.contains(pid))
             attach(pid);
     }
+    m_scanning = false;
     for (const qint64 pid : m_instances.keys()) {
         if (!present.contains(pid))
             detach(pid);
     }
+    if (m_attaching.isEmpty())
+        Q_EMIT scanned();
+}
+
+void RunningInstances::finishAttaching(qint64 pid)
+{
+    m_attaching.removeAll(pid);
+    if (m_attaching.isEmpty() && !m_scanning)
+        Q_EMIT scanned();
 }
 
 QCoro::Task<> RunningInstances::attach(qint64 pid)
@@ -120,12 +180,18 @@ QCoro::Task<> RunningInstances::attach(qint64 pid)
     auto* client = new ControlClient(this);
     if (!client->connectTo(m_folder.socketPath(pid))) {
         m_folder.removeIfAbandoned(pid);
-        m_attaching.removeAll(pid);
+        finishAttaching(pid);
         client->deleteLater();
         co_return;
     }
-    // Subscribed first, so nothing that happens between the answers below is missed; events
-    // that arrive before the instance is attached are dropped, and the log read after covers them.
+    // Subscribed first, so nothing that happens while the answers below come is missed: the
+    // events are kept and laid over the answers once they are in (an event that arrives right
+    // after an answer is delivered before it).
+    auto early = std::make_shared<QList<std::pair<QString, Json>>>();
+    const QMetaObject::Connection keeping =
+        connect(client, &ControlClient::eventReceived, this, [early](const QString& event, const Json& data) {
+            early->append({event, data});
+        });
     QCoro::Task<Reply> subscribing = client->request(std::string("subscribe"));
     const Reply subscribed = co_await subscribing;
     if (!self)
@@ -144,25 +210,32 @@ QCoro::Task<> RunningInstances::attach(qint64 pid)
     }
     if (!self)
         co_return;
-    m_attaching.removeAll(pid);
+    disconnect(keeping);
     if (!log.ok) {
         client->deleteLater();
+        finishAttaching(pid);
         co_return;
     }
     Instance instance;
     instance.client = client;
     instance.info = infoFromStatus(status.result);
     instance.info.pid = pid;
+    // Each change sends an event, so the last one of each kind is at least as new as the status.
+    for (const auto& [event, data] : std::as_const(*early))
+        applyStatusEvent(instance.info, event, data);
+    QList<ActivityLogEntry> answered;
     for (const Json& value : log.result.value("entries", Json::array())) {
         if (auto entry = decodeEntry(value))
-            instance.log.append(*entry);
+            answered.append(*entry);
     }
+    instance.log = logSince(std::move(answered), *early);
     m_instances.insert(pid, instance);
     connect(client, &ControlClient::eventReceived, this,
             [this, pid](const QString& event, const Json& data) { handleEvent(pid, event, data); });
     connect(client, &ControlClient::disconnected, this, [this, pid] { detach(pid); });
     Q_EMIT instanceAdded(pid, instance.log);
     Q_EMIT changed();
+    finishAttaching(pid);
 }
 
 void RunningInstances::detach(qint64 pid)
@@ -188,13 +261,7 @@ void RunningInstances::handleEvent(qint64 pid, const QString& event, const Json&
     } else if (event == QLatin1String("logCleared")) {
         it->log.clear();
         Q_EMIT logCleared();
-    } else if (event == QLatin1String("server")) {
-        it->info.running = data.value("running", false);
-        Q_EMIT changed();
-    } else if (event == QLatin1String("connections")) {
-        it->info.connections = static_cast<int>(data.value("connections", qint64(0)));
-        it->info.clientName = QString::fromStdString(data.value("clientName", std::string()));
-        it->info.clientVersion = QString::fromStdString(data.value("clientVersion", std::string()));
+    } else if (applyStatusEvent(it->info, event, data)) {
         Q_EMIT changed();
     } else if (event == QLatin1String("statistics")) {
         it->info.session = decodeSession(data);

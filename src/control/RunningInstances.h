@@ -76,8 +76,11 @@ Q_SIGNALS:
     void changed();                                 // status/connection figures changed
     void sessionChanged();                          // a process's session figures changed
     void entryAdded(const InstanceLogEntry& entry); // a new entry in any process
-    // A process was found, with what it had logged by then (in no particular order).
+    // A process was found, with what it had logged by then (newest first); entryAdded follows
+    // for what it logs later.
     void instanceAdded(qint64 pid, const QList<ActivityLogEntry>& logSoFar);
+    // Every process present at a refresh has been found (or given up on).
+    void scanned();
     void logCleared();
     void settingChanged(const QString& key);
 
@@ -91,10 +94,12 @@ private:
     QCoro::Task<> attach(qint64 pid);
     void handleEvent(qint64 pid, const QString& event, const Json& data);
     void detach(qint64 pid);
+    void finishAttaching(qint64 pid);
 
     ControlFolder m_folder;
     QMap<qint64, Instance> m_instances;
     QList<qint64> m_attaching;
+    bool m_scanning = false;
     SettingsManager* m_localSettings = nullptr;
     QTimer* m_rescanTimer;
 };

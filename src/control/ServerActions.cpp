@@ -43,10 +43,18 @@ std::optional<ExportFormat> exportFormatFromName(const QString& name)
     return std::nullopt;
 }
 
-ToggleDecision toggleServer(ServerAction action, bool running)
+ToggleDecision toggleServer(ServerAction action, qsizetype runningProcesses, qsizetype stoppedProcesses)
 {
+    const bool running = runningProcesses > 0;
     switch (action) {
     case ServerAction::Start:
+        if (running && stoppedProcesses > 0) {
+            return {true,
+                    QStringLiteral("Zarnel server started successfully in %1 stopped %2 (already running in %3)")
+                        .arg(stoppedProcesses)
+                        .arg(stoppedProcesses == 1 ? QStringLiteral("process") : QStringLiteral("processes"))
+                        .arg(runningProcesses)};
+        }
         if (running)
             return {std::nullopt, QStringLiteral("Zarnel server is already running")};
         return {true, QStringLiteral("Zarnel server started successfully")};

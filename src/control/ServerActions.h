@@ -21,11 +21,13 @@ enum class ExportFormat { Text, Json };
 std::optional<ExportFormat> exportFormatFromName(const QString& name); // "text", "json"
 
 // Toggle Server: whether to start (true) or stop (false) every process, or nothing, and the dialog.
+// Zarnel runs when any process's server runs; a start also starts the processes whose server
+// is stopped while others run.
 struct ToggleDecision {
     std::optional<bool> setRunning;
     QString dialog;
 };
-ToggleDecision toggleServer(ServerAction action, bool running);
+ToggleDecision toggleServer(ServerAction action, qsizetype runningProcesses, qsizetype stoppedProcesses);
 
 struct StatusFigures {
     bool running = false;

@@ -10,7 +10,8 @@ namespace {
 
 struct ToggleCase {
     ServerAction action;
-    bool running;
+    qsizetype running;
+    qsizetype stopped;
     std::optional<bool> setRunning;
     const char* dialog;
 };
@@ -18,15 +19,20 @@ struct ToggleCase {
 TEST(ServerActions, ToggleDecidesAndAnswersForEveryActionAndState)
 {
     const ToggleCase cases[] = {
-        {ServerAction::Start, false, true, "Zarnel server started successfully"},
-        {ServerAction::Start, true, std::nullopt, "Zarnel server is already running"},
-        {ServerAction::Stop, true, false, "Zarnel server stopped"},
-        {ServerAction::Stop, false, std::nullopt, "Zarnel server is not running"},
-        {ServerAction::Toggle, false, true, "Zarnel server started"},
-        {ServerAction::Toggle, true, false, "Zarnel server stopped"},
+        {ServerAction::Start, 0, 2, true, "Zarnel server started successfully"},
+        {ServerAction::Start, 2, 0, std::nullopt, "Zarnel server is already running"},
+        {ServerAction::Stop, 2, 0, false, "Zarnel server stopped"},
+        {ServerAction::Stop, 0, 1, std::nullopt, "Zarnel server is not running"},
+        {ServerAction::Toggle, 0, 1, true, "Zarnel server started"},
+        {ServerAction::Toggle, 1, 0, false, "Zarnel server stopped"},
+        // Some processes run and others do not: Zarnel runs, and a start starts the others.
+        {ServerAction::Start, 2, 1, true, "Zarnel server started successfully in 1 stopped process (already running in 2)"},
+        {ServerAction::Start, 1, 3, true, "Zarnel server started successfully in 3 stopped processes (already running in 1)"},
+        {ServerAction::Stop, 1, 3, false, "Zarnel server stopped"},
+        {ServerAction::Toggle, 1, 3, false, "Zarnel server stopped"},
     };
     for (const ToggleCase& c : cases) {
-        const ToggleDecision decision = toggleServer(c.action, c.running);
+        const ToggleDecision decision = toggleServer(c.action, c.running, c.stopped);
         EXPECT_EQ(decision.setRunning, c.setRunning) << c.dialog;
         EXPECT_EQ(decision.dialog.toStdString(), c.dialog);
     }

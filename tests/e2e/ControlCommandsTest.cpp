@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <csignal>
@@ -119,6 +121,21 @@ TEST_F(TwoProcesses, StatusAddsUpBothAndServerStopsAndStartsBoth)
     EXPECT_TRUE(second->request("ping"));
 }
 
+TEST_F(TwoProcesses, StartStartsTheStoppedProcessesWhileAnotherRuns)
+{
+    ASSERT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")}).status, 0);
+    const auto third = startClient(home, "Gamma Assistant");
+    ASSERT_TRUE(third);
+
+    const Outcome start = runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")});
+    EXPECT_EQ(start.status, 0);
+    EXPECT_EQ(start.output, "Zarnel server started successfully in 2 stopped processes (already running in 1)\n");
+    EXPECT_TRUE(first->request("ping"));
+    EXPECT_TRUE(second->request("ping"));
+    EXPECT_TRUE(third->request("ping"));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("start")}).output, "Zarnel server is already running\n");
+}
+
 TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
 {
     const Outcome log = runZarnel(home, {QStringLiteral("log")});
@@ -141,6 +158,60 @@ TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
         {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
     EXPECT_EQ(exported.output, "[]");
     EXPECT_EQ(exported.error, "Exported 0 log entries as JSON\n");
+}
+
+// Reads a running command's output until a line holds the text; false on time-out.
+bool waitForOutput(QProcess& process, QByteArray& output, const QByteArray& text, int timeoutMs = 10000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!output.contains(text)) {
+        if (waited.hasExpired(timeoutMs) || process.state() != QProcess::Running)
+            return false;
+        process.waitForReadyRead(100);
+        output += process.readAllStandardOutput();
+    }
+    return true;
+}
+
+TEST_F(TwoProcesses, FollowShowsEveryEntryOnceAndTheFirstOnesOfAProcessFoundLater)
+{
+    QProcess following;
+    following.setProcessEnvironment(home.environment());
+    following.setStandardInputFile(QProcess::nullDevice());
+    following.start(ZarnelProcess::binaryPath(), {QStringLiteral("log"), QStringLiteral("--follow")});
+    ASSERT_TRUE(following.waitForStarted());
+    QByteArray output;
+    const auto of = [](qint64 pid, const char* message) { return "(" + QByteArray::number(pid) + "): " + message + "\n"; };
+    ASSERT_TRUE(waitForOutput(following, output, of(secondPid, "Connected: Beta Assistant v2.1"))) << output.constData();
+    EXPECT_TRUE(output.contains(of(firstPid, "Connected: Alpha Assistant v2.1")));
+    ASSERT_TRUE(first->request("resources/list"));
+    ASSERT_TRUE(waitForOutput(following, output, of(firstPid, "Resources list requested")));
+
+    // Found at the next look at the control folder, with what it logged before that.
+    const auto third = startClient(home, "Gamma Assistant");
+    ASSERT_TRUE(third);
+    const qint64 thirdPid = third->process().processId();
+    ASSERT_TRUE(waitForOutput(following, output, of(thirdPid, "Connected: Gamma Assistant v2.1"))) << output.constData();
+    ASSERT_TRUE(third->request("tools/list"));
+    ASSERT_TRUE(waitForOutput(following, output, of(thirdPid, "Request: tools/list")));
+    following.terminate();
+    following.waitForFinished(5000);
+    output += following.readAllStandardOutput();
+
+    // The new process's lines in the order it logged them, and no entry twice.
+    const QList<QByteArray> lines = output.split('\n');
+    const auto at = [&](qint64 pid, const char* message) {
+        return std::find_if(lines.cbegin(), lines.cend(), [&](const QByteArray& line) { return (line + "\n").endsWith(of(pid, message)); })
+            - lines.cbegin();
+    };
+    EXPECT_LT(at(thirdPid, "Server started"), at(thirdPid, "Connected: Gamma Assistant v2.1"));
+    EXPECT_LT(at(thirdPid, "Connected: Gamma Assistant v2.1"), at(thirdPid, "Request: tools/list"));
+    for (const qint64 pid : {firstPid, secondPid, thirdPid}) {
+        EXPECT_EQ(output.count(of(pid, "Server started")), 1) << output.constData();
+        EXPECT_EQ(output.count(of(pid, "Request: initialize")), 1);
+    }
+    EXPECT_EQ(output.count(of(firstPid, "Resources list requested")), 1);
 }
 
 TEST_F(TwoProcesses, ResetNeedsConfirmationAndRunningProcessesDoNotWriteOldFiguresBack)
@@ -202,6 +273,25 @@ TEST_F(TwoProcesses, AKilledProcessSocketIsRemovedAndIgnored)
     EXPECT_EQ(none.error, "zarnel: No Zarnel process is running\n");
     // What the killed process had not saved is lost; the rest is there.
     EXPECT_TRUE(runZarnel(home, {QStringLiteral("status")}).output.startsWith("Zarnel server is stopped. Total statistics: "));
+}
+
+TEST_F(TwoProcesses, AProcessWhoseServerIsStoppedStillEndsWithItsClient)
+{
+    ASSERT_TRUE(first->request("ping"));
+    ASSERT_EQ(runZarnel(home, {QStringLiteral("server"), QStringLiteral("stop")}).status, 0);
+    QSettings stored(home.preferencesPath(), QSettings::IniFormat);
+    const double uptime = stored.value(QStringLiteral("stats_totalUptime")).toDouble();
+    // A request sent while the server is stopped is left unread; the client leaving is not.
+    first->sendLine(R"({"jsonrpc":"2.0","id":99,"method":"ping"})");
+    first->closeInput();
+    ASSERT_TRUE(first->waitForExit(5000));
+    EXPECT_EQ(first->process().exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(controlFolder(home) + QStringLiteral("/%1.sock").arg(firstPid)));
+    stored.sync();
+    // Both sessions ended at the stop and were saved; the exit saved nothing less.
+    EXPECT_GE(stored.value(QStringLiteral("stats_totalUptime")).toDouble(), uptime);
+    EXPECT_EQ(runJson(home, {QStringLiteral("stats")})["value"]["totalRequests"], 3);
+    EXPECT_TRUE(second->isRunning());
 }
 
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)

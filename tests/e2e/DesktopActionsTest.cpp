@@ -134,3 +134,27 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
             << notifications.body.toStdString();
     }
 }
+
+TEST(DesktopActions, ExecRunsAToolOnTheDisplayAsAClientsProcessDoes)
+{
+    TemporaryHome home;
+    XvfbServer display;
+    ASSERT_TRUE(display.isRunning());
+    QProcessEnvironment environment = home.environment();
+    environment.insert(QStringLiteral("DISPLAY"), display.display());
+
+    // Both need the display: the clipboard belongs to it, and so does the screen.
+    const auto dialogOf = [&](const QString& tool, const QString& arguments) {
+        const ActionRun run = runServed(environment, {QStringLiteral("exec"), tool, arguments, QStringLiteral("--json")});
+        EXPECT_EQ(run.status, 0) << run.error.toStdString();
+        return QJsonDocument::fromJson(run.output.toUtf8()).object().value(QStringLiteral("dialog")).toString().toStdString();
+    };
+    EXPECT_EQ(dialogOf(QStringLiteral("set_clipboard"), QStringLiteral(R"({"content":"from exec"})")),
+              "Tool 'set_clipboard' executed successfully");
+    EXPECT_EQ(dialogOf(QStringLiteral("capture_screenshot"), QStringLiteral("{}")), "Tool 'capture_screenshot' executed successfully");
+
+    // A display that is gone leaves the tools without it; the command still runs them.
+    environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":9999"));
+    EXPECT_EQ(dialogOf(QStringLiteral("set_clipboard"), QStringLiteral(R"({"content":"from exec"})")),
+              "Tool 'set_clipboard' failed: Clipboard is not available: no display\n");
+}

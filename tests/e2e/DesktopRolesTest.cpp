@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSettings>
 
 #include <csignal>
@@ -63,6 +64,26 @@ TEST(DesktopRoles, APipedLaunchServesItsClientWithoutAWindowWhileTheDesktopInsta
     ASSERT_TRUE(client->waitForExit());
     EXPECT_EQ(user->state(), QProcess::Running);
     EXPECT_EQ(session.desktopInstancePid(), user->processId());
+}
+
+TEST(DesktopRoles, APipedLaunchWhoseServerNeverStartedEndsWithItsClient)
+{
+    DesktopSession session;
+    auto user = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.desktopInstancePid().has_value(); }));
+
+    auto client = clientLaunch(session, false);
+    ASSERT_TRUE(client->start());
+    const qint64 pid = client->process().processId();
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.runningProcesses().contains(pid); }));
+    // Its initialize waits for a start that never comes; the client gives up and leaves.
+    client->send({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"}, {"params", nlohmann::json::object()}});
+    EXPECT_TRUE(client->staysSilent(300));
+    client->closeInput();
+    ASSERT_TRUE(client->waitForExit(5000));
+    EXPECT_EQ(client->process().exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(session.controlFolder() + QStringLiteral("/%1.sock").arg(pid)));
+    EXPECT_EQ(user->state(), QProcess::Running);
 }
 
 TEST(DesktopRoles, APipedLaunchWithNoDesktopInstanceStartsOneInTheTrayOnly)
