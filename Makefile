@@ -35,9 +35,10 @@ install: build
 package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
-# Each fuzz target for FUZZ_SECONDS, keeping what it finds in build-sanitized/corpus.
+# Each fuzz target for FUZZ_SECONDS from an optimised sanitizer build, keeping what it finds in
+# build-fuzz/corpus.
 fuzz: setup
-	@JOBS=$(JOBS) scripts/fuzz $(FUZZ_SECONDS)
+	@JOBS=$(JOBS) SANITIZED_BUILD=build-fuzz SANITIZED_OPTIMIZATION=-O1 scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitized
+	rm -rf $(BUILD_DIR) build-sanitized build-fuzz
