@@ -19,7 +19,8 @@ class Reporting : public ::testing::Test {
 protected:
     qint64 now = 1'000'000;
     std::vector<Json> sent;
-    ProgressReporter reporter{Json("tok"), true, [this](Json params) { sent.push_back(std::move(params)); }, nullptr, [this] { return now; }};
+    ProgressReporter reporter{Json("tok"), true, [this](Json params) { sent.push_back(std::move(params)); }, nullptr,
+                              [this] { return now; }};
 
     void at(qint64 sinceStart) { now = 1'000'000 + sinceStart; }
     // Lets the reporter's timer run until `count` notifications are out (or a second passes).
@@ -88,7 +89,8 @@ TEST(ProgressReporter, FollowsTheToolsReportsUntilCancelledAndLeavesOutTheMessag
 {
     qint64 now = 0;
     std::vector<Json> sent;
-    ProgressReporter reporter(Json(7), false, [&](Json params) { sent.push_back(std::move(params)); }, nullptr, [&] { return now; });
+    ProgressReporter reporter(
+        Json(7), false, [&](Json params) { sent.push_back(std::move(params)); }, nullptr, [&] { return now; });
     CancellationToken cancellation;
     reporter.follow(cancellation);
 
