@@ -44,6 +44,7 @@
 #include <chrono>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -168,6 +169,9 @@ std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool
         auto gui = std::make_unique<QApplication>(argc, argv);
         // Closing the window hides it; only Quit ends the program.
         gui->setQuitOnLastWindowClosed(false);
+        // The installed desktop entry's name: a Wayland compositor finds the window's icon and
+        // groups it by this.
+        QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvonic.zarnel"));
         app = std::move(gui);
     }
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
@@ -192,7 +196,14 @@ int serve(int& argc, char** argv, bool hidden)
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
-    const LaunchRole role = chooseLaunchRole(DisplayEnvironment::hasDisplaySession(), input);
+    // A display that cannot be opened (its session ended) is none: Qt would abort on it.
+    std::optional<DisplayEnvironment::DisplayProbe> probe;
+    if (DisplayEnvironment::hasDisplaySession())
+        probe.emplace();
+    const bool display = probe && probe->canOpen();
+    if (DisplayEnvironment::hasDisplaySession() && !display)
+        std::cerr << "zarnel: the display in the environment cannot be opened; running without windows\n";
+    const LaunchRole role = chooseLaunchRole(display, input);
 
     // The desktop lock is taken before anything is drawn or served, so a launch that is not the
     // desktop instance hands over at once.
@@ -207,6 +218,7 @@ int serve(int& argc, char** argv, bool hidden)
     const bool desktop = role == LaunchRole::User;
 
     auto app = createApplication(argc, argv, role != LaunchRole::Headless);
+    probe.reset();
     Log::installDefaultRules();
     PosixStandardStreams::ignoreWriteFailureSignals();
 

@@ -1,5 +1,7 @@
 #include "platform/SessionEnvironment.h"
 
+#include "platform/DisplayEnvironment.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -9,7 +11,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace {
 
@@ -25,28 +26,6 @@ bool isOwned(const QString& path, uid_t user, mode_t type, struct stat* info = n
     struct stat own;
     struct stat& status = info ? *info : own;
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IFMT) == type && status.st_uid == user;
-}
-
-// Whether an X client can open the display with this key file (none: the default one). A
-// display the user manager still names may belong to a session that has ended, and Qt aborts
-// on a display it cannot open, which would cost the client its server.
-bool canOpenDisplay(const QString& display, const QString& authority)
-{
-    if (display.isEmpty())
-        return false;
-    // libxcb reads the key file's name from the environment only.
-    const bool hadAuthority = qEnvironmentVariableIsSet("XAUTHORITY");
-    const QByteArray previousAuthority = qgetenv("XAUTHORITY");
-    if (!authority.isEmpty())
-        qputenv("XAUTHORITY", QFile::encodeName(authority));
-    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    const bool opened = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    if (hadAuthority)
-        qputenv("XAUTHORITY", previousAuthority);
-    else
-        qunsetenv("XAUTHORITY");
-    return opened;
 }
 
 // The environment the systemd user manager hands to the user's services; desktop sessions put
@@ -138,7 +117,7 @@ QList<SessionEnvironment::Variable> SessionEnvironment::discover(const QProcessE
             && isOwned(absolute ? wayland : runtimeDir + u'/' + wayland, m_user, S_IFSOCK))
             found.append({kWaylandDisplay, wayland, fromManager});
         const QString key = given(kXAuthority).isEmpty() && authorityIsOurs ? managerAuthority : given(kXAuthority);
-        if (canOpenDisplay(managerDisplay, key)) {
+        if (DisplayEnvironment::canOpenX11Display(managerDisplay, key)) {
             display = managerDisplay;
             found.append({kDisplay, display, fromManager});
         }

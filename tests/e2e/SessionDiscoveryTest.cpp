@@ -72,11 +72,11 @@ TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironme
              "mount -t tmpfs -o mode=0755 zarnel-test /run/user && mkdir -m 0700 '%1' && mount --bind '%2' '%1' && exec \"$0\" \"$@\"")
              .arg(runUser, runtime.path())});
     ASSERT_TRUE(zarnel.start());
-    ASSERT_TRUE(zarnel.initialize());
+    ASSERT_TRUE(zarnel.initialize()) << zarnel.standardError().constData();
 
     // On the desktop: the clipboard is there (empty), not missing.
-    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())),
-              "Clipboard is empty or contains unsupported content");
+    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard is empty or contains unsupported content")
+        << zarnel.standardError().constData();
     EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "found"}})), "Successfully copied 5 characters to clipboard");
     // What the commands it runs see, too.
     EXPECT_EQ(resultText(*zarnel.callTool("execute_command", {{"command", "echo $DISPLAY $DBUS_SESSION_BUS_ADDRESS"}})),
@@ -90,6 +90,24 @@ TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironme
         QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=%1/bus (from the session bus socket in the runtime folder)").arg(runUser)))
         << startup.toStdString();
     EXPECT_TRUE(startup.contains(QStringLiteral("DISPLAY=%1 (from the systemd user manager)").arg(x.display()))) << startup.toStdString();
+}
+
+TEST(SessionDiscovery, ServesHeadlessWhenTheNamedDisplayCannotBeOpened)
+{
+    // A session that has ended leaves its display and compositor names behind; Qt would abort on
+    // them and the client would lose its server.
+    TemporaryHome home;
+    ZarnelProcess zarnel(home);
+    zarnel.environment().insert(QStringLiteral("DISPLAY"), QStringLiteral(":4711"));
+    zarnel.environment().insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-gone"));
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize());
+    EXPECT_EQ(resultText(*zarnel.callTool("get_clipboard", nlohmann::json::object())), "Clipboard is not available: no display");
+    zarnel.closeInput();
+    ASSERT_TRUE(zarnel.waitForExit(10000));
+    EXPECT_EQ(zarnel.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(zarnel.process().exitCode(), 0);
+    EXPECT_TRUE(zarnel.standardError().contains("cannot be opened")) << zarnel.standardError().constData();
 }
 
 TEST(SessionDiscovery, StaysHeadlessWithoutASessionOfItsUser)
