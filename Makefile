@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build run test fuzz install package clean
+.PHONY: all setup configure build build-tests run test fuzz install package clean
 
 all: build
 
@@ -18,13 +18,17 @@ $(BUILD_DIR)/CMakeCache.txt: | setup
 
 configure: setup $(BUILD_DIR)/CMakeCache.txt
 
-build: configure
+build: build-tests
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
+
+# The program and every test, without the benchmarks.
+build-tests: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
 	$(BUILD_DIR)/src/zarnel
 
-test: build
+test: build-tests
 	@JOBS=$(JOBS) scripts/run-tests $(BUILD_DIR)
 
 # Installs the program, its desktop entry, icons, metadata, manual page and completion.
