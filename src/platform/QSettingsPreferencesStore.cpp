@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,21 @@ namespace {
 // Long enough for any other process's update to finish; a holder that died is detected sooner
 // through its process id.
 constexpr int kUpdateLockWaitMs = 10000;
+// How often a process waiting for the update lock looks again. QLockFile's own wait sleeps
+// 100 ms and then twice as long each time: ten processes saving at once (every `zarnel status`
+// asks them to) waited seconds for updates that take milliseconds.
+constexpr int kUpdateLockPollMs = 2;
+
+bool lockWithin(QLockFile& lock, int waitMs)
+{
+    const QDeadlineTimer deadline(waitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(kUpdateLockPollMs);
+    }
+    return true;
+}
 
 const QString kUpdateLockSuffix = QStringLiteral(".update-lock");
 const QString kOrganization = QStringLiteral("tarvonic");
@@ -266,7 +282,7 @@ void QSettingsPreferencesStore::updateExclusively(const std::function<void()>& u
     const QString lockPath = path + kUpdateLockSuffix;
     removeAbandonedLocks();
     QLockFile lock(lockPath);
-    if (!lock.tryLock(kUpdateLockWaitMs)) {
+    if (!lockWithin(lock, kUpdateLockWaitMs)) {
         // Saving without the lock risks another process's last few counts; not saving loses ours.
         qCCritical(lcPreferences, "Could not lock %s (error %d); updating without the lock", qPrintable(lockPath),
                    static_cast<int>(lock.error()));

@@ -294,6 +294,22 @@ TEST_F(TwoProcesses, AProcessWhoseServerIsStoppedStillEndsWithItsClient)
     EXPECT_TRUE(second->isRunning());
 }
 
+TEST(ControlCommands, StatusCountsEveryOneOfTenProcessesSavingAtOnce)
+{
+    // Each process saves before it answers, all at once, under one lock: none may miss the
+    // answer's time limit waiting for the others.
+    TemporaryHome home;
+    std::vector<std::unique_ptr<ZarnelProcess>> clients;
+    for (int i = 0; i < 10; ++i) {
+        clients.push_back(startClient(home, "Assistant " + std::to_string(i)));
+        ASSERT_TRUE(clients.back());
+    }
+    for (int round = 0; round < 3; ++round) {
+        const Outcome status = runZarnel(home, {QStringLiteral("status")});
+        EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 10 connections.")) << status.output.constData();
+    }
+}
+
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
 {
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
