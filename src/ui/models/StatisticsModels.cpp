@@ -1,5 +1,6 @@
 #include "ui/models/StatisticsModels.h"
 
+#include "control/ServerActions.h"
 #include "ui/Symbols.h"
 
 #include <QLocale>
@@ -33,7 +34,7 @@ QString ToolUsageModel::callsText(const ToolUsage& usage)
 QString ToolUsageModel::successText(const ToolUsage& usage)
 {
     const double rate = usage.callCount > 0 ? static_cast<double>(usage.successCount) / static_cast<double>(usage.callCount) : 0.0;
-    return QString::asprintf("%.1f%% success", rate * 100.0);
+    return ServerActions::percentText(rate) + QStringLiteral(" success");
 }
 
 QString ToolUsageModel::averageText(const ToolUsage& usage)
