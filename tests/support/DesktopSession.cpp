@@ -17,6 +17,8 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <csignal>
+
 namespace {
 
 struct MenuNode {
@@ -39,6 +41,20 @@ void readNode(const QDBusArgument& argument, MenuNode& node)
     }
     argument.endArray();
     argument.endStructure();
+}
+
+bool isAlive(qint64 pid)
+{
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0;
+}
+
+void endProcess(qint64 pid)
+{
+    if (!isAlive(pid))
+        return;
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    if (!DesktopSession::waitFor([pid] { return !isAlive(pid); }, 5000))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 QString run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
@@ -67,8 +83,11 @@ DesktopSession::DesktopSession(bool withTrayHost)
 
 DesktopSession::~DesktopSession()
 {
-    // While the display and the bus are still there.
-    m_home.endProcesses();
+    QList<qint64> left = runningProcesses();
+    if (const auto desktop = desktopInstancePid())
+        left.append(*desktop);
+    for (qint64 pid : left)
+        endProcess(pid);
 }
 
 void DesktopSession::startTrayHost()
@@ -79,7 +98,7 @@ void DesktopSession::startTrayHost()
 
 QString DesktopSession::controlFolder() const
 {
-    return m_home.controlFolder();
+    return m_home.path() + QStringLiteral("/runtime/zarnel");
 }
 
 std::unique_ptr<QProcess> DesktopSession::launchAsUser(const QStringList& arguments) const
@@ -94,12 +113,22 @@ std::unique_ptr<QProcess> DesktopSession::launchAsUser(const QStringList& argume
 
 std::optional<qint64> DesktopSession::desktopInstancePid() const
 {
-    return m_home.desktopInstancePid();
+    QFile lock(controlFolder() + QStringLiteral("/desktop.lock"));
+    if (!lock.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const qint64 pid = lock.readLine().trimmed().toLongLong();
+    return isAlive(pid) ? std::optional<qint64>(pid) : std::nullopt;
 }
 
 QList<qint64> DesktopSession::runningProcesses() const
 {
-    return m_home.runningProcesses();
+    QList<qint64> pids;
+    for (const QString& name : QDir(controlFolder()).entryList({QStringLiteral("*.sock")}, QDir::System)) {
+        const qint64 pid = name.section(QLatin1Char('.'), 0, 0).toLongLong();
+        if (isAlive(pid))
+            pids.append(pid);
+    }
+    return pids;
 }
 
 QStringList DesktopSession::activityLogOf(qint64 pid) const
