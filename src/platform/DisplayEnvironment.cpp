@@ -18,6 +18,20 @@ bool hasDisplaySession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+namespace {
+
+// A connection to the X display, or none.
+xcb_connection_t* connectX11(const QString& display)
+{
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    if (xcb_connection_has_error(connection) == 0)
+        return connection;
+    xcb_disconnect(connection);
+    return nullptr;
+}
+
+} // namespace
+
 bool canOpenX11Display(const QString& display, const QString& authority)
 {
     if (display.isEmpty())
@@ -27,9 +41,10 @@ bool canOpenX11Display(const QString& display, const QString& authority)
     const QByteArray previousAuthority = qgetenv("XAUTHORITY");
     if (!authority.isEmpty())
         qputenv("XAUTHORITY", QFile::encodeName(authority));
-    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    const bool opened = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
+    xcb_connection_t* connection = connectX11(display);
+    const bool opened = connection != nullptr;
+    if (connection)
+        xcb_disconnect(connection);
     if (hadAuthority)
         qputenv("XAUTHORITY", previousAuthority);
     else
@@ -45,11 +60,7 @@ DisplayProbe::DisplayProbe()
         for (int attempt = 0; attempt < 4 && !m_x11; ++attempt) {
             if (attempt > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-            if (xcb_connection_has_error(connection) == 0)
-                m_x11 = connection;
-            else
-                xcb_disconnect(connection);
+            m_x11 = connectX11(display);
         }
         if (m_x11)
             return;
