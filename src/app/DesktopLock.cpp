@@ -1,5 +1,7 @@
 #include "app/DesktopLock.h"
 
+#include "platform/AbandonedLockFile.h"
+
 #include <QDir>
 
 namespace {
@@ -24,11 +26,15 @@ bool DesktopLock::tryAcquire()
     // A short wait: a client-launched process looking whether a desktop instance runs holds the
     // lock for a moment, which must not turn a starting desktop instance away.
     constexpr int kWaitMs = 300;
-    return m_lock.isLocked() || m_lock.tryLock(kWaitMs);
+    if (m_lock.isLocked())
+        return true;
+    AbandonedLockFile::remove(m_lock.fileName());
+    return m_lock.tryLock(kWaitMs);
 }
 
 bool DesktopLock::isHeldElsewhere(const QString& folder)
 {
+    AbandonedLockFile::remove(lockPath(folder));
     DesktopLock probe(folder);
     if (probe.m_lock.tryLock(0)) {
         probe.m_lock.unlock();

@@ -1,18 +1,13 @@
 #include "platform/QSettingsPreferencesStore.h"
 
+#include "platform/AbandonedLockFile.h"
 #include "platform/Log.h"
 
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QThread>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 ZARNEL_LOGGING_CATEGORY(lcPreferences, "PreferencesStore")
 
@@ -41,48 +36,9 @@ const QString kUpdateLockSuffix = QStringLiteral(".update-lock");
 const QString kOrganization = QStringLiteral("tarvonic");
 const QString kApplication = QStringLiteral("zarnel");
 
-// A lock file is written within moments of its creation; one still empty after this long was
-// left by a process killed in between.
-constexpr int kAbandonedLockAgeMs = 1000;
-constexpr int kLockPollMs = 20;
-
 bool isText(const QVariant& value)
 {
     return value.typeId() == QMetaType::QString;
-}
-
-// Whether a process holds the kernel lock that QLockFile takes on its file while it owns it.
-bool isLockedByAProcess(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    if (!locked)
-        ::flock(fd, LOCK_UN);
-    ::close(fd);
-    return locked;
-}
-
-// QLockFile creates its file and only then writes its owner's process id into it. A process
-// killed in between leaves an empty file that QLockFile cannot tell from a live lock until it is
-// 30 seconds old (QSettings waits that long on its own lock at every sync, and the update lock
-// gives up after 10 seconds). Such a file is removed here once it has been empty for longer than
-// any owner takes to fill it, and nobody holds its kernel lock.
-void removeAbandonedLockFile(const QString& path)
-{
-    for (;;) {
-        const QFileInfo info(path);
-        if (!info.exists() || info.size() > 0)
-            return;
-        const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
-        if (age >= kAbandonedLockAgeMs || age < 0) {
-            if (!isLockedByAProcess(path) && QFileInfo(path).size() == 0 && QFile::remove(path))
-                qCInfo(lcPreferences, "Removed the lock file %s left by a process that ended while taking it", qPrintable(path));
-            return;
-        }
-        QThread::msleep(kLockPollMs);
-    }
 }
 
 } // namespace
@@ -104,8 +60,8 @@ QSettingsPreferencesStore::QSettingsPreferencesStore(const QString& iniFilePath)
 void QSettingsPreferencesStore::removeAbandonedLocks() const
 {
     const QString path = m_settings->fileName();
-    removeAbandonedLockFile(path + QStringLiteral(".lock")); // the one QSettings takes while it writes
-    removeAbandonedLockFile(path + kUpdateLockSuffix);
+    AbandonedLockFile::remove(path + QStringLiteral(".lock")); // the one QSettings takes while it writes
+    AbandonedLockFile::remove(path + kUpdateLockSuffix);
 }
 
 QString QSettingsPreferencesStore::fileName() const

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <utility>
+#include <vector>
 
 TEST(DesktopLock, OnlyOneHolderAtATimeAndTheNextTakesItOver)
 {
@@ -23,13 +27,25 @@ TEST(DesktopLock, OnlyOneHolderAtATimeAndTheNextTakesItOver)
 
 TEST(DesktopLock, ALockLeftByAProcessThatIsGoneDoesNotBlock)
 {
-    QTemporaryDir folder;
-    // What a killed holder leaves: its process id (long gone), host and program.
-    QFile left(folder.filePath(QString::fromLatin1(DesktopLock::kFileName)));
-    ASSERT_TRUE(left.open(QIODevice::WriteOnly));
-    left.write("2147483646\nzarnel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    left.close();
-    EXPECT_FALSE(DesktopLock::isHeldElsewhere(folder.path()));
-    DesktopLock lock(folder.path());
-    EXPECT_TRUE(lock.tryAcquire());
+    const QByteArray goneOwner = "2147483646\nzarnel\n" + QSysInfo::machineHostName().toUtf8() + "\n";
+    // What a holder leaves when killed after taking the lock, while creating it, and while
+    // removing the lock of an earlier holder that is gone.
+    const std::vector<std::vector<std::pair<QString, QByteArray>>> leftovers = {
+        {{QString(), goneOwner}},
+        {{QString(), QByteArray()}},
+        {{QString(), goneOwner}, {QStringLiteral(".rmlock"), QByteArray()}},
+    };
+    for (const auto& files : leftovers) {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QString::fromLatin1(DesktopLock::kFileName));
+        for (const auto& [suffix, contents] : files) {
+            QFile left(path + suffix);
+            ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+            left.write(contents);
+            ASSERT_TRUE(left.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime));
+        }
+        EXPECT_FALSE(DesktopLock::isHeldElsewhere(folder.path())) << files.size() << " files, " << files[0].second.size();
+        DesktopLock lock(folder.path());
+        EXPECT_TRUE(lock.tryAcquire());
+    }
 }
