@@ -2,6 +2,7 @@
 
 #include "control/ControlClient.h"
 #include "platform/Log.h"
+#include "state/RandomUuid.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -91,7 +92,7 @@ QCoro::Task<ConfirmationAnswer> DesktopConfirmationAsker::ask(ConfirmationQuesti
     auto connection = std::make_shared<ControlClient>();
     if (!connection->connectTo(socketPath))
         co_return ConfirmationAnswer::Unreachable;
-    const std::string id = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    const std::string id = RandomUuid::create().toString(QUuid::WithoutBraces).toStdString();
     withdrawn.onCancelled(connection.get(), [socketPath, id] { sendWithdrawal(socketPath, id); });
 
     const auto limit = static_cast<qint64>(m_timeLimit.count());

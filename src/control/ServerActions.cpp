@@ -2,6 +2,7 @@
 
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
+#include "state/RandomUuid.h"
 
 #include <QUuid>
 
@@ -13,7 +14,7 @@ namespace {
 
 std::string newId()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
+    return RandomUuid::create().toString(QUuid::WithoutBraces).toUpper().toStdString();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "control/ToolActions.h"
 
 #include "protocol/JsonParser.h"
+#include "state/RandomUuid.h"
 #include "tools/ToolRegistry.h"
 
 #include <QUuid>
@@ -84,7 +85,7 @@ ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
     for (const MCPTool& tool : tools) {
         if (!isInCategory(tool.name, category))
             continue;
-        result.value.push_back(Json{{"id", QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString()},
+        result.value.push_back(Json{{"id", RandomUuid::create().toString(QUuid::WithoutBraces).toUpper().toStdString()},
                                     {"name", tool.name},
                                     {"description", tool.description},
                                     {"category", entityCategory(tool.name).toStdString()}});

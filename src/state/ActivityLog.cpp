@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "protocol/JsonWriter.h"
+#include "state/RandomUuid.h"
 #include "state/SettingsManager.h"
 
 namespace {
@@ -52,7 +53,7 @@ void ActivityLog::add(const QString& message, LogType type)
     if (!shouldLog(type))
         return;
     // Messages quote what clients sent (tool names, URIs), which can be of any length.
-    ActivityLogEntry entry{QUuid::createUuid(), m_clock.now(), Log::clip(message), type};
+    ActivityLogEntry entry{RandomUuid::create(), m_clock.now(), Log::clip(message), type};
     m_entries.prepend(entry);
     // A negative maximum can only come from a hand-edited store; keep the newest entry then.
     const qint64 configured = m_settings.maxLogEntries();

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
+#include "state/RandomUuid.h"
 
 #include <QTimer>
 
@@ -107,7 +108,7 @@ void StatisticsManager::recordRequest()
 void StatisticsManager::recordConnection(const QString& clientName, const QString& clientVersion)
 {
     // The client chooses these texts; kept whole, fifty records could grow the settings file by megabytes.
-    const ConnectionRecord connection{QUuid::createUuid(), Log::clip(clientName), Log::clip(clientVersion), m_clock.now()};
+    const ConnectionRecord connection{RandomUuid::create(), Log::clip(clientName), Log::clip(clientVersion), m_clock.now()};
     for (QList<ConnectionRecord>* history : {&m_statistics.connectionHistory, &m_unsaved.connectionHistory}) {
         history->prepend(connection);
         if (history->size() > kMaxConnections)
@@ -159,7 +160,7 @@ void StatisticsManager::countCall(const QString& name, double durationSeconds, b
             countToolCall(*it, durationSeconds, success, now);
     }
 
-    m_statistics.recentCalls.prepend(ToolCallRecord{QUuid::createUuid(), name, now, durationSeconds, success});
+    m_statistics.recentCalls.prepend(ToolCallRecord{RandomUuid::create(), name, now, durationSeconds, success});
     if (m_statistics.recentCalls.size() > kMaxRecentCalls)
         m_statistics.recentCalls.removeLast();
     m_needsSave = true;
