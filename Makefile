@@ -28,7 +28,8 @@ build-tests: configure
 run: build
 	$(BUILD_DIR)/src/zarnel
 
-test: build-tests
+# run-tests builds the program and the tests itself, beside the sanitizer build.
+test: configure
 	@JOBS=$(JOBS) scripts/run-tests $(BUILD_DIR)
 
 # Installs the program, its desktop entry, icons, metadata, manual page and completion.
