@@ -1,6 +1,10 @@
 #include "server/ListenStreams.h"
 
 #include "catalog/ResourceManager.h"
+#include "platform/Log.h"
+#include "protocol/DecodingError.h"
+
+ZARNEL_LOGGING_CATEGORY(lcListen, "ListenStreams")
 
 namespace {
 
@@ -76,6 +80,19 @@ bool ListenStreams::close(const JSONRPCId& id)
             m_subscriptions.unsubscribe(uri);
     }
     return true;
+}
+
+void ListenStreams::closeCancelled(const JSONRPCRequest& cancellation)
+{
+    const Json* params = cancellation.params && cancellation.params->is_object() ? &*cancellation.params : nullptr;
+    if (!params || !params->contains("requestId"))
+        return;
+    try {
+        const JSONRPCId id = JSONRPCId::fromJson((*params)["requestId"], "params.requestId");
+        if (close(id))
+            qCInfo(lcListen, "Listen %s ended by the client", id.toDisplayString().c_str());
+    } catch (const DecodingError&) {
+    }
 }
 
 void ListenStreams::clear()

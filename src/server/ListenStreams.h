@@ -31,6 +31,8 @@ public:
     std::optional<JSONRPCError> open(const JSONRPCRequest& request);
     // Ends the stream the client cancelled; false when no stream has that id.
     bool close(const JSONRPCId& id);
+    // Ends the stream that a notifications/cancelled names in its requestId, if there is one.
+    void closeCancelled(const JSONRPCRequest& cancellation);
     void clear();
 
     bool isEmpty() const { return m_streams.empty(); }

@@ -8,6 +8,7 @@
 #include "protocol/JsonWriter.h"
 #include "protocol/MCPResource.h"
 #include "server/ClientQuestions.h"
+#include "server/ClientSession.h"
 #include "server/CompletionProvider.h"
 #include "server/ListenStreams.h"
 #include "server/MethodHandlers.h"
@@ -34,18 +35,6 @@ QString qs(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// The progress token a legacy request asked for in params._meta.
-std::optional<Json> progressTokenOf(const JSONRPCRequest& request)
-{
-    if (!request.params || !request.params->is_object())
-        return std::nullopt;
-    const Json meta = request.params->value("_meta", Json());
-    const Json token = meta.is_object() ? meta.value("progressToken", Json()) : Json();
-    if (token.is_string() || token.is_number_integer())
-        return token;
-    return std::nullopt;
-}
-
 } // namespace
 
 MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptManager& prompts, SettingsManager& settings,
@@ -58,6 +47,7 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_statistics(statistics)
     , m_activityLog(activityLog)
     , m_transport(transport)
+    , m_session(ServerInfo{kServerName, kServerVersion})
     , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); })
     , m_questions(std::make_unique<ClientQuestions>([this](const std::string& line) { return sendLine(line); }))
     , m_completions(std::make_unique<CompletionProvider>(prompts))
@@ -148,11 +138,9 @@ void MCPServer::startStdinListener()
 {
     m_queue.open();
     // A new reader is a new conversation: what the last client asked for does not carry over.
-    m_clientLogSeverity.reset();
+    m_session.startOver();
     m_subscriptions.clear();
     m_listens->clear();
-    m_sessionRevision.reset();
-    m_sessionCapabilities = Json::object();
     m_transport.start();
 }
 
@@ -193,7 +181,7 @@ void MCPServer::forwardLogEntry(const ActivityLogEntry& entry)
     // A stateless request sees the entries written while it runs, at the level it asked for;
     // a session sees everything at the level it set.
     const RequestContext* current = m_questions->currentRequest();
-    const std::optional<int> wanted = current && current->isModern() ? current->logSeverity : m_clientLogSeverity;
+    const std::optional<int> wanted = current && current->isModern() ? current->logSeverity : m_session.logSeverity();
     if (!wanted)
         return;
     const int severity = entry.type == LogType::Error ? ServerLogLevels::kError : ServerLogLevels::kInfo;
@@ -216,11 +204,11 @@ QCoro::Task<> MCPServer::handleMessage(QByteArray line)
     if (auto parsed = json::parse(viewOf(line), &error)) {
         // Batches belong to 2025-03-26 alone; later revisions call an array an invalid request,
         // and 2024-11-05 keeps answering it as it always did, with the parse error.
-        if (parsed->is_array() && m_sessionRevision == ProtocolRevision::V2025_03_26) {
+        if (parsed->is_array() && m_session.negotiatedRevision() == ProtocolRevision::V2025_03_26) {
             co_await handleBatch(std::move(*parsed));
             co_return;
         }
-        if (parsed->is_array() && m_sessionRevision > ProtocolRevision::V2025_03_26) {
+        if (parsed->is_array() && m_session.negotiatedRevision() > ProtocolRevision::V2025_03_26) {
             sendResponse(JSONRPCResponse::failure(std::nullopt, JSONRPCError::invalidRequest));
             co_return;
         }
@@ -335,9 +323,12 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
     addLog(QStringLiteral("Request: ") + qs(method), LogType::Request);
     m_statistics.recordRequest();
 
-    // Whatever envelope it carries: the queue has stopped the request it names, if it was one.
-    if (method == "notifications/cancelled")
-        co_return endListen(request);
+    // Whatever envelope it carries: the queue has stopped the request it names, if it was one;
+    // an open listen ends here.
+    if (method == "notifications/cancelled") {
+        m_listens->closeCancelled(request);
+        co_return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
+    }
 
     RequestContext context;
     context.id = request.id;
@@ -348,9 +339,9 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
         if (auto refused = m_stateless->prepare(request, context))
             co_return std::move(*refused);
     } else {
-        context.revision = m_sessionRevision.value_or(ProtocolRevision::V2024_11_05);
-        context.clientCapabilities = m_sessionCapabilities;
-        context.progressToken = progressTokenOf(request);
+        context.revision = m_session.revision();
+        context.clientCapabilities = m_session.capabilities();
+        context.progressToken = ProgressReporter::tokenOf(request);
     }
     co_return co_await handleInContext(std::move(request), context);
 }
@@ -377,7 +368,7 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleInContext(JSONRPCRequest request, 
     else if (request.method == "ping")
         response = JSONRPCResponse::success(request.id, Json::object());
     else if (request.method == "logging/setLevel")
-        response = handleLoggingSetLevel(request);
+        response = m_session.setLogLevel(request);
     else if (request.method == "resources/subscribe" || request.method == "resources/unsubscribe")
         response = handleResourceSubscription(request, request.method == "resources/subscribe");
     else if (MethodHandlers::handles(request.method, context.revision))
@@ -417,69 +408,18 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleStateless(JSONRPCRequest request, 
     co_return response;
 }
 
-JSONRPCResponse MCPServer::endListen(const JSONRPCRequest& request)
-{
-    // The queue has stopped a request in progress or waiting; an open listen ends here.
-    const Json* params = request.params && request.params->is_object() ? &*request.params : nullptr;
-    if (params && params->contains("requestId")) {
-        try {
-            const JSONRPCId id = JSONRPCId::fromJson((*params)["requestId"], "params.requestId");
-            if (m_listens->close(id))
-                qCInfo(lcServer, "Listen %s ended by the client", id.toDisplayString().c_str());
-        } catch (const DecodingError&) {
-        }
-    }
-    return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
-}
-
 JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
 {
-    if (!request.params)
-        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    std::string error;
-    std::optional<MCPInitializeRequest> initialize;
-    try {
-        initialize = MCPInitializeRequest::fromJson(*request.params);
-    } catch (const DecodingError& failure) {
-        qCCritical(lcServer, "Initialize error: %s", Log::clip(failure.description()).c_str());
-        return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
-    }
-
-    const ClientInfo& client = initialize->clientInfo;
-    m_clientInfo = client;
-    m_initialized = true;
-    // A second initialize starts the session over at the revision it negotiates.
-    const ProtocolRevision revision = Revision::negotiate(initialize->protocolVersion);
-    m_sessionRevision = revision;
-    m_sessionCapabilities = (*request.params)["capabilities"];
+    JSONRPCResponse response = m_session.initialize(request);
+    if (response.error)
+        return response;
+    const ClientInfo& client = *m_session.client();
     Q_EMIT clientInfoChanged();
-    qCInfo(lcServer, "Initialized with client: %s v%s (protocol %s)", Log::clip(client.name).c_str(), Log::clip(client.version).c_str(),
-           Revision::name(revision));
     addLog(QStringLiteral("Connected: %1 v%2").arg(qs(client.name), qs(client.version)), LogType::Info);
     ++m_connectionCount;
     Q_EMIT connectionCountChanged();
     m_statistics.recordConnection(qs(client.name), qs(client.version));
-
-    MCPInitializeResponse result;
-    result.protocolVersion = Revision::name(revision);
-    result.capabilities.tools = ListChangedCapability{true};
-    result.capabilities.resources = ResourcesCapability{true, true};
-    result.capabilities.prompts = ListChangedCapability{true};
-    result.capabilities.logging = true;
-    result.capabilities.completions = Revision::hasCompletions(revision);
-    result.serverInfo = ServerInfo{kServerName, kServerVersion};
-    return JSONRPCResponse::success(request.id, result.toJson());
-}
-
-JSONRPCResponse MCPServer::handleLoggingSetLevel(const JSONRPCRequest& request)
-{
-    const Json* level =
-        request.params && request.params->is_object() && request.params->contains("level") ? &(*request.params)["level"] : nullptr;
-    const auto severity = level && level->is_string() ? ServerLogLevels::severityOf(level->get<std::string>()) : std::nullopt;
-    if (!severity)
-        return JSONRPCResponse::failure(request.id, JSONRPCError::invalidParams);
-    m_clientLogSeverity = severity;
-    return JSONRPCResponse::success(request.id, Json::object());
+    return response;
 }
 
 JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& request, bool subscribe)
@@ -492,9 +432,8 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
     const auto filePath = ResourceManager::filePathForUri(uri);
     if (!m_resources.isKnownUri(uri) && !filePath) {
         const MCPResourceError failure = MCPResourceError::resourceNotFound(uri);
-        const ProtocolRevision revision = m_sessionRevision.value_or(ProtocolRevision::V2024_11_05);
-        return JSONRPCResponse::failure(request.id,
-                                        MethodHandlers::resourceError(revision, failure.description, true, uriValue.get<std::string>()));
+        return JSONRPCResponse::failure(
+            request.id, MethodHandlers::resourceError(m_session.revision(), failure.description, true, uriValue.get<std::string>()));
     }
     if (subscribe)
         m_subscriptions.subscribe(uri, filePath.value_or(QString()));

@@ -6,6 +6,7 @@
 #include "protocol/JSONRPCResponse.h"
 #include "protocol/MCPInitialize.h"
 #include "protocol/ProtocolRevision.h"
+#include "server/ClientSession.h"
 #include "server/RequestQueue.h"
 #include "server/ResourceSubscriptions.h"
 #include "state/ActivityLogEntry.h"
@@ -56,13 +57,13 @@ public:
 
     bool isRunning() const override { return m_isRunning; }
     qint64 connectionCount() const override { return m_connectionCount; }
-    bool initialized() const { return m_initialized; }
-    const std::optional<ClientInfo>& clientInfo() const { return m_clientInfo; }
+    bool initialized() const { return m_session.initialized(); }
+    const std::optional<ClientInfo>& clientInfo() const { return m_session.client(); }
     ActivityLog& activityLog() const { return m_activityLog; }
     // The revision the session negotiated; none before initialize.
-    std::optional<ProtocolRevision> negotiatedRevision() const { return m_sessionRevision; }
+    std::optional<ProtocolRevision> negotiatedRevision() const { return m_session.negotiatedRevision(); }
     // What the session's client declared at initialize (its "capabilities" object).
-    const Json& sessionCapabilities() const { return m_sessionCapabilities; }
+    const Json& sessionCapabilities() const { return m_session.capabilities(); }
     // Questions to the user of the client whose request is in flight (the confirmation gate's
     // way to ask); see ClientQuestions.h.
     ClientQuestions& clientQuestions() { return *m_questions; }
@@ -112,9 +113,7 @@ private:
     QCoro::Task<JSONRPCResponse> handleInContext(JSONRPCRequest request, RequestContext& context);
     QCoro::Task<JSONRPCResponse> handleStateless(JSONRPCRequest request, RequestContext& context);
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
-    JSONRPCResponse handleLoggingSetLevel(const JSONRPCRequest& request);
     JSONRPCResponse handleResourceSubscription(const JSONRPCRequest& request, bool subscribe);
-    JSONRPCResponse endListen(const JSONRPCRequest& request);
 
     ToolRegistry& m_tools;
     ResourceManager& m_resources;
@@ -130,17 +129,11 @@ private:
 
     bool m_isRunning = false;
     qint64 m_connectionCount = 0;
-    bool m_initialized = false;
-    std::optional<ClientInfo> m_clientInfo;
-    std::optional<ProtocolRevision> m_sessionRevision;
-    Json m_sessionCapabilities = Json::object();
+    ClientSession m_session;
 
     // The lines read, answered one at a time in arrival order, and their cancellation.
     RequestQueue m_queue;
 
-    // The lowest severity of activity-log entries the client asked to receive; none until it
-    // sets a level.
-    std::optional<int> m_clientLogSeverity;
     ResourceSubscriptions m_subscriptions;
 
     std::unique_ptr<ClientQuestions> m_questions;

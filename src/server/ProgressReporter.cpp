@@ -15,6 +15,17 @@ qint64 steadyMilliseconds()
 
 } // namespace
 
+std::optional<Json> ProgressReporter::tokenOf(const JSONRPCRequest& request)
+{
+    if (!request.params || !request.params->is_object())
+        return std::nullopt;
+    const Json meta = request.params->value("_meta", Json());
+    const Json token = meta.is_object() ? meta.value("progressToken", Json()) : Json();
+    if (token.is_string() || token.is_number_integer())
+        return token;
+    return std::nullopt;
+}
+
 ProgressReporter::ProgressReporter(Json token, bool withMessage, Sender send, QObject* parent, Milliseconds now)
     : QObject(parent)
     , m_token(std::move(token))

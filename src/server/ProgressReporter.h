@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/AnyCodable.h"
+#include "protocol/JSONRPCRequest.h"
 
 #include <QObject>
 #include <QString>
@@ -22,6 +23,9 @@ public:
     using Sender = std::function<void(Json params)>;
     // Milliseconds on a clock that never goes back; a steady clock unless a test gives its own.
     using Milliseconds = std::function<qint64()>;
+
+    // The progress token a request of a session asked for in params._meta.
+    static std::optional<Json> tokenOf(const JSONRPCRequest& request);
 
     ProgressReporter(Json token, bool withMessage, Sender send, QObject* parent = nullptr, Milliseconds now = {});
 
