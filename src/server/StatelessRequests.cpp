@@ -1,5 +1,6 @@
 #include "server/StatelessRequests.h"
 
+#include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"
 #include "protocol/ProtocolRevision.h"
 #include "server/MCPServer.h"
@@ -16,6 +17,7 @@
 
 namespace {
 
+constexpr const char* kClientInfoKey = "io.modelcontextprotocol/clientInfo";
 constexpr const char* kCapabilitiesKey = "io.modelcontextprotocol/clientCapabilities";
 constexpr const char* kLogLevelKey = "io.modelcontextprotocol/logLevel";
 constexpr const char* kServerInfoKey = "io.modelcontextprotocol/serverInfo";
@@ -90,6 +92,21 @@ bool StatelessRequests::isStatelessMethod(const std::string& method)
                                                         "resources/templates/list", "resources/read",      "prompts/list", "prompts/get",
                                                         "completion/complete",      "subscriptions/listen"};
     return std::find(methods.begin(), methods.end(), method) != methods.end();
+}
+
+std::optional<ClientInfo> StatelessRequests::clientOf(const JSONRPCRequest& request)
+{
+    if (!carriesEnvelope(request))
+        return std::nullopt;
+    const Json& meta = (*request.params)["_meta"];
+    const auto client = meta.find(kClientInfoKey);
+    if (client == meta.end())
+        return std::nullopt;
+    try {
+        return ClientInfo::fromJson(*client, std::string("_meta.") + kClientInfoKey);
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
 }
 
 Json StatelessRequests::serverInfoMeta()

@@ -3,6 +3,7 @@
 #include "protocol/AnyCodable.h"
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
+#include "protocol/MCPInitialize.h"
 
 #include <QByteArray>
 
@@ -29,6 +30,8 @@ public:
     static bool carriesEnvelope(const JSONRPCRequest& request);
     // The stateless methods.
     static bool isStatelessMethod(const std::string& method);
+    // Who sent the request, when its envelope says so.
+    static std::optional<ClientInfo> clientOf(const JSONRPCRequest& request);
 
     // Checks the envelope and fills the context from it: revision, declared capabilities,
     // progress token, log level, and a retry's verified answers. An error response when the

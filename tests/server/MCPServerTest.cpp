@@ -23,6 +23,9 @@ const QByteArray kInitialize =
     R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"client","version":"2.1"}}})";
 
 const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
+// A request that waits its turn, and its answer.
+const QByteArray kUnknown3 = R"({"jsonrpc":"2.0","id":3,"method":"no/such/method"})";
+const QByteArray kNotFound3 = R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})";
 
 class ServerTest : public InProcessServer {
 protected:
@@ -177,11 +180,10 @@ TEST_F(ServerTest, WritesAResultLargerThanOnePieceAsOneWholeLine)
                        {"method", "tools/call"},
                        {"params", {{"name", "read_file"}, {"arguments", {{"path", file.fileName().toStdString()}}}}}};
     const Json expected = {{"jsonrpc", "2.0"}, {"id", 2}, {"result", {{"content", Json::array({{{"type", "text"}, {"text", text}}})}}}};
-    const auto lines =
-        exchange(QByteArray::fromStdString(JsonWriter::compact(call)) + "\n" + R"({"jsonrpc":"2.0","id":3,"method":"ping"})" + "\n", 2);
+    const auto lines = exchange(QByteArray::fromStdString(JsonWriter::compact(call)) + "\n" + kUnknown3 + "\n", 2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].toStdString() == JsonWriter::compact(expected));
-    EXPECT_EQ(lines[1], kPong3);
+    EXPECT_EQ(lines[1], kNotFound3);
 }
 
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
@@ -190,18 +192,17 @@ TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellation
     // Request 2 waits behind the running call when it is cancelled; "zz" is unknown.
     const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
                                 "\n"
-                                R"({"jsonrpc":"2.0","id":2,"method":"ping"})"
+                                R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})"
                                 "\n"
                                 R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})"
                                 "\n"
                                 R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})"
-                                "\n"
-                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
-                                "\n",
+                                "\n" + kUnknown3
+                                    + "\n",
                                 2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains(R"("id":1)"));
-    EXPECT_EQ(lines[1], kPong3);
+    EXPECT_EQ(lines[1], kNotFound3);
     // Cancelling what has been answered already changes nothing.
     EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
                        "\n"
@@ -209,6 +210,24 @@ TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellation
                        "\n"),
               QByteArrayList{kPong3});
     EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled")).size(), 1);
+}
+
+TEST_F(ServerTest, AnswersAPingAtOnceWhileACallRunsAndKeepsEveryOtherRequestInItsPlace)
+{
+    components->tools().registerTool(std::make_shared<WaitingTool>(60000));
+    exchange(kInitialize + '\n');
+    // The call waits; the ping behind it is answered before it, the unknown method after it.
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+                       "\n"
+                       + kUnknown3 + "\n" + R"({"jsonrpc":"2.0","id":"alive","method":"ping"})" + "\n"),
+              QByteArrayList{R"({"id":"alive","jsonrpc":"2.0","result":{}})"});
+    // The call in progress is still the one a cancellation reaches.
+    const auto rest = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
+                               "\n",
+                               1);
+    EXPECT_EQ(rest, QByteArrayList{kNotFound3});
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled: tools/call")).size(), 1);
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Request: ping")).size(), 1);
 }
 
 TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithoutLineFeed)
