@@ -7,6 +7,7 @@
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
 #include "platform/Clock.h"
+#include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
@@ -290,10 +291,20 @@ QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
 {
     QCoro::Task<QList<InstanceReply>> asked = askEvery("show-dashboard");
     const QList<InstanceReply> shown = co_await asked;
-    if (shown.isEmpty())
-        co_return out.fail(QStringLiteral("No Zarnel dashboard is running"), kFailed);
     ActionResult result;
-    result.dialog = QStringLiteral("Opening Zarnel dashboard");
+    if (!shown.isEmpty()) {
+        result.dialog = QStringLiteral("Opening Zarnel dashboard");
+        co_return out.show(result);
+    }
+    // Nothing runs that could show it: a desktop instance is started with its window shown, as a
+    // launch from the applications menu would, in the session this command was started from.
+    SessionEnvironment().adoptIntoProcess();
+    if (!DisplayEnvironment::hasDisplaySession())
+        co_return out.fail(QStringLiteral("No display to show the Zarnel dashboard on"), kFailed);
+    const DetachedLaunch launch = DetachedLauncher::start({QCoreApplication::applicationFilePath()}, {}, std::chrono::milliseconds(500));
+    if (!launch.succeeded())
+        co_return out.fail(QStringLiteral("Cannot start Zarnel: ") + launch.error, kFailed);
+    result.dialog = QStringLiteral("Starting Zarnel with its dashboard");
     co_return out.show(result);
 }
 
@@ -334,7 +345,11 @@ int run(int argc, char** argv, const Invocation& invocation)
         SessionEnvironment().adoptIntoProcess();
     const std::unique_ptr<QCoreApplication> app =
         Launch::createApplication(argc, argv, exec && DisplayEnvironment::hasDisplaySession(), true);
-    Log::installDefaultRules();
+    // A tool's failure is the command's own output; its diagnostics would say it twice.
+    if (exec)
+        Log::installQuietRules();
+    else
+        Log::installDefaultRules();
     // Only asked for when wanted: connecting to the session bus costs a start-up.
     const std::shared_ptr<NotificationService> notifications = invocation.notify ? SystemServices::notifications() : nullptr;
     CommandOutput out(invocation, notifications.get());

@@ -25,6 +25,15 @@ QString entityCategory(const std::string& toolName);
 // tools: the registry's list, sorted by name.
 ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category);
 ActionResult toolInfo(const std::vector<MCPTool>& tools, const QString& name);
-QCoro::Task<ActionResult> executeTool(ToolRegistry& registry, QString name, QString argumentsJson);
+
+// A tool run for a person: the action's result (its dialog never says the action failed), how
+// the run went, and what the tool returned as text (an image as its type and size).
+struct ToolRun {
+    enum class Outcome { Succeeded, ToolFailed, InvalidArguments, UnknownTool };
+    Outcome outcome = Outcome::Succeeded;
+    ActionResult result;
+    QString content;
+};
+QCoro::Task<ToolRun> executeTool(ToolRegistry& registry, QString name, QString argumentsJson);
 
 } // namespace ToolActions

@@ -377,16 +377,36 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
 
     EXPECT_EQ(runJson(home, {QStringLiteral("tools"), QStringLiteral("--category"), QStringLiteral("appControl")})["dialog"],
               "Found 4 tools in App Control category");
+    // exec prints what the tool returned and fails when the tool did.
     const Outcome missing = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file")});
-    EXPECT_EQ(missing.status, 0);
-    EXPECT_TRUE(missing.output.startsWith("Tool 'read_file' failed: ")) << missing.output.constData();
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.error, "zarnel: Tool 'read_file' failed: Missing required argument: path\n");
+    EXPECT_TRUE(missing.output.isEmpty()) << missing.output.constData();
     const auto written =
         runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"), QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
     EXPECT_EQ(written["dialog"], "Tool 'write_file' executed successfully");
+    const QString note = home.path() + QStringLiteral("/note.txt");
+    const Outcome read =
+        runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), QStringLiteral(R"({"path":"%1"})").arg(note)});
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.output, "Tool 'read_file' executed successfully\nhi\n");
+    EXPECT_TRUE(read.error.isEmpty()) << read.error.constData();
+    const Outcome gone =
+        runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), QStringLiteral(R"({"path":"/nonexistent"})")});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_TRUE(gone.error.startsWith("zarnel: Tool 'read_file' failed: ")) << gone.error.constData();
+    for (const QString& arguments : {QStringLiteral("{"), QStringLiteral("[1]"), QStringLiteral("\"path\"")})
+        EXPECT_EQ(runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), arguments}).status, 2) << arguments.toStdString();
+    const Outcome unknownTool = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("no_such_tool")});
+    EXPECT_EQ(unknownTool.status, 2);
+    EXPECT_EQ(unknownTool.error, "zarnel: Tool 'no_such_tool' not found\n");
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("no_such_tool")}).status, 2);
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("read_file")}).status, 0);
 
+    // With nothing running and no display, nothing can show a dashboard.
     const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
     EXPECT_EQ(dashboard.status, 1);
-    EXPECT_EQ(dashboard.error, "zarnel: No Zarnel dashboard is running\n");
+    EXPECT_EQ(dashboard.error, "zarnel: No display to show the Zarnel dashboard on\n");
 
     // Exports go to the current folder under their suggested name, and never over a file.
     const auto exported = runJson(home, {QStringLiteral("export-stats")});
