@@ -230,9 +230,11 @@ int serve(int& argc, char** argv, bool hidden)
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    // exit(), not quit(): a GUI application's quit() first asks every window to close, and the
+    // dashboard, which only hides when closed, refuses, which would cancel the quit.
     const auto quit = [&] {
         components.shutdown();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     };
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
 
