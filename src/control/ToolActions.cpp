@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "protocol/JsonParser.h"
+#include "state/CountText.h"
 #include "state/RandomUuid.h"
 #include "tools/ToolRegistry.h"
 
@@ -92,7 +93,9 @@ ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
                                     {"description", tool.description},
                                     {"category", entityCategory(tool.name).toStdString()}});
     }
-    result.dialog = QStringLiteral("Found %1 tools in %2 category").arg(result.value.size()).arg(dialogName(category));
+    result.dialog = QStringLiteral("Found %1 in %2 category")
+                        .arg(countText(static_cast<qint64>(result.value.size()), QStringLiteral("tool"), QStringLiteral("tools")),
+                             dialogName(category));
     return result;
 }
 
