@@ -45,11 +45,27 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
     if (!category)
         co_return out.usageError(QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
     LocalTools local;
-    ActionResult result = ToolActions::listTools(local.components.tools().listTools(), *category);
-    // The dialog names the count; a person also wants the names.
+    const std::vector<MCPTool> listed = ToolActions::inListingOrder(local.components.tools().listTools());
+    ActionResult result = ToolActions::listTools(listed, *category);
+    // A notification holds a few lines: it gets the count of each kind, a terminal the names.
+    if (*category == ToolActions::ToolCategory::All) {
+        const auto count = [&](ToolActions::ToolCategory kind) {
+            return std::count_if(listed.begin(), listed.end(),
+                                 [&](const MCPTool& tool) { return ToolActions::isInCategory(tool.name, kind); });
+        };
+        result.notification = QStringLiteral("%1 tools: %2 file system, %3 system, %4 app control")
+                                  .arg(listed.size())
+                                  .arg(count(ToolActions::ToolCategory::FileSystem))
+                                  .arg(count(ToolActions::ToolCategory::System))
+                                  .arg(count(ToolActions::ToolCategory::AppControl));
+    }
     if (!out.json()) {
         for (const Json& tool : result.value)
-            result.dialog += QStringLiteral("\n  %1 - %2").arg(valueText(tool["name"]), valueText(tool["description"]));
+            result.dialog += QStringLiteral("\n  %1 - %2%3")
+                                 .arg(valueText(tool["name"]), valueText(tool["description"]),
+                                      ToolActions::isUnavailableHere(tool["name"].get<std::string>())
+                                          ? QStringLiteral(" (%1)").arg(ToolActions::kUnavailableMark)
+                                          : QString());
     }
     co_return out.show(result);
 }

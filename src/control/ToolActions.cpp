@@ -81,6 +81,17 @@ QString entityCategory(const std::string& name)
     return QStringLiteral("System");
 }
 
+bool isUnavailableHere(const std::string& toolName)
+{
+    return toolName == "execute_applescript";
+}
+
+std::vector<MCPTool> inListingOrder(std::vector<MCPTool> tools)
+{
+    std::stable_partition(tools.begin(), tools.end(), [](const MCPTool& tool) { return !isUnavailableHere(tool.name); });
+    return tools;
+}
+
 ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
 {
     ActionResult result;

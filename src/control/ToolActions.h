@@ -22,6 +22,12 @@ bool isInCategory(const std::string& toolName, ToolCategory category);
 // The category an entity shows: "File System", "App Control" or "System".
 QString entityCategory(const std::string& toolName);
 
+// A tool kept for the clients that know it but unable to work on this system.
+bool isUnavailableHere(const std::string& toolName);
+inline const QString kUnavailableMark = QStringLiteral("not available on Linux");
+// The tools as people see them listed: by name, those unavailable here last.
+std::vector<MCPTool> inListingOrder(std::vector<MCPTool> tools);
+
 // tools: the registry's list, sorted by name.
 ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category);
 ActionResult toolInfo(const std::vector<MCPTool>& tools, const QString& name);

@@ -93,6 +93,19 @@ TEST(ToolActions, ToolInfoListsParametersSortedWithRequiredAndDescriptions)
     EXPECT_TRUE(toolInfo(tools, "bare").value.is_null());
 }
 
+TEST(ToolActions, ListTheToolThatCannotWorkHereLast)
+{
+    std::vector<MCPTool> tools(4);
+    tools[0].name = "copy_file";
+    tools[1].name = "execute_applescript";
+    tools[2].name = "execute_command";
+    tools[3].name = "write_file";
+    std::vector<std::string> names;
+    for (const MCPTool& tool : inListingOrder(tools))
+        names.push_back(tool.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"copy_file", "execute_command", "write_file", "execute_applescript"}));
+}
+
 TEST(ToolActions, ExecuteReportsInvalidArgumentsUnknownToolsSuccessAndFailure)
 {
     ToolRegistry registry;

@@ -130,6 +130,12 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
                 << QJsonDocument(status).toJson().constData();
             continue;
         }
+        if (name == QStringLiteral("List Tools")) {
+            // Eighteen lines would be cut by the daemon: the notification counts them.
+            EXPECT_EQ(notifications.body, QStringLiteral("18 tools: 8 file system, 6 system, 4 app control"));
+            EXPECT_EQ(notifications.appIcon, QStringLiteral("com.tarvonic.zarnel"));
+            continue;
+        }
         EXPECT_TRUE(notifications.body.startsWith(dialogOf(command).value(QStringLiteral("dialog")).toString()))
             << notifications.body.toStdString();
     }
