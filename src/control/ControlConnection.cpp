@@ -78,7 +78,11 @@ QCoro::Task<> ControlConnection::processQueue()
             co_return;
         if (subscribing && reply.ok)
             subscribe();
-        send(encodeReply(decoded.id, reply));
+        QByteArray answer = encodeReply(decoded.id, reply);
+        // A line the client would drop unread must not stand for an answer.
+        if (answer.size() > kMaxLineBytes)
+            answer = encodeReply(decoded.id, Reply::failure(Code::TooLong, "the answer is longer than 1 MiB"));
+        send(answer);
     }
     m_processing = false;
 }

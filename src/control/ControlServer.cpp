@@ -163,12 +163,7 @@ void ControlServer::registerBuiltInCommands()
                         return Reply::success(std::move(result));
                     }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
-    registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
-                        Json entries = Json::array();
-                        for (const ActivityLogEntry& entry : m_components.activityLog().entries())
-                            entries.push_back(encodeEntry(entry));
-                        return Reply::success(Json{{"entries", std::move(entries)}});
-                    }));
+    registerCommand(QStringLiteral("log"), immediate([this](const Json& args) { return logPage(args); }));
     registerCommand(QStringLiteral("clear-log"), immediate([this](const Json&) {
                         const qsizetype count = m_components.activityLog().entries().size();
                         m_components.activityLog().clear();
@@ -189,6 +184,33 @@ void ControlServer::registerBuiltInCommands()
                     }));
     // The connection marks itself subscribed when this succeeds.
     registerCommand(QStringLiteral("subscribe"), immediate([](const Json&) { return Reply::success(); }));
+}
+
+Reply ControlServer::logPage(const Json& args) const
+{
+    const QList<ActivityLogEntry>& log = m_components.activityLog().entries();
+    const auto offset = args.find("offset");
+    Json entries = Json::array();
+    if (offset == args.end()) {
+        for (const ActivityLogEntry& entry : log)
+            entries.push_back(encodeEntry(entry));
+        return Reply::success(Json{{"entries", std::move(entries)}});
+    }
+    if (!offset->is_number_integer() || offset->get<qint64>() < 0)
+        return Reply::failure(Code::BadArguments, "\"offset\" must be a whole number, 0 or more");
+    qsizetype next = static_cast<qsizetype>(std::min<qint64>(offset->get<qint64>(), log.size()));
+    qsizetype bytes = 0;
+    for (; next < log.size(); ++next) {
+        Json entry = encodeEntry(log[next]);
+        bytes += static_cast<qsizetype>(entry.dump().size()) + 1;
+        if (bytes > kLogPageBytes && !entries.empty())
+            break;
+        entries.push_back(std::move(entry));
+    }
+    Json result{{"entries", std::move(entries)}, {"total", log.size()}};
+    if (next < log.size())
+        result["next"] = next;
+    return Reply::success(std::move(result));
 }
 
 QCoro::Task<Reply> ControlServer::setServerRunning(Json args)

@@ -59,6 +59,7 @@ private:
     void watchTargets();
     Json status() const;
     Json session() const;
+    ControlProtocol::Reply logPage(const Json& args) const;
 
     QCoro::Task<ControlProtocol::Reply> setServerRunning(Json args);
     QCoro::Task<ControlProtocol::Reply> setSetting(Json args);

@@ -110,6 +110,30 @@ TEST_F(ControlServerTest, ALineOverOneMebibyteIsAnsweredAndTheConnectionClosed)
     EXPECT_TRUE(ask(client, "status").ok);
 }
 
+TEST_F(ControlServerTest, ALogLargerThanALineComesWholeInPagesAndNeverAsAnEmptyAnswer)
+{
+    components.settings().setMaxLogEntries(100000);
+    for (int i = 0; i < 3000; ++i)
+        components.activityLog().add(QStringLiteral("entry %1 ").arg(i) + QString(600, QLatin1Char('x')), LogType::Info);
+    const QList<ActivityLogEntry>& expected = components.activityLog().entries();
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+
+    const Reply whole = QCoro::waitFor(client.requestLog());
+    ASSERT_TRUE(whole.ok) << whole.message;
+    const Json& entries = whole.result["entries"];
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(expected.size()));
+    for (qsizetype i = 0; i < expected.size(); i += 499)
+        EXPECT_EQ(decodeEntry(entries[static_cast<std::size_t>(i)])->id, expected[i].id) << i;
+
+    // Asked for at once, as an older client does, the log does not fit one line: an error, not
+    // a line the client drops.
+    const Reply atOnce = ask(client, "log");
+    EXPECT_FALSE(atOnce.ok);
+    EXPECT_EQ(atOnce.code, Code::TooLong);
+    EXPECT_TRUE(ask(client, "status").ok);
+}
+
 TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
 {
     ControlClient client;

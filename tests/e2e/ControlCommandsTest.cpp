@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -308,6 +309,41 @@ TEST(ControlCommands, StatusCountsEveryOneOfTenProcessesSavingAtOnce)
         const Outcome status = runZarnel(home, {QStringLiteral("status")});
         EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 10 connections.")) << status.output.constData();
     }
+}
+
+TEST(ControlCommands, LogAndExportLogCarryALogLargerThanOneControlLine)
+{
+    TemporaryHome home;
+    home.writePreferences({{QStringLiteral("maxLogEntries"), 100000}});
+    const auto process = startClient(home, "Chatty Assistant");
+    ASSERT_TRUE(process);
+    // Each ping leaves an entry: together far more than one control line may carry.
+    constexpr int kPings = 12000;
+    QByteArray pings;
+    for (int id = 1; id <= kPings; ++id)
+        pings += R"({"jsonrpc":"2.0","id":"p)" + QByteArray::number(id) + R"(","method":"ping"})" + '\n';
+    process->write(pings);
+    for (int answered = 0; answered < kPings; ++answered)
+        ASSERT_TRUE(process->readLine()) << answered;
+
+    const Outcome log = runZarnel(home, {QStringLiteral("log")});
+    EXPECT_EQ(log.status, 0) << log.error.constData();
+    EXPECT_GE(log.output.count(": Request: ping\n"), kPings);
+    const auto json = runJson(home, {QStringLiteral("log")});
+    EXPECT_GE(json["value"].size(), std::size_t{kPings});
+    std::set<std::string> ids;
+    for (const auto& entry : json["value"])
+        ids.insert(entry.value("id", std::string()));
+    EXPECT_EQ(ids.size(), json["value"].size()); // no entry twice, though it came page by page
+
+    const Outcome exported = runZarnel(
+        home,
+        {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(exported.status, 0);
+    const auto document = nlohmann::json::parse(exported.output.toStdString(), nullptr, false);
+    ASSERT_TRUE(document.is_array());
+    EXPECT_GE(document.size(), std::size_t{kPings});
+    EXPECT_EQ(exported.error, "Exported " + QByteArray::number(qulonglong(document.size())) + " log entries as JSON\n");
 }
 
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
