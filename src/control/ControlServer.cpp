@@ -3,6 +3,8 @@
 #include "control/ControlConnection.h"
 #include "control/ServerComponents.h"
 #include "control/SettingValues.h"
+#include "platform/DescriptorLimit.h"
+#include "platform/LocalListener.h"
 #include "platform/PeerCredentials.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
@@ -10,13 +12,13 @@
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcControlServer, "com.tarvonic.zarnel.ControlServer")
 
@@ -67,32 +69,58 @@ bool ControlServer::listen()
         m_folder.removeIfAbandoned(pid);
     const QString path = socketPath();
     // A socket under our own pid is a previous process's: that pid is ours now.
-    QLocalServer::removeServer(path);
-    m_listener = new QLocalServer(this);
-    m_listener->setSocketOptions(QLocalServer::UserAccessOption);
+    m_listener = new LocalListener(this);
     if (!m_listener->listen(path)) {
         m_problem = QStringLiteral("cannot listen on %1: %2").arg(path, m_listener->errorString());
         delete m_listener;
         m_listener = nullptr;
         return false;
     }
-    connect(m_listener, &QLocalServer::newConnection, this, &ControlServer::acceptConnections);
+    connect(m_listener, &LocalListener::connectionAccepted, this, &ControlServer::acceptConnection);
     return true;
 }
 
-void ControlServer::acceptConnections()
+void ControlServer::acceptConnection(QLocalSocket* socket)
 {
-    while (QLocalSocket* socket = m_listener->nextPendingConnection()) {
-        const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
-        if (!peer || *peer != PeerCredentials::currentUserId()) {
-            qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        m_connections.append(new ControlConnection(socket, *this));
+    const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
+    if (!peer || *peer != PeerCredentials::currentUserId()) {
+        qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
+    const qint64 peerProcess = PeerCredentials::peerProcessId(socket->socketDescriptor()).value_or(0);
     m_connections.removeAll(nullptr);
+    if (!makeRoomFor(peerProcess)) {
+        if (!std::exchange(m_turningAway, true))
+            qCWarning(lcControlServer) << "turning control connections away: too many, or too few file descriptors left";
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_turningAway = false;
+    m_connections.append(new ControlConnection(socket, *this, peerProcess));
+}
+
+bool ControlServer::makeRoomFor(qint64 peerProcess)
+{
+    if (const auto available = DescriptorLimit::available(); available && *available < kDescriptorReserve)
+        return false;
+    if (m_connections.size() < kMaxConnections)
+        return true;
+    QHash<qint64, int> held;
+    for (const QPointer<ControlConnection>& connection : std::as_const(m_connections))
+        ++held[connection->peerProcess()];
+    const auto most = std::max_element(held.cbegin(), held.cend());
+    if (*most <= held.value(peerProcess) + 1)
+        return false;
+    const qint64 holder = most.key();
+    const auto oldest = std::find_if(m_connections.cbegin(), m_connections.cend(), [holder](const QPointer<ControlConnection>& connection) {
+        return connection->peerProcess() == holder;
+    });
+    (*oldest)->drop();
+    m_connections.erase(oldest);
+    return true;
 }
 
 void ControlServer::registerCommand(const QString& name, Handler handler)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,8 +11,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <QLocalSocket>
+
 #include <csignal>
 #include <set>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -344,6 +348,51 @@ TEST(ControlCommands, LogAndExportLogCarryALogLargerThanOneControlLine)
     ASSERT_TRUE(document.is_array());
     EXPECT_GE(document.size(), std::size_t{kPings});
     EXPECT_EQ(exported.error, "Exported " + QByteArray::number(qulonglong(document.size())) + " log entries as JSON\n");
+}
+
+TEST(ControlSocket, ThousandsOfConnectionsLoseNeitherTheSocketNorTheToolsDescriptors)
+{
+    // This process holds every connection it opens.
+    struct rlimit limit {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < 2048)
+        GTEST_SKIP() << "needs 2,048 descriptors of its own";
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, 2048);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+
+    TemporaryHome home;
+    ZarnelProcess zarnel(home);
+    // The common limit, which zarnel cannot raise.
+    zarnel.setLauncher({QStringLiteral("prlimit"), QStringLiteral("--nofile=1024:1024"), QStringLiteral("--")});
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize());
+    const QString path = controlFolder(home) + QStringLiteral("/%1.sock").arg(zarnel.process().processId());
+    ASSERT_TRUE(QFile::exists(path));
+
+    std::vector<std::unique_ptr<QLocalSocket>> sockets;
+    for (int i = 0; i < 1100; ++i) {
+        sockets.push_back(std::make_unique<QLocalSocket>());
+        sockets.back()->connectToServer(path);
+    }
+    const auto stillConnecting = [&] {
+        return std::any_of(sockets.cbegin(), sockets.cend(),
+                           [](const auto& socket) { return socket->state() == QLocalSocket::ConnectingState; });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (stillConnecting() && !waited.hasExpired(60000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    EXPECT_TRUE(QFile::exists(path));
+    const Outcome status = runZarnel(home, {QStringLiteral("status")});
+    EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 1 connection")) << status.output.constData();
+    const auto listed = zarnel.callTool("list_directory", {{"path", home.path().toStdString()}});
+    ASSERT_TRUE(listed);
+    EXPECT_FALSE(listed->value("isError", false)) << listed->dump();
+    const auto command = zarnel.callTool("execute_command", {{"command", "echo still here"}});
+    ASSERT_TRUE(command);
+    EXPECT_TRUE(resultText(*command).find("still here") != std::string::npos) << command->dump();
+    EXPECT_TRUE(zarnel.isRunning());
 }
 
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
