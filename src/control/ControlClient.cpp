@@ -71,11 +71,15 @@ QCoro::Task<Reply> ControlClient::requestLog(int timeoutMs)
         Reply page = co_await asking;
         if (!self || !page.ok)
             co_return page;
+        if (!page.result.is_object() || !page.result.value("entries", Json()).is_array())
+            co_return Reply::failure(Code::Failed, "the process answered no log entries");
         for (Json& entry : page.result["entries"]) {
-            if (entry.is_object() && seen.contains(entry.value("id", std::string())))
-                continue;
-            if (entry.is_object())
-                seen.insert(entry.value("id", std::string()));
+            const auto id = entry.is_object() ? entry.find("id") : entry.end();
+            if (id != entry.end() && id->is_string()) {
+                if (seen.contains(id->get<std::string>()))
+                    continue;
+                seen.insert(id->get<std::string>());
+            }
             entries.push_back(std::move(entry));
         }
         // An older process answers the whole log at once, without "next".

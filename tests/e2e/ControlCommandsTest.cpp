@@ -348,6 +348,20 @@ TEST(ControlCommands, LogAndExportLogCarryALogLargerThanOneControlLine)
     ASSERT_TRUE(document.is_array());
     EXPECT_GE(document.size(), std::size_t{kPings});
     EXPECT_EQ(exported.error, "Exported " + QByteArray::number(qulonglong(document.size())) + " log entries as JSON\n");
+
+    QProcess following;
+    following.setProcessEnvironment(home.environment());
+    following.start(ZarnelProcess::binaryPath(), {QStringLiteral("log"), QStringLiteral("--follow")});
+    QByteArray followed;
+    QElapsedTimer waited;
+    waited.start();
+    while (followed.count(": Request: ping\n") < kPings && !waited.hasExpired(30000) && following.state() != QProcess::NotRunning) {
+        following.waitForReadyRead(100);
+        followed += following.readAllStandardOutput();
+    }
+    EXPECT_GE(followed.count(": Request: ping\n"), kPings);
+    following.kill();
+    following.waitForFinished(10000);
 }
 
 TEST(ControlSocket, ThousandsOfConnectionsLoseNeitherTheSocketNorTheToolsDescriptors)
