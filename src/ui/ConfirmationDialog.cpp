@@ -80,7 +80,7 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
 QString ConfirmationDialog::remainingText() const
 {
     const int seconds = (m_limit.remainingTime() + 999) / 1000;
-    return QStringLiteral("Denied by itself in %1 s").arg(std::max(seconds, 0));
+    return QStringLiteral("Denies in %1 s").arg(std::max(seconds, 0));
 }
 
 void ConfirmationDialog::showRemaining()

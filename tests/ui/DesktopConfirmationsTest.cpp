@@ -59,7 +59,7 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
     ConfirmationDialog* dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
-    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denied by itself in 60 s"));
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denies in 60 s"));
     EXPECT_TRUE(dialog->denyButton()->isDefault());
     EXPECT_FALSE(dialog->allowButton()->isDefault());
     EXPECT_FALSE(allowed->answer.has_value());
