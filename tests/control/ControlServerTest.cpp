@@ -15,11 +15,16 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QLocalSocket>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
 
 using namespace ControlProtocol;
 
@@ -132,6 +137,48 @@ TEST_F(ControlServerTest, ALogLargerThanALineComesWholeInPagesAndNeverAsAnEmptyA
     EXPECT_FALSE(atOnce.ok);
     EXPECT_EQ(atOnce.code, Code::TooLong);
     EXPECT_TRUE(ask(client, "status").ok);
+}
+
+TEST_F(ControlServerTest, HoldsTheLimitOfConnectionsAndNoneWhenDescriptorsRunLow)
+{
+    const auto connected = [&] {
+        auto client = std::make_unique<ControlClient>();
+        client->connectTo(control.socketPath());
+        return client;
+    };
+    std::vector<std::unique_ptr<ControlClient>> clients;
+    for (int i = 0; i < ControlServer::kMaxConnections; ++i) {
+        clients.push_back(connected());
+        ASSERT_TRUE(ask(*clients.back(), "status").ok) << i;
+    }
+    // A process cannot take the place of its own connections: one more is closed at once.
+    const auto beyond = connected();
+    EXPECT_FALSE(ask(*beyond, "status").ok);
+    // An ended connection makes room for another.
+    clients.pop_back();
+    // Served once the process has seen the ended connections go.
+    const auto servedSoon = [&] {
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (ask(*connected(), "status").ok)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(servedSoon());
+    clients.clear();
+
+    // Too few descriptors left for the tools: refused, whatever the number of connections.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const qint64 open = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
+    struct rlimit low = saved;
+    low.rlim_cur = static_cast<rlim_t>(open + ControlServer::kDescriptorReserve / 2);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const bool servedWhileLow = ask(*connected(), "status").ok;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_FALSE(servedWhileLow);
+    EXPECT_TRUE(servedSoon());
 }
 
 TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
