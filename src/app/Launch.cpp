@@ -13,6 +13,7 @@
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/CommandGroups.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/InputHangUpWatch.h"
@@ -191,6 +192,7 @@ QStringList desktopInstanceCommand()
 
 int serve(int& argc, char** argv, bool hidden)
 {
+    DescriptorLimit::raiseToHardLimit();
     // Before the role is chosen: a client that stripped our environment must not cost the user
     // the desktop they sit at.
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())

@@ -168,15 +168,29 @@ QCoro::Task<int> exportStats(const Invocation&, CommandOutput& out)
                                         stored.statistics.totalToolCalls(), stored.clock.now()));
 }
 
-// Every process's log merged, newest first, each entry with its process.
-QCoro::Task<QList<InstanceLogEntry>> mergedLog()
+// Every process's log merged, newest first, each entry with its process; or why a log could not
+// be read whole.
+struct MergedLog {
+    QList<InstanceLogEntry> entries;
+    QString failure;
+};
+
+QCoro::Task<MergedLog> mergedLog()
 {
     QCoro::Task<QList<InstanceReply>> askedStatus = askEvery("status");
     const QList<InstanceReply> found = co_await askedStatus;
-    QCoro::Task<QList<InstanceReply>> askedLog = askEvery("log");
+    QCoro::Task<QList<InstanceReply>> askedLog = askEveryInstanceForLog(ControlFolder());
     const QList<InstanceReply> logs = co_await askedLog;
-    QList<InstanceLogEntry> merged;
+    MergedLog merged;
     for (const InstanceReply& each : logs) {
+        // A process that is gone or stuck is left out, as everywhere; a log that came but could
+        // not be read must not pass for an empty one.
+        if (each.reply.code == ControlProtocol::Code::TooLong) {
+            merged.failure = QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message));
+            co_return merged;
+        }
+        if (!each.reply.ok)
+            continue;
         QString client;
         for (const InstanceReply& s : found) {
             if (s.pid == each.pid)
@@ -184,10 +198,10 @@ QCoro::Task<QList<InstanceLogEntry>> mergedLog()
         }
         for (const Json& value : each.reply.result.value("entries", Json::array())) {
             if (auto entry = ControlProtocol::decodeEntry(value))
-                merged.append(InstanceLogEntry{*entry, each.pid, client});
+                merged.entries.append(InstanceLogEntry{*entry, each.pid, client});
         }
     }
-    std::stable_sort(merged.begin(), merged.end(),
+    std::stable_sort(merged.entries.begin(), merged.entries.end(),
                      [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
     co_return merged;
 }
@@ -198,10 +212,12 @@ QCoro::Task<int> exportLog(const Invocation& invocation, CommandOutput& out)
     const auto format = exportFormatFromName(name);
     if (!format)
         co_return out.usageError(QStringLiteral("unknown format '%1' (text or json)").arg(name));
-    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
-    const QList<InstanceLogEntry> merged = co_await asked;
+    QCoro::Task<MergedLog> asked = mergedLog();
+    const MergedLog merged = co_await asked;
+    if (!merged.failure.isEmpty())
+        co_return out.fail(merged.failure, kFailed);
     QList<ActivityLogEntry> entries;
-    for (const InstanceLogEntry& each : merged)
+    for (const InstanceLogEntry& each : merged.entries)
         entries.append(each.entry);
     co_return out.show(exportActivityLog(*format, entries, SystemClock().now()));
 }
@@ -268,8 +284,11 @@ QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
         const int status = co_await following;
         co_return status;
     }
-    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
-    const QList<InstanceLogEntry> merged = co_await asked;
+    QCoro::Task<MergedLog> asked = mergedLog();
+    const MergedLog mergedOrFailure = co_await asked;
+    if (!mergedOrFailure.failure.isEmpty())
+        co_return out.fail(mergedOrFailure.failure, kFailed);
+    const QList<InstanceLogEntry>& merged = mergedOrFailure.entries;
     // Oldest first, as a log reads.
     if (out.json()) {
         ActionResult result;

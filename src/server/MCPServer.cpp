@@ -475,9 +475,10 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
         return JSONRPCResponse::failure(
             request.id, MethodHandlers::resourceError(m_session.revision(), failure.description, true, uriValue.get<std::string>()));
     }
-    if (subscribe)
-        m_subscriptions.subscribe(uri, filePath.value_or(QString()));
-    else
+    if (subscribe && !m_subscriptions.subscribe(uri, filePath.value_or(QString())))
+        return JSONRPCResponse::failure(request.id,
+                                        JSONRPCError{JSONRPCError::internalError.code, ResourceSubscriptions::kTooManyText, std::nullopt});
+    if (!subscribe)
         m_subscriptions.unsubscribe(uri);
     return JSONRPCResponse::success(request.id, Json::object());
 }

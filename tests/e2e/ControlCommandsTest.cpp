@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,7 +11,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <QLocalSocket>
+
 #include <csignal>
+#include <set>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -308,6 +313,100 @@ TEST(ControlCommands, StatusCountsEveryOneOfTenProcessesSavingAtOnce)
         const Outcome status = runZarnel(home, {QStringLiteral("status")});
         EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 10 connections.")) << status.output.constData();
     }
+}
+
+TEST(ControlCommands, LogAndExportLogCarryALogLargerThanOneControlLine)
+{
+    TemporaryHome home;
+    home.writePreferences({{QStringLiteral("maxLogEntries"), 100000}});
+    const auto process = startClient(home, "Chatty Assistant");
+    ASSERT_TRUE(process);
+    // Each ping leaves an entry: together far more than one control line may carry.
+    constexpr int kPings = 12000;
+    QByteArray pings;
+    for (int id = 1; id <= kPings; ++id)
+        pings += R"({"jsonrpc":"2.0","id":"p)" + QByteArray::number(id) + R"(","method":"ping"})" + '\n';
+    process->write(pings);
+    for (int answered = 0; answered < kPings; ++answered)
+        ASSERT_TRUE(process->readLine()) << answered;
+
+    const Outcome log = runZarnel(home, {QStringLiteral("log")});
+    EXPECT_EQ(log.status, 0) << log.error.constData();
+    EXPECT_GE(log.output.count(": Request: ping\n"), kPings);
+    const auto json = runJson(home, {QStringLiteral("log")});
+    EXPECT_GE(json["value"].size(), std::size_t{kPings});
+    std::set<std::string> ids;
+    for (const auto& entry : json["value"])
+        ids.insert(entry.value("id", std::string()));
+    EXPECT_EQ(ids.size(), json["value"].size()); // no entry twice, though it came page by page
+
+    const Outcome exported = runZarnel(
+        home,
+        {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(exported.status, 0);
+    const auto document = nlohmann::json::parse(exported.output.toStdString(), nullptr, false);
+    ASSERT_TRUE(document.is_array());
+    EXPECT_GE(document.size(), std::size_t{kPings});
+    EXPECT_EQ(exported.error, "Exported " + QByteArray::number(qulonglong(document.size())) + " log entries as JSON\n");
+
+    QProcess following;
+    following.setProcessEnvironment(home.environment());
+    following.start(ZarnelProcess::binaryPath(), {QStringLiteral("log"), QStringLiteral("--follow")});
+    QByteArray followed;
+    QElapsedTimer waited;
+    waited.start();
+    while (followed.count(": Request: ping\n") < kPings && !waited.hasExpired(30000) && following.state() != QProcess::NotRunning) {
+        following.waitForReadyRead(100);
+        followed += following.readAllStandardOutput();
+    }
+    EXPECT_GE(followed.count(": Request: ping\n"), kPings);
+    following.kill();
+    following.waitForFinished(10000);
+}
+
+TEST(ControlSocket, ThousandsOfConnectionsLoseNeitherTheSocketNorTheToolsDescriptors)
+{
+    // This process holds every connection it opens.
+    struct rlimit limit {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < 2048)
+        GTEST_SKIP() << "needs 2,048 descriptors of its own";
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, 2048);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+
+    TemporaryHome home;
+    ZarnelProcess zarnel(home);
+    // The common limit, which zarnel cannot raise.
+    zarnel.setLauncher({QStringLiteral("prlimit"), QStringLiteral("--nofile=1024:1024"), QStringLiteral("--")});
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize());
+    const QString path = controlFolder(home) + QStringLiteral("/%1.sock").arg(zarnel.process().processId());
+    ASSERT_TRUE(QFile::exists(path));
+
+    std::vector<std::unique_ptr<QLocalSocket>> sockets;
+    for (int i = 0; i < 1100; ++i) {
+        sockets.push_back(std::make_unique<QLocalSocket>());
+        sockets.back()->connectToServer(path);
+    }
+    const auto stillConnecting = [&] {
+        return std::any_of(sockets.cbegin(), sockets.cend(),
+                           [](const auto& socket) { return socket->state() == QLocalSocket::ConnectingState; });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (stillConnecting() && !waited.hasExpired(60000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    EXPECT_TRUE(QFile::exists(path));
+    const Outcome status = runZarnel(home, {QStringLiteral("status")});
+    EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 1 connection")) << status.output.constData();
+    const auto listed = zarnel.callTool("list_directory", {{"path", home.path().toStdString()}});
+    ASSERT_TRUE(listed);
+    EXPECT_FALSE(listed->value("isError", false)) << listed->dump();
+    const auto command = zarnel.callTool("execute_command", {{"command", "echo still here"}});
+    ASSERT_TRUE(command);
+    EXPECT_TRUE(resultText(*command).find("still here") != std::string::npos) << command->dump();
+    EXPECT_TRUE(zarnel.isRunning());
 }
 
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -26,6 +27,19 @@ const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
 // A request that waits its turn, and its answer.
 const QByteArray kUnknown3 = R"({"jsonrpc":"2.0","id":3,"method":"no/such/method"})";
 const QByteArray kNotFound3 = R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})";
+
+// The inotify watches this process holds, as the kernel counts them.
+int inotifyWatches()
+{
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fdinfo"));
+    for (const QString& fd : fds.entryList(QDir::Files)) {
+        QFile info(fds.filePath(fd));
+        if (info.open(QIODevice::ReadOnly))
+            count += static_cast<int>(info.readAll().count("inotify wd:"));
+    }
+    return count;
+}
 
 class ServerTest : public InProcessServer {
 protected:
@@ -266,6 +280,40 @@ TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
     EXPECT_TRUE(waiting->sawCancellation);
     EXPECT_EQ(components->statistics().totalToolCalls(), 1);
     EXPECT_TRUE(streams.written.isEmpty());
+}
+
+TEST_F(ServerTest, RefusesSubscriptionsPastTheProcessLimitAndReleasesTheirWatches)
+{
+    initialize("2025-11-25");
+    const int watchesBefore = inotifyWatches();
+    const auto subscription = [&](const char* method, int n) {
+        const QString path = dir.filePath(QStringLiteral("watched-%1.txt").arg(n));
+        QFile(path).open(QIODevice::WriteOnly);
+        const Json line = {{"jsonrpc", "2.0"}, {"id", n}, {"method", method}, {"params", {{"uri", "file://" + path.toStdString()}}}};
+        return QByteArray::fromStdString(JsonWriter::compact(line)) + '\n';
+    };
+    const QByteArray ok = R"("result":{})";
+    const auto counting = [](const QByteArrayList& lines, const QByteArray& text) {
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QByteArray& line) { return line.contains(text); });
+    };
+    QByteArray requests;
+    for (int n = 0; n < 2000; ++n)
+        requests += subscription("resources/subscribe", n);
+    const QByteArrayList answers = exchange(requests, 2000);
+    ASSERT_EQ(answers.size(), 2000);
+    EXPECT_EQ(counting(answers, ok), ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_EQ(counting(answers, R"("error":{"code":-32603,"message":"Too many subscriptions"})"),
+              2000 - ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_EQ(inotifyWatches(), watchesBefore + ResourceSubscriptions::kMaxSubscriptions + 1); // the files and their folder
+
+    // An ended subscription makes room for another, and gives its watch back.
+    EXPECT_TRUE(answer(subscription("resources/unsubscribe", 0).chopped(1)).contains(ok));
+    EXPECT_EQ(inotifyWatches(), watchesBefore + ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_TRUE(answer(subscription("resources/subscribe", 1999).chopped(1)).contains(ok));
+    EXPECT_FALSE(answer(subscription("resources/subscribe", 1998).chopped(1)).contains(ok));
+
+    components.reset();
+    EXPECT_EQ(inotifyWatches(), watchesBefore);
 }
 
 } // namespace
