@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
+#include "protocol/AnyCodable.h"
 #include "protocol/JsonWriter.h"
 #include "state/RandomUuid.h"
 
@@ -19,11 +20,11 @@ const QString kTotalErrors = QStringLiteral("stats_totalErrors");
 const QString kTotalUptime = QStringLiteral("stats_totalUptime");
 const QString kToolUsage = QStringLiteral("stats_toolUsage");
 const QString kConnectionHistory = QStringLiteral("stats_connectionHistory");
-
-double secondsBetween(const QDateTime& from, const QDateTime& to)
-{
-    return static_cast<double>(from.msecsTo(to)) / 1000.0;
-}
+const QString kServedStretches = QStringLiteral("stats_servedStretches");
+// Stretches are kept for a week and at most this many: a process that served longer without
+// saving, or older overlaps, are counted as they were recorded.
+constexpr qint64 kServedMemoryMs = 7LL * 24 * 3600 * 1000;
+constexpr qsizetype kMaxServedStretches = 256;
 
 } // namespace
 
@@ -81,6 +82,7 @@ SessionFigures StatisticsManager::session(qsizetype recentCalls) const
 void StatisticsManager::startSession()
 {
     m_sessionStartTime = m_statistics.sessionStartTime = m_clock.now();
+    m_servedSince = m_sessionStartTime;
     m_statistics.sessionRequests = 0;
     m_statistics.sessionToolCalls = 0;
     Q_EMIT statisticsChanged();
@@ -89,11 +91,46 @@ void StatisticsManager::startSession()
 
 void StatisticsManager::endSession()
 {
-    // A wall clock set back must not take uptime away.
-    const double elapsed = std::max(0.0, secondsBetween(m_sessionStartTime, m_clock.now()));
-    m_statistics.totalUptime += elapsed;
-    m_unsaved.totalUptime += elapsed;
+    recordServedUntilNow();
+    m_servedSince.reset();
     save();
+}
+
+void StatisticsManager::recordServedUntilNow()
+{
+    if (!m_servedSince)
+        return;
+    const QDateTime now = m_clock.now();
+    // A wall clock set back must not take uptime away.
+    if (now > *m_servedSince)
+        m_unsaved.served.append(Served{m_servedSince->toMSecsSinceEpoch(), now.toMSecsSinceEpoch()});
+    m_servedSince = now;
+}
+
+void StatisticsManager::addServed(Persistent& into, const Served& stretch)
+{
+    if (stretch.endMs <= stretch.startMs)
+        return;
+    qint64 counted = 0;
+    Served merged = stretch;
+    QList<Served> kept;
+    for (const Served& known : into.served) {
+        if (known.endMs < stretch.startMs || known.startMs > stretch.endMs) {
+            kept.append(known);
+            continue;
+        }
+        counted += std::min(known.endMs, stretch.endMs) - std::max(known.startMs, stretch.startMs);
+        merged.startMs = std::min(merged.startMs, known.startMs);
+        merged.endMs = std::max(merged.endMs, known.endMs);
+    }
+    into.totalUptime += static_cast<double>(stretch.endMs - stretch.startMs - counted) / 1000.0;
+    kept.append(merged);
+    std::sort(kept.begin(), kept.end(), [](const Served& a, const Served& b) { return a.startMs < b.startMs; });
+    const qint64 newest = kept.last().endMs;
+    kept.removeIf([&](const Served& old) { return old.endMs < newest - kServedMemoryMs; });
+    if (kept.size() > kMaxServedStretches)
+        kept.remove(0, kept.size() - kMaxServedStretches);
+    into.served = kept;
 }
 
 void StatisticsManager::recordRequest()
@@ -184,6 +221,8 @@ StatisticsManager::Persistent StatisticsManager::combine(const Persistent& store
     result.totalToolCalls += recorded.totalToolCalls;
     result.totalErrors += recorded.totalErrors;
     result.totalUptime += recorded.totalUptime;
+    for (const Served& stretch : recorded.served)
+        addServed(result, stretch);
 
     for (const ToolUsage& added : recorded.toolUsage) {
         auto it = result.toolUsage.find(added.name);
@@ -243,6 +282,18 @@ StatisticsManager::Persistent StatisticsManager::readStored(const Persistent& fa
             stored.toolUsage = fallback.toolUsage;
         }
     }
+    if (m_store.contains(kServedStretches)) {
+        const auto data = m_store.readData(kServedStretches);
+        const auto parsed = data ? json::parse(std::string_view(data->constData(), static_cast<std::size_t>(data->size()))) : std::nullopt;
+        stored.served = fallback.served;
+        if (parsed && parsed->is_array()) {
+            stored.served.clear();
+            for (const Json& pair : *parsed) {
+                if (pair.is_array() && pair.size() == 2 && pair[0].is_number_integer() && pair[1].is_number_integer())
+                    stored.served.append(Served{pair[0].get<qint64>(), pair[1].get<qint64>()});
+            }
+        }
+    }
     if (m_store.contains(kConnectionHistory)) {
         const auto data = m_store.readData(kConnectionHistory);
         const auto connections = data ? StatisticsJson::decodeConnectionList(*data) : std::nullopt;
@@ -259,6 +310,10 @@ void StatisticsManager::writeStored(const Persistent& persistent)
     m_store.writeDouble(kTotalUptime, persistent.totalUptime);
     m_store.writeData(kToolUsage, StatisticsJson::toBytes(StatisticsJson::encodeList(persistent.toolUsage.values())));
     m_store.writeData(kConnectionHistory, StatisticsJson::toBytes(StatisticsJson::encodeList(persistent.connectionHistory)));
+    Json served = Json::array();
+    for (const Served& stretch : persistent.served)
+        served.push_back(Json::array({stretch.startMs, stretch.endMs}));
+    m_store.writeData(kServedStretches, StatisticsJson::toBytes(served));
 }
 
 void StatisticsManager::show(const Persistent& persistent)
@@ -274,6 +329,7 @@ void StatisticsManager::show(const Persistent& persistent)
 
 void StatisticsManager::save()
 {
+    recordServedUntilNow();
     Persistent merged;
     m_store.updateExclusively([&] {
         merged = combine(readStored(m_lastStored), m_unsaved);
@@ -308,7 +364,7 @@ void StatisticsManager::load()
 void StatisticsManager::resetStatistics()
 {
     m_store.updateExclusively([&] {
-        for (const QString& key : {kTotalRequests, kTotalToolCalls, kTotalErrors, kTotalUptime, kToolUsage, kConnectionHistory})
+        for (const QString& key : {kTotalRequests, kTotalToolCalls, kTotalErrors, kTotalUptime, kToolUsage, kConnectionHistory, kServedStretches})
             m_store.remove(key);
     });
     m_statistics = ServerStatistics{};

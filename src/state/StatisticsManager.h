@@ -93,7 +93,15 @@ Q_SIGNALS:
     void sessionChanged();
 
 private:
+    // A stretch of time during which a process served, in milliseconds since 1970.
+    struct Served {
+        qint64 startMs = 0;
+        qint64 endMs = 0;
+    };
     // The stored part of the statistics; also used for what was recorded since the last save.
+    // Total uptime is the time during which at least one process served: the stored stretches
+    // (merged, recent ones only) let a process add just the part of its own that no other
+    // process has counted already.
     struct Persistent {
         qint64 totalRequests = 0;
         qint64 totalToolCalls = 0;
@@ -101,9 +109,13 @@ private:
         double totalUptime = 0.0;
         QMap<QString, ToolUsage> toolUsage;
         QList<ConnectionRecord> connectionHistory;
+        QList<Served> served;
     };
 
     static Persistent combine(const Persistent& stored, const Persistent& recorded);
+    static void addServed(Persistent& into, const Served& stretch);
+    // Moves the time served since the last save into what is to be saved.
+    void recordServedUntilNow();
     Persistent readStored(const Persistent& fallback) const;
     void writeStored(const Persistent& persistent);
     void show(const Persistent& persistent);
@@ -114,6 +126,8 @@ private:
     const Clock& m_clock;
     ServerStatistics m_statistics;
     QDateTime m_sessionStartTime; // for uptime; a reset does not move it
+    // The start of the part of the running session not yet recorded; none while stopped.
+    std::optional<QDateTime> m_servedSince;
     Persistent m_lastStored;      // as read or written by the last load or save
     Persistent m_unsaved;         // recorded since then
     bool m_needsSave = false;

@@ -219,6 +219,41 @@ TEST_F(Statistics, ExportsTheLifetimeFiguresAsIndentedJsonWithIsoDates)
         EXPECT_EQ(QDateTime::fromString(QString::fromStdString(moment), Qt::ISODateWithMs), clock.now()) << moment;
 }
 
+TEST_F(Statistics, UptimeCountsTheTimeAtLeastOneProcessServedOnce)
+{
+    std::vector<std::unique_ptr<Instance>> processes;
+    for (int i = 0; i < 3; ++i)
+        processes.push_back(start());
+    // Three processes serving the same minute, ending one after another.
+    for (auto& process : processes)
+        process->statistics.startSession();
+    clock.advance(60000);
+    for (auto& process : processes)
+        process->statistics.endSession();
+    EXPECT_DOUBLE_EQ(stored("stats_totalUptime").toDouble(), 60.0);
+
+    // One long session with a short one inside it that ends first, and a save in between.
+    auto& longer = processes[0]->statistics;
+    auto& shorter = processes[1]->statistics;
+    longer.startSession();
+    clock.advance(10000);
+    shorter.startSession();
+    clock.advance(5000);
+    shorter.endSession();
+    clock.advance(15000);
+    longer.saveNow();
+    clock.advance(30000);
+    longer.endSession();
+    EXPECT_DOUBLE_EQ(stored("stats_totalUptime").toDouble(), 120.0);
+    // A gap with nobody serving does not count; the next session adds its own time.
+    clock.advance(100000);
+    processes[2]->statistics.startSession();
+    clock.advance(7000);
+    processes[2]->statistics.endSession();
+    EXPECT_DOUBLE_EQ(stored("stats_totalUptime").toDouble(), 127.0);
+    EXPECT_DOUBLE_EQ(start()->statistics.totalUptime(), 127.0);
+}
+
 TEST_F(Statistics, ADamagedFileLoadsWhatItCanAndIsWrittenSoundAgain)
 {
     QFile file(path());

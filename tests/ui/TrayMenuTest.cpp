@@ -54,6 +54,26 @@ TEST(TrayMenu, AnOpenMenuIsUpdatedInPlace)
     menu.hide();
 }
 
+TEST(TrayMenu, AnActionNeverTurnsIntoAnotherCommandWhenLinesMove)
+{
+    TrayMenuModel model;
+    model.setFigures(TrayFigures{false, 0, 0, {QStringLiteral("first")}});
+    TrayMenu menu(model);
+    QSignalSpy chosen(&menu, &TrayMenu::actionChosen);
+    // A click on Quit as the menu showed it, taken after the lines above it moved down or up.
+    for (const QStringList& log :
+         {QStringList{QStringLiteral("second"), QStringLiteral("first")}, QStringList{}, QStringList{QStringLiteral("x")}}) {
+        QAction* quit = menu.actions().last();
+        model.setFigures(TrayFigures{false, 0, 0, log});
+        if (menu.actions().contains(quit))
+            quit->trigger();
+        EXPECT_EQ(menu.actions().last()->text(), QStringLiteral("Quit"));
+    }
+    for (const QList<QVariant>& each : chosen)
+        EXPECT_EQ(each[0].value<TrayAction>(), TrayAction::Quit);
+    EXPECT_GE(chosen.size(), 2);
+}
+
 TEST(TrayMenu, ChoosingACommandReportsItsAction)
 {
     TrayMenuModel model;

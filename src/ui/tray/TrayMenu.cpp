@@ -28,13 +28,27 @@ QAction* TrayMenu::createAction(const TrayMenuItem& item)
     return action;
 }
 
+bool TrayMenu::stands(const QAction* action, const TrayMenuItem& item)
+{
+    return action->isSeparator() == item.separator && (item.separator || action->data().toInt() == static_cast<int>(item.action));
+}
+
 void TrayMenu::follow()
 {
+    // An action keeps the command it was made for: a shown menu whose lines move (a new activity
+    // line above them) must not turn a click on one command into another. A line that no longer
+    // stands where its action is gets an action of its own, and one action gone is dropped.
     const QList<TrayMenuItem>& items = m_model.items();
     for (qsizetype i = 0; i < items.size(); ++i) {
         const TrayMenuItem& item = items[i];
-        if (i == m_actions.size() || m_actions[i]->isSeparator() != item.separator) {
+        if (i < m_actions.size() && !stands(m_actions[i], item) && i + 1 < m_actions.size() && stands(m_actions[i + 1], item)) {
+            QAction* gone = m_actions.takeAt(i);
+            removeAction(gone);
+            gone->deleteLater();
+        }
+        if (i == m_actions.size() || !stands(m_actions[i], item)) {
             QAction* action = createAction(item);
+            action->setData(static_cast<int>(item.action));
             insertAction(i < m_actions.size() ? m_actions[i] : nullptr, action);
             m_actions.insert(i, action);
         }
@@ -46,7 +60,6 @@ void TrayMenu::follow()
             action->setText(text);
         if (action->isEnabled() != item.enabled)
             action->setEnabled(item.enabled);
-        action->setData(static_cast<int>(item.action));
     }
     while (m_actions.size() > items.size()) {
         QAction* surplus = m_actions.takeLast();

@@ -20,6 +20,8 @@ Q_SIGNALS:
 private:
     void follow();
     QAction* createAction(const TrayMenuItem& item);
+    // Whether the action can show the item: the same kind, and for a command the same command.
+    static bool stands(const QAction* action, const TrayMenuItem& item);
 
     const TrayMenuModel& m_model;
     QList<QAction*> m_actions;
