@@ -74,8 +74,10 @@ public:
     void recordUnknownToolCall(const QString& name, double durationSeconds);
     void recordError();
 
+    // Adds what was recorded since the last save to the store. When the store cannot be locked
+    // now, it stays recorded (needsSave) for the save timer's next round.
     void save();
-    void saveNow(); // save, and nothing is left to save
+    void saveNow();
     void load();
     // Back to a fresh record; the stored statistics are removed.
     void resetStatistics();

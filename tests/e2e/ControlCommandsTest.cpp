@@ -310,6 +310,31 @@ TEST(ControlCommands, StatusCountsEveryOneOfTenProcessesSavingAtOnce)
     }
 }
 
+TEST(ControlCommands, FoldersAtTheSettingsLocksFreezeNoProcessAndTheStatisticsAreSavedOnceTheyAreGone)
+{
+    TemporaryHome home;
+    auto client = startClient(home, "Assistant");
+    ASSERT_TRUE(client);
+    const QStringList locks{home.preferencesPath() + QStringLiteral(".lock"), home.preferencesPath() + QStringLiteral(".update-lock")};
+    for (const QString& lock : locks)
+        ASSERT_TRUE(QDir().mkpath(lock));
+    ASSERT_TRUE(client->request("ping"));
+    // The status command has every process save first.
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("status")}).status, 0);
+    EXPECT_TRUE(client->request("ping")) << client->standardError().constData();
+
+    for (const QString& lock : locks)
+        ASSERT_TRUE(QDir().rmdir(lock));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("status")}).status, 0);
+    EXPECT_EQ(QSettings(home.preferencesPath(), QSettings::IniFormat).value(QStringLiteral("stats_totalRequests")).toInt(), 3);
+
+    ASSERT_TRUE(QDir().mkpath(locks.first()));
+    ASSERT_TRUE(client->request("ping"));
+    client->closeInput();
+    EXPECT_TRUE(client->waitForExit());
+    EXPECT_EQ(client->process().exitCode(), 0);
+}
+
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
 {
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
