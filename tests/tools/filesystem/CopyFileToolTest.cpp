@@ -85,4 +85,14 @@ TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
     EXPECT_FALSE(exists("dir/copy"));
 }
 
+TEST_F(CopyFile, RefusesDotOrDotDotAsTheDestinationButCopiesFromThem)
+{
+    writeBytes("box/file.txt", "keep");
+    makeDirectory("new");
+    EXPECT_EQ(failure(copy({{"source", pathText("box/file.txt")}, {"destination", pathText("new/.")}})),
+              "Refusing to copy onto '.' or '..': name the destination itself");
+    EXPECT_TRUE(success(copy({{"source", pathText("box/.")}, {"destination", pathText("new/box")}})).starts_with("Successfully copied"));
+    EXPECT_EQ(readBytes("new/box/file.txt"), "keep");
+}
+
 } // namespace
