@@ -1,6 +1,7 @@
 #include "platform/QSettingsPreferencesStore.h"
 
 #include "platform/AbandonedLockFile.h"
+#include "platform/LockFilePath.h"
 #include "platform/Log.h"
 
 #include <QDeadlineTimer>
@@ -11,10 +12,6 @@
 #include <QLockFile>
 #include <QThread>
 #include <QTimer>
-
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
 
 ZARNEL_LOGGING_CATEGORY(lcPreferences, "PreferencesStore")
 
@@ -76,34 +73,19 @@ constexpr int kLockWaitMs = 1000;
 // to) waited seconds for updates that take milliseconds.
 constexpr int kLockPollMs = 2;
 
-// Why a lock path can never become our lock, or empty. QLockFile creates its file exclusively
-// and takes anything else there for the lock of another process.
-QString whyNotALockFile(const QString& path)
-{
-    struct stat status {};
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
-        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    if (S_ISREG(status.st_mode))
-        return {};
-    return S_ISDIR(status.st_mode) ? QStringLiteral("it is a folder, not a lock file")
-        : S_ISLNK(status.st_mode)  ? QStringLiteral("it is a symbolic link, not a lock file")
-        : S_ISFIFO(status.st_mode) ? QStringLiteral("it is a FIFO, not a lock file")
-                                   : QStringLiteral("it is not a regular file");
-}
-
 // Takes `lock` within kLockWaitMs; else says why not.
 QString takeWithinLimit(QLockFile& lock, const QString& path)
 {
     const QDeadlineTimer deadline(kLockWaitMs);
     for (;;) {
-        if (const QString problem = whyNotALockFile(path); !problem.isEmpty())
+        if (const QString problem = LockFilePath::problem(path); !problem.isEmpty())
             return problem;
         if (lock.tryLock(0))
             return {};
         if (lock.error() != QLockFile::LockFailedError)
-            return QStringLiteral("it cannot be created (QLockFile error %1)").arg(static_cast<int>(lock.error()));
+            return QStringLiteral("%1 cannot be created (QLockFile error %2)").arg(path).arg(static_cast<int>(lock.error()));
         if (deadline.hasExpired())
-            return QStringLiteral("another process has held it for more than a second");
+            return QStringLiteral("another process has held %1 for more than a second").arg(path);
         QThread::msleep(kLockPollMs);
     }
 }
@@ -166,7 +148,7 @@ bool QSettingsPreferencesStore::writePending()
         const QString lockPath = m_settings->fileName() + QStringLiteral(".lock");
         QLockFile probe(lockPath);
         if (const QString problem = takeWithinLimit(probe, lockPath); !problem.isEmpty()) {
-            sayWhyNotWritten(QStringLiteral("cannot lock %1: %2").arg(lockPath, problem));
+            sayWhyNotWritten(problem);
             m_writeRequests->retryLater();
             return false;
         }
@@ -371,7 +353,7 @@ bool QSettingsPreferencesStore::updateExclusively(const std::function<void()>& u
     removeAbandonedLocks();
     QLockFile lock(lockPath);
     if (const QString problem = takeWithinLimit(lock, lockPath); !problem.isEmpty()) {
-        sayWhyNotWritten(QStringLiteral("cannot lock %1: %2").arg(lockPath, problem));
+        sayWhyNotWritten(problem);
         return false;
     }
     if (!writePending())
