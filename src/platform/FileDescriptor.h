@@ -44,7 +44,6 @@ public:
     // Copies the rest of `from` to `to`, inside the kernel where it can, and leaving the holes
     // of a sparse regular file as holes.
     static bool copyContents(int from, int to);
-
     // Gives `fd` the access and modification times of `source`.
     static void copyTimes(int fd, const struct stat& source);
     // Copies every extended attribute of the item at `from` (not following a link) that `to`

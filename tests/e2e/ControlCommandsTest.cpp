@@ -410,6 +410,11 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
         runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"), QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
     EXPECT_EQ(written["dialog"], "Tool 'write_file' executed successfully");
 
+    const Outcome negative =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("-1")});
+    EXPECT_EQ(negative.status, 2);
+    EXPECT_TRUE(negative.error.startsWith("zarnel: maxLogEntries takes a whole number of at least ")) << negative.error.constData();
+
     const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
     EXPECT_EQ(dashboard.status, 1);
     EXPECT_EQ(dashboard.error, "zarnel: No Zarnel dashboard is running\n");
