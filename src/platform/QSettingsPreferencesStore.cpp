@@ -145,6 +145,8 @@ void QSettingsPreferencesStore::sayWhyNotWritten(const QString& reason)
 bool QSettingsPreferencesStore::writePending()
 {
     if (m_unwritten) {
+        // QSettings makes the folder before it locks; the lock cannot be tried without it.
+        QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
         const QString lockPath = m_settings->fileName() + QStringLiteral(".lock");
         QLockFile probe(lockPath);
         if (const QString problem = takeWithinLimit(probe, lockPath); !problem.isEmpty()) {

@@ -17,6 +17,8 @@ public:
     ~QSettingsPreferencesStore() override;
 
     QString fileName() const;
+    // Why the last write could not be made, while it still cannot.
+    const QString& writeProblem() const { return m_lastFailure; }
 
     std::optional<bool> readBool(const QString& key) const override;
     std::optional<qint64> readInteger(const QString& key) const override;

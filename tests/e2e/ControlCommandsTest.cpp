@@ -336,6 +336,21 @@ TEST(ControlCommands, FoldersAtTheSettingsLocksFreezeNoProcessAndTheStatisticsAr
     EXPECT_EQ(client->process().exitCode(), 0);
 }
 
+TEST(ControlCommands, ASettingThatCannotBeWrittenIsReportedAsNotStored)
+{
+    TemporaryHome home;
+    const QString lock = home.preferencesPath() + QStringLiteral(".lock");
+    ASSERT_TRUE(QDir().mkpath(lock));
+    const Outcome set =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("500")});
+    EXPECT_EQ(set.status, 1);
+    // Among the log's lines about it.
+    EXPECT_TRUE(set.error.contains("\nzarnel: maxLogEntries is not stored: " + lock.toUtf8() + " is a folder, not a lock file\n"))
+        << set.error.constData();
+    ASSERT_TRUE(QDir().rmdir(lock));
+    EXPECT_EQ(QSettings(home.preferencesPath(), QSettings::IniFormat).value(QStringLiteral("maxLogEntries")), QVariant());
+}
+
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
 {
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
