@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <initializer_list>
 #include <vector>
@@ -130,6 +131,56 @@ const char* const kIntroduction = "Zarnel is a Model Context Protocol server for
                                   "looked for in this user's desktop session (/run/user/<uid>); without a display it runs\n"
                                   "headless.\n";
 
+// QCommandLineParser reads "-1" as the option "1"; for us a negative number is always a value.
+bool isNegativeNumber(const QString& argument)
+{
+    static const QRegularExpression number(QStringLiteral("^-(\\d+(\\.\\d*)?|\\.\\d+)([eE][-+]?\\d+)?$"));
+    return number.match(argument).hasMatch();
+}
+
+// Negative numbers stand in the parser's arguments as texts it cannot take for options.
+class NegativeNumbers {
+public:
+    // Replaces them in `arguments` (after the program name, up to a "--").
+    void hide(QStringList& arguments)
+    {
+        for (qsizetype i = 1; i < arguments.size() && arguments.at(i) != QLatin1String("--"); ++i) {
+            if (!isNegativeNumber(arguments.at(i)))
+                continue;
+            m_hidden.append(arguments.at(i));
+            arguments[i] = kStandIn + QString::number(m_hidden.size() - 1);
+        }
+    }
+    QString restore(const QString& argument) const
+    {
+        if (!argument.startsWith(kStandIn))
+            return argument;
+        bool ok = false;
+        const qsizetype index = argument.mid(kStandIn.size()).toLongLong(&ok);
+        return ok && index >= 0 && index < m_hidden.size() ? m_hidden.at(index) : argument;
+    }
+
+private:
+    inline static const QString kStandIn = QStringLiteral("\uE000negative-");
+    QStringList m_hidden;
+};
+
+// "unknown option '--frobnicate'": the option as it was typed, which the parser's own text
+// does not give ("Unknown option 'frobnicate'.").
+QString unknownOption(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QString name = parser.unknownOptionNames().value(0);
+    for (qsizetype i = 1; i < arguments.size() && arguments.at(i) != QLatin1String("--"); ++i) {
+        const QString& typed = arguments.at(i);
+        QString stripped = typed.section(QLatin1Char('='), 0, 0);
+        while (stripped.startsWith(QLatin1Char('-')))
+            stripped.remove(0, 1);
+        if (typed.startsWith(QLatin1Char('-')) && stripped == name)
+            return QStringLiteral("unknown option '%1'").arg(typed.section(QLatin1Char('='), 0, 0));
+    }
+    return parser.errorText();
+}
+
 Invocation usageError(const QString& command, const QString& text)
 {
     Invocation invocation;
@@ -239,22 +290,26 @@ Invocation parse(const QStringList& arguments)
     parser.addOptions(options);
     QStringList rest = arguments;
     rest.removeAt(1); // the command word; the parser skips the program name itself
-    if (!parser.parse(rest))
-        return usageError(first, parser.errorText());
+    NegativeNumbers negatives;
+    QStringList parsed = rest;
+    negatives.hide(parsed);
+    if (!parser.parse(parsed))
+        return usageError(first, parser.unknownOptionNames().isEmpty() ? parser.errorText() : unknownOption(parser, rest));
     if (parser.isSet(QStringLiteral("help")))
         return help(*commandHelp(first));
 
     Invocation invocation;
     invocation.kind = Invocation::Kind::SubCommand;
     invocation.command = first;
-    invocation.arguments = parser.positionalArguments();
+    for (const QString& argument : parser.positionalArguments())
+        invocation.arguments.append(negatives.restore(argument));
     invocation.json = parser.isSet(QStringLiteral("json"));
     invocation.notify = parser.isSet(QStringLiteral("notify"));
     for (const Option& option : command->options) {
         const QString longName = namesOf(option).first();
         if (!parser.isSet(longName))
             continue;
-        invocation.values.insert(longName, option.valueName ? parser.value(longName) : QString());
+        invocation.values.insert(longName, option.valueName ? negatives.restore(parser.value(longName)) : QString());
     }
     const auto count = invocation.arguments.size();
     if (count < command->minArguments)

@@ -1,13 +1,13 @@
 #include "app/CommandOutput.h"
 
 #include "app/SubCommands.h"
+#include "platform/FileReplacement.h"
 #include "platform/NotificationService.h"
 #include "protocol/JsonWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <QCoroTask>
 
@@ -72,9 +72,11 @@ CommandOutput::Written CommandOutput::writeFile(const ActionResult::File& file)
     }
     const QString path = QFileInfo(QDir::current(), target).absoluteFilePath();
     if (m_invocation.isSet(QStringLiteral("force"))) {
-        QSaveFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(file.contents) != file.contents.size() || !out.commit())
-            return {path, QStringLiteral("cannot write %1: %2").arg(path, out.errorString())};
+        // As write_file writes: a device or a FIFO is never replaced by a plain file, a file with
+        // other names is written in place, and the file keeps its owner, group and mode.
+        const FileResult<void> written = FileReplacement::write(FilePath(path), file.contents);
+        if (!written.ok())
+            return {path, QStringLiteral("cannot write %1: %2").arg(path, written.error().description)};
         return {path, {}};
     }
     // NewOnly: an existing file is never replaced, not even one that appears meanwhile.

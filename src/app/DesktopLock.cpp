@@ -1,6 +1,7 @@
 #include "app/DesktopLock.h"
 
 #include "platform/AbandonedLockFile.h"
+#include "platform/LockFilePath.h"
 
 #include <QDir>
 
@@ -28,12 +29,22 @@ bool DesktopLock::tryAcquire()
     constexpr int kWaitMs = 300;
     if (m_lock.isLocked())
         return true;
+    m_problem = LockFilePath::problem(m_lock.fileName());
+    if (!m_problem.isEmpty())
+        return false;
     AbandonedLockFile::remove(m_lock.fileName());
     return m_lock.tryLock(kWaitMs);
 }
 
+QString DesktopLock::problemAt(const QString& folder)
+{
+    return LockFilePath::problem(lockPath(folder));
+}
+
 bool DesktopLock::isHeldElsewhere(const QString& folder)
 {
+    if (!problemAt(folder).isEmpty())
+        return false;
     AbandonedLockFile::remove(lockPath(folder));
     DesktopLock probe(folder);
     if (probe.m_lock.tryLock(0)) {

@@ -130,6 +130,10 @@ int handOverToDesktopInstance(const ControlFolder& folder)
 // An MCP client's process makes sure the user sees Zarnel: a desktop instance, in the tray.
 void startDesktopInstanceIfNone(const ControlFolder& folder)
 {
+    if (const QString problem = DesktopLock::problemAt(folder.path()); !problem.isEmpty()) {
+        std::cerr << "zarnel: not starting the desktop application: " << problem.toStdString() << "\n";
+        return;
+    }
     if (DesktopLock::isHeldElsewhere(folder.path()))
         return;
     // Not waited for: the client's first answer must not wait on a desktop starting up.
@@ -214,8 +218,13 @@ int serve(int& argc, char** argv, bool hidden)
     std::unique_ptr<DesktopLock> desktopLock;
     if (role == LaunchRole::User && folderUsable) {
         desktopLock = std::make_unique<DesktopLock>(folder.path());
-        if (!desktopLock->tryAcquire())
+        if (!desktopLock->tryAcquire()) {
+            if (!desktopLock->problem().isEmpty()) {
+                std::cerr << "zarnel: cannot start the desktop application: " << desktopLock->problem().toStdString() << "\n";
+                return 1;
+            }
             return hidden ? 0 : handOverToDesktopInstance(folder);
+        }
     }
     const bool desktop = role == LaunchRole::User;
 

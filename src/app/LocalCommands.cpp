@@ -143,7 +143,8 @@ QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
         co_return out.usageError(*problem);
     const Json value = std::get<Json>(checked);
     SettingValues::assign(manager, key, value);
-    store.sync();
+    if (!store.sync())
+        co_return out.fail(QStringLiteral("%1 is not stored: %2").arg(key, store.writeProblem()), SubCommands::kFailed);
     if (key == QLatin1String("launchAtLogin")) {
         // Made to agree now: no zarnel may run before the next login to do it.
         XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), Launch::desktopInstanceCommand());

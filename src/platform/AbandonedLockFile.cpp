@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 ZARNEL_LOGGING_CATEGORY(lcLockFiles, "AbandonedLockFile")
@@ -22,9 +23,15 @@ constexpr int kLockPollMs = 20;
 // Whether a process holds the kernel lock that QLockFile takes on its file while it owns it.
 bool isLockedByAProcess(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Anything but a regular file there is not ours to remove; opening a FIFO would wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return true;
+    }
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     if (!locked)
         ::flock(fd, LOCK_UN);
@@ -36,7 +43,7 @@ void removeIfEmptyAndUnheld(const QString& path)
 {
     for (;;) {
         const QFileInfo info(path);
-        if (!info.exists() || info.size() > 0)
+        if (!info.exists() || info.isSymLink() || !info.isFile() || info.size() > 0)
             return;
         const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
         if (age >= kAbandonedLockAgeMs || age < 0) {

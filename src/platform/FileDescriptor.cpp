@@ -6,8 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+
+#include <unistd.h>
 
 #include <sys/sendfile.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 FileError FileDescriptor::errorFromErrno(int error)
@@ -38,8 +42,63 @@ bool FileDescriptor::writeAll(int fd, const char* data, qsizetype size)
     return true;
 }
 
+namespace {
+
+// Copies `length` bytes at `offset` of `from` to the same offset of `to`.
+bool copyRange(int from, int to, off_t offset, off_t length)
+{
+    if (::lseek(to, offset, SEEK_SET) != offset)
+        return false;
+    while (length > 0) {
+        const ssize_t sent = ::sendfile(to, from, &offset, static_cast<size_t>(std::min<off_t>(length, 1 << 30)));
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0) {
+            if (sent == 0)
+                errno = EIO; // the file shrank meanwhile
+            return false;
+        }
+        length -= sent;
+    }
+    return true;
+}
+
+// Copies the data of the regular file `from`, read from its start, to the same offsets of `to`
+// and gives `to` its length. Nothing when it cannot tell data from holes (then nothing was done).
+std::optional<bool> copyLeavingHoles(int from, int to)
+{
+    struct stat info;
+    if (::fstat(from, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0 || ::lseek(from, 0, SEEK_CUR) != 0)
+        return std::nullopt;
+    off_t offset = 0;
+    while (offset < info.st_size) {
+        const off_t data = ::lseek(from, offset, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break; // only a hole is left
+            if (offset == 0 && (errno == EINVAL || errno == EOPNOTSUPP))
+                return std::nullopt;
+            return false;
+        }
+        off_t hole = ::lseek(from, data, SEEK_HOLE);
+        if (hole < 0)
+            return false;
+        hole = std::min(hole, info.st_size);
+        if (hole > data && !copyRange(from, to, data, hole - data))
+            return false;
+        offset = hole;
+    }
+    // A hole at the end is made by the length alone.
+    return ::ftruncate(to, info.st_size) == 0;
+}
+
+} // namespace
+
 bool FileDescriptor::copyContents(int from, int to)
 {
+    // A sparse file (a disk image, a database) stays sparse rather than growing by its holes.
+    if (const auto copied = copyLeavingHoles(from, to))
+        return *copied;
     // sendfile copies inside the kernel; fall back to plain reads where it is refused.
     for (;;) {
         const ssize_t sent = ::sendfile(to, from, nullptr, 1 << 30);

@@ -41,7 +41,8 @@ public:
 
     // Writes everything, retrying after interruptions; false with errno set on failure.
     static bool writeAll(int fd, const char* data, qsizetype size);
-    // Copies the rest of `from` to `to`, inside the kernel where it can.
+    // Copies the rest of `from` to `to`, inside the kernel where it can, and leaving the holes
+    // of a sparse regular file as holes.
     static bool copyContents(int from, int to);
     // Gives `fd` the access and modification times of `source`.
     static void copyTimes(int fd, const struct stat& source);

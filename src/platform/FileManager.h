@@ -134,9 +134,11 @@ public:
     // Removes a file, a link (never what it points to, even written with a trailing slash) or an
     // empty directory; with `recursive` a directory with everything in it, unless another file
     // system is mounted inside it (then nothing is removed and the error names the mount point).
+    // A recursive removal that fails midway says how much it removed first.
     virtual FileResult<void> removeItem(const FilePath& path, bool recursive) = 0;
     // Both fail when anything exists at the destination; directories go with their contents.
-    // A copy that fails removes what it created.
+    // A copy that fails removes what it created. A move across file systems is a copy and a
+    // removal: when the removal fails, the error says that the copy was made.
     virtual FileResult<void> moveItem(const FilePath& source, const FilePath& destination) = 0;
     virtual FileResult<void> copyItem(const FilePath& source, const FilePath& destination) = 0;
 

@@ -120,7 +120,7 @@ std::optional<FilePath> FileTree::findMountPoint(int dir, const FilePath& shownP
     return std::nullopt;
 }
 
-bool FileTree::removeDirectoryContents(int dir, quint64 mount)
+bool FileTree::removeDirectoryContents(int dir, quint64 mount, qint64& removed)
 {
     // Opened anew rather than duplicated: a duplicate shares the read position of the listing.
     FileDescriptor fd(::openat(dir, ".", kDirectoryFlags));
@@ -137,6 +137,7 @@ bool FileTree::removeDirectoryContents(int dir, quint64 mount)
         if (!isDirectoryEntry(dirFd, entry)) {
             if (::unlinkat(dirFd, entry->d_name, 0) != 0)
                 return false;
+            ++removed;
             errno = 0;
             continue;
         }
@@ -146,11 +147,12 @@ bool FileTree::removeDirectoryContents(int dir, quint64 mount)
             return false;
         }
         FileDescriptor child(::openat(dirFd, entry->d_name, kDirectoryFlags));
-        if (!child.valid() || !removeDirectoryContents(child.get(), mount))
+        if (!child.valid() || !removeDirectoryContents(child.get(), mount, removed))
             return false;
         child.reset();
         if (::unlinkat(dirFd, entry->d_name, AT_REMOVEDIR) != 0)
             return false;
+        ++removed;
         errno = 0;
     }
     return errno == 0;
@@ -166,6 +168,13 @@ FileResult<void> FileTree::remove(int parent, const char* name, const FilePath& 
             return FileDescriptor::lastError();
         return {};
     }
+    // A failure midway says what was done before it: never a bare error after a change.
+    qint64 removed = 0;
+    const auto saying = [](FileError error, qint64 count) {
+        if (count > 0)
+            error.description += QStringLiteral(" (%1 item(s) inside were deleted before that)").arg(count);
+        return error;
+    };
     if (recursive) {
         const auto crossing = [](const FilePath& mountPoint) {
             return FileError{QStringLiteral("A file system is mounted at ") + mountPoint.text() + QStringLiteral("; nothing was deleted")};
@@ -178,13 +187,17 @@ FileResult<void> FileTree::remove(int parent, const char* name, const FilePath& 
             return crossing(shownPath);
         if (auto mountPoint = findMountPoint(dir.get(), shownPath, mount))
             return crossing(*mountPoint);
-        if (!removeDirectoryContents(dir.get(), mount)) {
+        if (!removeDirectoryContents(dir.get(), mount, removed)) {
             if (errno == EXDEV)
-                return FileError{QStringLiteral("A file system was mounted inside the directory during the deletion")};
-            return FileDescriptor::lastError();
+                return saying(FileError{QStringLiteral("A file system was mounted inside the directory during the deletion")}, removed);
+            return saying(FileDescriptor::lastError(), removed);
         }
     }
-    if (::unlinkat(parent, name, AT_REMOVEDIR) != 0)
-        return FileDescriptor::lastError();
+    if (::unlinkat(parent, name, AT_REMOVEDIR) != 0) {
+        FileError error = FileDescriptor::lastError();
+        if (removed > 0)
+            error.description += QStringLiteral(" (everything inside it was deleted; the folder itself is left)");
+        return error;
+    }
     return {};
 }

@@ -25,5 +25,6 @@ public:
 
 private:
     static std::optional<FilePath> findMountPoint(int dir, const FilePath& shownPath, quint64 mount);
-    static bool removeDirectoryContents(int dir, quint64 mount);
+    // Counts in `removed` what it removed, also when it then fails.
+    static bool removeDirectoryContents(int dir, quint64 mount, qint64& removed);
 };

@@ -224,7 +224,11 @@ FileResult<void> LinuxFileManager::moveItem(const FilePath& source, const FilePa
     // Across file systems a move is a copy and a removal; a failed copy leaves the source alone.
     if (auto copied = copyItem(source, destination); !copied.ok())
         return copied;
-    return removeItem(source, true);
+    auto removed = removeItem(source, true);
+    if (!removed.ok())
+        return FileError{
+            QStringLiteral("copied to %1, but the source could not be removed: %2").arg(destination.text(), removed.error().description)};
+    return removed;
 }
 
 FileResult<void> LinuxFileManager::copyItem(const FilePath& source, const FilePath& destination)

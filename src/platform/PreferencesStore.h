@@ -32,13 +32,15 @@ public:
     // Kept in memory only; never written to the store.
     virtual void registerDefaults(const QVariantMap& defaults) = 0;
 
-    // Writes pending changes and picks up what other processes wrote.
-    virtual void sync() = 0;
+    // Writes pending changes and picks up what other processes wrote. False when the changes
+    // could not be written now (they stay pending and are written by a later sync).
+    virtual bool sync() = 0;
 
     // Runs a read-modify-write of several keys as one step with respect to other processes
     // sharing the store: `update` reads what they last wrote, and what it writes is written
-    // out before another process's update can begin.
-    virtual void updateExclusively(const std::function<void()>& update) = 0;
+    // out before another process's update can begin. False, without running `update`, when
+    // the store cannot be locked now: the caller tries again later.
+    virtual bool updateExclusively(const std::function<void()>& update) = 0;
 
     // Convenience forms with a fallback.
     bool boolValue(const QString& key, bool fallback = false) const { return readBool(key).value_or(fallback); }

@@ -331,10 +331,14 @@ void StatisticsManager::save()
 {
     recordServedUntilNow();
     Persistent merged;
-    m_store.updateExclusively([&] {
+    const bool updated = m_store.updateExclusively([&] {
         merged = combine(readStored(m_lastStored), m_unsaved);
         writeStored(merged);
     });
+    // What the store could not take now stays recorded here for the save timer's next round.
+    m_needsSave = !updated;
+    if (!updated)
+        return;
     m_lastStored = merged;
     m_unsaved = Persistent{};
     show(merged);
@@ -343,15 +347,12 @@ void StatisticsManager::save()
 void StatisticsManager::saveNow()
 {
     save();
-    m_needsSave = false;
 }
 
 void StatisticsManager::saveIfNeeded()
 {
-    if (!m_needsSave)
-        return;
-    save();
-    m_needsSave = false;
+    if (m_needsSave)
+        save();
 }
 
 void StatisticsManager::load()
@@ -363,10 +364,17 @@ void StatisticsManager::load()
 
 void StatisticsManager::resetStatistics()
 {
-    m_store.updateExclusively([&] {
-        for (const QString& key : {kTotalRequests, kTotalToolCalls, kTotalErrors, kTotalUptime, kToolUsage, kConnectionHistory, kServedStretches})
+    const auto removeStored = [&] {
+        for (const QString& key :
+             {kTotalRequests, kTotalToolCalls, kTotalErrors, kTotalUptime, kToolUsage, kConnectionHistory, kServedStretches})
             m_store.remove(key);
-    });
+    };
+    if (!m_store.updateExclusively(removeStored)) {
+        // A reset someone asked for is not put off: made without the lock, and written as soon
+        // as the store can be written.
+        removeStored();
+        m_store.sync();
+    }
     m_statistics = ServerStatistics{};
     m_statistics.sessionStartTime = m_clock.now();
     m_lastStored = Persistent{};

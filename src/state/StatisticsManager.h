@@ -74,8 +74,10 @@ public:
     void recordUnknownToolCall(const QString& name, double durationSeconds);
     void recordError();
 
+    // Adds what was recorded since the last save to the store. When the store cannot be locked
+    // now, it stays recorded (needsSave) for the save timer's next round.
     void save();
-    void saveNow(); // save, and nothing is left to save
+    void saveNow();
     void load();
     // Back to a fresh record; the stored statistics are removed.
     void resetStatistics();
@@ -128,8 +130,8 @@ private:
     QDateTime m_sessionStartTime; // for uptime; a reset does not move it
     // The start of the part of the running session not yet recorded; none while stopped.
     std::optional<QDateTime> m_servedSince;
-    Persistent m_lastStored;      // as read or written by the last load or save
-    Persistent m_unsaved;         // recorded since then
+    Persistent m_lastStored; // as read or written by the last load or save
+    Persistent m_unsaved;    // recorded since then
     bool m_needsSave = false;
     QTimer* m_saveTimer = nullptr;
 };

@@ -4,10 +4,14 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 TEST(DesktopLock, OnlyOneHolderAtATimeAndTheNextTakesItOver)
 {
@@ -48,4 +52,33 @@ TEST(DesktopLock, ALockLeftByAProcessThatIsGoneDoesNotBlock)
         DesktopLock lock(folder.path());
         EXPECT_TRUE(lock.tryAcquire());
     }
+}
+
+TEST(DesktopLock, AFifoOrALinkAtItsPathIsRefusedWithoutWaitingAndLeftAsItIs)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QString::fromLatin1(DesktopLock::kFileName));
+    const QString target = folder.filePath(QStringLiteral("target"));
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep");
+    }
+    const auto makeFifo = [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
+    const auto makeLink = [&] { return QFile::link(target, path); };
+    for (const auto& [make, kind] : {std::pair{std::function<bool()>(makeFifo), "a FIFO"},
+                                     std::pair{std::function<bool()>(makeLink), "a symbolic link (not followed)"}}) {
+        ASSERT_TRUE(make());
+        EXPECT_FALSE(DesktopLock::isHeldElsewhere(folder.path()));
+        EXPECT_EQ(DesktopLock::problemAt(folder.path()), path + QStringLiteral(" is %1, not a lock file").arg(QLatin1String(kind)));
+        DesktopLock lock(folder.path());
+        EXPECT_FALSE(lock.tryAcquire());
+        EXPECT_EQ(lock.problem(), DesktopLock::problemAt(folder.path()));
+        EXPECT_FALSE(lock.isAcquired());
+        EXPECT_TRUE(QFileInfo(path).isSymLink() || QFileInfo(path).exists()) << kind;
+        ASSERT_TRUE(QFile::remove(path));
+    }
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
 }

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <set>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -409,6 +410,46 @@ TEST(ControlSocket, ThousandsOfConnectionsLoseNeitherTheSocketNorTheToolsDescrip
     EXPECT_TRUE(zarnel.isRunning());
 }
 
+TEST(ControlCommands, FoldersAtTheSettingsLocksFreezeNoProcessAndTheStatisticsAreSavedOnceTheyAreGone)
+{
+    TemporaryHome home;
+    auto client = startClient(home, "Assistant");
+    ASSERT_TRUE(client);
+    const QStringList locks{home.preferencesPath() + QStringLiteral(".lock"), home.preferencesPath() + QStringLiteral(".update-lock")};
+    for (const QString& lock : locks)
+        ASSERT_TRUE(QDir().mkpath(lock));
+    ASSERT_TRUE(client->request("ping"));
+    // The status command has every process save first.
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("status")}).status, 0);
+    EXPECT_TRUE(client->request("ping")) << client->standardError().constData();
+
+    for (const QString& lock : locks)
+        ASSERT_TRUE(QDir().rmdir(lock));
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("status")}).status, 0);
+    EXPECT_EQ(QSettings(home.preferencesPath(), QSettings::IniFormat).value(QStringLiteral("stats_totalRequests")).toInt(), 3);
+
+    ASSERT_TRUE(QDir().mkpath(locks.first()));
+    ASSERT_TRUE(client->request("ping"));
+    client->closeInput();
+    EXPECT_TRUE(client->waitForExit());
+    EXPECT_EQ(client->process().exitCode(), 0);
+}
+
+TEST(ControlCommands, ASettingThatCannotBeWrittenIsReportedAsNotStored)
+{
+    TemporaryHome home;
+    const QString lock = home.preferencesPath() + QStringLiteral(".lock");
+    ASSERT_TRUE(QDir().mkpath(lock));
+    const Outcome set =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("500")});
+    EXPECT_EQ(set.status, 1);
+    // Among the log's lines about it.
+    EXPECT_TRUE(set.error.contains("\nzarnel: maxLogEntries is not stored: " + lock.toUtf8() + " is a folder, not a lock file\n"))
+        << set.error.constData();
+    ASSERT_TRUE(QDir().rmdir(lock));
+    EXPECT_EQ(QSettings(home.preferencesPath(), QSettings::IniFormat).value(QStringLiteral("maxLogEntries")), QVariant());
+}
+
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
 {
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
@@ -502,6 +543,11 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
     EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("no_such_tool")}).status, 2);
     EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("read_file")}).status, 0);
 
+    const Outcome negative =
+        runZarnel(home, {QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("maxLogEntries"), QStringLiteral("-1")});
+    EXPECT_EQ(negative.status, 2);
+    EXPECT_TRUE(negative.error.startsWith("zarnel: maxLogEntries takes a whole number of at least ")) << negative.error.constData();
+
     // With nothing running and no display, nothing can show a dashboard.
     const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
     EXPECT_EQ(dashboard.status, 1);
@@ -516,6 +562,87 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(again.error.contains("--force"));
     EXPECT_EQ(runZarnel(home, {QStringLiteral("export-stats"), QStringLiteral("-o"), path, QStringLiteral("--force")}).status, 0);
+}
+
+// `export-stats -o <path> --force`, for the checks of what the export did to the path.
+Outcome forcedExport(const TemporaryHome& home, const QString& path)
+{
+    return runZarnel(home, {QStringLiteral("export-stats"), QStringLiteral("-o"), path, QStringLiteral("--force")});
+}
+
+TEST(ControlCommands, AForcedExportReplacesNoSpecialFileAndWritesALinkedOrAnotherUsersFileInPlace)
+{
+    TemporaryHome home;
+    const QString fifo = home.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Outcome refused = forcedExport(home, fifo);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.error, "zarnel: cannot write " + fifo.toUtf8() + ": Not a regular file\n");
+    struct stat fifoInfo {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &fifoInfo), 0);
+    EXPECT_TRUE(S_ISFIFO(fifoInfo.st_mode));
+
+    const QString first = home.path() + QStringLiteral("/first.json");
+    const QString second = home.path() + QStringLiteral("/second.json");
+    {
+        QFile file(first);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(second).constData(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(second).constData(), 4321, 8765), 0);
+    }
+    ASSERT_EQ(forcedExport(home, second).status, 0);
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(first).constData(), &before), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(second).constData(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (::geteuid() == 0) {
+        EXPECT_EQ(after.st_uid, 4321u);
+        EXPECT_EQ(after.st_gid, 8765u);
+    }
+    QFile written(first);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().startsWith("{\"exportDate\""));
+
+    // Another user's file alone, without a second name.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::unlink(QFile::encodeName(first).constData()), 0);
+        ASSERT_EQ(forcedExport(home, second).status, 0);
+        ASSERT_EQ(::stat(QFile::encodeName(second).constData(), &after), 0);
+        EXPECT_EQ(after.st_uid, 4321u);
+        EXPECT_EQ(after.st_gid, 8765u);
+        EXPECT_EQ(after.st_mode & 07777, 0640u);
+    }
+}
+
+TEST(ControlCommands, AForcedExportLeavesADeviceNodeAloneInAPrivateMountNamespace)
+{
+    // The node is made on a tmpfs of a mount namespace of the command's own, never in /dev.
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+        GTEST_SKIP() << "no unshare";
+    TemporaryHome home;
+    const QString devices = home.path() + QStringLiteral("/dev");
+    ASSERT_TRUE(QDir().mkpath(devices));
+    QProcess process;
+    process.setProcessEnvironment(home.environment());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QStringLiteral("unshare"),
+                  {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+                   QStringLiteral("-c"),
+                   QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$2\" && mknod \"$2/null\" c 1 3 || exit 77; "
+                                  "\"$1\" export-stats -o \"$2/null\" --force; echo \"exit $?\"; "
+                                  "stat -c %F \"$2/null\""),
+                   QStringLiteral("sh"), ZarnelProcess::binaryPath(), devices});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    if (process.exitCode() != 0)
+        GTEST_SKIP() << "cannot make a device node in a mount namespace here: " << process.readAllStandardError().constData();
+    EXPECT_EQ(process.readAllStandardOutput(), "exit 1\ncharacter special file\n");
+    EXPECT_TRUE(process.readAllStandardError().contains("/null: Not a regular file")) << process.readAllStandardError().constData();
 }
 
 TEST(ControlCommands, LaunchAtLoginWritesTheAutostartEntryWithNoZarnelRunning)

@@ -3,10 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 
 #include <csignal>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 
 // The roles a launch takes on a desktop, each on an X server, a session bus and a tray host of
 // the test's own.
@@ -218,4 +224,39 @@ TEST(DesktopRoles, APipedLaunchKilledAtOnceLeavesNoWindowAndNoStaleLock)
     auto user = session.launchAsUser();
     EXPECT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
     EXPECT_TRUE(session.desktopInstancePid().has_value());
+}
+
+TEST(DesktopRoles, AFifoOrALinkAtTheDesktopLockHoldsUpNoClientAndIsLeftAsItIs)
+{
+    DesktopSession session;
+    const QString lock = session.controlFolder() + QStringLiteral("/desktop.lock");
+    const QString target = session.home().path() + QStringLiteral("/target");
+    ASSERT_TRUE(QDir().mkpath(session.controlFolder()));
+    ASSERT_TRUE(QFile::setPermissions(session.controlFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep");
+    }
+    const std::vector<std::pair<std::function<bool()>, QByteArray>> kinds = {
+        {[&] { return ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0; }, "a FIFO"},
+        {[&] { return QFile::link(target, lock); }, "a symbolic link (not followed)"},
+    };
+    for (const auto& [make, kind] : kinds) {
+        ASSERT_TRUE(make());
+        auto client = clientLaunch(session);
+        ASSERT_TRUE(client->start());
+        EXPECT_TRUE(client->initialize().has_value()) << kind.constData();
+        EXPECT_TRUE(client->request("ping").has_value());
+        client->closeInput();
+        EXPECT_TRUE(client->waitForExit());
+        EXPECT_TRUE(client->standardError().contains("not starting the desktop application: " + lock.toUtf8() + " is " + kind))
+            << client->standardError().constData();
+        EXPECT_TRUE(session.runningProcesses().isEmpty());
+        EXPECT_TRUE(session.trayItems().isEmpty());
+        ASSERT_TRUE(QFile::remove(lock));
+    }
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
 }

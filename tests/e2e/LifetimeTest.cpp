@@ -58,6 +58,21 @@ TEST_F(Lifetime, EndsEveryCommandItStartedWhenTerminated)
     EXPECT_TRUE(waitUntilEnded(*running));
 }
 
+TEST_F(Lifetime, AKilledZarnelTakesTheShellOfARunningCommandWithIt)
+{
+    ASSERT_TRUE(zarnel.start());
+    // "; true" keeps the shell from replacing itself with the sleep: the pid is the shell's.
+    sendCall(51, "execute_command", {{"command", writingPid("shell", "sleep 300; true")}});
+    const auto shell = waitForPid(QStringLiteral("shell"));
+    ASSERT_TRUE(shell);
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(zarnel.process().processId()), SIGKILL), 0);
+    ASSERT_TRUE(zarnel.waitForExit());
+    EXPECT_TRUE(waitUntilEnded(*shell));
+    // The sleep the shell started has no such tie; its group is still the shell's pid.
+    ::kill(static_cast<pid_t>(-*shell), SIGKILL);
+}
+
 TEST_F(Lifetime, CancelsWhatRunsAndIsQueuedAndExitsWhenTheClientIsGone)
 {
     // Standard output goes through a reader we can end (QProcess cannot close its end of the

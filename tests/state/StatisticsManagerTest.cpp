@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -172,6 +173,24 @@ TEST_F(Statistics, TheTimerSavesOnlyWhenSomethingChangedInTheSharedFormat)
     EXPECT_EQ(storedJson("stats_toolUsage"),
               Json::parse(R"([{"name":"list_directory","callCount":1,"successCount":0,"failureCount":1,)"
                           R"("totalDuration":0.125,"averageDuration":0.125,"lastUsed":818100413.0}])"));
+}
+
+TEST_F(Statistics, ASaveTheStoreCannotTakeNowIsKeptAndMadeByTheNextRound)
+{
+    auto instance = start();
+    const QString lockFolder = path() + QStringLiteral(".update-lock");
+    ASSERT_TRUE(QDir().mkdir(lockFolder));
+    instance->statistics.recordRequest();
+    instance->statistics.saveIfNeeded();
+    EXPECT_TRUE(instance->statistics.needsSave());
+    EXPECT_FALSE(stored("stats_totalRequests").isValid());
+
+    ASSERT_TRUE(QDir().rmdir(lockFolder));
+    instance->statistics.recordRequest();
+    instance->statistics.saveIfNeeded();
+    EXPECT_FALSE(instance->statistics.needsSave());
+    EXPECT_EQ(stored("stats_totalRequests").toInt(), 2);
+    EXPECT_EQ(instance->statistics.totalRequests(), 2);
 }
 
 TEST_F(Statistics, ResetRemovesTheSixStoredKeys)

@@ -18,5 +18,5 @@ MCPTool CopyFileTool::definition() const
 QCoro::Task<MCPToolCallResponse> CopyFileTool::execute(Arguments arguments, CancellationToken cancellation)
 {
     Q_UNUSED(cancellation)
-    co_return co_await transferItem(std::move(arguments), {"copied", "Failed to copy", &FileManager::copyItem});
+    co_return co_await transferItem(std::move(arguments), {"copy", "copied", "Failed to copy", false, &FileManager::copyItem});
 }

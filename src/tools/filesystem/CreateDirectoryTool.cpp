@@ -26,7 +26,10 @@ QCoro::Task<MCPToolCallResponse> CreateDirectoryTool::execute(Arguments argument
     if (containsNul(*path))
         co_return nulPathResult();
     const bool intermediates = getBoolArgument(arguments, "create_intermediate", true);
-    QCoro::Task<MCPToolCallResponse> work = inBackground([this, directory = resolvePath(*path), intermediates] {
+    const FilePath directory = resolvePath(*path);
+    if (auto refused = refuseDotName(directory, "create", "folder"))
+        co_return std::move(*refused);
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, directory, intermediates] {
         const auto created = files().createDirectory(directory, intermediates);
         if (!created.ok())
             return failure("Failed to create directory", created.error());

@@ -25,7 +25,10 @@ QCoro::Task<MCPToolCallResponse> DeleteFileTool::execute(Arguments arguments, Ca
     if (containsNul(*path))
         co_return nulPathResult();
     const bool recursive = getBoolArgument(arguments, "recursive", false);
-    QCoro::Task<MCPToolCallResponse> work = inBackground([this, target = resolvePath(*path), recursive] {
+    const FilePath target = resolvePath(*path);
+    if (auto refused = refuseDotName(target, "delete", "folder"))
+        co_return std::move(*refused);
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, target, recursive] {
         // A dangling link is still there to be deleted.
         if (!files().itemExists(target))
             return errorResult(QStringLiteral("Path not found: ") + target.text());

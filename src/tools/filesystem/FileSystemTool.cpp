@@ -46,6 +46,14 @@ QCoro::Task<MCPToolCallResponse> FileSystemTool::inBackground(std::function<MCPT
     co_return std::move(*result);
 }
 
+std::optional<MCPToolCallResponse> FileSystemTool::refuseDotName(const FilePath& path, const char* verb, const char* what)
+{
+    const QByteArray name = path.nativeName();
+    if (name != "." && name != "..")
+        return std::nullopt;
+    return errorResult(QStringLiteral("Refusing to %1 '.' or '..': name the %2 itself").arg(QLatin1String(verb), QLatin1String(what)));
+}
+
 MCPToolCallResponse FileSystemTool::failure(const char* action, const FileError& error) const
 {
     qCCritical(logger(), "%s: %s", action, qUtf8Printable(error.description));
@@ -60,7 +68,14 @@ QCoro::Task<MCPToolCallResponse> FileSystemTool::transferItem(Arguments argument
         co_return errorResult(QStringLiteral("Missing required arguments"));
     if (containsNul(*source) || containsNul(*destination))
         co_return nulPathResult();
-    QCoro::Task<MCPToolCallResponse> work = inBackground([this, from = resolvePath(*source), to = resolvePath(*destination), transfer] {
+    const FilePath from = resolvePath(*source);
+    const FilePath to = resolvePath(*destination);
+    const QByteArray ontoVerb = QByteArray(transfer.verb) + " onto";
+    if (auto refused = transfer.changesSource ? refuseDotName(from, transfer.verb, "folder") : std::nullopt)
+        co_return std::move(*refused);
+    if (auto refused = refuseDotName(to, ontoVerb.constData(), "destination"))
+        co_return std::move(*refused);
+    QCoro::Task<MCPToolCallResponse> work = inBackground([this, from, to, transfer] {
         // A dangling link is an item of its own that can be moved.
         if (!files().itemExists(from))
             return errorResult(QStringLiteral("Source not found: ") + from.text());

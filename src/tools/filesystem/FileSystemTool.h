@@ -4,6 +4,7 @@
 #include "tools/BaseTool.h"
 
 #include <functional>
+#include <optional>
 
 // Every tool starts its worker in a statement of its own and then awaits the task: g++ 12
 // destroys the captures of a lambda twice when the lambda is a temporary inside a co_await
@@ -33,13 +34,20 @@ protected:
     // QFuture would: a file's contents can be tens of megabytes.
     static QCoro::Task<MCPToolCallResponse> inBackground(std::function<MCPToolCallResponse()> work);
 
+    // "Refusing to <verb> '.' or '..': name the <what> itself" when the path's last component is
+    // "." or "..": they name another folder than the one written, and removing "dir/." empties
+    // dir and only then fails. Asked before anything is touched.
+    static std::optional<MCPToolCallResponse> refuseDotName(const FilePath& path, const char* verb, const char* what);
+
     // Logs "<action>: <description>" at error level and answers it as an error result.
     MCPToolCallResponse failure(const char* action, const FileError& error) const;
 
     // move_file and copy_file: the same arguments, checks and texts around one operation.
     struct Transfer {
+        const char* verb;         // "move"
         const char* doneVerb;     // "moved"
         const char* failedAction; // "Failed to move"
+        bool changesSource;       // whether the source is gone afterwards
         FileResult<void> (FileManager::*operation)(const FilePath&, const FilePath&);
     };
     QCoro::Task<MCPToolCallResponse> transferItem(Arguments arguments, Transfer transfer);

@@ -18,5 +18,5 @@ MCPTool MoveFileTool::definition() const
 QCoro::Task<MCPToolCallResponse> MoveFileTool::execute(Arguments arguments, CancellationToken cancellation)
 {
     Q_UNUSED(cancellation)
-    co_return co_await transferItem(std::move(arguments), {"moved", "Failed to move", &FileManager::moveItem});
+    co_return co_await transferItem(std::move(arguments), {"move", "moved", "Failed to move", true, &FileManager::moveItem});
 }

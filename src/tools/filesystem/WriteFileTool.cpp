@@ -85,8 +85,11 @@ QCoro::Task<MCPToolCallResponse> WriteFileTool::execute(Arguments arguments, Can
     const auto encoding = TextEncoding::fromArgument(getStringArgument(arguments, "encoding", false).value());
     if (const auto* invalid = std::get_if<ToolError>(&encoding))
         co_return errorResult(invalid->description());
+    const FilePath target = resolvePath(*path);
+    if (auto refused = refuseDotName(target, "write", "file"))
+        co_return std::move(*refused);
     QCoro::Task<MCPToolCallResponse> work =
-        inBackground([this, target = resolvePath(*path), text = *content, base64, encoding = std::get<TextEncoding>(encoding)] {
+        inBackground([this, target, text = *content, base64, encoding = std::get<TextEncoding>(encoding)] {
             return write(target, text, base64, encoding);
         });
     co_return co_await work;

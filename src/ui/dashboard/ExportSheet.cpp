@@ -1,6 +1,7 @@
 #include "ui/dashboard/ExportSheet.h"
 
 #include "platform/Clipboard.h"
+#include "platform/FileReplacement.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/Dialogs.h"
 
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 ExportSheet::ExportSheet(Document document, std::shared_ptr<Clipboard> clipboard, QWidget* parent)
@@ -82,10 +82,10 @@ void ExportSheet::saveToFile()
     const QString path = Dialogs::saveFileName(this, QStringLiteral("Save to File"), m_document.proposedName);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray bytes = m_document.text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_status->setText(QStringLiteral("Could not save the file: ") + file.errorString());
+    // The chooser has asked before replacing a file; what is replaced keeps what write_file keeps.
+    const FileResult<void> written = FileReplacement::write(FilePath(path), m_document.text.toUtf8());
+    if (!written.ok()) {
+        m_status->setText(QStringLiteral("Could not save the file: ") + written.error().description);
         return;
     }
     m_status->setText(QStringLiteral("Saved to ") + path);

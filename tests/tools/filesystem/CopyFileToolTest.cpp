@@ -85,4 +85,39 @@ TEST_F(CopyFile, RefusesToCopyADirectoryIntoItself)
     EXPECT_FALSE(exists("dir/copy"));
 }
 
+TEST_F(CopyFile, RefusesDotOrDotDotAsTheDestinationButCopiesFromThem)
+{
+    writeBytes("box/file.txt", "keep");
+    makeDirectory("new");
+    EXPECT_EQ(failure(copy({{"source", pathText("box/file.txt")}, {"destination", pathText("new/.")}})),
+              "Refusing to copy onto '.' or '..': name the destination itself");
+    EXPECT_TRUE(success(copy({{"source", pathText("box/.")}, {"destination", pathText("new/box")}})).starts_with("Successfully copied"));
+    EXPECT_EQ(readBytes("new/box/file.txt"), "keep");
+}
+
+TEST_F(CopyFile, KeepsTheHolesOfASparseFileAndItsDataWhereItWas)
+{
+    // Data at the start, a hole of 16 MiB, data, and a hole to the end.
+    constexpr off_t kHole = 16 << 20;
+    {
+        QFile file(path("sparse.img"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'a'));
+        ASSERT_TRUE(file.seek(4096 + kHole));
+        file.write(QByteArray(4096, 'b'));
+        ASSERT_TRUE(file.resize(2 * 4096 + 2 * kHole));
+    }
+    const auto allocated = [this](const char* name) {
+        struct stat info {};
+        ::stat(path(name).toUtf8().constData(), &info);
+        return static_cast<qint64>(info.st_blocks) * 512;
+    };
+    if (allocated("sparse.img") >= kHole)
+        GTEST_SKIP() << "this file system does not keep holes";
+
+    EXPECT_TRUE(success(copy({{"source", pathText("sparse.img")}, {"destination", pathText("copy.img")}})).starts_with("Successfully"));
+    EXPECT_EQ(readBytes("copy.img"), readBytes("sparse.img"));
+    EXPECT_LT(allocated("copy.img"), kHole);
+}
+
 } // namespace

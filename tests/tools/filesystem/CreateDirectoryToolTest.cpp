@@ -43,4 +43,12 @@ TEST_F(CreateDirectory, FailsWhereAFileStands)
     EXPECT_EQ(failure(create({{"recursive", true}})), "Missing required argument: path");
 }
 
+TEST_F(CreateDirectory, RefusesDotOrDotDotAsTheLastNameAndCreatesNothing)
+{
+    for (const char* named : {"new/.", "new/..", "new/./"}) {
+        EXPECT_EQ(failure(create({{"path", pathText(named)}})), "Refusing to create '.' or '..': name the folder itself") << named;
+        EXPECT_FALSE(exists("new")) << named;
+    }
+}
+
 } // namespace

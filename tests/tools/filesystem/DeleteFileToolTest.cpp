@@ -99,4 +99,38 @@ TEST_F(DeleteFile, NeverCrossesIntoAnotherMountInAPrivateMountNamespace)
     EXPECT_EQ(readBytes("outside/keep.txt"), "keep");
 }
 
+TEST_F(DeleteFile, RefusesAFolderNamedByDotOrDotDotAndTouchesNothing)
+{
+    writeBytes("box/sub/file.txt", "keep");
+    writeBytes("box/top.txt", "keep");
+    makeLink(path("box"), "link");
+    const std::string refusal = "Refusing to delete '.' or '..': name the folder itself";
+
+    for (const char* named : {"box/.", "box/./", "box/sub/..", "box/sub/../", "link/.", "box/.."}) {
+        EXPECT_EQ(failure(remove({{"path", pathText(named)}, {"recursive", true}})), refusal) << named;
+        EXPECT_EQ(readBytes("box/sub/file.txt"), "keep") << named;
+        EXPECT_EQ(readBytes("box/top.txt"), "keep") << named;
+        EXPECT_TRUE(exists("link")) << named;
+    }
+    const CurrentDirectoryGuard inside(path("box/sub"));
+    for (const char* named : {".", "..", "./"})
+        EXPECT_EQ(failure(remove({{"path", named}, {"recursive", true}})), refusal) << named;
+    EXPECT_EQ(readBytes("box/sub/file.txt"), "keep");
+    EXPECT_EQ(readBytes("box/top.txt"), "keep");
+}
+
+TEST_F(DeleteFile, AFailureMidwaySaysWhatWasAlreadyDeletedAsAnUnprivilegedUser)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may delete anything; the suite runs this test again as another user";
+    writeBytes("tree/locked/inner/file.txt", "x");
+    ASSERT_EQ(::chmod(path("tree/locked").toUtf8().constData(), 0555), 0);
+
+    EXPECT_EQ(failure(remove({{"path", pathText("tree")}, {"recursive", true}})),
+              "Failed to delete: Permission denied (1 item(s) inside were deleted before that)");
+    EXPECT_FALSE(exists("tree/locked/inner/file.txt"));
+    EXPECT_TRUE(exists("tree/locked/inner"));
+    ASSERT_EQ(::chmod(path("tree/locked").toUtf8().constData(), 0755), 0);
+}
+
 } // namespace

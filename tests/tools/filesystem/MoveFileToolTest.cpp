@@ -56,4 +56,34 @@ TEST_F(MoveFile, ChecksItsArgumentsAndTheSource)
     EXPECT_EQ(failure(move({{"source", pathText("dir")}, {"destination", pathText("dir/inside")}})), "Failed to move: Invalid argument");
 }
 
+TEST_F(MoveFile, RefusesDotOrDotDotAsEitherEndAndTouchesNothing)
+{
+    writeBytes("box/sub/file.txt", "keep");
+    makeLink(path("box"), "link");
+
+    for (const char* named : {"box/.", "box/sub/..", "link/.", "link/./"}) {
+        EXPECT_EQ(failure(move({{"source", pathText(named)}, {"destination", pathText("moved")}})),
+                  "Refusing to move '.' or '..': name the folder itself")
+            << named;
+        EXPECT_EQ(failure(move({{"source", pathText("box/sub/file.txt")}, {"destination", pathText(named)}})),
+                  "Refusing to move onto '.' or '..': name the destination itself")
+            << named;
+    }
+    EXPECT_FALSE(exists("moved"));
+    EXPECT_EQ(readBytes("box/sub/file.txt"), "keep");
+    EXPECT_TRUE(exists("link"));
+}
+
+TEST_F(MoveFile, RefusesDotAcrossFileSystemsBeforeCopyingAnythingInAPrivateMountNamespace)
+{
+    writeBytes("box/sub/file.txt", "keep");
+    if (!mountAt("elsewhere", "size=64k"))
+        GTEST_SKIP() << "runs in the suite's private mount namespace only";
+
+    EXPECT_EQ(failure(move({{"source", pathText("box/.")}, {"destination", pathText("elsewhere/moved")}})),
+              "Refusing to move '.' or '..': name the folder itself");
+    EXPECT_EQ(readBytes("box/sub/file.txt"), "keep");
+    EXPECT_FALSE(exists("elsewhere/moved"));
+}
+
 } // namespace

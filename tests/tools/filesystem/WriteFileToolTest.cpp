@@ -272,4 +272,15 @@ TEST_F(WriteFile, LeavesTheOldFileWholeWhenTheDiskIsFullInAPrivateMountNamespace
     EXPECT_EQ(entries("small"), QStringList{"kept.txt"});
 }
 
+TEST_F(WriteFile, RefusesDotOrDotDotAsTheLastName)
+{
+    writeBytes("box/file.txt", "keep");
+    for (const char* named : {"box/.", "box/..", "fresh/."}) {
+        EXPECT_EQ(failure(write({{"path", pathText(named)}, {"content", "x"}})), "Refusing to write '.' or '..': name the file itself")
+            << named;
+    }
+    EXPECT_EQ(entries("box"), QStringList{QStringLiteral("file.txt")});
+    EXPECT_FALSE(exists("fresh"));
+}
+
 } // namespace
