@@ -27,6 +27,7 @@
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/DesktopNotifier.h"
+#include "state/HistoryStore.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
 #include "ui/DesktopConfirmations.h"
@@ -230,6 +231,7 @@ int serve(int& argc, char** argv, bool hidden)
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    components.keepHistory(HistoryStore::defaultPath());
     const auto quit = [&] {
         components.shutdown();
         QCoreApplication::quit();
