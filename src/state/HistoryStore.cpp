@@ -312,6 +312,7 @@ HistoryStore::Write HistoryStore::append(const QList<HistoryRecord>& records)
 QList<HistoryRecord> HistoryStore::find(const HistoryFilter& filter, int limit) const
 {
     QList<HistoryRecord> records;
+    m_problem.clear();
     if (!isOpen())
         return records;
     const Where where = whereOf(filter);
