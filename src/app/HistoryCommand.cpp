@@ -85,24 +85,6 @@ QString line(const HistoryRecord& record)
     return text;
 }
 
-Json toJson(const HistoryRecord& record)
-{
-    const auto text = [](const QString& value) { return value.toStdString(); };
-    // Stored by us as JSON; should it not parse, the text itself is still worth showing.
-    std::optional<Json> arguments = json::parse(text(record.arguments));
-    return Json{{"id", record.id},
-                {"time", text(record.time.toUTC().toString(Qt::ISODateWithMs))},
-                {"processId", record.processId},
-                {"client", text(record.clientName)},
-                {"clientVersion", text(record.clientVersion)},
-                {"revision", text(record.revision)},
-                {"tool", text(record.tool)},
-                {"arguments", arguments ? *arguments : Json(text(record.arguments))},
-                {"outcome", text(record.outcome)},
-                {"error", text(record.errorText)},
-                {"durationMs", record.durationMs}};
-}
-
 int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath)
 {
     const auto asked = requestOf(invocation, now);
@@ -128,7 +110,7 @@ int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDa
     if (records.isEmpty() && !store.problem().isEmpty())
         return out.fail(QStringLiteral("Cannot read the history: ") + store.problem(), SubCommands::kFailed);
     for (const HistoryRecord& record : records)
-        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(toJson(record))) : line(record));
+        out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(record.toJson())) : line(record));
     if (records.isEmpty() && !out.json())
         out.printLine(QStringLiteral("No tool calls recorded"));
     return SubCommands::kSuccess;

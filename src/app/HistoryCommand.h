@@ -32,8 +32,6 @@ std::variant<Request, QString> requestOf(const CommandLine::Invocation& invocati
 
 // One line for people: local time, client, tool, outcome, the arguments in short.
 QString line(const HistoryRecord& record);
-// Every field, for --json (one object per line).
-Json toJson(const HistoryRecord& record);
 
 int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath);
 

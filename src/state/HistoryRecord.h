@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/AnyCodable.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -18,6 +20,9 @@ struct HistoryRecord {
     QString outcome;   // one of the kOutcome texts below
     QString errorText; // empty unless the call failed or was refused
     double durationMs = 0.0;
+
+    // Every field, as `zarnel history --json` and the export write it.
+    Json toJson() const;
 
     static constexpr const char* kOk = "ok";
     static constexpr const char* kError = "error";

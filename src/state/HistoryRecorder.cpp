@@ -16,10 +16,11 @@ ZARNEL_LOGGING_CATEGORY(lcRecorder, "HistoryRecorder")
 HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& settings, ActivityLog& log, const Clock& clock,
                                  QObject* parent)
     : QObject(parent)
+    , m_databasePath(databasePath)
     , m_settings(settings)
     , m_log(log)
     , m_clock(clock)
-    , m_store(std::make_shared<HistoryStore>(std::move(databasePath)))
+    , m_store(std::make_shared<HistoryStore>(m_databasePath))
 {
     m_thread.setObjectName(QStringLiteral("history"));
     m_worker = new QObject;

@@ -37,6 +37,7 @@ public:
     ~HistoryRecorder() override;
 
     bool isRecording() const;
+    QString databasePath() const { return m_databasePath; }
 
     // One finished call; `record.arguments` is left empty and made from `arguments` off the
     // main thread. The time is the call's start: now less its duration.
@@ -60,6 +61,7 @@ private:
     void writePending();
     void report(const QString& movedAsideTo);
 
+    const QString m_databasePath;
     const SettingsManager& m_settings;
     ActivityLog& m_log;
     const Clock& m_clock;

@@ -69,7 +69,7 @@ TEST(HistoryCommand, ShowsACallOnOneLineOrAsOneObjectWithEveryField)
     EXPECT_EQ(HistoryCommand::line(record),
               record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                   + QStringLiteral("  assistant 2.1  execute_command  denied  command=ls -l"));
-    EXPECT_EQ(HistoryCommand::toJson(record),
+    EXPECT_EQ(record.toJson(),
               (Json{{"id", 7},
                     {"time", "2026-12-07T09:15:02.345Z"},
                     {"processId", 1234},
