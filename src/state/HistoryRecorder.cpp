@@ -37,11 +37,7 @@ HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& se
         const HistoryStore::Opening opening = store->open(now);
         if (!opening.opened)
             qCCritical(lcRecorder, "History not kept: %s", qUtf8Printable(opening.problem));
-        if (!opening.movedAsideTo.isEmpty())
-            QMetaObject::invokeMethod(self, [self, aside = opening.movedAsideTo] {
-                if (self)
-                    self->report(aside);
-            });
+        announceMovedAside(self, opening.movedAsideTo);
     });
     applyRetention();
     m_retentionTimer.setInterval(std::chrono::duration_cast<std::chrono::milliseconds>(kRetentionInterval));
@@ -88,28 +84,38 @@ void HistoryRecorder::writePending()
     m_pending.clear();
     const QDateTime now = m_clock.now();
     QPointer<HistoryRecorder> self(this);
-    QMetaObject::invokeMethod(m_worker, [store = m_store, batch, now, self] {
-        QList<HistoryRecord> records;
-        records.reserve(static_cast<qsizetype>(batch->size()));
+    QMetaObject::invokeMethod(m_worker, [store = m_store, unwritten = m_unwritten, batch, now, self] {
+        // What the last batches could not write goes first, in the order it was answered.
+        QList<HistoryRecord> records = std::move(*unwritten);
+        unwritten->clear();
+        records.reserve(records.size() + static_cast<qsizetype>(batch->size()));
         for (Pending& each : *batch) {
             const Json kept = HistoryArguments::keep(each.record.tool.toStdString(), each.arguments);
             each.record.arguments = QString::fromStdString(JsonWriter::compact(kept));
             records.append(std::move(each.record));
         }
-        HistoryStore::Write result = store->isOpen() ? store->append(records) : HistoryStore::Write::Failed;
+        // A database that could not be opened at start (its folder unusable for a while) is tried again.
+        bool opened = store->isOpen();
+        if (!opened) {
+            const HistoryStore::Opening opening = store->open(now);
+            opened = opening.opened;
+            announceMovedAside(self, opening.movedAsideTo);
+        }
+        HistoryStore::Write result = opened ? store->append(records) : HistoryStore::Write::Failed;
         if (result == HistoryStore::Write::Damaged) {
             const HistoryStore::Opening opening = store->startOver(now);
-            if (!opening.movedAsideTo.isEmpty())
-                QMetaObject::invokeMethod(self, [self, aside = opening.movedAsideTo] {
-                    if (self)
-                        self->report(aside);
-                });
+            announceMovedAside(self, opening.movedAsideTo);
             if (opening.opened)
                 result = store->append(records);
         }
         if (result != HistoryStore::Write::Written) {
-            qCCritical(lcRecorder, "%lld tool calls not kept in the history: %s", static_cast<long long>(records.size()),
+            qCCritical(lcRecorder, "%lld tool calls not yet kept in the history: %s", static_cast<long long>(records.size()),
                        qUtf8Printable(store->problem()));
+            // Kept for the next batch, the oldest dropped past the bound.
+            const auto excess = records.size() - static_cast<qsizetype>(kMaxPending);
+            if (excess > 0)
+                records.remove(0, excess);
+            *unwritten = std::move(records);
             return;
         }
         QMetaObject::invokeMethod(self, [self, count = static_cast<int>(records.size())] {
@@ -138,6 +144,17 @@ void HistoryRecorder::applyRetention()
         if (removed > 0)
             qCInfo(lcRecorder, "Removed %lld history records older than %s", static_cast<long long>(removed),
                    qUtf8Printable(cutoff.toString(Qt::ISODate)));
+    });
+}
+
+void HistoryRecorder::announceMovedAside(const QPointer<HistoryRecorder>& self, const QString& movedAsideTo)
+{
+    if (movedAsideTo.isEmpty())
+        return;
+    // From the writer's thread to the activity log's.
+    QMetaObject::invokeMethod(self, [self, movedAsideTo] {
+        if (self)
+            self->report(movedAsideTo);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "state/HistoryRecord.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -29,7 +30,7 @@ public:
     static constexpr std::chrono::milliseconds kFlushDelay{250};
     static constexpr std::chrono::hours kRetentionInterval{24};
     // Calls kept in memory while the database cannot be written (busy past its timeout, or
-    // unavailable); past this the oldest go.
+    // unavailable) and tried again with the next batch; past this the oldest go.
     static constexpr std::size_t kMaxPending = 10'000;
 
     HistoryRecorder(QString databasePath, const SettingsManager& settings, ActivityLog& log, const Clock& clock, QObject* parent = nullptr);
@@ -59,6 +60,7 @@ private:
         Json arguments;
     };
     void writePending();
+    static void announceMovedAside(const QPointer<HistoryRecorder>& self, const QString& movedAsideTo);
     void report(const QString& movedAsideTo);
 
     const QString m_databasePath;
@@ -69,6 +71,8 @@ private:
     // Lives in m_thread and is its event receiver: the store is only ever touched there.
     QObject* m_worker = nullptr;
     std::shared_ptr<HistoryStore> m_store;
+    // Touched in m_thread only, like the store.
+    std::shared_ptr<QList<HistoryRecord>> m_unwritten = std::make_shared<QList<HistoryRecord>>();
     std::vector<Pending> m_pending;
     QTimer m_flushTimer;
     QTimer m_retentionTimer;

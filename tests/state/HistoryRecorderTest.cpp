@@ -129,6 +129,27 @@ TEST_F(Recording, RecordsOlderThanHistoryDaysAreGoneAfterAStart)
     EXPECT_EQ(records[0].arguments, QStringLiteral("{\"command\":\"false\"}"));
 }
 
+TEST_F(Recording, CallsAnsweredWhileTheDatabaseCannotBeOpenedAreWrittenOnceItCan)
+{
+    // A folder that is a link is refused: nothing can be written until it is a folder again.
+    components.reset();
+    QDir(dir.path()).removeRecursively();
+    QDir().mkpath(dir.path() + QStringLiteral("/state"));
+    QDir().mkpath(dir.path() + QStringLiteral("/elsewhere"));
+    ASSERT_TRUE(QFile::link(dir.path() + QStringLiteral("/elsewhere"), dir.path() + QStringLiteral("/state/zarnel")));
+    components = std::make_unique<ServerComponents>(store, clock, streams, SystemServices::forThisSession());
+    SetUp();
+    initialize("2025-11-25");
+    callTool("execute_command", {{"command", "echo first"}});
+    QCoreApplication::processEvents();
+    components->history()->flush();
+    ASSERT_TRUE(QFile::remove(dir.path() + QStringLiteral("/state/zarnel")));
+    callTool("execute_command", {{"command", "echo second"}});
+    const QList<HistoryRecord> records = stored();
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1].arguments, QStringLiteral("{\"command\":\"echo first\"}"));
+}
+
 TEST_F(Recording, ADamagedDatabaseIsReplacedWhileCallsAreStillAnswered)
 {
     components.reset();
