@@ -112,6 +112,8 @@ void MethodHandlers::keepInHistory(const std::string& tool, Json arguments, cons
     record.outcome = QLatin1String(outcome);
     record.errorText = textOf(Log::clip(errorText));
     record.durationMs = durationSeconds * 1000.0;
+    // Stamped now: the record itself is made a little later.
+    record.time = m_history->startOfCallEndingNow(record.durationMs);
     // Queued: it runs once the answer has been written, never before.
     QMetaObject::invokeMethod(
         m_history,

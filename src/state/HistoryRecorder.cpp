@@ -61,11 +61,17 @@ bool HistoryRecorder::isRecording() const
     return m_settings.historyDays() > 0;
 }
 
+QDateTime HistoryRecorder::startOfCallEndingNow(double durationMs) const
+{
+    return m_clock.now().addMSecs(-static_cast<qint64>(durationMs));
+}
+
 void HistoryRecorder::record(HistoryRecord record, Json arguments)
 {
     if (!isRecording())
         return;
-    record.time = m_clock.now().addMSecs(-static_cast<qint64>(record.durationMs));
+    if (!record.time.isValid())
+        record.time = startOfCallEndingNow(record.durationMs);
     if (record.processId == 0)
         record.processId = QCoreApplication::applicationPid();
     if (m_pending.size() >= kMaxPending)

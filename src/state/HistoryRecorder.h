@@ -40,8 +40,11 @@ public:
     bool isRecording() const;
     QString databasePath() const { return m_databasePath; }
 
+    // When a call that took `durationMs` and ends now started, by the injected clock.
+    QDateTime startOfCallEndingNow(double durationMs) const;
+
     // One finished call; `record.arguments` is left empty and made from `arguments` off the
-    // main thread. The time is the call's start: now less its duration.
+    // main thread. Without a time it gets startOfCallEndingNow's.
     void record(HistoryRecord record, Json arguments);
 
     // Writes everything recorded so far and returns when it is written (or failed).

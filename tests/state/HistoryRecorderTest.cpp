@@ -52,8 +52,11 @@ TEST_F(Recording, KeepsEachCallWithItsClientRevisionAndOutcome)
 {
     initialize("2025-11-25");
     callTool("execute_command", {{"command", "true"}});
+    clock.advance(1000);
     callTool("read_file", {{"path", "/nonexistent/file"}});
+    clock.advance(1000);
     callTool("no_such_tool", nlohmann::json::object());
+    clock.advance(1000);
     components->settings().setRequireConfirmation(true);
     callTool("execute_command", {{"command", "echo refused"}});
 
@@ -76,7 +79,7 @@ TEST_F(Recording, KeepsEachCallWithItsClientRevisionAndOutcome)
     EXPECT_EQ(ok.clientVersion, QStringLiteral("1"));
     EXPECT_EQ(ok.revision, QStringLiteral("2025-11-25"));
     EXPECT_EQ(ok.processId, QCoreApplication::applicationPid());
-    EXPECT_EQ(ok.time, clock.now().addMSecs(-static_cast<qint64>(ok.durationMs)));
+    EXPECT_EQ(ok.time, clock.now().addMSecs(-3000 - static_cast<qint64>(ok.durationMs)));
 }
 
 TEST_F(Recording, AStatelessCallIsKeptUnderItsRevision)
