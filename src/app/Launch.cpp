@@ -231,13 +231,13 @@ int serve(int& argc, char** argv, bool hidden)
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
-    components.keepHistory(HistoryStore::defaultPath());
     const auto quit = [&] {
         components.shutdown();
         QCoreApplication::quit();
     };
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
 
+    components.keepHistory(HistoryStore::defaultPath());
     XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
     LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
 
