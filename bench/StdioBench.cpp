@@ -188,6 +188,7 @@ QProcessEnvironment ZarnelHome::environment() const
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), path() + QStringLiteral("/config"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), path() + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), path() + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), path() + QStringLiteral("/state"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     return env;

@@ -28,6 +28,7 @@
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/DesktopNotifier.h"
+#include "state/HistoryStore.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
 #include "ui/DesktopConfirmations.h"
@@ -249,6 +250,7 @@ int serve(int& argc, char** argv, bool hidden)
     };
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
 
+    components.keepHistory(HistoryStore::defaultPath());
     XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
     LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
 

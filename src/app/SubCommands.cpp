@@ -1,6 +1,7 @@
 #include "app/SubCommands.h"
 
 #include "app/CommandOutput.h"
+#include "app/HistoryCommand.h"
 #include "app/Launch.h"
 #include "app/LocalCommands.h"
 #include "control/ControlClient.h"
@@ -14,6 +15,7 @@
 #include "platform/SessionEnvironment.h"
 #include "platform/SystemServices.h"
 #include "protocol/JsonWriter.h"
+#include "state/HistoryStore.h"
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
@@ -327,6 +329,11 @@ QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
     co_return out.show(result);
 }
 
+QCoro::Task<int> history(const Invocation& invocation, CommandOutput& out)
+{
+    co_return HistoryCommand::run(invocation, out, SystemClock().now(), HistoryStore::defaultPath());
+}
+
 using Command = std::function<QCoro::Task<int>(const Invocation&, CommandOutput&)>;
 
 const QMap<QString, Command>& serverCommands()
@@ -342,6 +349,7 @@ const QMap<QString, Command>& serverCommands()
         {QStringLiteral("export-stats"), exportStats},
         {QStringLiteral("export-log"), exportLog},
         {QStringLiteral("log"), log},
+        {QStringLiteral("history"), history},
         {QStringLiteral("dashboard"), dashboard},
         {QStringLiteral("settings"), LocalCommands::settings},
         {QStringLiteral("tools"), LocalCommands::tools},

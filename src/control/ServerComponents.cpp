@@ -8,6 +8,7 @@
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"
+#include "state/HistoryRecorder.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/BuiltInTools.h"
@@ -57,7 +58,20 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services});
 }
 
-ServerComponents::~ServerComponents() = default;
+ServerComponents::~ServerComponents()
+{
+    // The server answers no more calls: the recorder, which it points at, can go first.
+    if (m_server)
+        m_server->setHistoryRecorder(nullptr);
+    m_history.reset();
+}
+
+void ServerComponents::keepHistory(const QString& databasePath)
+{
+    m_server->setHistoryRecorder(nullptr);
+    m_history = std::make_unique<HistoryRecorder>(databasePath, *m_settings, *m_activityLog, m_clock);
+    m_server->setHistoryRecorder(m_history.get());
+}
 
 void ServerComponents::shutdown()
 {
@@ -65,4 +79,6 @@ void ServerComponents::shutdown()
     // counted twice; calling this again saves nothing new.
     m_server->stop();
     m_statistics->saveNow();
+    if (m_history)
+        m_history->flush();
 }

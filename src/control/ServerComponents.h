@@ -2,12 +2,15 @@
 
 #include "platform/PlatformServices.h"
 
+#include <QString>
+
 #include <memory>
 
 class ActivityLog;
 class ClientConfirmationAsker;
 class Clock;
 class ConfirmationGate;
+class HistoryRecorder;
 class MCPServer;
 class PreferencesStore;
 class PromptManager;
@@ -32,9 +35,14 @@ public:
     ServerComponents(const ServerComponents&) = delete;
     ServerComponents& operator=(const ServerComponents&) = delete;
 
-    // What the end of the process does: stops the server (adding the session's uptime) and
-    // saves the statistics.
+    // What the end of the process does: stops the server (adding the session's uptime), saves
+    // the statistics and writes the history's last calls.
     void shutdown();
+
+    // Keeps every tool call in the history database at `databasePath` from now on.
+    void keepHistory(const QString& databasePath);
+    // None until keepHistory.
+    HistoryRecorder* history() { return m_history.get(); }
 
     MCPServer& server() { return *m_server; }
     const MCPServer& server() const { return *m_server; }
@@ -75,4 +83,5 @@ private:
     std::unique_ptr<StdioTransport> m_transport;
     std::unique_ptr<MCPServer> m_server;
     std::unique_ptr<ClientConfirmationAsker> m_clientConfirmations;
+    std::unique_ptr<HistoryRecorder> m_history;
 };

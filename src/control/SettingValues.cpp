@@ -18,7 +18,7 @@ struct Setting {
 constexpr Setting kSettings[] = {
     {"autoStartServer", Kind::Boolean, 0}, {"showNotifications", Kind::Boolean, 0}, {"logLevel", Kind::Level, 0},
     {"maxLogEntries", Kind::Integer, 0},   {"enableToolLogging", Kind::Boolean, 0}, {"requireConfirmation", Kind::Boolean, 0},
-    {"commandTimeout", Kind::Integer, 1},  {"launchAtLogin", Kind::Boolean, 0},
+    {"commandTimeout", Kind::Integer, 1},  {"launchAtLogin", Kind::Boolean, 0},     {"historyDays", Kind::Integer, 0},
 };
 
 const Setting* find(const QString& key)

@@ -15,7 +15,7 @@ class SettingsManager;
 // reading one as JSON, checking a value's type before it is assigned.
 namespace SettingValues {
 
-// The eight keys, in the order the settings are declared.
+// The keys, in the order the settings are declared.
 QStringList keys();
 
 // The setting's value as JSON (a boolean, an integer, or the log level's raw text); nothing for

@@ -158,6 +158,11 @@ void MCPServer::setConfirmationGate(ConfirmationGate* gate)
     m_handlers->setConfirmationGate(gate);
 }
 
+void MCPServer::setHistoryRecorder(HistoryRecorder* history)
+{
+    m_handlers->setHistory(history, [this]() -> const ClientInfo* { return m_session.client() ? &*m_session.client() : nullptr; });
+}
+
 void MCPServer::sendNotification(const std::string& method, Json params)
 {
     sendLine(JsonWriter::compact(Json{{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}}));

@@ -22,6 +22,7 @@ class ActivityLog;
 class ClientQuestions;
 class CompletionProvider;
 class ConfirmationGate;
+class HistoryRecorder;
 class ListenStreams;
 class MethodHandlers;
 class PromptManager;
@@ -91,6 +92,8 @@ public:
 
     // Holds back tool calls that need a person's yes; none by default.
     void setConfirmationGate(ConfirmationGate* gate);
+    // Keeps every tool call in the history; none by default.
+    void setHistoryRecorder(HistoryRecorder* history);
 
     // Coalescing of resource updates; tests shorten the interval.
     ResourceSubscriptions& subscriptions() { return m_subscriptions; }

@@ -13,11 +13,13 @@
 #include "server/RequestContext.h"
 #include "server/ToolArgumentCheck.h"
 #include "state/ActivityLog.h"
+#include "state/HistoryRecorder.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolAnnotations.h"
 #include "tools/ToolRegistry.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 
 ZARNEL_LOGGING_CATEGORY(lcHandlers, "MCPServer")
 
@@ -73,6 +75,18 @@ Json toolDescriptor(const MCPTool& tool, ProtocolRevision revision)
     return out;
 }
 
+// The text of a failed result, for the history.
+std::string errorTextOf(const MCPToolCallResponse& result)
+{
+    for (const MCPContent& content : result.content) {
+        if (const MCPContent::Text* text = content.asText())
+            return text->text;
+    }
+    return {};
+}
+
+constexpr std::string_view kAccessDenied = "Access denied: ";
+
 } // namespace
 
 MethodHandlers::MethodHandlers(ToolRegistry& tools, ResourceManager& resources, PromptManager& prompts, StatisticsManager& statistics,
@@ -87,6 +101,39 @@ MethodHandlers::MethodHandlers(ToolRegistry& tools, ResourceManager& resources, 
 }
 
 MethodHandlers::~MethodHandlers() = default;
+
+void MethodHandlers::setHistory(HistoryRecorder* history, std::function<const ClientInfo*()> client)
+{
+    m_history = history;
+    m_client = std::move(client);
+}
+
+void MethodHandlers::keepInHistory(const std::string& tool, Json arguments, const RequestContext& context, const char* outcome,
+                                   const std::string& errorText, double durationSeconds)
+{
+    if (!m_history || !m_history->isRecording())
+        return;
+    HistoryRecord record;
+    if (const ClientInfo* client = m_client ? m_client() : nullptr) {
+        record.clientName = textOf(Log::clip(client->name));
+        record.clientVersion = textOf(Log::clip(client->version));
+    }
+    record.revision = textOf(Revision::name(context.revision));
+    record.tool = textOf(Log::clip(tool));
+    record.outcome = QLatin1String(outcome);
+    record.errorText = textOf(Log::clip(errorText));
+    record.durationMs = durationSeconds * 1000.0;
+    // Stamped now: the record itself is made a little later.
+    record.time = m_history->startOfCallEndingNow(record.durationMs);
+    // Queued: it runs once the answer has been written, never before.
+    QMetaObject::invokeMethod(
+        m_history,
+        [history = QPointer<HistoryRecorder>(m_history), record = std::move(record), arguments = std::move(arguments)]() mutable {
+            if (history)
+                history->record(std::move(record), std::move(arguments));
+        },
+        Qt::QueuedConnection);
+}
 
 std::string MethodHandlers::titleOf(const std::string& name)
 {
@@ -184,12 +231,14 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
         if (problem && (!tool || !Revision::validationFailureIsResult(revision))) {
             m_activityLog.add(QStringLiteral("Tool call failed: ") + textOf(*problem), LogType::Error);
             m_statistics.recordError();
+            keepInHistory(call->name, arguments, context, HistoryRecord::kError, *problem, 0.0);
             co_return JSONRPCResponse::failure(request.id, withMessage(JSONRPCError::invalidParams, *problem));
         }
         if (problem) {
             m_activityLog.add(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
             m_statistics.recordToolCall(name, 0.0, false);
             m_activityLog.add(QStringLiteral("Tool error: ") + name, LogType::Error);
+            keepInHistory(call->name, arguments, context, HistoryRecord::kError, *problem, 0.0);
             MCPToolCallResponse rejected;
             rejected.content.push_back(MCPContent::text(*problem));
             rejected.isError = true;
@@ -211,6 +260,8 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
         if (alive.expired())
             co_return JSONRPCResponse::failure(request.id, JSONRPCError::internalError);
     }
+    // The tool takes the arguments; the history needs them after it, only when it keeps them.
+    Json kept = m_history && m_history->isRecording() ? Json(arguments) : Json();
     MCPToolCallResponse result;
     if (admission.runs()) {
         result = co_await m_tools.executeTool(call->name, std::move(arguments), cancellation);
@@ -227,6 +278,14 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
         // success nor a failure yet.
         co_return JSONRPCResponse::success(request.id, Json::object());
     }
+    const char* outcome = HistoryRecord::kOk;
+    if (cancellation.isCancelled())
+        outcome = HistoryRecord::kCancelled;
+    else if (!admission.runs())
+        outcome = HistoryRecord::kDeclined;
+    else if (result.failed())
+        outcome = errorTextOf(result).starts_with(kAccessDenied) ? HistoryRecord::kDenied : HistoryRecord::kError;
+    keepInHistory(call->name, std::move(kept), context, outcome, result.failed() ? errorTextOf(result) : std::string(), duration);
     if (!known) {
         // Per-tool usage is kept for our tools only: names made up by a client would otherwise
         // be stored for good, however many and however long.

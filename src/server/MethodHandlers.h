@@ -8,11 +8,14 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class ActivityLog;
 class CompletionProvider;
 class ConfirmationGate;
+class HistoryRecorder;
+struct ClientInfo;
 class PromptManager;
 class ResourceManager;
 class StatisticsManager;
@@ -34,6 +37,8 @@ public:
     static bool handles(const std::string& method, ProtocolRevision revision);
     // Holds back tool calls that need a person's yes; none by default.
     void setConfirmationGate(ConfirmationGate* gate) { m_confirmationGate = gate; }
+    // Keeps every tool call in the history, with the client `client` names; none by default.
+    void setHistory(HistoryRecorder* history, std::function<const ClientInfo*()> client);
 
     // Answers a request `handles` accepted. The context must outlive the task.
     QCoro::Task<JSONRPCResponse> handle(JSONRPCRequest request, RequestContext& context);
@@ -53,6 +58,10 @@ public:
     static std::string titleOf(const std::string& name);
 
 private:
+    // Hands a finished call to the history once the answer is out.
+    void keepInHistory(const std::string& tool, Json arguments, const RequestContext& context, const char* outcome,
+                       const std::string& errorText, double durationSeconds);
+
     ToolRegistry& m_tools;
     ResourceManager& m_resources;
     PromptManager& m_prompts;
@@ -60,6 +69,8 @@ private:
     ActivityLog& m_activityLog;
     CompletionProvider& m_completions;
     ConfirmationGate* m_confirmationGate = nullptr;
+    HistoryRecorder* m_history = nullptr;
+    std::function<const ClientInfo*()> m_client;
 
     // The tools/list result as written, per revision, rebuilt only when the registry changes:
     // it is the largest answer clients ask for again and again.

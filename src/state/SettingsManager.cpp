@@ -12,6 +12,7 @@ const QString kEnableToolLogging = QStringLiteral("enableToolLogging");
 const QString kRequireConfirmation = QStringLiteral("requireConfirmation");
 const QString kCommandTimeout = QStringLiteral("commandTimeout");
 const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
+const QString kHistoryDays = QStringLiteral("historyDays");
 
 } // namespace
 
@@ -28,6 +29,7 @@ SettingsManager::SettingsManager(PreferencesStore& store, QObject* parent)
     m_requireConfirmation = m_store.readBool(kRequireConfirmation).value_or(false);
     m_commandTimeout = m_store.readInteger(kCommandTimeout).value_or(kDefaultCommandTimeout);
     m_launchAtLogin = m_store.readBool(kLaunchAtLogin).value_or(false);
+    m_historyDays = std::max<qint64>(0, m_store.readInteger(kHistoryDays).value_or(kDefaultHistoryDays));
     registerDefaults();
 }
 
@@ -42,6 +44,7 @@ void SettingsManager::registerDefaults()
         {kRequireConfirmation, false},
         {kCommandTimeout, kDefaultCommandTimeout},
         {kLaunchAtLogin, false},
+        {kHistoryDays, kDefaultHistoryDays},
     });
 }
 
@@ -98,4 +101,10 @@ void SettingsManager::setLaunchAtLogin(bool value)
 {
     m_store.writeBool(kLaunchAtLogin, m_launchAtLogin = value);
     announce(&SettingsManager::launchAtLoginChanged);
+}
+
+void SettingsManager::setHistoryDays(qint64 value)
+{
+    m_store.writeInteger(kHistoryDays, m_historyDays = std::max<qint64>(0, value));
+    announce(&SettingsManager::historyDaysChanged);
 }

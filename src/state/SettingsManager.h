@@ -6,7 +6,7 @@
 
 class PreferencesStore;
 
-// The user's eight settings, loaded from the preferences store at construction and written
+// The user's settings, loaded from the preferences store at construction and written
 // back on every assignment (also when the value did not change).
 class SettingsManager : public QObject {
     Q_OBJECT
@@ -18,10 +18,12 @@ class SettingsManager : public QObject {
     Q_PROPERTY(bool requireConfirmation READ requireConfirmation WRITE setRequireConfirmation NOTIFY requireConfirmationChanged)
     Q_PROPERTY(qint64 commandTimeout READ commandTimeout WRITE setCommandTimeout NOTIFY commandTimeoutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(qint64 historyDays READ historyDays WRITE setHistoryDays NOTIFY historyDaysChanged)
 
 public:
     static constexpr qint64 kDefaultMaxLogEntries = 1000;
     static constexpr qint64 kDefaultCommandTimeout = 30;
+    static constexpr qint64 kDefaultHistoryDays = 30;
 
     explicit SettingsManager(PreferencesStore& store, QObject* parent = nullptr);
 
@@ -34,6 +36,8 @@ public:
     bool requireConfirmation() const { return m_requireConfirmation; }
     qint64 commandTimeout() const { return m_commandTimeout; }
     bool launchAtLogin() const { return m_launchAtLogin; }
+    // How many days the history of tool calls keeps; 0 records nothing (and removes nothing).
+    qint64 historyDays() const { return m_historyDays; }
 
     void setAutoStartServer(bool value);
     void setShowNotifications(bool value);
@@ -43,6 +47,7 @@ public:
     void setRequireConfirmation(bool value);
     void setCommandTimeout(qint64 value);
     void setLaunchAtLogin(bool value);
+    void setHistoryDays(qint64 value);
 
     // Registers the default of every setting with the store (in memory only).
     void registerDefaults();
@@ -56,6 +61,7 @@ Q_SIGNALS:
     void requireConfirmationChanged();
     void commandTimeoutChanged();
     void launchAtLoginChanged();
+    void historyDaysChanged();
     // Any of the above; for observers that show all settings at once.
     void settingsChanged();
 
@@ -71,4 +77,5 @@ private:
     bool m_requireConfirmation = false;
     qint64 m_commandTimeout = kDefaultCommandTimeout;
     bool m_launchAtLogin = false;
+    qint64 m_historyDays = kDefaultHistoryDays;
 };

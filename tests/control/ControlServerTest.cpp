@@ -258,6 +258,7 @@ TEST(SettingValues, ChecksEachSettingsKind)
         {"autoStartServer", "true", Json(true)}, {"autoStartServer", "yes", std::nullopt}, {"maxLogEntries", "250", Json(250)},
         {"maxLogEntries", "-1", std::nullopt},   {"maxLogEntries", "1.5", std::nullopt},   {"commandTimeout", "0", std::nullopt},
         {"logLevel", "error", Json("error")},    {"logLevel", "Error", std::nullopt},      {"colour", "red", std::nullopt},
+        {"historyDays", "0", Json(0)},           {"historyDays", "-1", std::nullopt},
     };
     for (const auto& [key, text, expected] : cases) {
         const SettingValues::Checked checked = SettingValues::parse(key, text);
@@ -267,7 +268,7 @@ TEST(SettingValues, ChecksEachSettingsKind)
             EXPECT_TRUE(std::holds_alternative<QString>(checked)) << key << " " << text;
     }
     EXPECT_TRUE(std::holds_alternative<Json>(SettingValues::check(QStringLiteral("commandTimeout"), QVariant(60))));
-    EXPECT_EQ(SettingValues::keys().size(), 8);
+    EXPECT_EQ(SettingValues::keys().size(), 9);
 }
 
 } // namespace

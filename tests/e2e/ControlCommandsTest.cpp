@@ -55,16 +55,7 @@ QString controlFolder(const TemporaryHome& home)
 // A headless zarnel started by a client of the given name, its initialize answered.
 std::unique_ptr<ZarnelProcess> startClient(const TemporaryHome& home, const std::string& clientName)
 {
-    auto process = std::make_unique<ZarnelProcess>(home);
-    if (!process->start())
-        return nullptr;
-    const auto answer = process->request("initialize",
-                                         {{"protocolVersion", "2024-11-05"},
-                                          {"capabilities", nlohmann::json::object()},
-                                          {"clientInfo", {{"name", clientName}, {"version", "2.1"}}}});
-    if (!answer || !answer->contains("result"))
-        return nullptr;
-    return process;
+    return ZarnelProcess::startClient(home, clientName, "2.1", "2024-11-05");
 }
 
 std::vector<std::string> messagesOf(const nlohmann::json& log, qint64 pid)

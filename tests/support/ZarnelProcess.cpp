@@ -104,12 +104,23 @@ std::optional<nlohmann::json> ZarnelProcess::callTool(const std::string& name, c
     return (*response)["result"];
 }
 
-std::optional<nlohmann::json> ZarnelProcess::initialize()
+std::optional<nlohmann::json> ZarnelProcess::initialize(const std::string& clientName, const std::string& clientVersion,
+                                                        const std::string& revision)
 {
     return request("initialize",
-                   {{"protocolVersion", "2024-11-05"},
+                   {{"protocolVersion", revision},
                     {"capabilities", nlohmann::json::object()},
-                    {"clientInfo", {{"name", "zarnel-tests"}, {"version", "1.0"}}}});
+                    {"clientInfo", {{"name", clientName}, {"version", clientVersion}}}});
+}
+
+std::unique_ptr<ZarnelProcess> ZarnelProcess::startClient(const TemporaryHome& home, const std::string& clientName,
+                                                          const std::string& clientVersion, const std::string& revision)
+{
+    auto process = std::make_unique<ZarnelProcess>(home);
+    if (!process->start())
+        return nullptr;
+    const auto answer = process->initialize(clientName, clientVersion, revision);
+    return answer && answer->contains("result") ? std::move(process) : nullptr;
 }
 
 bool ZarnelProcess::staysSilent(int timeoutMs)

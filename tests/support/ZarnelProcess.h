@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 // The text of a tool result's content item.
@@ -52,8 +53,12 @@ public:
                                           int timeoutMs = 10000);
     // A tools/call; returns the result member.
     std::optional<nlohmann::json> callTool(const std::string& name, const nlohmann::json& arguments, int timeoutMs = 10000);
-    // initialize with a test client's name.
-    std::optional<nlohmann::json> initialize();
+    // initialize, by default with a test client's name.
+    std::optional<nlohmann::json> initialize(const std::string& clientName = "zarnel-tests", const std::string& clientVersion = "1.0",
+                                             const std::string& revision = "2024-11-05");
+    // A headless zarnel started and initialized by a client of this name; none when it failed.
+    static std::unique_ptr<ZarnelProcess> startClient(const TemporaryHome& home, const std::string& clientName,
+                                                      const std::string& clientVersion, const std::string& revision);
 
     // Whether nothing arrives on standard output within the time.
     bool staysSilent(int timeoutMs);

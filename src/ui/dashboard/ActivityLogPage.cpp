@@ -7,10 +7,12 @@
 #include "ui/dashboard/ActivityTable.h"
 #include "ui/dashboard/EmptyState.h"
 #include "ui/dashboard/ExportSheet.h"
+#include "ui/dashboard/HistoryView.h"
 #include "ui/dashboard/PageHeader.h"
 #include "ui/models/ActivityLogFilterModel.h"
 #include "ui/models/ActivityLogModel.h"
 
+#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,9 +20,13 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent)
+ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
+                                 const QString& historyPath, QWidget* parent)
     : QWidget(parent)
     , m_log(log)
+    , m_historyPath(historyPath)
+    , m_views(new QStackedWidget(this))
+    , m_liveControls(new QWidget(this))
     , m_clipboard(std::move(clipboard))
     , m_clock(clock)
     , m_filter(new ActivityLogFilterModel(this))
@@ -35,29 +41,47 @@ ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboar
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(PageHeader::title(QStringLiteral("Activity Log"), this));
+    auto* liveButton = new QPushButton(QStringLiteral("Live"), this);
+    auto* historyButton = new QPushButton(QStringLiteral("History"), this);
+    liveButton->setObjectName(QStringLiteral("showLive"));
+    historyButton->setObjectName(QStringLiteral("showHistory"));
+    historyButton->setToolTip(QStringLiteral("Every tool call kept across restarts, of every Zarnel process"));
+    auto* views = new QButtonGroup(this);
+    for (QPushButton* button : {liveButton, historyButton}) {
+        button->setCheckable(true);
+        button->setVisible(!m_historyPath.isEmpty());
+        views->addButton(button);
+        top->addWidget(button);
+    }
+    liveButton->setChecked(true);
     top->addStretch();
+    auto* liveTop = new QHBoxLayout(m_liveControls);
+    liveTop->setContentsMargins(0, 0, 0, 0);
     m_search->setPlaceholderText(QStringLiteral("Search logs..."));
     m_search->setAccessibleName(QStringLiteral("Search logs"));
     m_search->setClearButtonEnabled(true);
     m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass")), QLineEdit::LeadingPosition);
     m_search->setMinimumWidth(240);
-    top->addWidget(m_search);
+    liveTop->addWidget(m_search);
     auto* clear = new QPushButton(Symbols::icon(QStringLiteral("trash")), QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("clear"));
     clear->setAccessibleName(QStringLiteral("Clear"));
     clear->setToolTip(QStringLiteral("Clear the activity log of every Zarnel process"));
-    top->addWidget(clear);
+    liveTop->addWidget(clear);
     auto* exportButton = new QPushButton(Symbols::icon(QStringLiteral("square.and.arrow.up")), QStringLiteral("Export"), this);
     exportButton->setObjectName(QStringLiteral("export"));
     exportButton->setAccessibleName(QStringLiteral("Export"));
-    top->addWidget(exportButton);
+    liveTop->addWidget(exportButton);
+    top->addWidget(m_liveControls);
     layout->addLayout(top);
 
     m_table->setModel(m_filter);
     m_table->setAccessibleName(QStringLiteral("Activity Log"));
     m_stack->addWidget(m_table);
     m_stack->addWidget(m_empty);
-    layout->addWidget(m_stack, 1);
+    m_views->addWidget(m_stack);
+    layout->addWidget(m_views, 1);
+    connect(historyButton, &QPushButton::toggled, this, &ActivityLogPage::showHistory);
 
     connect(m_search, &QLineEdit::textChanged, this, &ActivityLogPage::setSearchText);
     connect(clear, &QPushButton::clicked, this, &ActivityLogPage::clearRequested);
@@ -67,6 +91,23 @@ ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboar
     connect(m_filter, &QAbstractItemModel::modelReset, this, &ActivityLogPage::updateEmptyState);
     connect(m_filter, &QAbstractItemModel::layoutChanged, this, &ActivityLogPage::updateEmptyState);
     updateEmptyState();
+}
+
+void ActivityLogPage::showHistory(bool history)
+{
+    if (history && !m_history && !m_historyPath.isEmpty()) {
+        m_history = new HistoryView(m_historyPath, m_clock.now(), this);
+        m_views->addWidget(m_history);
+    }
+    if (history && m_history) {
+        m_history->refresh();
+        m_views->setCurrentWidget(m_history);
+    } else {
+        m_views->setCurrentWidget(m_stack);
+    }
+    m_liveControls->setVisible(m_views->currentWidget() == m_stack);
+    if (auto* button = findChild<QPushButton*>(history ? QStringLiteral("showHistory") : QStringLiteral("showLive")))
+        button->setChecked(true);
 }
 
 void ActivityLogPage::setSearchText(const QString& text)

@@ -11,23 +11,31 @@ class Clipboard;
 class Clock;
 class EmptyState;
 class ExportSheet;
+class HistoryView;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 
 // The whole activity log of every process, newest first, with a search that filters as the
-// user types, "Clear" and the export sheet.
+// user types, "Clear" and the export sheet; beside it, when a history database is given, the
+// "History" view of every call kept across restarts.
 class ActivityLogPage : public QWidget {
     Q_OBJECT
 public:
-    ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, QWidget* parent = nullptr);
+    ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, const QString& historyPath = {},
+                    QWidget* parent = nullptr);
 
     ActivityLogFilterModel& filter() const { return *m_filter; }
     void setSearchText(const QString& text);
     // The empty-state panel's title; empty while rows are shown.
     QString emptyTitle() const;
 
+    // The history view, made when first shown; none without a database.
+    HistoryView* historyView() const { return m_history; }
+
 public Q_SLOTS:
+    // Switches between the live log and the history.
+    void showHistory(bool history);
     // Opens the export sheet (non-modal) and returns it.
     ExportSheet* showExport();
 
@@ -39,6 +47,10 @@ private:
     void updateEmptyState();
 
     ActivityLogModel& m_log;
+    QString m_historyPath;
+    HistoryView* m_history = nullptr;
+    QStackedWidget* m_views;
+    QWidget* m_liveControls;
     std::shared_ptr<Clipboard> m_clipboard;
     const Clock& m_clock;
     ActivityLogFilterModel* m_filter;

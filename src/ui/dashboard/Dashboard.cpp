@@ -4,6 +4,7 @@
 #include "catalog/ResourceManager.h"
 #include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
+#include "state/HistoryRecorder.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 #include "tools/ToolRegistry.h"
@@ -66,7 +67,8 @@ QList<QWidget*> Dashboard::createPages()
     connect(m_statistics, &StatisticsPage::resetRequested, this, [this] { resetAllStatistics(); });
     showSessions();
 
-    auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock());
+    HistoryRecorder* history = m_components.history();
+    auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock(), history ? history->databasePath() : QString());
     connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
 
     auto* settings = new SettingsPage(
