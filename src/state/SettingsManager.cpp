@@ -12,6 +12,16 @@ const QString kEnableToolLogging = QStringLiteral("enableToolLogging");
 const QString kRequireConfirmation = QStringLiteral("requireConfirmation");
 const QString kCommandTimeout = QStringLiteral("commandTimeout");
 const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
+const QString kAllowedFolders = QStringLiteral("allowedFolders");
+const QString kReadOnlyFolders = QStringLiteral("readOnlyFolders");
+const QString kCommandNetwork = QStringLiteral("commandNetwork");
+
+// A list of folders is stored as one value, a folder a line: a folder's name may hold any other
+// separator.
+QStringList readFolders(const PreferencesStore& store, const QString& key)
+{
+    return store.readString(key).value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -28,6 +38,9 @@ SettingsManager::SettingsManager(PreferencesStore& store, QObject* parent)
     m_requireConfirmation = m_store.readBool(kRequireConfirmation).value_or(false);
     m_commandTimeout = m_store.readInteger(kCommandTimeout).value_or(kDefaultCommandTimeout);
     m_launchAtLogin = m_store.readBool(kLaunchAtLogin).value_or(false);
+    m_allowedFolders = readFolders(m_store, kAllowedFolders);
+    m_readOnlyFolders = readFolders(m_store, kReadOnlyFolders);
+    m_commandNetwork = m_store.readBool(kCommandNetwork).value_or(true);
     registerDefaults();
 }
 
@@ -42,6 +55,9 @@ void SettingsManager::registerDefaults()
         {kRequireConfirmation, false},
         {kCommandTimeout, kDefaultCommandTimeout},
         {kLaunchAtLogin, false},
+        {kAllowedFolders, QString()},
+        {kReadOnlyFolders, QString()},
+        {kCommandNetwork, true},
     });
 }
 
@@ -98,4 +114,31 @@ void SettingsManager::setLaunchAtLogin(bool value)
 {
     m_store.writeBool(kLaunchAtLogin, m_launchAtLogin = value);
     announce(&SettingsManager::launchAtLoginChanged);
+}
+
+void SettingsManager::setAllowedFolders(const QStringList& folders)
+{
+    m_store.writeString(kAllowedFolders, (m_allowedFolders = folders).join(QLatin1Char('\n')));
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::setReadOnlyFolders(const QStringList& folders)
+{
+    m_store.writeString(kReadOnlyFolders, (m_readOnlyFolders = folders).join(QLatin1Char('\n')));
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::setCommandNetwork(bool value)
+{
+    m_store.writeBool(kCommandNetwork, m_commandNetwork = value);
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::reloadFolders()
+{
+    m_store.sync();
+    m_allowedFolders = readFolders(m_store, kAllowedFolders);
+    m_readOnlyFolders = readFolders(m_store, kReadOnlyFolders);
+    m_commandNetwork = m_store.readBool(kCommandNetwork).value_or(true);
+    announce(&SettingsManager::foldersChanged);
 }

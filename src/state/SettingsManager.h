@@ -3,10 +3,11 @@
 #include "state/LogLevel.h"
 
 #include <QObject>
+#include <QStringList>
 
 class PreferencesStore;
 
-// The user's eight settings, loaded from the preferences store at construction and written
+// The user's settings, loaded from the preferences store at construction and written
 // back on every assignment (also when the value did not change).
 class SettingsManager : public QObject {
     Q_OBJECT
@@ -18,6 +19,10 @@ class SettingsManager : public QObject {
     Q_PROPERTY(bool requireConfirmation READ requireConfirmation WRITE setRequireConfirmation NOTIFY requireConfirmationChanged)
     Q_PROPERTY(qint64 commandTimeout READ commandTimeout WRITE setCommandTimeout NOTIFY commandTimeoutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    // Where the assistant may work; empty lists confine nothing.
+    Q_PROPERTY(QStringList allowedFolders READ allowedFolders WRITE setAllowedFolders NOTIFY foldersChanged)
+    Q_PROPERTY(QStringList readOnlyFolders READ readOnlyFolders WRITE setReadOnlyFolders NOTIFY foldersChanged)
+    Q_PROPERTY(bool commandNetwork READ commandNetwork WRITE setCommandNetwork NOTIFY foldersChanged)
 
 public:
     static constexpr qint64 kDefaultMaxLogEntries = 1000;
@@ -34,6 +39,9 @@ public:
     bool requireConfirmation() const { return m_requireConfirmation; }
     qint64 commandTimeout() const { return m_commandTimeout; }
     bool launchAtLogin() const { return m_launchAtLogin; }
+    QStringList allowedFolders() const { return m_allowedFolders; }
+    QStringList readOnlyFolders() const { return m_readOnlyFolders; }
+    bool commandNetwork() const { return m_commandNetwork; }
 
     void setAutoStartServer(bool value);
     void setShowNotifications(bool value);
@@ -43,6 +51,12 @@ public:
     void setRequireConfirmation(bool value);
     void setCommandTimeout(qint64 value);
     void setLaunchAtLogin(bool value);
+    void setAllowedFolders(const QStringList& folders);
+    void setReadOnlyFolders(const QStringList& folders);
+    void setCommandNetwork(bool value);
+    // Reads the folder settings again from the store: they are taken from the file a person
+    // changes, never from a message another process sends.
+    void reloadFolders();
 
     // Registers the default of every setting with the store (in memory only).
     void registerDefaults();
@@ -56,6 +70,7 @@ Q_SIGNALS:
     void requireConfirmationChanged();
     void commandTimeoutChanged();
     void launchAtLoginChanged();
+    void foldersChanged();
     // Any of the above; for observers that show all settings at once.
     void settingsChanged();
 
@@ -71,4 +86,7 @@ private:
     bool m_requireConfirmation = false;
     qint64 m_commandTimeout = kDefaultCommandTimeout;
     bool m_launchAtLogin = false;
+    QStringList m_allowedFolders;
+    QStringList m_readOnlyFolders;
+    bool m_commandNetwork = true;
 };

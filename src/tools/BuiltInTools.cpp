@@ -46,10 +46,11 @@ std::vector<std::shared_ptr<MCPToolProtocol>> create(const ToolEnvironment& envi
         std::make_shared<MoveFileTool>(files),
         std::make_shared<CopyFileTool>(files),
         std::make_shared<SearchFilesTool>(files),
-        std::make_shared<ExecuteCommandTool>(services.shellRunner, [settings] { return settings->commandTimeout(); }),
+        std::make_shared<ExecuteCommandTool>(
+            services.shellRunner, [settings] { return settings->commandTimeout(); }, environment.confinement),
         std::make_shared<GetClipboardTool>(services.clipboard),
         std::make_shared<SetClipboardTool>(services.clipboard),
-        std::make_shared<CaptureScreenshotTool>(services.screenGrabber),
+        std::make_shared<CaptureScreenshotTool>(services.screenGrabber, environment.confinement),
         std::make_shared<GetSystemInfoTool>(services.systemInformation),
         std::make_shared<SendNotificationTool>(services.notifications),
         std::make_shared<ListRunningAppsTool>(workspace),

@@ -49,6 +49,8 @@ QCoro::Task<MCPToolCallResponse> FileSystemTool::inBackground(std::function<MCPT
 MCPToolCallResponse FileSystemTool::failure(const char* action, const FileError& error) const
 {
     qCCritical(logger(), "%s: %s", action, qUtf8Printable(error.description));
+    if (error.isDenial())
+        return errorResult(error.description);
     return errorResult(QLatin1String(action) + QStringLiteral(": ") + error.description);
 }
 
