@@ -435,6 +435,9 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
         return JSONRPCResponse::failure(
             request.id, MethodHandlers::resourceError(m_session.revision(), failure.description, true, uriValue.get<std::string>()));
     }
+    // Changes of a file the assistant may not read are none of its business either.
+    if (const auto refused = subscribe && filePath ? m_resources.fileRefusal(*filePath) : std::nullopt)
+        return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::invalidParams.code, refused->toStdString(), std::nullopt});
     if (subscribe)
         m_subscriptions.subscribe(uri, filePath.value_or(QString()));
     else

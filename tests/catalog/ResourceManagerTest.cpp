@@ -37,7 +37,8 @@ protected:
     ActivityLog log{settings, clock};
     ToolRegistry tools;
     LinuxFileManager files;
-    ResourceManager resources{ResourceSources{&log, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files}};
+    ResourceManager resources{
+        ResourceSources{&log, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files, nullptr}};
 
     std::string read(const QString& uri)
     {

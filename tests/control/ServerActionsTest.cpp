@@ -42,16 +42,16 @@ TEST(ServerActions, ToggleDecidesAndAnswersForEveryActionAndState)
 
 TEST(ServerActions, StatusTextsAndEntity)
 {
-    const ActionResult running = serverStatus({true, 2, 15, 4});
+    const ActionResult running = serverStatus({true, 2, 15, 4, {}});
     EXPECT_EQ(running.dialog.toStdString(), "Zarnel server is running with 2 connections. Total: 15 requests, 4 tool calls.");
     EXPECT_EQ(running.value["isRunning"], true);
     EXPECT_EQ(running.value["connectionCount"], 2);
     EXPECT_EQ(running.value["totalRequests"], 15);
     EXPECT_EQ(running.value["totalToolCalls"], 4);
     EXPECT_EQ(running.value["id"].get<std::string>().size(), 36u);
-    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4}).value["id"]);
+    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4, {}}).value["id"]);
 
-    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0});
+    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0, {}});
     EXPECT_EQ(stopped.dialog.toStdString(), "Zarnel server is stopped. Total statistics: 1234567890123 requests, 0 tool calls.");
 }
 
