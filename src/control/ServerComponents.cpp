@@ -75,10 +75,9 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     , m_tools(std::make_unique<ToolRegistry>())
     , m_activityLog(std::make_unique<ActivityLog>(*m_settings, clock))
     , m_confirmationGate(std::make_unique<ConfirmationGate>(*m_settings, *m_activityLog, needsConfirmation))
-    , m_resources(
-          std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(), m_tools.get(),
-                                                            &clock, m_services.systemInformation, m_services.files.get(),
-                                                            m_confinement.get()}))
+    , m_resources(std::make_unique<ResourceManager>(ResourceSources{m_activityLog.get(), m_statistics.get(), m_settings.get(),
+                                                                    m_tools.get(), &clock, m_services.systemInformation,
+                                                                    m_services.files.get(), m_confinement.get()}))
     , m_prompts(std::make_unique<PromptManager>(m_services.systemInformation, *m_services.files))
     , m_transport(std::make_unique<StdioTransport>(streams))
     , m_server(std::make_unique<MCPServer>(*m_tools, *m_resources, *m_prompts, *m_settings, *m_statistics, *m_activityLog, *m_transport))

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 namespace {
 
@@ -31,14 +30,8 @@ protected:
 
     CommandText zarnel(const QStringList& arguments) const
     {
-        QProcess process;
-        process.setProcessEnvironment(home.environment());
-        process.setWorkingDirectory(home.path());
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(ZarnelProcess::binaryPath(), arguments);
-        process.waitForFinished(30000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        const ZarnelProcess::CommandRun run = ZarnelProcess::runCommand(home, arguments);
+        return {run.status, QString::fromUtf8(run.output), QString::fromUtf8(run.error)};
     }
     QString setting(const QString& key) const { return zarnel({QStringLiteral("settings"), QStringLiteral("get"), key}).output; }
 
