@@ -9,6 +9,7 @@
 #include "platform/QSettingsPreferencesStore.h"
 #include "platform/XdgAutostartEntry.h"
 #include "server/ClientConfirmationAsker.h"
+#include "server/ClientRoots.h"
 #include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "server/StdioTransport.h"
@@ -88,6 +89,8 @@ ServerComponents::ServerComponents(PreferencesStore& store, const Clock& clock, 
     m_clientConfirmations = std::make_unique<ClientConfirmationAsker>(m_server->clientQuestions());
     m_confirmationGate->setClientAsker(m_clientConfirmations.get());
     m_confinement->setRules(folderRules(*m_settings));
+    m_server->clientRoots().onChange(
+        [confinement = m_confinement](std::optional<QStringList> roots) { confinement->setRoots(std::move(roots)); });
     QObject::connect(m_settings.get(), &SettingsManager::foldersChanged, m_settings.get(),
                      [this] { m_confinement->setRules(folderRules(*m_settings)); });
     BuiltInTools::registerAll(*m_tools, ToolEnvironment{m_settings.get(), m_services, m_confinement});

@@ -132,7 +132,7 @@ FolderRules FolderConfinement::rules() const
 void FolderConfinement::setRoots(std::optional<QStringList> roots)
 {
     std::optional<QList<QByteArray>> real;
-    if (roots && !roots->isEmpty())
+    if (roots)
         real = realLocations(*roots);
     const std::lock_guard lock(m_mutex);
     m_roots = std::move(real);

@@ -50,7 +50,7 @@ public:
     void setRules(const FolderRules& rules);
     FolderRules rules() const;
     // A client's roots narrow the allowed folders (or stand for them when none are set); they
-    // never widen them. Nothing, or an empty list, narrows nothing.
+    // never widen them. Nothing narrows nothing; an empty list leaves no folder at all.
     void setRoots(std::optional<QStringList> roots);
 
     EffectiveFolders effective() const;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QUrl>
 
 namespace {
 
@@ -35,15 +36,14 @@ protected:
     }
     QString setting(const QString& key) const { return zarnel({QStringLiteral("settings"), QStringLiteral("get"), key}).output; }
 
-    std::unique_ptr<ZarnelProcess> startClient() const
+    std::unique_ptr<ZarnelProcess> startClient(const nlohmann::json& capabilities = nlohmann::json::object()) const
     {
         auto process = std::make_unique<ZarnelProcess>(home);
         if (!process->start())
             return nullptr;
-        const auto answer = process->request("initialize",
-                                             {{"protocolVersion", "2025-11-25"},
-                                              {"capabilities", nlohmann::json::object()},
-                                              {"clientInfo", {{"name", "confined"}, {"version", "1"}}}});
+        const auto answer = process->request(
+            "initialize",
+            {{"protocolVersion", "2025-11-25"}, {"capabilities", capabilities}, {"clientInfo", {{"name", "confined"}, {"version", "1"}}}});
         if (!answer || !answer->contains("result"))
             return nullptr;
         process->send({{"jsonrpc", "2.0"}, {"method", "notifications/initialized"}});
@@ -53,6 +53,23 @@ protected:
     {
         const auto read = client.request("resources/read", {{"uri", "zarnel://server-status"}});
         return nlohmann::json::parse(read->at("result").at("contents").at(0).at("text").get<std::string>());
+    }
+
+    // Answers the server's roots/list with file URIs of the given folders.
+    static void answerRoots(ZarnelProcess& client, const QStringList& folders)
+    {
+        const auto asked = client.readMessage();
+        ASSERT_TRUE(asked);
+        ASSERT_EQ(asked->value("method", ""), "roots/list");
+        nlohmann::json roots = nlohmann::json::array();
+        for (const QString& folder : folders)
+            roots.push_back({{"uri", QUrl::fromLocalFile(folder).toString().toStdString()}, {"name", "root"}});
+        client.send({{"jsonrpc", "2.0"}, {"id", (*asked)["id"]}, {"result", {{"roots", roots}}}});
+    }
+    bool reads(ZarnelProcess& client, const QString& relative) const
+    {
+        const auto result = client.callTool("read_file", {{"path", pathText(relative)}});
+        return result && !result->value("isError", false);
     }
 
     TemporaryHome home;
@@ -130,6 +147,32 @@ TEST_F(Folders, NeverLetAToolChangeZarnelsOwnSettings)
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(lock)));
     EXPECT_NE(resultText(*client->callTool("read_file", {{"path", settings}})).find("[General]"), std::string::npos);
     EXPECT_TRUE(client->request("ping").has_value());
+}
+
+TEST_F(Folders, NarrowToTheRootsAClientNamesAndNeverWiden)
+{
+    ASSERT_TRUE(QDir().mkpath(path("work/inner")));
+    for (const char* file : {"work/file", "work/inner/file"}) {
+        QFile made(path(QLatin1String(file)));
+        ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    }
+    const auto client = startClient({{"roots", {{"listChanged", true}}}});
+    ASSERT_TRUE(client);
+    answerRoots(*client, {path("work")});
+    EXPECT_TRUE(reads(*client, "work/file"));
+    EXPECT_FALSE(reads(*client, "outside/secret"));
+
+    client->send({{"jsonrpc", "2.0"}, {"method", "notifications/roots/list_changed"}});
+    answerRoots(*client, {path("work/inner")});
+    EXPECT_TRUE(reads(*client, "work/inner/file"));
+    EXPECT_FALSE(reads(*client, "work/file"));
+
+    // A root outside the folders the person allowed gives no access at all.
+    ASSERT_EQ(zarnel({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("allowedFolders"), path("work")}).status, 0);
+    client->send({{"jsonrpc", "2.0"}, {"method", "notifications/roots/list_changed"}});
+    answerRoots(*client, {path("outside")});
+    EXPECT_FALSE(reads(*client, "outside/secret"));
+    EXPECT_FALSE(reads(*client, "work/file"));
 }
 
 } // namespace

@@ -54,7 +54,7 @@ TEST(BuiltInTools, AreTheEighteenOverACompleteEnvironmentAndRefuseAnIncompleteOn
     QTemporaryDir dir;
     QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
     SettingsManager settings(store);
-    ToolEnvironment environment{&settings, SystemServices::forThisSession()};
+    ToolEnvironment environment{&settings, SystemServices::forThisSession(), nullptr};
     ToolRegistry registry;
     BuiltInTools::registerAll(registry, environment);
     EXPECT_EQ(registry.count(), 18u);
