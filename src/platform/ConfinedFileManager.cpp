@@ -2,6 +2,10 @@
 
 #include "platform/FileDescriptor.h"
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 using Access = FolderConfinement::Access;
 
 ConfinedFileManager::ConfinedFileManager(std::shared_ptr<FileManager> files, std::shared_ptr<const FolderConfinement> confinement)
@@ -20,13 +24,14 @@ QString ConfinedFileManager::currentDirectory() const
 bool ConfinedFileManager::exists(const FilePath& path) const
 {
     const auto admitted = m_confinement->admit(path, Access::Read);
-    return !admitted.ok() || m_files->exists(admitted.value().path);
+    return admitted.ok() ? m_files->exists(admitted.value().path) : admitted.error().isDenial();
 }
 
 bool ConfinedFileManager::itemExists(const FilePath& path) const
 {
-    const auto admitted = m_confinement->admit(path, Access::Read);
-    return !admitted.ok() || m_files->itemExists(admitted.value().path);
+    // The item itself, a dangling link included, as removing and moving see it.
+    const auto admitted = m_confinement->admit(path, Access::Remove);
+    return admitted.ok() ? m_files->itemExists(admitted.value().path) : admitted.error().isDenial();
 }
 
 bool ConfinedFileManager::isDirectory(const FilePath& path) const
@@ -49,12 +54,26 @@ FileResult<void> ConfinedFileManager::writeFileAtomically(const FilePath& path, 
     const auto admitted = m_confinement->admit(path, Access::Write);
     if (!admitted.ok())
         return admitted.error();
+    // A link in the file's place is written through; one put there since the check is refused.
+    // (What remains is the moment between this look and the write.)
+    struct stat info;
+    if (admitted.value().anchor && ::lstat(admitted.value().path.native().constData(), &info) == 0 && S_ISLNK(info.st_mode))
+        return FileError{QStringLiteral("Access denied: %1 changed while it was checked").arg(path.text())};
     return m_files->writeFileAtomically(admitted.value().path, bytes);
 }
 
 FileResult<void> ConfinedFileManager::createDirectory(const FilePath& path, bool withIntermediates)
 {
-    const auto admitted = m_confinement->admit(path, Access::Write);
+    auto admitted = m_confinement->admit(path, Access::Write);
+    // Missing parents are made one at a time, each checked where it is made.
+    if (!admitted.ok() && withIntermediates && admitted.error().description == FileDescriptor::errorFromErrno(ENOENT).description) {
+        const FilePath parent = path.parent();
+        if (parent.isEmpty() || parent == path)
+            return admitted.error();
+        if (auto made = createDirectory(parent, true); !made.ok())
+            return made;
+        admitted = m_confinement->admit(path, Access::Write);
+    }
     if (!admitted.ok())
         return admitted.error();
     return m_files->createDirectory(admitted.value().path, withIntermediates);

@@ -221,6 +221,10 @@ FileResult<AdmittedPath> FolderConfinement::admit(const FilePath& path, Access a
     };
     while (existing != "/" && !existsWithoutFollowing(existing))
         step();
+    // What is missing could be made a link to anywhere before the operation gets to it: only
+    // the last component may be missing, and only for what creates it.
+    if (rest.contains('/') || (access == Access::Read && !rest.isEmpty()))
+        return FileDescriptor::errorFromErrno(ENOENT);
     if (access != Access::Read && rest.isEmpty() && existing != "/")
         step();
     auto anchor = std::make_shared<FileDescriptor>(openWithoutLinks(existing));

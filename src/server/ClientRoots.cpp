@@ -21,6 +21,8 @@ void ClientRoots::ask()
 
 bool ClientRoots::takeResponse(const Json& message)
 {
+    if (!message.is_object())
+        return false;
     const Json id = message.value("id", Json());
     if (!id.is_string() || !id.get_ref<const std::string&>().starts_with("zarnel-roots-"))
         return false;

@@ -116,6 +116,8 @@ TEST_F(FolderConfinementAsAnUnprivilegedUser, FollowsDotDotAndEveryKindOfLinkToW
     EXPECT_EQ(success(call(m_read, {{"path", pathText("allowed/inner-link/note")}})), "note");
     EXPECT_TRUE(call(m_delete, {{"path", pathText("allowed/file-link")}}).isError != true);
     EXPECT_TRUE(exists("outside/secret"));
+    makeLink(QStringLiteral("nothing-here"), "allowed/broken");
+    EXPECT_EQ(success(call(m_delete, {{"path", pathText("allowed/broken")}})), "Successfully deleted: " + pathText("allowed/broken"));
 }
 
 TEST_F(FolderConfinementAsAnUnprivilegedUser, SeesTheMagicLinksOfProcForWhereTheyLead)
