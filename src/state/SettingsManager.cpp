@@ -119,18 +119,24 @@ void SettingsManager::setLaunchAtLogin(bool value)
 void SettingsManager::setAllowedFolders(const QStringList& folders)
 {
     m_store.writeString(kAllowedFolders, (m_allowedFolders = folders).join(QLatin1Char('\n')));
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
     announce(&SettingsManager::foldersChanged);
 }
 
 void SettingsManager::setReadOnlyFolders(const QStringList& folders)
 {
     m_store.writeString(kReadOnlyFolders, (m_readOnlyFolders = folders).join(QLatin1Char('\n')));
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
     announce(&SettingsManager::foldersChanged);
 }
 
 void SettingsManager::setCommandNetwork(bool value)
 {
     m_store.writeBool(kCommandNetwork, m_commandNetwork = value);
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
     announce(&SettingsManager::foldersChanged);
 }
 
