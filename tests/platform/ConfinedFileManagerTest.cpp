@@ -215,4 +215,20 @@ TEST_F(FolderConfinementAsAnUnprivilegedUser, NeverFollowsALinkSwappedInWhileItW
     EXPECT_EQ(leaked, 0);
 }
 
+// Mounts are the person's (a confined command may make none): a folder mounted inside counts as
+// inside, as it does for the kernel's rules, and an allowed folder reached through a mount of it
+// elsewhere is outside.
+class FolderConfinementInAPrivateMountNamespace : public FolderConfinementAsAnUnprivilegedUser {};
+
+TEST_F(FolderConfinementInAPrivateMountNamespace, GoesByThePathAMountIsReachedThrough)
+{
+    if (!mountAt(QStringLiteral("allowed/mounted"), nullptr, QStringLiteral("outside"))
+        || !mountAt(QStringLiteral("outside/view"), nullptr, QStringLiteral("allowed/work")))
+        GTEST_SKIP() << "needs the suite's run in a private mount namespace";
+    EXPECT_EQ(success(call(m_read, {{"path", pathText("allowed/mounted/secret")}})), "secret");
+    EXPECT_EQ(failure(call(m_read, {{"path", pathText("outside/view/note")}})), outsideText("outside/view/note"));
+    EXPECT_EQ(failure(call(m_write, {{"path", pathText("outside/view/note")}, {"content", "x"}})), outsideText("outside/view/note"));
+    EXPECT_EQ(readBytes("allowed/work/note"), "note");
+}
+
 } // namespace
