@@ -51,7 +51,7 @@ std::vector<std::shared_ptr<MCPToolProtocol>> create(const ToolEnvironment& envi
         std::make_shared<GetClipboardTool>(services.clipboard),
         std::make_shared<SetClipboardTool>(services.clipboard),
         std::make_shared<CaptureScreenshotTool>(services.screenGrabber, environment.confinement),
-        std::make_shared<GetSystemInfoTool>(services.systemInformation),
+        std::make_shared<GetSystemInfoTool>(services.systemInformation, environment.confinement),
         std::make_shared<SendNotificationTool>(services.notifications),
         std::make_shared<ListRunningAppsTool>(workspace),
         std::make_shared<LaunchAppTool>(workspace),
