@@ -25,7 +25,9 @@ build: build-tests
 build-tests: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only the program: the tests and benchmarks are for make test and make build.
+run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target zarnel
 	$(BUILD_DIR)/src/zarnel
 
 # run-tests builds the program and the tests itself, beside the sanitizer build.

@@ -125,7 +125,7 @@ int CommandOutput::show(const ActionResult& result)
     QString text = result.dialog;
     if (!written.isEmpty())
         text += QLatin1Char('\n') + written;
-    if (!notify(text))
+    if (!notify(result.notification && written.isEmpty() ? *result.notification : text))
         writeOut(text.toUtf8() + '\n');
     return SubCommands::kSuccess;
 }

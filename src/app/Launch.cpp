@@ -13,6 +13,7 @@
 #include "control/ServerComponents.h"
 #include "platform/Clock.h"
 #include "platform/CommandGroups.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/InputHangUpWatch.h"
@@ -191,6 +192,7 @@ QStringList desktopInstanceCommand()
 
 int serve(int& argc, char** argv, bool hidden)
 {
+    DescriptorLimit::raiseToHardLimit();
     // Before the role is chosen: a client that stripped our environment must not cost the user
     // the desktop they sit at.
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
@@ -230,9 +232,11 @@ int serve(int& argc, char** argv, bool hidden)
     SystemClock clock;
     PosixStandardStreams streams;
     ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    // exit(), not quit(): a GUI application's quit() first asks every window to close, and the
+    // dashboard, which only hides when closed, refuses, which would cancel the quit.
     const auto quit = [&] {
         components.shutdown();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     };
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
 

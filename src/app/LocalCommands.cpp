@@ -51,11 +51,27 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
     if (!category)
         co_return out.usageError(QStringLiteral("unknown category '%1' (all, fileSystem, system or appControl)").arg(name));
     LocalTools local;
-    ActionResult result = ToolActions::listTools(local.components.tools().listTools(), *category);
-    // The dialog names the count; a person also wants the names.
+    const std::vector<MCPTool> listed = ToolActions::inListingOrder(local.components.tools().listTools());
+    ActionResult result = ToolActions::listTools(listed, *category);
+    // A notification holds a few lines: it gets the count of each kind, a terminal the names.
+    if (*category == ToolActions::ToolCategory::All) {
+        const auto count = [&](ToolActions::ToolCategory kind) {
+            return std::count_if(listed.begin(), listed.end(),
+                                 [&](const MCPTool& tool) { return ToolActions::isInCategory(tool.name, kind); });
+        };
+        result.notification = QStringLiteral("%1 tools: %2 file system, %3 system, %4 app control")
+                                  .arg(listed.size())
+                                  .arg(count(ToolActions::ToolCategory::FileSystem))
+                                  .arg(count(ToolActions::ToolCategory::System))
+                                  .arg(count(ToolActions::ToolCategory::AppControl));
+    }
     if (!out.json()) {
         for (const Json& tool : result.value)
-            result.dialog += QStringLiteral("\n  %1 - %2").arg(valueText(tool["name"]), valueText(tool["description"]));
+            result.dialog += QStringLiteral("\n  %1 - %2%3")
+                                 .arg(valueText(tool["name"]), valueText(tool["description"]),
+                                      ToolActions::isUnavailableHere(tool["name"].get<std::string>())
+                                          ? QStringLiteral(" (%1)").arg(ToolActions::kUnavailableMark)
+                                          : QString());
     }
     co_return out.show(result);
 }
@@ -63,16 +79,37 @@ QCoro::Task<int> tools(const Invocation& invocation, CommandOutput& out)
 QCoro::Task<int> toolInfo(const Invocation& invocation, CommandOutput& out)
 {
     LocalTools local;
-    co_return out.show(ToolActions::toolInfo(local.components.tools().listTools(), invocation.arguments.first()));
+    const QString name = invocation.arguments.first();
+    if (!local.components.tools().tool(name.toStdString()))
+        co_return out.fail(QStringLiteral("Tool '%1' not found").arg(name), SubCommands::kUsageError);
+    co_return out.show(ToolActions::toolInfo(local.components.tools().listTools(), name));
 }
 
+// A terminal gets the dialog line and then what the tool returned; the status says whether the
+// tool did what was asked.
 QCoro::Task<int> exec(const Invocation& invocation, CommandOutput& out)
 {
     LocalTools local;
-    QCoro::Task<ActionResult> running =
-        ToolActions::executeTool(local.components.tools(), invocation.arguments.at(0), invocation.arguments.value(1, QStringLiteral("{}")));
-    const ActionResult result = co_await running;
-    co_return out.show(result);
+    const QString name = invocation.arguments.at(0);
+    QCoro::Task<ToolActions::ToolRun> running =
+        ToolActions::executeTool(local.components.tools(), name, invocation.arguments.value(1, QStringLiteral("{}")));
+    ToolActions::ToolRun run = co_await running;
+    using Outcome = ToolActions::ToolRun::Outcome;
+    switch (run.outcome) {
+    case Outcome::InvalidArguments:
+        co_return out.usageError(QStringLiteral("the arguments must be a JSON object, such as '{\"path\":\"/etc/hostname\"}'"));
+    case Outcome::UnknownTool: co_return out.fail(QStringLiteral("Tool '%1' not found").arg(name), SubCommands::kUsageError);
+    case Outcome::ToolFailed:
+        if (out.json()) {
+            out.show(run.result);
+            co_return SubCommands::kFailed;
+        }
+        co_return out.fail(QStringLiteral("Tool '%1' failed: %2").arg(name, run.content), SubCommands::kFailed);
+    case Outcome::Succeeded: break;
+    }
+    if (!out.json() && !run.content.isEmpty())
+        run.result.dialog += QLatin1Char('\n') + run.content;
+    co_return out.show(run.result);
 }
 
 QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)

@@ -7,6 +7,7 @@
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
 #include "platform/Clock.h"
+#include "platform/DetachedLauncher.h"
 #include "platform/DisplayEnvironment.h"
 #include "platform/Log.h"
 #include "platform/QSettingsPreferencesStore.h"
@@ -172,15 +173,29 @@ QCoro::Task<int> exportStats(const Invocation&, CommandOutput& out)
                                         stored.statistics.totalToolCalls(), stored.clock.now()));
 }
 
-// Every process's log merged, newest first, each entry with its process.
-QCoro::Task<QList<InstanceLogEntry>> mergedLog()
+// Every process's log merged, newest first, each entry with its process; or why a log could not
+// be read whole.
+struct MergedLog {
+    QList<InstanceLogEntry> entries;
+    QString failure;
+};
+
+QCoro::Task<MergedLog> mergedLog()
 {
     QCoro::Task<QList<InstanceReply>> askedStatus = askEvery("status");
     const QList<InstanceReply> found = co_await askedStatus;
-    QCoro::Task<QList<InstanceReply>> askedLog = askEvery("log");
+    QCoro::Task<QList<InstanceReply>> askedLog = askEveryInstanceForLog(ControlFolder());
     const QList<InstanceReply> logs = co_await askedLog;
-    QList<InstanceLogEntry> merged;
+    MergedLog merged;
     for (const InstanceReply& each : logs) {
+        // A process that is gone or stuck is left out, as everywhere; a log that came but could
+        // not be read must not pass for an empty one.
+        if (each.reply.code == ControlProtocol::Code::TooLong) {
+            merged.failure = QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message));
+            co_return merged;
+        }
+        if (!each.reply.ok)
+            continue;
         QString client;
         for (const InstanceReply& s : found) {
             if (s.pid == each.pid)
@@ -188,10 +203,10 @@ QCoro::Task<QList<InstanceLogEntry>> mergedLog()
         }
         for (const Json& value : each.reply.result.value("entries", Json::array())) {
             if (auto entry = ControlProtocol::decodeEntry(value))
-                merged.append(InstanceLogEntry{*entry, each.pid, client});
+                merged.entries.append(InstanceLogEntry{*entry, each.pid, client});
         }
     }
-    std::stable_sort(merged.begin(), merged.end(),
+    std::stable_sort(merged.entries.begin(), merged.entries.end(),
                      [](const InstanceLogEntry& a, const InstanceLogEntry& b) { return a.entry.timestamp > b.entry.timestamp; });
     co_return merged;
 }
@@ -202,10 +217,12 @@ QCoro::Task<int> exportLog(const Invocation& invocation, CommandOutput& out)
     const auto format = exportFormatFromName(name);
     if (!format)
         co_return out.usageError(QStringLiteral("unknown format '%1' (text or json)").arg(name));
-    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
-    const QList<InstanceLogEntry> merged = co_await asked;
+    QCoro::Task<MergedLog> asked = mergedLog();
+    const MergedLog merged = co_await asked;
+    if (!merged.failure.isEmpty())
+        co_return out.fail(merged.failure, kFailed);
     QList<ActivityLogEntry> entries;
-    for (const InstanceLogEntry& each : merged)
+    for (const InstanceLogEntry& each : merged.entries)
         entries.append(each.entry);
     co_return out.show(exportActivityLog(*format, entries, SystemClock().now()));
 }
@@ -272,8 +289,11 @@ QCoro::Task<int> log(const Invocation& invocation, CommandOutput& out)
         const int status = co_await following;
         co_return status;
     }
-    QCoro::Task<QList<InstanceLogEntry>> asked = mergedLog();
-    const QList<InstanceLogEntry> merged = co_await asked;
+    QCoro::Task<MergedLog> asked = mergedLog();
+    const MergedLog mergedOrFailure = co_await asked;
+    if (!mergedOrFailure.failure.isEmpty())
+        co_return out.fail(mergedOrFailure.failure, kFailed);
+    const QList<InstanceLogEntry>& merged = mergedOrFailure.entries;
     // Oldest first, as a log reads.
     if (out.json()) {
         ActionResult result;
@@ -295,10 +315,20 @@ QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
 {
     QCoro::Task<QList<InstanceReply>> asked = askEvery("show-dashboard");
     const QList<InstanceReply> shown = co_await asked;
-    if (shown.isEmpty())
-        co_return out.fail(QStringLiteral("No Zarnel dashboard is running"), kFailed);
     ActionResult result;
-    result.dialog = QStringLiteral("Opening Zarnel dashboard");
+    if (!shown.isEmpty()) {
+        result.dialog = QStringLiteral("Opening Zarnel dashboard");
+        co_return out.show(result);
+    }
+    // Nothing runs that could show it: a desktop instance is started with its window shown, as a
+    // launch from the applications menu would, in the session this command was started from.
+    SessionEnvironment().adoptIntoProcess();
+    if (!DisplayEnvironment::hasDisplaySession())
+        co_return out.fail(QStringLiteral("No display to show the Zarnel dashboard on"), kFailed);
+    const DetachedLaunch launch = DetachedLauncher::start({QCoreApplication::applicationFilePath()}, {}, std::chrono::milliseconds(500));
+    if (!launch.succeeded())
+        co_return out.fail(QStringLiteral("Cannot start Zarnel: ") + launch.error, kFailed);
+    result.dialog = QStringLiteral("Starting Zarnel with its dashboard");
     co_return out.show(result);
 }
 
@@ -339,7 +369,11 @@ int run(int argc, char** argv, const Invocation& invocation)
         SessionEnvironment().adoptIntoProcess();
     const std::unique_ptr<QCoreApplication> app =
         Launch::createApplication(argc, argv, exec && DisplayEnvironment::hasDisplaySession(), true);
-    Log::installDefaultRules();
+    // A tool's failure is the command's own output; its diagnostics would say it twice.
+    if (exec)
+        Log::installQuietRules();
+    else
+        Log::installDefaultRules();
     // Only asked for when wanted: connecting to the session bus costs a start-up.
     const std::shared_ptr<NotificationService> notifications = invocation.notify ? SystemServices::notifications() : nullptr;
     CommandOutput out(invocation, notifications.get());

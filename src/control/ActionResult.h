@@ -20,6 +20,8 @@ struct ActionResult {
     Json value = nullptr; // the entity or value; null where the action has none
     std::optional<File> file;
     std::optional<QString> failure;
+    // What a notification shows instead of the dialog, when that is too long for one.
+    std::optional<QString> notification;
 
     static ActionResult failed(const QString& message)
     {

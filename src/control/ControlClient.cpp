@@ -4,8 +4,10 @@
 #include <QDeadlineTimer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSet>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,6 +46,8 @@ QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int ti
     QPointer<ControlClient> self(this);
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_replies.contains(id)) {
+        if (m_answerTooLong)
+            co_return Reply::failure(Code::TooLong, "an answer is longer than 1 MiB");
         if (!isConnected())
             co_return Reply::failure(Code::Failed, "the process closed the connection");
         const auto remaining = std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()));
@@ -54,6 +58,37 @@ QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int ti
             co_return Reply::failure(Code::Timeout, "no answer within " + std::to_string(timeoutMs) + " ms");
     }
     co_return m_replies.take(id);
+}
+
+QCoro::Task<Reply> ControlClient::requestLog(int timeoutMs)
+{
+    Json entries = Json::array();
+    QSet<std::string> seen;
+    qint64 offset = 0;
+    QPointer<ControlClient> self(this);
+    for (;;) {
+        QCoro::Task<Reply> asking = request("log", Json{{"offset", offset}}, timeoutMs);
+        Reply page = co_await asking;
+        if (!self || !page.ok)
+            co_return page;
+        if (!page.result.is_object() || !page.result.value("entries", Json()).is_array())
+            co_return Reply::failure(Code::Failed, "the process answered no log entries");
+        for (Json& entry : page.result["entries"]) {
+            const auto id = entry.is_object() ? entry.find("id") : entry.end();
+            if (id != entry.end() && id->is_string()) {
+                if (seen.contains(id->get<std::string>()))
+                    continue;
+                seen.insert(id->get<std::string>());
+            }
+            entries.push_back(std::move(entry));
+        }
+        // An older process answers the whole log at once, without "next".
+        const Json next = page.result.value("next", Json());
+        if (!next.is_number_integer() || next.get<qint64>() <= offset)
+            break;
+        offset = next.get<qint64>();
+    }
+    co_return Reply::success(Json{{"entries", std::move(entries)}});
 }
 
 void ControlClient::readAvailable()
@@ -75,14 +110,17 @@ void ControlClient::readAvailable()
     }
     m_buffer.remove(0, start);
     // A process sending an endless line is not one we can talk to.
-    if (m_buffer.size() > kMaxLineBytes)
+    if (m_buffer.size() > kMaxLineBytes) {
+        m_answerTooLong = true;
         m_socket->abort();
+    }
     for (const qint64 id : arrived)
         Q_EMIT replyArrived(id);
 }
 
 namespace {
 
+// The client is held until the answer is in.
 QCoro::Task<Reply> askOne(std::shared_ptr<ControlClient> client, std::string command, Json args, int timeoutMs)
 {
     QCoro::Task<Reply> asked = client->request(std::move(command), std::move(args), timeoutMs);
@@ -90,9 +128,16 @@ QCoro::Task<Reply> askOne(std::shared_ptr<ControlClient> client, std::string com
     co_return reply;
 }
 
-} // namespace
+QCoro::Task<Reply> askOneForLog(std::shared_ptr<ControlClient> client)
+{
+    QCoro::Task<Reply> asked = client->requestLog();
+    Reply reply = co_await asked;
+    co_return reply;
+}
 
-QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command, Json args, int timeoutMs)
+using Question = std::function<QCoro::Task<Reply>(std::shared_ptr<ControlClient>)>;
+
+QCoro::Task<QList<InstanceReply>> askEach(ControlFolder folder, Question ask)
 {
     QList<InstanceReply> replies;
     if (!folder.isUsable())
@@ -110,12 +155,30 @@ QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::st
             continue;
         }
         // Started at once: every process works on its answer while we wait for the first.
-        QCoro::Task<Reply> reply = askOne(client, command, args, timeoutMs);
+        QCoro::Task<Reply> reply = ask(client);
         pending.push_back(Pending{pid, std::move(client), std::move(reply)});
     }
     for (Pending& each : pending) {
         Reply reply = co_await each.reply;
         replies.append(InstanceReply{each.pid, std::move(reply)});
     }
+    co_return replies;
+}
+
+} // namespace
+
+QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command, Json args, int timeoutMs)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEach(std::move(folder), [command, args, timeoutMs](std::shared_ptr<ControlClient> client) {
+        return askOne(std::move(client), command, args, timeoutMs);
+    });
+    QList<InstanceReply> replies = co_await asked;
+    co_return replies;
+}
+
+QCoro::Task<QList<InstanceReply>> askEveryInstanceForLog(ControlFolder folder)
+{
+    QCoro::Task<QList<InstanceReply>> asked = askEach(std::move(folder), askOneForLog);
+    QList<InstanceReply> replies = co_await asked;
     co_return replies;
 }

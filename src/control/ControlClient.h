@@ -29,6 +29,10 @@ public:
     QCoro::Task<ControlProtocol::Reply> request(std::string command, Json args = Json::object(),
                                                 int timeoutMs = ControlProtocol::kRequestTimeoutMs);
 
+    // The whole log, page by page, as one reply with "entries" newest first (each once); a
+    // failure when a page fails.
+    QCoro::Task<ControlProtocol::Reply> requestLog(int timeoutMs = ControlProtocol::kRequestTimeoutMs);
+
 Q_SIGNALS:
     void eventReceived(const QString& event, const Json& data);
     void disconnected();
@@ -42,6 +46,7 @@ private:
     QByteArray m_buffer;
     qint64 m_nextId = 1;
     QHash<qint64, ControlProtocol::Reply> m_replies;
+    bool m_answerTooLong = false;
 };
 
 // One process's answer to a request sent to every process.
@@ -55,3 +60,5 @@ struct InstanceReply {
 // socket whose process is gone is removed and left out.
 QCoro::Task<QList<InstanceReply>> askEveryInstance(ControlFolder folder, std::string command, Json args = Json::object(),
                                                    int timeoutMs = ControlProtocol::kRequestTimeoutMs);
+// The same for the whole log of every process (ControlClient::requestLog).
+QCoro::Task<QList<InstanceReply>> askEveryInstanceForLog(ControlFolder folder);

@@ -9,10 +9,11 @@ Q_LOGGING_CATEGORY(lcControlConnection, "com.tarvonic.zarnel.ControlConnection")
 
 using namespace ControlProtocol;
 
-ControlConnection::ControlConnection(QLocalSocket* socket, ControlServer& server)
+ControlConnection::ControlConnection(QLocalSocket* socket, ControlServer& server, qint64 peerProcess)
     : QObject(&server)
     , m_socket(socket)
     , m_server(&server)
+    , m_peerProcess(peerProcess)
 {
     m_socket->setParent(this);
     connect(m_socket, &QLocalSocket::readyRead, this, &ControlConnection::readAvailable);
@@ -26,12 +27,17 @@ void ControlConnection::send(const QByteArray& line)
         return;
     if (m_socket->bytesToWrite() + line.size() > kMaxPendingWriteBytes) {
         qCInfo(lcControlConnection) << "dropping a control client that does not read its answers";
-        m_closing = true;
-        m_socket->abort();
-        deleteLater();
+        drop();
         return;
     }
     m_socket->write(line);
+}
+
+void ControlConnection::drop()
+{
+    m_closing = true;
+    m_socket->abort();
+    deleteLater();
 }
 
 void ControlConnection::readAvailable()
@@ -78,7 +84,11 @@ QCoro::Task<> ControlConnection::processQueue()
             co_return;
         if (subscribing && reply.ok)
             subscribe();
-        send(encodeReply(decoded.id, reply));
+        QByteArray answer = encodeReply(decoded.id, reply);
+        // A line the client would drop unread must not stand for an answer.
+        if (answer.size() > kMaxLineBytes)
+            answer = encodeReply(decoded.id, Reply::failure(Code::TooLong, "the answer is longer than 1 MiB"));
+        send(answer);
     }
     m_processing = false;
 }

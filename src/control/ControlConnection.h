@@ -16,7 +16,12 @@ class QLocalSocket;
 class ControlConnection : public QObject {
     Q_OBJECT
 public:
-    ControlConnection(QLocalSocket* socket, ControlServer& server);
+    // `peerProcess`: the id of the process at the other end (0 when unknown).
+    ControlConnection(QLocalSocket* socket, ControlServer& server, qint64 peerProcess = 0);
+
+    qint64 peerProcess() const { return m_peerProcess; }
+    // Closes the connection at once, whatever it was doing.
+    void drop();
 
     bool isSubscribed() const { return m_subscribed; }
     void subscribe() { m_subscribed = true; }
@@ -36,4 +41,5 @@ private:
     bool m_processing = false;
     bool m_subscribed = false;
     bool m_closing = false;
+    qint64 m_peerProcess;
 };

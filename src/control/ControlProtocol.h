@@ -21,7 +21,8 @@
 //
 // Error codes: "badRequest" (not JSON, not an object, missing or mistyped members),
 // "version" (another protocol version), "unknownCommand", "badArguments", "failed" (the action
-// itself failed; the message is for people), "tooLong".
+// itself failed; the message is for people), "tooLong" (a request line, or the answer the
+// request would get, is longer than kMaxLineBytes).
 //
 // Commands:
 //   status          {"saveStatistics": true (optional)}
@@ -31,7 +32,12 @@
 //                      save, so that the shared statistics store is current.
 //                      clientName/clientVersion are "" before the process's client said who it is.
 //   server          {"action":"start"|"stop"} -> {"running","changed"}
-//   log             -> {"entries":[entry...]} newest first; entry as below
+//   log             {"offset": n (optional)} -> {"entries":[entry...],"total","next"} newest first;
+//                      entry as below. With "offset" one page from that position, as many
+//                      entries as fit kLogPageBytes (at least one); "next" is the offset of the
+//                      next page, left out on the last. New entries shift the offsets: a reader
+//                      tells repeated entries by their id. Without "offset", the whole log in
+//                      one answer (older processes always answer so, without "total").
 //   clear-log       -> {"count"}: the number of entries removed
 //   reset-stats     -> {}: the process drops its statistics, including figures not yet saved, so
 //                      that it never writes the old figures back into the shared store
@@ -70,6 +76,8 @@ namespace ControlProtocol {
 
 inline constexpr int kProtocolVersion = 1;
 inline constexpr qsizetype kMaxLineBytes = 1024 * 1024;
+// How much of the log one page carries: well below a line's limit.
+inline constexpr qsizetype kLogPageBytes = 256 * 1024;
 // A client that reads nothing while this much waits for it is dropped.
 inline constexpr qint64 kMaxPendingWriteBytes = 8 * 1024 * 1024;
 // How long a short-lived client waits for one process.

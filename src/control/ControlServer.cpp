@@ -3,6 +3,8 @@
 #include "control/ControlConnection.h"
 #include "control/ServerComponents.h"
 #include "control/SettingValues.h"
+#include "platform/DescriptorLimit.h"
+#include "platform/LocalListener.h"
 #include "platform/PeerCredentials.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
@@ -10,13 +12,13 @@
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcControlServer, "com.tarvonic.zarnel.ControlServer")
 
@@ -67,32 +69,58 @@ bool ControlServer::listen()
         m_folder.removeIfAbandoned(pid);
     const QString path = socketPath();
     // A socket under our own pid is a previous process's: that pid is ours now.
-    QLocalServer::removeServer(path);
-    m_listener = new QLocalServer(this);
-    m_listener->setSocketOptions(QLocalServer::UserAccessOption);
+    m_listener = new LocalListener(this);
     if (!m_listener->listen(path)) {
         m_problem = QStringLiteral("cannot listen on %1: %2").arg(path, m_listener->errorString());
         delete m_listener;
         m_listener = nullptr;
         return false;
     }
-    connect(m_listener, &QLocalServer::newConnection, this, &ControlServer::acceptConnections);
+    connect(m_listener, &LocalListener::connectionAccepted, this, &ControlServer::acceptConnection);
     return true;
 }
 
-void ControlServer::acceptConnections()
+void ControlServer::acceptConnection(QLocalSocket* socket)
 {
-    while (QLocalSocket* socket = m_listener->nextPendingConnection()) {
-        const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
-        if (!peer || *peer != PeerCredentials::currentUserId()) {
-            qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        m_connections.append(new ControlConnection(socket, *this));
+    const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
+    if (!peer || *peer != PeerCredentials::currentUserId()) {
+        qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
+    const qint64 peerProcess = PeerCredentials::peerProcessId(socket->socketDescriptor()).value_or(0);
     m_connections.removeAll(nullptr);
+    if (!makeRoomFor(peerProcess)) {
+        if (!std::exchange(m_turningAway, true))
+            qCWarning(lcControlServer) << "turning control connections away: too many, or too few file descriptors left";
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_turningAway = false;
+    m_connections.append(new ControlConnection(socket, *this, peerProcess));
+}
+
+bool ControlServer::makeRoomFor(qint64 peerProcess)
+{
+    if (const auto available = DescriptorLimit::available(); available && *available < kDescriptorReserve)
+        return false;
+    if (m_connections.size() < kMaxConnections)
+        return true;
+    QHash<qint64, int> held;
+    for (const QPointer<ControlConnection>& connection : std::as_const(m_connections))
+        ++held[connection->peerProcess()];
+    const auto most = std::max_element(held.cbegin(), held.cend());
+    if (*most <= held.value(peerProcess) + 1)
+        return false;
+    const qint64 holder = most.key();
+    const auto oldest = std::find_if(m_connections.cbegin(), m_connections.cend(), [holder](const QPointer<ControlConnection>& connection) {
+        return connection->peerProcess() == holder;
+    });
+    (*oldest)->drop();
+    m_connections.erase(oldest);
+    return true;
 }
 
 void ControlServer::registerCommand(const QString& name, Handler handler)
@@ -163,12 +191,7 @@ void ControlServer::registerBuiltInCommands()
                         return Reply::success(std::move(result));
                     }));
     registerCommand(QStringLiteral("server"), [this](Json args) { return setServerRunning(std::move(args)); });
-    registerCommand(QStringLiteral("log"), immediate([this](const Json&) {
-                        Json entries = Json::array();
-                        for (const ActivityLogEntry& entry : m_components.activityLog().entries())
-                            entries.push_back(encodeEntry(entry));
-                        return Reply::success(Json{{"entries", std::move(entries)}});
-                    }));
+    registerCommand(QStringLiteral("log"), immediate([this](const Json& args) { return logPage(args); }));
     registerCommand(QStringLiteral("clear-log"), immediate([this](const Json&) {
                         const qsizetype count = m_components.activityLog().entries().size();
                         m_components.activityLog().clear();
@@ -189,6 +212,33 @@ void ControlServer::registerBuiltInCommands()
                     }));
     // The connection marks itself subscribed when this succeeds.
     registerCommand(QStringLiteral("subscribe"), immediate([](const Json&) { return Reply::success(); }));
+}
+
+Reply ControlServer::logPage(const Json& args) const
+{
+    const QList<ActivityLogEntry>& log = m_components.activityLog().entries();
+    const auto offset = args.find("offset");
+    Json entries = Json::array();
+    if (offset == args.end()) {
+        for (const ActivityLogEntry& entry : log)
+            entries.push_back(encodeEntry(entry));
+        return Reply::success(Json{{"entries", std::move(entries)}});
+    }
+    if (!offset->is_number_integer() || offset->get<qint64>() < 0)
+        return Reply::failure(Code::BadArguments, "\"offset\" must be a whole number, 0 or more");
+    qsizetype next = static_cast<qsizetype>(std::min<qint64>(offset->get<qint64>(), log.size()));
+    qsizetype bytes = 0;
+    for (; next < log.size(); ++next) {
+        Json entry = encodeEntry(log[next]);
+        bytes += static_cast<qsizetype>(entry.dump().size()) + 1;
+        if (bytes > kLogPageBytes && !entries.empty())
+            break;
+        entries.push_back(std::move(entry));
+    }
+    Json result{{"entries", std::move(entries)}, {"total", log.size()}};
+    if (next < log.size())
+        result["next"] = next;
+    return Reply::success(std::move(result));
 }
 
 QCoro::Task<Reply> ControlServer::setServerRunning(Json args)

@@ -12,7 +12,8 @@
 #include <functional>
 
 class ControlConnection;
-class QLocalServer;
+class LocalListener;
+class QLocalSocket;
 class QTimer;
 class ServerComponents;
 
@@ -22,6 +23,13 @@ class ControlServer : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<QCoro::Task<ControlProtocol::Reply>(Json args)>;
+
+    // Connections held at once. Beyond, a newcomer takes the place of the oldest connection of
+    // the process that holds the most, when that holds more than the newcomer's would then; else
+    // it is closed at once. So one process cannot shut the others out.
+    static constexpr int kMaxConnections = 64;
+    // Descriptors kept free for the tools: below this many, new connections are closed at once.
+    static constexpr qint64 kDescriptorReserve = 128;
 
     ControlServer(ServerComponents& components, ControlFolder folder = ControlFolder(), QObject* parent = nullptr);
     ~ControlServer() override;
@@ -54,21 +62,24 @@ Q_SIGNALS:
     void showDashboardRequested();
 
 private:
-    void acceptConnections();
+    void acceptConnection(QLocalSocket* socket);
+    bool makeRoomFor(qint64 peerProcess);
     void registerBuiltInCommands();
     void watchTargets();
     Json status() const;
     Json session() const;
+    ControlProtocol::Reply logPage(const Json& args) const;
 
     QCoro::Task<ControlProtocol::Reply> setServerRunning(Json args);
     QCoro::Task<ControlProtocol::Reply> setSetting(Json args);
 
     ServerComponents& m_components; // what the socket acts on: this process's managers
     ControlFolder m_folder;
-    QLocalServer* m_listener = nullptr;
+    LocalListener* m_listener = nullptr;
     QString m_problem;
     bool m_desktop = false;
     QHash<QString, Handler> m_commands;
-    QList<QPointer<ControlConnection>> m_connections;
+    QList<QPointer<ControlConnection>> m_connections; // oldest first
+    bool m_turningAway = false;
     QTimer* m_sessionEvent; // gathers the session changes of one interval into one event
 };

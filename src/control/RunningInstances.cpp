@@ -205,7 +205,7 @@ QCoro::Task<> RunningInstances::attach(qint64 pid)
         co_return;
     Reply log = status;
     if (status.ok) {
-        QCoro::Task<Reply> asking = client->request(std::string("log"));
+        QCoro::Task<Reply> asking = client->requestLog();
         log = co_await asking;
     }
     if (!self)

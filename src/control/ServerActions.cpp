@@ -4,6 +4,7 @@
 #include "platform/FolderConfinement.h"
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
+#include "state/CountText.h"
 #include "state/RandomUuid.h"
 
 #include <QUuid>
@@ -13,6 +14,16 @@
 namespace ServerActions {
 
 namespace {
+
+QString requestsText(qint64 count)
+{
+    return countText(count, QStringLiteral("request"), QStringLiteral("requests"));
+}
+
+QString toolCallsText(qint64 count)
+{
+    return countText(count, QStringLiteral("tool call"), QStringLiteral("tool calls"));
+}
 
 std::string newId()
 {
@@ -76,13 +87,11 @@ ToggleDecision toggleServer(ServerAction action, qsizetype runningProcesses, qsi
 ActionResult serverStatus(const StatusFigures& figures)
 {
     ActionResult result;
-    result.dialog = figures.running ? QStringLiteral("Zarnel server is running with %1 connections. Total: %2 requests, %3 tool calls.")
-                                          .arg(figures.connections)
-                                          .arg(figures.totalRequests)
-                                          .arg(figures.totalToolCalls)
-                                    : QStringLiteral("Zarnel server is stopped. Total statistics: %1 requests, %2 tool calls.")
-                                          .arg(figures.totalRequests)
-                                          .arg(figures.totalToolCalls);
+    const QString totals = QStringLiteral("%1, %2").arg(requestsText(figures.totalRequests), toolCallsText(figures.totalToolCalls));
+    result.dialog = figures.running
+        ? QStringLiteral("Zarnel server is running with %1. Total: %2.")
+              .arg(countText(figures.connections, QStringLiteral("connection"), QStringLiteral("connections")), totals)
+        : QStringLiteral("Zarnel server is stopped. Total statistics: %1.").arg(totals);
     result.value = Json{{"id", newId()},
                         {"isRunning", figures.running},
                         {"connectionCount", figures.connections},
@@ -187,7 +196,7 @@ ActionResult exportStatistics(const std::optional<QString>& exportText, qint64 t
     ActionResult result;
     result.file = ActionResult::File{QStringLiteral("zarnel-statistics-") + QString::fromStdString(seconds) + QStringLiteral(".json"),
                                      exportText->toUtf8(), QStringLiteral("json")};
-    result.dialog = QStringLiteral("Exported statistics: %1 requests, %2 tool calls").arg(totalRequests).arg(totalToolCalls);
+    result.dialog = QStringLiteral("Exported statistics: %1, %2").arg(requestsText(totalRequests), toolCallsText(totalToolCalls));
     return result;
 }
 
@@ -197,8 +206,9 @@ ActionResult exportActivityLog(ExportFormat format, const QList<ActivityLogEntry
     const ActivityLogDocument document = text ? ActivityLog::exportText(entries, now) : ActivityLog::exportJson(entries, now);
     ActionResult result;
     result.file = ActionResult::File{document.suggestedFileName, document.contents, text ? QStringLiteral("text") : QStringLiteral("json")};
-    result.dialog =
-        QStringLiteral("Exported %1 log entries as %2").arg(entries.size()).arg(text ? QStringLiteral("Text") : QStringLiteral("JSON"));
+    result.dialog = QStringLiteral("Exported %1 as %2")
+                        .arg(countText(entries.size(), QStringLiteral("log entry"), QStringLiteral("log entries")),
+                             text ? QStringLiteral("Text") : QStringLiteral("JSON"));
     return result;
 }
 

@@ -1,6 +1,9 @@
 #include "control/ToolActions.h"
 
+#include <QStringList>
+
 #include "protocol/JsonParser.h"
+#include "state/CountText.h"
 #include "state/RandomUuid.h"
 #include "tools/ToolRegistry.h"
 
@@ -78,6 +81,17 @@ QString entityCategory(const std::string& name)
     return QStringLiteral("System");
 }
 
+bool isUnavailableHere(const std::string& toolName)
+{
+    return toolName == "execute_applescript";
+}
+
+std::vector<MCPTool> inListingOrder(std::vector<MCPTool> tools)
+{
+    std::stable_partition(tools.begin(), tools.end(), [](const MCPTool& tool) { return !isUnavailableHere(tool.name); });
+    return tools;
+}
+
 ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
 {
     ActionResult result;
@@ -90,7 +104,9 @@ ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category)
                                     {"description", tool.description},
                                     {"category", entityCategory(tool.name).toStdString()}});
     }
-    result.dialog = QStringLiteral("Found %1 tools in %2 category").arg(result.value.size()).arg(dialogName(category));
+    result.dialog = QStringLiteral("Found %1 in %2 category")
+                        .arg(countText(static_cast<qint64>(result.value.size()), QStringLiteral("tool"), QStringLiteral("tools")),
+                             dialogName(category));
     return result;
 }
 
@@ -122,29 +138,42 @@ ActionResult toolInfo(const std::vector<MCPTool>& tools, const QString& name)
     return result;
 }
 
-QCoro::Task<ActionResult> executeTool(ToolRegistry& registry, QString name, QString argumentsJson)
+QCoro::Task<ToolRun> executeTool(ToolRegistry& registry, QString name, QString argumentsJson)
 {
-    ActionResult result;
+    ToolRun run;
     const QByteArray utf8 = argumentsJson.toUtf8();
     const auto parsed = JsonParser::parse(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
     if (!parsed || !parsed->is_object()) {
-        result.dialog = QStringLiteral("Invalid JSON arguments");
-        result.value = "";
-        co_return result;
+        run.outcome = ToolRun::Outcome::InvalidArguments;
+        run.result.dialog = QStringLiteral("Invalid JSON arguments");
+        run.result.value = "";
+        co_return run;
     }
+    if (!registry.tool(name.toStdString()))
+        run.outcome = ToolRun::Outcome::UnknownTool;
     Arguments arguments = parsed->get<Arguments>();
     QCoro::Task<MCPToolCallResponse> running = registry.executeTool(name.toStdString(), std::move(arguments));
     const MCPToolCallResponse response = co_await running;
     std::string text;
+    QStringList shown;
     for (const MCPContent& item : response.content) {
-        if (const auto* itemText = item.asText())
+        if (const auto* itemText = item.asText()) {
             text += itemText->text + '\n';
+            shown.append(QString::fromStdString(itemText->text));
+        } else if (const auto* image = item.asImage()) {
+            const qsizetype bytes = QByteArray::fromBase64(QByteArray::fromStdString(image->data)).size();
+            shown.append(QStringLiteral("[%1 image, %2 bytes]").arg(QString::fromStdString(image->mimeType)).arg(bytes));
+        }
     }
     const QString resultText = QString::fromStdString(text);
-    result.value = text;
-    result.dialog = response.isError.value_or(false) ? QStringLiteral("Tool '%1' failed: ").arg(name) + resultText
-                                                     : QStringLiteral("Tool '%1' executed successfully").arg(name);
-    co_return result;
+    const bool failed = response.isError.value_or(false);
+    if (failed && run.outcome == ToolRun::Outcome::Succeeded)
+        run.outcome = ToolRun::Outcome::ToolFailed;
+    run.content = shown.join(QLatin1Char('\n'));
+    run.result.value = text;
+    run.result.dialog =
+        failed ? QStringLiteral("Tool '%1' failed: ").arg(name) + resultText : QStringLiteral("Tool '%1' executed successfully").arg(name);
+    co_return run;
 }
 
 } // namespace ToolActions

@@ -22,9 +22,24 @@ bool isInCategory(const std::string& toolName, ToolCategory category);
 // The category an entity shows: "File System", "App Control" or "System".
 QString entityCategory(const std::string& toolName);
 
+// A tool kept for the clients that know it but unable to work on this system.
+bool isUnavailableHere(const std::string& toolName);
+inline const QString kUnavailableMark = QStringLiteral("not available on Linux");
+// The tools as people see them listed: by name, those unavailable here last.
+std::vector<MCPTool> inListingOrder(std::vector<MCPTool> tools);
+
 // tools: the registry's list, sorted by name.
 ActionResult listTools(const std::vector<MCPTool>& tools, ToolCategory category);
 ActionResult toolInfo(const std::vector<MCPTool>& tools, const QString& name);
-QCoro::Task<ActionResult> executeTool(ToolRegistry& registry, QString name, QString argumentsJson);
+
+// A tool run for a person: the action's result (its dialog never says the action failed), how
+// the run went, and what the tool returned as text (an image as its type and size).
+struct ToolRun {
+    enum class Outcome { Succeeded, ToolFailed, InvalidArguments, UnknownTool };
+    Outcome outcome = Outcome::Succeeded;
+    ActionResult result;
+    QString content;
+};
+QCoro::Task<ToolRun> executeTool(ToolRegistry& registry, QString name, QString argumentsJson);
 
 } // namespace ToolActions

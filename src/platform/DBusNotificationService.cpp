@@ -11,6 +11,7 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+constexpr const char* kApplicationId = "com.tarvonic.zarnel";
 
 QString describe(const QDBusError& error)
 {
@@ -55,8 +56,11 @@ QCoro::Task<NotificationDelivery> DBusNotificationService::notify(QString title,
         hints.insert(QStringLiteral("sound-name"), QString::fromLatin1(kMessageSound));
     else
         hints.insert(QStringLiteral("suppress-sound"), true);
+    // The icon and the entry by the application's id: the daemon shows our icon, and a desktop
+    // that groups notifications by application files them under Zarnel.
+    hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kApplicationId));
     QDBusMessage post = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    post << QStringLiteral("Zarnel") << 0u << QString() << title << body << QStringList() << hints << -1;
+    post << QStringLiteral("Zarnel") << 0u << QString::fromLatin1(kApplicationId) << title << body << QStringList() << hints << -1;
     const QDBusPendingCall posting = bus.asyncCall(post);
     const QDBusMessage reply = co_await posting;
     if (reply.type() == QDBusMessage::ErrorMessage)

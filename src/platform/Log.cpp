@@ -9,6 +9,11 @@ void installDefaultRules()
                                                     "com.tarvonic.zarnel.*.info=false"));
 }
 
+void installQuietRules()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("com.tarvonic.zarnel.*=false"));
+}
+
 std::string clip(const std::string& text)
 {
     if (text.size() <= static_cast<std::size_t>(kMaxClientTextBytes))

@@ -15,6 +15,9 @@ namespace Log {
 // Debug and info lines of our categories are off unless QT_LOGGING_RULES turns them on: a
 // busy client would otherwise fill the standard error of its own process with a line per request.
 void installDefaultRules();
+// For a command whose own output reports what happened: no diagnostics at all unless
+// QT_LOGGING_RULES asks for them.
+void installQuietRules();
 
 // Client-supplied text in a log line (a tool name, a URI) is cut at this many bytes, so that a
 // request of twenty megabytes does not become a log entry, a stored record or a stderr line of

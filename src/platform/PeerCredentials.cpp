@@ -15,14 +15,30 @@ quint32 currentUserId()
     return ::getuid();
 }
 
-std::optional<quint32> peerUserId(qintptr socketDescriptor)
+namespace {
+
+std::optional<struct ucred> peerOf(qintptr socketDescriptor)
 {
     struct ucred credentials {};
     socklen_t length = sizeof credentials;
     if (::getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0
         || length != sizeof credentials)
         return std::nullopt;
-    return credentials.uid;
+    return credentials;
+}
+
+} // namespace
+
+std::optional<quint32> peerUserId(qintptr socketDescriptor)
+{
+    const auto peer = peerOf(socketDescriptor);
+    return peer ? std::optional<quint32>(peer->uid) : std::nullopt;
+}
+
+std::optional<qint64> peerProcessId(qintptr socketDescriptor)
+{
+    const auto peer = peerOf(socketDescriptor);
+    return peer ? std::optional<qint64>(peer->pid) : std::nullopt;
 }
 
 bool processExists(qint64 pid)

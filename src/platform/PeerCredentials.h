@@ -14,6 +14,9 @@ quint32 currentUserId();
 // system cannot say.
 std::optional<quint32> peerUserId(qintptr socketDescriptor);
 
+// The process id of the same; nothing when the system cannot say.
+std::optional<qint64> peerProcessId(qintptr socketDescriptor);
+
 // Whether a process with this id exists (of any user).
 bool processExists(qint64 pid);
 

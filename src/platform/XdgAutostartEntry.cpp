@@ -75,7 +75,7 @@ QByteArray XdgAutostartEntry::contents() const
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Zarnel\n"
-                                        "Comment=Starts Zarnel in the status bar when you log in\n"
+                                        "Comment=Starts Zarnel in the panel's tray when you log in\n"
                                         "Exec=%1\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n"

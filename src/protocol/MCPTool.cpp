@@ -11,6 +11,8 @@ Json SchemaProperty::toJson() const
         out["enum"] = *enumValues;
     if (items)
         out["items"] = {{"type", items->type}};
+    if (minimum)
+        out["minimum"] = *minimum;
     return out;
 }
 
@@ -23,6 +25,11 @@ SchemaProperty SchemaProperty::fromJson(const Json& value, const std::string& pa
     property.enumValues = reader.optionalStringArray("enum");
     if (const auto items = reader.optionalObject("items"))
         property.items = SchemaItems{items->requiredString("type")};
+    if (const Json* minimum = reader.optional("minimum")) {
+        if (!minimum->is_number_integer())
+            JsonReader::typeMismatch(reader.pathOf("minimum"), "integer", *minimum);
+        property.minimum = minimum->get<std::int64_t>();
+    }
     return property;
 }
 

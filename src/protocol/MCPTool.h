@@ -17,6 +17,8 @@ struct SchemaProperty {
     std::optional<std::string> description;
     std::optional<std::vector<std::string>> enumValues; // "enum" on the wire
     std::optional<SchemaItems> items;
+    // The least value of an integer argument.
+    std::optional<std::int64_t> minimum = std::nullopt;
 
     Json toJson() const;
     static SchemaProperty fromJson(const Json& value, const std::string& path);

@@ -1,5 +1,7 @@
 #include "server/ClientConfirmationAsker.h"
 
+#include "server/VisibleText.h"
+
 ClientConfirmationAsker::ClientConfirmationAsker(ClientQuestions& questions)
     : m_questions(&questions)
 {
@@ -19,7 +21,7 @@ QCoro::Task<ConfirmationAnswer> ClientConfirmationAsker::ask(ConfirmationQuestio
 {
     if (!m_questions)
         co_return ConfirmationAnswer::Unreachable;
-    ElicitationQuestion asked = ElicitationQuestion::yesNo(question.message, kAnswerKey);
+    ElicitationQuestion asked = ElicitationQuestion::yesNo(VisibleText::question(question.message), kAnswerKey);
     if (question.timeLimit.count() > 0)
         asked.answerWithin = question.timeLimit;
     QCoro::Task<ElicitationResult> asking = m_questions->askClient(std::move(asked), withdrawn);

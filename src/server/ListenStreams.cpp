@@ -50,11 +50,10 @@ std::optional<JSONRPCError> ListenStreams::open(const JSONRPCRequest& request)
                 continue;
             const QString text = QString::fromStdString(uri.get<std::string>());
             const auto filePath = ResourceManager::filePathForUri(text);
-            // Only what exists can change.
-            if (!m_resources.isKnownUri(text) && !filePath)
+            // Only what exists can change; what is beyond the process's limit is not acknowledged.
+            if ((!m_resources.isKnownUri(text) && !filePath) || !m_subscriptions.subscribe(text, filePath.value_or(QString())))
                 continue;
             stream.resources.insert(text);
-            m_subscriptions.subscribe(text, filePath.value_or(QString()));
             honoured.push_back(uri);
         }
         acknowledged["resourceSubscriptions"] = std::move(honoured);

@@ -61,7 +61,7 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     // A response to a question we asked goes to the call waiting for it, which may be the one
     // in progress; everything else waits its turn.
     connect(&m_transport, &StdioTransport::lineReceived, this, [this](const QByteArray& line) {
-        if (!takeClientResponse(line))
+        if (!takeClientResponse(line) && !answerPingOutOfTurn(line))
             m_queue.enqueue(line);
     });
     connect(&m_transport, &StdioTransport::inputEnded, this, [this] {
@@ -345,6 +345,12 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
     if (StatelessRequests::carriesEnvelope(request)) {
         if (auto refused = m_stateless->prepare(request, context))
             co_return std::move(*refused);
+        if (!m_statelessClient && !m_session.client()) {
+            if (auto client = StatelessRequests::clientOf(request)) {
+                m_statelessClient = std::move(client);
+                noteConnected(*m_statelessClient);
+            }
+        }
     } else {
         context.revision = m_session.revision();
         context.clientCapabilities = m_session.capabilities();
@@ -420,13 +426,47 @@ JSONRPCResponse MCPServer::handleInitialize(const JSONRPCRequest& request)
     JSONRPCResponse response = m_session.initialize(request);
     if (response.error)
         return response;
-    const ClientInfo& client = *m_session.client();
+    noteConnected(*m_session.client());
+    return response;
+}
+
+void MCPServer::noteConnected(const ClientInfo& client)
+{
     Q_EMIT clientInfoChanged();
     addLog(QStringLiteral("Connected: %1 v%2").arg(qs(client.name), qs(client.version)), LogType::Info);
     ++m_connectionCount;
     Q_EMIT connectionCountChanged();
     m_statistics.recordConnection(qs(client.name), qs(client.version));
-    return response;
+}
+
+bool MCPServer::answerPingOutOfTurn(const QByteArray& line)
+{
+    // In turn when nothing runs; a cheap look before the real one.
+    if (!m_queue.isProcessing() || viewOf(line).find("ping") == std::string_view::npos)
+        return false;
+    auto parsed = json::parse(viewOf(line));
+    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "ping")
+        return false;
+    std::optional<JSONRPCRequest> request;
+    try {
+        request = JSONRPCRequest::fromJson(std::move(*parsed));
+    } catch (const DecodingError&) {
+        return false;
+    }
+    if (request->isNotification() || StatelessRequests::carriesEnvelope(*request))
+        return false;
+    answerOutOfTurn(std::move(*request));
+    return true;
+}
+
+QCoro::Task<> MCPServer::answerOutOfTurn(JSONRPCRequest request)
+{
+    // Not through answer(): the queue's request in progress stays the one a cancellation names.
+    QPointer<MCPServer> self(this);
+    QCoro::Task<JSONRPCResponse> answering = handleRequest(std::move(request));
+    const JSONRPCResponse response = co_await answering;
+    if (self)
+        sendResponse(response);
 }
 
 JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& request, bool subscribe)
@@ -445,9 +485,10 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
     // Changes of a file the assistant may not read are none of its business either.
     if (const auto refused = subscribe && filePath ? m_resources.fileRefusal(*filePath) : std::nullopt)
         return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::invalidParams.code, refused->toStdString(), std::nullopt});
-    if (subscribe)
-        m_subscriptions.subscribe(uri, filePath.value_or(QString()));
-    else
+    if (subscribe && !m_subscriptions.subscribe(uri, filePath.value_or(QString())))
+        return JSONRPCResponse::failure(request.id,
+                                        JSONRPCError{JSONRPCError::internalError.code, ResourceSubscriptions::kTooManyText, std::nullopt});
+    if (!subscribe)
         m_subscriptions.unsubscribe(uri);
     return JSONRPCResponse::success(request.id, Json::object());
 }

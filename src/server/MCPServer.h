@@ -59,7 +59,9 @@ public:
     bool isRunning() const override { return m_isRunning; }
     qint64 connectionCount() const override { return m_connectionCount; }
     bool initialized() const { return m_session.initialized(); }
-    const std::optional<ClientInfo>& clientInfo() const { return m_session.client(); }
+    // The client this process serves: the one that initialized its session, or the first
+    // stateless request's sender.
+    const std::optional<ClientInfo>& clientInfo() const { return m_session.client() ? m_session.client() : m_statelessClient; }
     ActivityLog& activityLog() const { return m_activityLog; }
     // The revision the session negotiated; none before initialize.
     std::optional<ProtocolRevision> negotiatedRevision() const { return m_session.negotiatedRevision(); }
@@ -116,6 +118,12 @@ private:
     QCoro::Task<JSONRPCResponse> handleInContext(JSONRPCRequest request, RequestContext& context);
     QCoro::Task<JSONRPCResponse> handleStateless(JSONRPCRequest request, RequestContext& context);
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
+    // A client has made itself known: counted, logged and recorded once.
+    void noteConnected(const ClientInfo& client);
+    // A ping that arrives while another request is in progress is answered at once: clients ping
+    // to learn whether the server is alive, and a long tool call must not make it look dead.
+    bool answerPingOutOfTurn(const QByteArray& line);
+    QCoro::Task<> answerOutOfTurn(JSONRPCRequest request);
     JSONRPCResponse handleResourceSubscription(const JSONRPCRequest& request, bool subscribe);
 
     ToolRegistry& m_tools;
@@ -133,6 +141,9 @@ private:
     bool m_isRunning = false;
     qint64 m_connectionCount = 0;
     ClientSession m_session;
+    // A process on standard input serves one client, stateless requests too: the first one that
+    // names its sender counts as its connection.
+    std::optional<ClientInfo> m_statelessClient;
 
     // The lines read, answered one at a time in arrival order, and their cancellation.
     RequestQueue m_queue;

@@ -49,6 +49,17 @@ Json toolDescriptor(const MCPTool& tool, ProtocolRevision revision)
     Json out = tool.toJson();
     if (!Revision::hasStructuredContent(revision))
         out.erase("outputSchema");
+    // 2024-11-05 sessions have always been shown integer arguments typed as strings, and the
+    // tools take both; their clients keep the descriptors they know.
+    const auto schema = out.find("inputSchema");
+    if (revision == ProtocolRevision::V2024_11_05 && schema != out.end() && schema->contains("properties")) {
+        for (auto& property : (*schema)["properties"]) {
+            if (property.is_object() && property.value("type", "") == "integer") {
+                property["type"] = "string";
+                property.erase("minimum");
+            }
+        }
+    }
     const ToolAnnotations* annotations = ToolAnnotations::find(tool.name);
     if (annotations && Revision::hasToolAnnotations(revision)) {
         out["annotations"] = Json{{"title", std::string(annotations->title)},

@@ -2,6 +2,13 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// Touched on the main thread only.
+int processSubscriptions = 0;
+
+} // namespace
+
 ResourceSubscriptions::ResourceSubscriptions(QObject* parent)
     : QObject(parent)
 {
@@ -11,10 +18,18 @@ ResourceSubscriptions::ResourceSubscriptions(QObject* parent)
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ResourceSubscriptions::folderChanged);
 }
 
-void ResourceSubscriptions::subscribe(const QString& uri, const QString& filePath)
+ResourceSubscriptions::~ResourceSubscriptions()
+{
+    clear();
+}
+
+bool ResourceSubscriptions::subscribe(const QString& uri, const QString& filePath)
 {
     if (m_subscriptions.contains(uri))
-        return;
+        return true;
+    if (processSubscriptions >= kMaxSubscriptions)
+        return false;
+    ++processSubscriptions;
     Subscription subscription;
     subscription.filePath = filePath;
     if (!filePath.isEmpty()) {
@@ -27,6 +42,7 @@ void ResourceSubscriptions::subscribe(const QString& uri, const QString& filePat
         watch(filePath);
         watch(QFileInfo(filePath).absolutePath());
     }
+    return true;
 }
 
 void ResourceSubscriptions::watch(const QString& path)
@@ -52,6 +68,7 @@ void ResourceSubscriptions::unsubscribe(const QString& uri)
     delete it->pending;
     const QString filePath = it->filePath;
     m_subscriptions.erase(it);
+    --processSubscriptions;
     if (filePath.isEmpty())
         return;
     unwatch(filePath);

@@ -15,10 +15,16 @@ class ResourceSubscriptions : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultIntervalMs = 500;
+    // Subscriptions of the whole process, over every instance: each file costs a watch from the
+    // user's inotify budget, which other programs of the user need too.
+    static constexpr int kMaxSubscriptions = 1024;
+    static constexpr const char* kTooManyText = "Too many subscriptions";
 
     explicit ResourceSubscriptions(QObject* parent = nullptr);
+    ~ResourceSubscriptions() override;
 
-    void subscribe(const QString& uri, const QString& filePath = {});
+    // False when the process holds kMaxSubscriptions already (a repeated one succeeds).
+    bool subscribe(const QString& uri, const QString& filePath = {});
     void unsubscribe(const QString& uri);
     void clear();
     bool isSubscribed(const QString& uri) const { return m_subscriptions.contains(uri); }

@@ -1,5 +1,6 @@
 #include "server/StatelessRequests.h"
 
+#include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"
 #include "protocol/ProtocolRevision.h"
 #include "server/MCPServer.h"
@@ -16,14 +17,13 @@
 
 namespace {
 
+constexpr const char* kClientInfoKey = "io.modelcontextprotocol/clientInfo";
 constexpr const char* kCapabilitiesKey = "io.modelcontextprotocol/clientCapabilities";
 constexpr const char* kLogLevelKey = "io.modelcontextprotocol/logLevel";
 constexpr const char* kServerInfoKey = "io.modelcontextprotocol/serverInfo";
 
 // How long an answer may take to come back with its retry (a question may set a shorter limit).
 constexpr std::chrono::milliseconds kStateLifetime = std::chrono::minutes(30);
-// The states whose answers were taken are remembered until they expire, up to this many.
-constexpr std::size_t kMaxSpentStates = 10000;
 
 // Cache hints: the catalogues do not change while the process runs; what a read returns may
 // change at any moment and may be personal.
@@ -90,6 +90,21 @@ bool StatelessRequests::isStatelessMethod(const std::string& method)
                                                         "resources/templates/list", "resources/read",      "prompts/list", "prompts/get",
                                                         "completion/complete",      "subscriptions/listen"};
     return std::find(methods.begin(), methods.end(), method) != methods.end();
+}
+
+std::optional<ClientInfo> StatelessRequests::clientOf(const JSONRPCRequest& request)
+{
+    if (!carriesEnvelope(request))
+        return std::nullopt;
+    const Json& meta = (*request.params)["_meta"];
+    const auto client = meta.find(kClientInfoKey);
+    if (client == meta.end())
+        return std::nullopt;
+    try {
+        return ClientInfo::fromJson(*client, std::string("_meta.") + kClientInfoKey);
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
 }
 
 Json StatelessRequests::serverInfoMeta()
@@ -164,6 +179,13 @@ void StatelessRequests::finish(JSONRPCResponse& response, const JSONRPCRequest& 
         return;
     if (!context.inputRequests.empty()) {
         response.serializedResult.reset();
+        if (spentStatesFull()) {
+            // Its answer could not be recorded as taken, so it must not be asked for.
+            response.result.reset();
+            response.error =
+                JSONRPCError{JSONRPCError::internalError.code, "Too many questions answered recently: try again later", std::nullopt};
+            return;
+        }
         response.result = Json{{"resultType", "input_required"},
                                {"inputRequests", context.inputRequests},
                                {"requestState", signState(request)},
@@ -251,18 +273,28 @@ std::optional<std::int64_t> StatelessRequests::verifyState(const JSONRPCRequest&
     return issued;
 }
 
+void StatelessRequests::forgetExpiredStates()
+{
+    const std::int64_t oldestLive = nowMs() - kStateLifetime.count();
+    while (!m_spentByIssue.empty() && m_spentByIssue.begin()->first < oldestLive) {
+        m_spent.erase(m_spentByIssue.begin()->second);
+        m_spentByIssue.erase(m_spentByIssue.begin());
+    }
+}
+
+bool StatelessRequests::spentStatesFull()
+{
+    forgetExpiredStates();
+    return m_spent.size() >= kMaxSpentStates;
+}
+
 bool StatelessRequests::spend(const std::string& state, std::int64_t issued)
 {
-    const std::int64_t now = nowMs();
-    for (auto it = m_spent.begin(); it != m_spent.end();)
-        it = it->second + kStateLifetime.count() < now ? m_spent.erase(it) : std::next(it);
-    if (m_spent.contains(state))
+    // A full record refuses rather than forgets: the answers of this retry do not count, and the
+    // question it would ask again is refused in finish().
+    if (spentStatesFull() || m_spent.contains(state))
         return false;
-    if (m_spent.size() >= kMaxSpentStates) {
-        // A client sending that many answers at once loses the oldest record first: its state
-        // is the nearest to expiring.
-        m_spent.erase(std::min_element(m_spent.begin(), m_spent.end(), [](const auto& a, const auto& b) { return a.second < b.second; }));
-    }
-    m_spent.emplace(state, issued);
+    m_spent.insert(state);
+    m_spentByIssue.emplace(issued, state);
     return true;
 }

@@ -3,13 +3,15 @@
 #include "protocol/AnyCodable.h"
 #include "protocol/JSONRPCRequest.h"
 #include "protocol/JSONRPCResponse.h"
+#include "protocol/MCPInitialize.h"
 
 #include <QByteArray>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
 
 struct RequestContext;
 
@@ -29,6 +31,8 @@ public:
     static bool carriesEnvelope(const JSONRPCRequest& request);
     // The stateless methods.
     static bool isStatelessMethod(const std::string& method);
+    // Who sent the request, when its envelope says so.
+    static std::optional<ClientInfo> clientOf(const JSONRPCRequest& request);
 
     // Checks the envelope and fills the context from it: revision, declared capabilities,
     // progress token, log level, and a retry's verified answers. An error response when the
@@ -54,14 +58,22 @@ public:
 
     static Json serverInfoMeta();
 
+    // How many answered states are remembered at most; beyond, new questions are refused.
+    static constexpr std::size_t kMaxSpentStates = 10000;
+
 private:
     QByteArray digestOf(const JSONRPCRequest& request) const;
-    // Records that a state's answers were taken; false when they were taken before.
+    // Records that a state's answers were taken; false when they were taken before, or when
+    // no more can be recorded.
     bool spend(const std::string& state, std::int64_t issued);
+    void forgetExpiredStates();
+    bool spentStatesFull();
 
     QByteArray m_key;
-    // States whose answers were taken, with the moment each was given, until they expire.
-    std::unordered_map<std::string, std::int64_t> m_spent;
+    // States whose answers were taken, kept until they expire (never sooner: a forgotten state
+    // could be spent again), and the same states by the moment each was given.
+    std::unordered_set<std::string> m_spent;
+    std::multimap<std::int64_t, std::string> m_spentByIssue;
     // The last tools/list text dressed, reused while the plain one is the same.
     std::shared_ptr<const std::string> m_plainToolsList;
     std::shared_ptr<const std::string> m_dressedToolsList;

@@ -1,6 +1,7 @@
 #include "server/ToolArgumentCheck.h"
 
 #include "protocol/MCPTool.h"
+#include "tools/BaseTool.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,9 +25,9 @@ bool hasKind(const Json& value, const std::string& type)
     if (type == "string")
         return value.is_string();
     if (type == "boolean")
-        return value.is_boolean();
+        return value.is_boolean() || (value.is_string() && (value == "true" || value == "false"));
     if (type == "integer")
-        return value.is_number() || isNumberText(value);
+        return BaseTool::integerValue(value).has_value();
     if (type == "number")
         return value.is_number() || isNumberText(value);
     if (type == "array")

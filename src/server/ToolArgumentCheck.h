@@ -9,8 +9,9 @@ struct JSONSchema;
 
 // Checks a call's arguments against the tool's input schema before the tool runs: required
 // arguments present, no unknown ones when the schema forbids them, values of the declared
-// kind and within an enumeration. Numbers are also accepted as text of a number, as the tools
-// read them.
+// kind and within an enumeration. Values are taken in every form the tools read: an integer also
+// as an integral number or a string of decimal digits, a number as text of a number, a boolean
+// as "true" or "false".
 namespace ToolArgumentCheck {
 
 // What is wrong with the arguments, or nothing.

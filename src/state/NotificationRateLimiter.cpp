@@ -1,6 +1,7 @@
 #include "state/NotificationRateLimiter.h"
 
 #include "platform/Clock.h"
+#include "state/CountText.h"
 
 namespace {
 
@@ -16,14 +17,14 @@ QString clientsLine(const QStringList& clients)
 {
     if (clients.size() == 1)
         return QStringLiteral("Client connected");
-    return QStringLiteral("%1 clients connected").arg(clients.size());
+    return countText(clients.size(), QStringLiteral("client"), QStringLiteral("clients")) + QStringLiteral(" connected");
 }
 
 QString toolsLine(const QStringList& tools)
 {
     if (tools.size() == 1)
         return QStringLiteral("Tool call failed");
-    return QStringLiteral("%1 tool calls failed").arg(tools.size());
+    return countText(tools.size(), QStringLiteral("tool call"), QStringLiteral("tool calls")) + QStringLiteral(" failed");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "protocol/JsonWriter.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -71,6 +72,18 @@ template <typename Record, typename Decode> std::optional<QList<Record>> decodeL
 } // namespace
 
 namespace StatisticsJson {
+
+std::string isoTime(const QDateTime& time)
+{
+    const QDateTime local = time.toLocalTime();
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return QStringLiteral("%1%2%3:%4")
+        .arg(local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")), offset < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+        .toStdString();
+}
 
 double referenceSeconds(const QDateTime& time)
 {

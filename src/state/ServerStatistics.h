@@ -67,6 +67,9 @@ namespace StatisticsJson {
 double referenceSeconds(const QDateTime& time);
 QDateTime fromReferenceSeconds(double seconds);
 std::string uuidText(const QUuid& id);
+// A moment as people and other programs read it in an export: ISO 8601 in local time with its
+// offset from UTC and milliseconds, "2026-12-07T19:10:09.123+01:00".
+std::string isoTime(const QDateTime& time);
 
 Json encode(const ToolUsage& usage);
 Json encode(const ToolCallRecord& call);

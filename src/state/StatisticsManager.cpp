@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/PreferencesStore.h"
+#include "protocol/JsonWriter.h"
 #include "state/RandomUuid.h"
 
 #include <QTimer>
@@ -321,19 +322,30 @@ void StatisticsManager::resetStatistics()
 
 std::optional<QString> StatisticsManager::exportStatistics() const
 {
+    // The records as stored, but with their moments in ISO 8601: the stored form counts seconds
+    // from 2001, which nothing that reads an export expects.
+    Json toolUsage = Json::array();
+    for (const ToolUsage& usage : m_statistics.toolUsage) {
+        Json record = StatisticsJson::encode(usage);
+        record["lastUsed"] = StatisticsJson::isoTime(usage.lastUsed);
+        toolUsage.push_back(std::move(record));
+    }
+    Json connections = Json::array();
+    for (const ConnectionRecord& connection : m_statistics.connectionHistory) {
+        Json record = StatisticsJson::encode(connection);
+        record["timestamp"] = StatisticsJson::isoTime(connection.timestamp);
+        connections.push_back(std::move(record));
+    }
     const Json statistics{
-        {"totalRequests", m_statistics.totalRequests},
-        {"totalToolCalls", m_statistics.totalToolCalls},
-        {"totalErrors", m_statistics.totalErrors},
-        {"totalUptime", m_statistics.totalUptime},
-        {"toolUsage", StatisticsJson::encodeList(m_statistics.toolUsage.values())},
-        {"connectionHistory", StatisticsJson::encodeList(m_statistics.connectionHistory)},
+        {"totalRequests", m_statistics.totalRequests}, {"totalToolCalls", m_statistics.totalToolCalls},
+        {"totalErrors", m_statistics.totalErrors},     {"totalUptime", m_statistics.totalUptime},
+        {"toolUsage", std::move(toolUsage)},           {"connectionHistory", std::move(connections)},
     };
     const Json document{
-        {"exportDate", StatisticsJson::referenceSeconds(m_clock.now())},
+        {"exportDate", StatisticsJson::isoTime(m_clock.now())},
         {"version", kExportVersion},
         {"statistics", statistics},
     };
     // The writer replaces what is not UTF-8, so the text is always valid.
-    return QString::fromUtf8(StatisticsJson::toBytes(document));
+    return QString::fromStdString(JsonWriter::pretty(document));
 }

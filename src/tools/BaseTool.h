@@ -36,8 +36,9 @@ private:
 };
 
 // The common base of the built-in tools: a logger named after the tool's class, the argument
-// accessors (only the integer one converts: from a string holding a decimal integer) and the two
-// result shorthands.
+// accessors and the two result shorthands. Assistants write numbers and booleans in whatever form
+// the schema they were shown suggests: the integer accessor also takes an integral number ("5.0")
+// and a string of decimal digits, the boolean one the strings "true" and "false".
 class BaseTool : public MCPToolProtocol {
 public:
     explicit BaseTool(const QLoggingCategory& logger)
@@ -52,6 +53,8 @@ public:
     static StringArgument getStringArgument(const Arguments& arguments, const std::string& key, bool required);
     static bool getBoolArgument(const Arguments& arguments, const std::string& key, bool fallback);
     static std::optional<qint64> getIntArgument(const Arguments& arguments, const std::string& key, std::optional<qint64> fallback);
+    // The integer a value stands for in any of the forms getIntArgument takes; none otherwise.
+    static std::optional<qint64> integerValue(const Json& value);
 
     static MCPToolCallResponse successResult(const QString& text);
     static MCPToolCallResponse errorResult(const QString& message);
@@ -73,6 +76,7 @@ public:
         std::string type;
         std::string description;
         std::optional<std::vector<std::string>> enumValues = std::nullopt;
+        std::optional<std::int64_t> minimum = std::nullopt;
     };
     static MCPTool makeDefinition(std::string name, std::string description, std::initializer_list<Property> properties,
                                   std::vector<std::string> required);

@@ -1,9 +1,21 @@
 #include "ui/ConfirmationDialog.h"
 
+#include "server/VisibleText.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
+
+namespace {
+
+constexpr int kMinimumWidth = 480;
+// Lines of the call's text shown before it scrolls.
+constexpr int kVisibleLines = 10;
+constexpr qsizetype kLongestClientName = 80;
+
+} // namespace
 
 ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& client, std::chrono::milliseconds timeLimit, QWidget* parent)
     : QDialog(parent)
@@ -13,14 +25,29 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
     auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(message, this);
+    // Line breaks and the like are shown as marks, and the text scrolls within a bounded area:
+    // however long it is, nothing of it hides below a first harmless line, and the buttons stay
+    // on the screen.
+    auto* text = new QLabel(VisibleText::escaped(message));
     text->setObjectName(QStringLiteral("message"));
     text->setWordWrap(true);
     text->setTextFormat(Qt::PlainText);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(text);
+    auto* area = new QScrollArea(this);
+    area->setObjectName(QStringLiteral("messageArea"));
+    area->setWidget(text);
+    area->setWidgetResizable(true);
+    area->setMinimumWidth(kMinimumWidth);
+    area->setMaximumHeight(fontMetrics().lineSpacing() * kVisibleLines + 2 * area->frameWidth());
+    layout->addWidget(area);
+    auto* extent = new QLabel(VisibleText::extent(message), this);
+    extent->setObjectName(QStringLiteral("extent"));
+    layout->addWidget(extent);
     if (!client.isEmpty()) {
-        auto* from = new QLabel(QStringLiteral("Asked by ") + client, this);
+        const QString name = VisibleText::escaped(client);
+        auto* from = new QLabel(
+            QStringLiteral("Asked by ") + (name.size() > kLongestClientName ? name.left(kLongestClientName) + QChar(0x2026) : name), this);
         from->setTextFormat(Qt::PlainText);
         layout->addWidget(from);
     }
@@ -29,7 +56,8 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     layout->addWidget(m_remaining);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_allow = buttons->addButton(QStringLiteral("&Allow"), QDialogButtonBox::AcceptRole);
+    // No mnemonic: a key pressed for something else must not approve.
+    m_allow = buttons->addButton(QStringLiteral("Allow"), QDialogButtonBox::AcceptRole);
     m_deny = buttons->addButton(QStringLiteral("&Deny"), QDialogButtonBox::RejectRole);
     m_allow->setAutoDefault(false);
     m_deny->setDefault(true);
@@ -52,7 +80,7 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
 QString ConfirmationDialog::remainingText() const
 {
     const int seconds = (m_limit.remainingTime() + 999) / 1000;
-    return QStringLiteral("Denied by itself in %1 s").arg(std::max(seconds, 0));
+    return QStringLiteral("Denies in %1 s").arg(std::max(seconds, 0));
 }
 
 void ConfirmationDialog::showRemaining()

@@ -9,8 +9,8 @@ class QLabel;
 class QPushButton;
 
 // The desktop instance's question before a tool call that changes things: the call's text with
-// "Allow" and "Deny" buttons. "Deny" is the default, and the dialog denies by itself when the
-// time runs out.
+// "Allow" and "Deny" buttons. "Deny" is the default, "Allow" has no mnemonic, and the dialog
+// denies by itself when the time runs out.
 class ConfirmationDialog : public QDialog {
     Q_OBJECT
 

@@ -21,6 +21,10 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
 
 using namespace ControlProtocol;
 
@@ -109,6 +113,72 @@ TEST_F(ControlServerTest, ALineOverOneMebibyteIsAnsweredAndTheConnectionClosed)
     ControlClient client; // the server itself carries on
     ASSERT_TRUE(client.connectTo(control.socketPath()));
     EXPECT_TRUE(ask(client, "status").ok);
+}
+
+TEST_F(ControlServerTest, ALogLargerThanALineComesWholeInPagesAndNeverAsAnEmptyAnswer)
+{
+    components.settings().setMaxLogEntries(100000);
+    for (int i = 0; i < 3000; ++i)
+        components.activityLog().add(QStringLiteral("entry %1 ").arg(i) + QString(600, QLatin1Char('x')), LogType::Info);
+    const QList<ActivityLogEntry>& expected = components.activityLog().entries();
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+
+    const Reply whole = QCoro::waitFor(client.requestLog());
+    ASSERT_TRUE(whole.ok) << whole.message;
+    const Json& entries = whole.result["entries"];
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(expected.size()));
+    for (qsizetype i = 0; i < expected.size(); i += 499)
+        EXPECT_EQ(decodeEntry(entries[static_cast<std::size_t>(i)])->id, expected[i].id) << i;
+
+    // Asked for at once, as an older client does, the log does not fit one line: an error, not
+    // a line the client drops.
+    const Reply atOnce = ask(client, "log");
+    EXPECT_FALSE(atOnce.ok);
+    EXPECT_EQ(atOnce.code, Code::TooLong);
+    EXPECT_TRUE(ask(client, "status").ok);
+}
+
+TEST_F(ControlServerTest, HoldsTheLimitOfConnectionsAndNoneWhenDescriptorsRunLow)
+{
+    const auto connected = [&] {
+        auto client = std::make_unique<ControlClient>();
+        client->connectTo(control.socketPath());
+        return client;
+    };
+    std::vector<std::unique_ptr<ControlClient>> clients;
+    for (int i = 0; i < ControlServer::kMaxConnections; ++i) {
+        clients.push_back(connected());
+        ASSERT_TRUE(ask(*clients.back(), "status").ok) << i;
+    }
+    // A process cannot take the place of its own connections: one more is closed at once.
+    const auto beyond = connected();
+    EXPECT_FALSE(ask(*beyond, "status").ok);
+    // An ended connection makes room for another.
+    clients.pop_back();
+    // Served once the process has seen the ended connections go.
+    const auto servedSoon = [&] {
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (ask(*connected(), "status").ok)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(servedSoon());
+    clients.clear();
+
+    // Too few descriptors left for the tools: refused, whatever the number of connections.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const qint64 open = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
+    struct rlimit low = saved;
+    low.rlim_cur = static_cast<rlim_t>(open + ControlServer::kDescriptorReserve / 2);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const bool servedWhileLow = ask(*connected(), "status").ok;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_FALSE(servedWhileLow);
+    EXPECT_TRUE(servedSoon());
 }
 
 TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)

@@ -50,6 +50,16 @@ TEST(ServerActions, StatusTextsAndEntity)
     EXPECT_EQ(running.value["totalToolCalls"], 4);
     EXPECT_EQ(running.value["id"].get<std::string>().size(), 36u);
     EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4, {}}).value["id"]);
+    // Every count agrees with its noun.
+    EXPECT_EQ(serverStatus({true, 1, 1, 1, {}}).dialog.toStdString(),
+              "Zarnel server is running with 1 connection. Total: 1 request, 1 tool call.");
+    EXPECT_EQ(serverStatus({false, 0, 1, 0, {}}).dialog.toStdString(),
+              "Zarnel server is stopped. Total statistics: 1 request, 0 tool calls.");
+    EXPECT_EQ(exportActivityLog(ExportFormat::Json,
+                                {{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), QStringLiteral("one"), LogType::Info}},
+                                QDateTime::currentDateTimeUtc())
+                  .dialog.toStdString(),
+              "Exported 1 log entry as JSON");
 
     const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0, {}});
     EXPECT_EQ(stopped.dialog.toStdString(), "Zarnel server is stopped. Total statistics: 1234567890123 requests, 0 tool calls.");

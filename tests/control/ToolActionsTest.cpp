@@ -93,28 +93,47 @@ TEST(ToolActions, ToolInfoListsParametersSortedWithRequiredAndDescriptions)
     EXPECT_TRUE(toolInfo(tools, "bare").value.is_null());
 }
 
-TEST(ToolActions, ExecuteReportsInvalidArgumentsSuccessAndFailure)
+TEST(ToolActions, ListTheToolThatCannotWorkHereLast)
+{
+    std::vector<MCPTool> tools(4);
+    tools[0].name = "copy_file";
+    tools[1].name = "execute_applescript";
+    tools[2].name = "execute_command";
+    tools[3].name = "write_file";
+    std::vector<std::string> names;
+    for (const MCPTool& tool : inListingOrder(tools))
+        names.push_back(tool.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"copy_file", "execute_command", "write_file", "execute_applescript"}));
+}
+
+TEST(ToolActions, ExecuteReportsInvalidArgumentsUnknownToolsSuccessAndFailure)
 {
     ToolRegistry registry;
     registry.registerTool(std::make_shared<EchoTool>("echo"));
+    using Outcome = ToolRun::Outcome;
     struct Case {
         const char* name;
         const char* arguments;
+        Outcome outcome;
         const char* dialog;
         const char* value;
+        const char* content;
     };
     const Case cases[] = {
-        {"echo", R"({"text":"hi"})", "Tool 'echo' executed successfully", "hi\n"},
-        {"echo", "{}", "Tool 'echo' failed: ", nullptr}, // the tool's own missing-argument error follows
-        {"echo", "[1,2]", "Invalid JSON arguments", ""},
-        {"echo", "{", "Invalid JSON arguments", ""},
-        {"nope", "{}", "Tool 'nope' failed: Tool 'nope' not found\n", "Tool 'nope' not found\n"},
+        {"echo", R"({"text":"hi"})", Outcome::Succeeded, "Tool 'echo' executed successfully", "hi\n", "hi"},
+        {"echo", "{}", Outcome::ToolFailed, "Tool 'echo' failed: ", nullptr, nullptr}, // the tool's own error follows
+        {"echo", "[1,2]", Outcome::InvalidArguments, "Invalid JSON arguments", "", ""},
+        {"echo", "{", Outcome::InvalidArguments, "Invalid JSON arguments", "", ""},
+        {"nope", "{}", Outcome::UnknownTool, "Tool 'nope' failed: Tool 'nope' not found\n", "Tool 'nope' not found\n",
+         "Tool 'nope' not found"},
     };
     for (const Case& c : cases) {
-        const ActionResult result = QCoro::waitFor(executeTool(registry, c.name, c.arguments));
-        EXPECT_TRUE(result.dialog.startsWith(c.dialog)) << result.dialog.toStdString();
+        const ToolRun run = QCoro::waitFor(executeTool(registry, c.name, c.arguments));
+        EXPECT_EQ(run.outcome, c.outcome) << c.name << " " << c.arguments;
+        EXPECT_TRUE(run.result.dialog.startsWith(c.dialog)) << run.result.dialog.toStdString();
         if (c.value) {
-            EXPECT_EQ(result.value, c.value) << c.arguments;
+            EXPECT_EQ(run.result.value, c.value) << c.arguments;
+            EXPECT_EQ(run.content.toStdString(), c.content) << c.arguments;
         }
     }
 }

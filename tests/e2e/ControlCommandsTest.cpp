@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,7 +11,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <QLocalSocket>
+
 #include <csignal>
+#include <set>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -304,6 +309,100 @@ TEST(ControlCommands, StatusCountsEveryOneOfTenProcessesSavingAtOnce)
     }
 }
 
+TEST(ControlCommands, LogAndExportLogCarryALogLargerThanOneControlLine)
+{
+    TemporaryHome home;
+    home.writePreferences({{QStringLiteral("maxLogEntries"), 100000}});
+    const auto process = startClient(home, "Chatty Assistant");
+    ASSERT_TRUE(process);
+    // Each ping leaves an entry: together far more than one control line may carry.
+    constexpr int kPings = 12000;
+    QByteArray pings;
+    for (int id = 1; id <= kPings; ++id)
+        pings += R"({"jsonrpc":"2.0","id":"p)" + QByteArray::number(id) + R"(","method":"ping"})" + '\n';
+    process->write(pings);
+    for (int answered = 0; answered < kPings; ++answered)
+        ASSERT_TRUE(process->readLine()) << answered;
+
+    const Outcome log = runZarnel(home, {QStringLiteral("log")});
+    EXPECT_EQ(log.status, 0) << log.error.constData();
+    EXPECT_GE(log.output.count(": Request: ping\n"), kPings);
+    const auto json = runJson(home, {QStringLiteral("log")});
+    EXPECT_GE(json["value"].size(), std::size_t{kPings});
+    std::set<std::string> ids;
+    for (const auto& entry : json["value"])
+        ids.insert(entry.value("id", std::string()));
+    EXPECT_EQ(ids.size(), json["value"].size()); // no entry twice, though it came page by page
+
+    const Outcome exported = runZarnel(
+        home,
+        {QStringLiteral("export-log"), QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(exported.status, 0);
+    const auto document = nlohmann::json::parse(exported.output.toStdString(), nullptr, false);
+    ASSERT_TRUE(document.is_array());
+    EXPECT_GE(document.size(), std::size_t{kPings});
+    EXPECT_EQ(exported.error, "Exported " + QByteArray::number(qulonglong(document.size())) + " log entries as JSON\n");
+
+    QProcess following;
+    following.setProcessEnvironment(home.environment());
+    following.start(ZarnelProcess::binaryPath(), {QStringLiteral("log"), QStringLiteral("--follow")});
+    QByteArray followed;
+    QElapsedTimer waited;
+    waited.start();
+    while (followed.count(": Request: ping\n") < kPings && !waited.hasExpired(30000) && following.state() != QProcess::NotRunning) {
+        following.waitForReadyRead(100);
+        followed += following.readAllStandardOutput();
+    }
+    EXPECT_GE(followed.count(": Request: ping\n"), kPings);
+    following.kill();
+    following.waitForFinished(10000);
+}
+
+TEST(ControlSocket, ThousandsOfConnectionsLoseNeitherTheSocketNorTheToolsDescriptors)
+{
+    // This process holds every connection it opens.
+    struct rlimit limit {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < 2048)
+        GTEST_SKIP() << "needs 2,048 descriptors of its own";
+    limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, 2048);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+
+    TemporaryHome home;
+    ZarnelProcess zarnel(home);
+    // The common limit, which zarnel cannot raise.
+    zarnel.setLauncher({QStringLiteral("prlimit"), QStringLiteral("--nofile=1024:1024"), QStringLiteral("--")});
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize());
+    const QString path = controlFolder(home) + QStringLiteral("/%1.sock").arg(zarnel.process().processId());
+    ASSERT_TRUE(QFile::exists(path));
+
+    std::vector<std::unique_ptr<QLocalSocket>> sockets;
+    for (int i = 0; i < 1100; ++i) {
+        sockets.push_back(std::make_unique<QLocalSocket>());
+        sockets.back()->connectToServer(path);
+    }
+    const auto stillConnecting = [&] {
+        return std::any_of(sockets.cbegin(), sockets.cend(),
+                           [](const auto& socket) { return socket->state() == QLocalSocket::ConnectingState; });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (stillConnecting() && !waited.hasExpired(60000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+
+    EXPECT_TRUE(QFile::exists(path));
+    const Outcome status = runZarnel(home, {QStringLiteral("status")});
+    EXPECT_TRUE(status.output.startsWith("Zarnel server is running with 1 connection")) << status.output.constData();
+    const auto listed = zarnel.callTool("list_directory", {{"path", home.path().toStdString()}});
+    ASSERT_TRUE(listed);
+    EXPECT_FALSE(listed->value("isError", false)) << listed->dump();
+    const auto command = zarnel.callTool("execute_command", {{"command", "echo still here"}});
+    ASSERT_TRUE(command);
+    EXPECT_TRUE(resultText(*command).find("still here") != std::string::npos) << command->dump();
+    EXPECT_TRUE(zarnel.isRunning());
+}
+
 TEST(ControlSocket, AConnectionFromAnotherUserGetsNothing)
 {
     if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
@@ -371,16 +470,36 @@ TEST(ControlCommands, UsageErrorsHelpAndTheToolsOfThisProcess)
 
     EXPECT_EQ(runJson(home, {QStringLiteral("tools"), QStringLiteral("--category"), QStringLiteral("appControl")})["dialog"],
               "Found 4 tools in App Control category");
+    // exec prints what the tool returned and fails when the tool did.
     const Outcome missing = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file")});
-    EXPECT_EQ(missing.status, 0);
-    EXPECT_TRUE(missing.output.startsWith("Tool 'read_file' failed: ")) << missing.output.constData();
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.error, "zarnel: Tool 'read_file' failed: Missing required argument: path\n");
+    EXPECT_TRUE(missing.output.isEmpty()) << missing.output.constData();
     const auto written =
         runJson(home, {QStringLiteral("exec"), QStringLiteral("write_file"), QStringLiteral(R"({"path":"note.txt","content":"hi"})")});
     EXPECT_EQ(written["dialog"], "Tool 'write_file' executed successfully");
+    const QString note = home.path() + QStringLiteral("/note.txt");
+    const Outcome read =
+        runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), QStringLiteral(R"({"path":"%1"})").arg(note)});
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.output, "Tool 'read_file' executed successfully\nhi\n");
+    EXPECT_TRUE(read.error.isEmpty()) << read.error.constData();
+    const Outcome gone =
+        runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), QStringLiteral(R"({"path":"/nonexistent"})")});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_TRUE(gone.error.startsWith("zarnel: Tool 'read_file' failed: ")) << gone.error.constData();
+    for (const QString& arguments : {QStringLiteral("{"), QStringLiteral("[1]"), QStringLiteral("\"path\"")})
+        EXPECT_EQ(runZarnel(home, {QStringLiteral("exec"), QStringLiteral("read_file"), arguments}).status, 2) << arguments.toStdString();
+    const Outcome unknownTool = runZarnel(home, {QStringLiteral("exec"), QStringLiteral("no_such_tool")});
+    EXPECT_EQ(unknownTool.status, 2);
+    EXPECT_EQ(unknownTool.error, "zarnel: Tool 'no_such_tool' not found\n");
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("no_such_tool")}).status, 2);
+    EXPECT_EQ(runZarnel(home, {QStringLiteral("tool-info"), QStringLiteral("read_file")}).status, 0);
 
+    // With nothing running and no display, nothing can show a dashboard.
     const Outcome dashboard = runZarnel(home, {QStringLiteral("dashboard")});
     EXPECT_EQ(dashboard.status, 1);
-    EXPECT_EQ(dashboard.error, "zarnel: No Zarnel dashboard is running\n");
+    EXPECT_EQ(dashboard.error, "zarnel: No display to show the Zarnel dashboard on\n");
 
     // Exports go to the current folder under their suggested name, and never over a file.
     const auto exported = runJson(home, {QStringLiteral("export-stats")});

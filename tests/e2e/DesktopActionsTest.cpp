@@ -130,6 +130,12 @@ TEST(DesktopActions, ShowTheirTextAsADesktopNotificationOrPrintItWithoutOne)
                 << QJsonDocument(status).toJson().constData();
             continue;
         }
+        if (name == QStringLiteral("List Tools")) {
+            // Eighteen lines would be cut by the daemon: the notification counts them.
+            EXPECT_EQ(notifications.body, QStringLiteral("18 tools: 8 file system, 6 system, 4 app control"));
+            EXPECT_EQ(notifications.appIcon, QStringLiteral("com.tarvonic.zarnel"));
+            continue;
+        }
         EXPECT_TRUE(notifications.body.startsWith(dialogOf(command).value(QStringLiteral("dialog")).toString()))
             << notifications.body.toStdString();
     }
@@ -144,9 +150,9 @@ TEST(DesktopActions, ExecRunsAToolOnTheDisplayAsAClientsProcessDoes)
     environment.insert(QStringLiteral("DISPLAY"), display.display());
 
     // Both need the display: the clipboard belongs to it, and so does the screen.
-    const auto dialogOf = [&](const QString& tool, const QString& arguments) {
+    const auto dialogOf = [&](const QString& tool, const QString& arguments, int status = 0) {
         const ActionRun run = runServed(environment, {QStringLiteral("exec"), tool, arguments, QStringLiteral("--json")});
-        EXPECT_EQ(run.status, 0) << run.error.toStdString();
+        EXPECT_EQ(run.status, status) << run.error.toStdString();
         return QJsonDocument::fromJson(run.output.toUtf8()).object().value(QStringLiteral("dialog")).toString().toStdString();
     };
     EXPECT_EQ(dialogOf(QStringLiteral("set_clipboard"), QStringLiteral(R"({"content":"from exec"})")),
@@ -155,6 +161,6 @@ TEST(DesktopActions, ExecRunsAToolOnTheDisplayAsAClientsProcessDoes)
 
     // A display that is gone leaves the tools without it; the command still runs them.
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":9999"));
-    EXPECT_EQ(dialogOf(QStringLiteral("set_clipboard"), QStringLiteral(R"({"content":"from exec"})")),
+    EXPECT_EQ(dialogOf(QStringLiteral("set_clipboard"), QStringLiteral(R"({"content":"from exec"})"), 1),
               "Tool 'set_clipboard' failed: Clipboard is not available: no display\n");
 }

@@ -167,6 +167,23 @@ TEST(DesktopRoles, QuitSavesTheStatistics)
     EXPECT_FALSE(session.desktopInstancePid().has_value());
 }
 
+TEST(DesktopRoles, QuitAndTerminationSignalsEndADesktopInstanceWhoseWindowIsShown)
+{
+    // The window only hides when it is closed; that must not hold up the program's end.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        DesktopSession session;
+        auto desktop = session.launchAsUser();
+        ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; })) << "attempt " << attempt;
+        if (attempt % 2 == 0) {
+            ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; })) << "attempt " << attempt;
+            ASSERT_TRUE(session.clickTrayMenuItem(QStringLiteral("Quit"))) << "attempt " << attempt;
+        } else {
+            ::kill(static_cast<pid_t>(desktop->processId()), attempt % 4 == 1 ? SIGTERM : SIGINT);
+        }
+        EXPECT_TRUE(exitsWith(*desktop, 0)) << "attempt " << attempt;
+    }
+}
+
 TEST(DesktopRoles, TwoUserLaunchesAtOnceLeaveOneDesktopInstance)
 {
     DesktopSession session;

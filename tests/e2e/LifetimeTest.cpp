@@ -85,15 +85,15 @@ TEST_F(Lifetime, KeepsAnsweringWhatWasReadWhenOnlyTheInputEnds)
 {
     ASSERT_TRUE(zarnel.start());
     sendCall(1, "execute_command", {{"command", "sleep 1; echo slow"}});
-    zarnel.sendLine(R"({"jsonrpc":"2.0","id":2,"method":"ping"})");
+    zarnel.sendLine(R"({"jsonrpc":"2.0","id":2,"method":"prompts/list"})");
     zarnel.closeInput();
     const auto slow = zarnel.readMessage();
     ASSERT_TRUE(slow);
     EXPECT_EQ((*slow)["id"], 1);
     EXPECT_EQ(resultText((*slow)["result"]), "Command: sleep 1; echo slow\nExit code: 0\n\nOutput:\nslow\n\n");
-    const auto ping = zarnel.readMessage();
-    ASSERT_TRUE(ping);
-    EXPECT_EQ((*ping)["id"], 2);
+    const auto prompts = zarnel.readMessage();
+    ASSERT_TRUE(prompts);
+    EXPECT_EQ((*prompts)["id"], 2);
     EXPECT_TRUE(zarnel.waitForExit());
 }
 

@@ -33,6 +33,8 @@ TEST(DBusNotificationService, PostsTitleBodyAndTheSoundHint)
     EXPECT_EQ(server.body, QStringLiteral("All green"));
     EXPECT_EQ(server.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("message-new-instant"));
     EXPECT_FALSE(server.hints.contains(QStringLiteral("suppress-sound")));
+    EXPECT_EQ(server.appIcon, QStringLiteral("com.tarvonic.zarnel"));
+    EXPECT_EQ(server.hints.value(QStringLiteral("desktop-entry")).toString(), QStringLiteral("com.tarvonic.zarnel"));
 
     notify(client, QStringLiteral("Quiet"), QStringLiteral("b"), false);
     EXPECT_EQ(server.hints.value(QStringLiteral("suppress-sound")).toBool(), true);

@@ -34,7 +34,7 @@ TEST_F(Autostart, WritesAnEntryStartingTheHiddenDesktopInstanceAndRemovesIt)
     EXPECT_EQ(entry.location(), path());
     ASSERT_TRUE(entry.enable());
     EXPECT_EQ(read(),
-              "[Desktop Entry]\nType=Application\nName=Zarnel\nComment=Starts Zarnel in the status bar when you log in\n"
+              "[Desktop Entry]\nType=Application\nName=Zarnel\nComment=Starts Zarnel in the panel's tray when you log in\n"
               "Exec=zarnel --hidden\nTerminal=false\nX-GNOME-Autostart-enabled=true\nX-Tarvonic-Zarnel-Managed=true\n");
     EXPECT_EQ(entry.state(), LoginItem::State::Ours);
     EXPECT_TRUE(entry.enable());

@@ -45,9 +45,11 @@ protected:
     }
 
     // Starts a delete_file call and returns the question the client is sent.
-    json startDelete(int id)
+    json startDelete(int id) { return startCall(deleteCall(id)); }
+
+    json startCall(const json& request)
     {
-        streams.feed(QByteArray::fromStdString(deleteCall(id).dump()) + '\n');
+        streams.feed(QByteArray::fromStdString(request.dump()) + '\n');
         QDeadlineTimer deadline(5000);
         while (!deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -178,6 +180,27 @@ TEST_F(ClientConfirmation, TakesAStatelessAnswerOnlyWithinTheTimeLimit)
     const json late = modern("tools/call", call, elicitation);
     EXPECT_EQ(late["result"]["content"][0]["text"], "Not approved: delete_file was not answered") << late.dump();
     EXPECT_TRUE(QFile::exists(victim()));
+}
+
+TEST_F(ClientConfirmation, AsksAboutACommandWithEveryHiddenLineShownAndCounted)
+{
+    // A harmless first line and, 80 line feeds below it, what it really does.
+    const std::string command = "ls -la ~/Documents" + std::string(80, '\n') + "rm -rf ~/";
+    const std::string raw = "Allow execute_command to run the command: " + command + "?";
+    std::string marks;
+    for (int i = 0; i < 80; ++i)
+        marks += "\u23CE";
+    const std::string shown = "Allow execute_command to run the command: ls -la ~/Documents" + marks + "rm -rf ~/? (81 lines, "
+        + std::to_string(raw.size()) + " characters)";
+    const json call = {{"name", "execute_command"}, {"arguments", {{"command", command}}}};
+
+    initialize("2025-11-25", {{"elicitation", {{"form", json::object()}}}});
+    const json asked = startCall({{"jsonrpc", "2.0"}, {"id", 30}, {"method", "tools/call"}, {"params", call}});
+    EXPECT_EQ(asked["params"]["message"], shown);
+    EXPECT_EQ(answer(asked, {{"action", "decline"}}, 30), errorText("Not approved: execute_command was declined"));
+
+    const json stateless = modern("tools/call", call, {{"elicitation", json::object()}});
+    EXPECT_EQ(stateless["result"]["inputRequests"][ClientConfirmationAsker::kAnswerKey]["params"]["message"], shown);
 }
 
 TEST(ClientConfirmationAnswers, MeanWhatTheClientsUserChose)

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -23,6 +24,22 @@ const QByteArray kInitialize =
     R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-03-26","capabilities":{},"clientInfo":{"name":"client","version":"2.1"}}})";
 
 const QByteArray kPong3 = R"({"id":3,"jsonrpc":"2.0","result":{}})";
+// A request that waits its turn, and its answer.
+const QByteArray kUnknown3 = R"({"jsonrpc":"2.0","id":3,"method":"no/such/method"})";
+const QByteArray kNotFound3 = R"({"error":{"code":-32601,"message":"Method not found"},"id":3,"jsonrpc":"2.0"})";
+
+// The inotify watches this process holds, as the kernel counts them.
+int inotifyWatches()
+{
+    int count = 0;
+    const QDir fds(QStringLiteral("/proc/self/fdinfo"));
+    for (const QString& fd : fds.entryList(QDir::Files)) {
+        QFile info(fds.filePath(fd));
+        if (info.open(QIODevice::ReadOnly))
+            count += static_cast<int>(info.readAll().count("inotify wd:"));
+    }
+    return count;
+}
 
 class ServerTest : public InProcessServer {
 protected:
@@ -177,11 +194,10 @@ TEST_F(ServerTest, WritesAResultLargerThanOnePieceAsOneWholeLine)
                        {"method", "tools/call"},
                        {"params", {{"name", "read_file"}, {"arguments", {{"path", file.fileName().toStdString()}}}}}};
     const Json expected = {{"jsonrpc", "2.0"}, {"id", 2}, {"result", {{"content", Json::array({{{"type", "text"}, {"text", text}}})}}}};
-    const auto lines =
-        exchange(QByteArray::fromStdString(JsonWriter::compact(call)) + "\n" + R"({"jsonrpc":"2.0","id":3,"method":"ping"})" + "\n", 2);
+    const auto lines = exchange(QByteArray::fromStdString(JsonWriter::compact(call)) + "\n" + kUnknown3 + "\n", 2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].toStdString() == JsonWriter::compact(expected));
-    EXPECT_EQ(lines[1], kPong3);
+    EXPECT_EQ(lines[1], kNotFound3);
 }
 
 TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellations)
@@ -190,18 +206,17 @@ TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellation
     // Request 2 waits behind the running call when it is cancelled; "zz" is unknown.
     const auto lines = exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
                                 "\n"
-                                R"({"jsonrpc":"2.0","id":2,"method":"ping"})"
+                                R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})"
                                 "\n"
                                 R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":2}})"
                                 "\n"
                                 R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":"zz"}})"
-                                "\n"
-                                R"({"jsonrpc":"2.0","id":3,"method":"ping"})"
-                                "\n",
+                                "\n" + kUnknown3
+                                    + "\n",
                                 2);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains(R"("id":1)"));
-    EXPECT_EQ(lines[1], kPong3);
+    EXPECT_EQ(lines[1], kNotFound3);
     // Cancelling what has been answered already changes nothing.
     EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
                        "\n"
@@ -209,6 +224,24 @@ TEST_F(ServerTest, DropsAQueuedRequestThatIsCancelledAndIgnoresOtherCancellation
                        "\n"),
               QByteArrayList{kPong3});
     EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled")).size(), 1);
+}
+
+TEST_F(ServerTest, AnswersAPingAtOnceWhileACallRunsAndKeepsEveryOtherRequestInItsPlace)
+{
+    components->tools().registerTool(std::make_shared<WaitingTool>(60000));
+    exchange(kInitialize + '\n');
+    // The call waits; the ping behind it is answered before it, the unknown method after it.
+    EXPECT_EQ(exchange(R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+                       "\n"
+                       + kUnknown3 + "\n" + R"({"jsonrpc":"2.0","id":"alive","method":"ping"})" + "\n"),
+              QByteArrayList{R"({"id":"alive","jsonrpc":"2.0","result":{}})"});
+    // The call in progress is still the one a cancellation reaches.
+    const auto rest = exchange(R"({"jsonrpc":"2.0","method":"notifications/cancelled","params":{"requestId":1}})"
+                               "\n",
+                               1);
+    EXPECT_EQ(rest, QByteArrayList{kNotFound3});
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Request cancelled: tools/call")).size(), 1);
+    EXPECT_EQ(logMessages().filter(QStringLiteral("Request: ping")).size(), 1);
 }
 
 TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithoutLineFeed)
@@ -247,6 +280,40 @@ TEST_F(ServerTest, CancelsWhatRunsAndDropsWhatIsQueuedWhenTheClientIsGone)
     EXPECT_TRUE(waiting->sawCancellation);
     EXPECT_EQ(components->statistics().totalToolCalls(), 1);
     EXPECT_TRUE(streams.written.isEmpty());
+}
+
+TEST_F(ServerTest, RefusesSubscriptionsPastTheProcessLimitAndReleasesTheirWatches)
+{
+    initialize("2025-11-25");
+    const int watchesBefore = inotifyWatches();
+    const auto subscription = [&](const char* method, int n) {
+        const QString path = dir.filePath(QStringLiteral("watched-%1.txt").arg(n));
+        QFile(path).open(QIODevice::WriteOnly);
+        const Json line = {{"jsonrpc", "2.0"}, {"id", n}, {"method", method}, {"params", {{"uri", "file://" + path.toStdString()}}}};
+        return QByteArray::fromStdString(JsonWriter::compact(line)) + '\n';
+    };
+    const QByteArray ok = R"("result":{})";
+    const auto counting = [](const QByteArrayList& lines, const QByteArray& text) {
+        return std::count_if(lines.cbegin(), lines.cend(), [&](const QByteArray& line) { return line.contains(text); });
+    };
+    QByteArray requests;
+    for (int n = 0; n < 2000; ++n)
+        requests += subscription("resources/subscribe", n);
+    const QByteArrayList answers = exchange(requests, 2000);
+    ASSERT_EQ(answers.size(), 2000);
+    EXPECT_EQ(counting(answers, ok), ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_EQ(counting(answers, R"("error":{"code":-32603,"message":"Too many subscriptions"})"),
+              2000 - ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_EQ(inotifyWatches(), watchesBefore + ResourceSubscriptions::kMaxSubscriptions + 1); // the files and their folder
+
+    // An ended subscription makes room for another, and gives its watch back.
+    EXPECT_TRUE(answer(subscription("resources/unsubscribe", 0).chopped(1)).contains(ok));
+    EXPECT_EQ(inotifyWatches(), watchesBefore + ResourceSubscriptions::kMaxSubscriptions);
+    EXPECT_TRUE(answer(subscription("resources/subscribe", 1999).chopped(1)).contains(ok));
+    EXPECT_FALSE(answer(subscription("resources/subscribe", 1998).chopped(1)).contains(ok));
+
+    components.reset();
+    EXPECT_EQ(inotifyWatches(), watchesBefore);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "server/ClientQuestions.h"
 #include "server/MCPServer.h"
+#include "state/ActivityLog.h"
 #include "support/AskingTool.h"
 #include "support/InProcessServer.h"
 #include "tools/ToolRegistry.h"
@@ -102,6 +103,81 @@ TEST_F(Revisions, AnswersFailuresWithTheCodesOfTheRevision)
     EXPECT_NE(rejected["result"]["content"][0]["text"].get<std::string>().find("path"), std::string::npos);
 }
 
+TEST_F(Revisions, PublishesWholeNumberArgumentsAsIntegersFrom20250326AndTakesThemInEveryForm)
+{
+    initialize("2024-11-05");
+    json properties = tool(request("tools/list"), "execute_command")["inputSchema"]["properties"];
+    EXPECT_EQ(properties["timeout"], (json{{"type", "string"}, {"description", "Timeout in seconds (default: 30)"}}));
+    EXPECT_EQ(tool(request("tools/list"), "search_files")["inputSchema"]["properties"]["max_results"]["type"], "string");
+
+    QTemporaryDir folder;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // "Found 2 file(s) matching '*.txt':" and then one path a line.
+    const auto found = [&](const json& answer) {
+        const std::string text = answer["result"]["content"][0]["text"].get<std::string>();
+        return text.rfind("Found ", 0) == 0 ? std::stoi(text.substr(6)) : 0;
+    };
+    const auto search = [&](json maxResults) {
+        return request("tools/call",
+                       {{"name", "search_files"},
+                        {"arguments", {{"pattern", "*.txt"}, {"directory", folder.path().toStdString()}, {"max_results", maxResults}}}});
+    };
+    for (const char* version : {"2024-11-05", "2025-03-26", "2025-06-18", "2025-11-25"}) {
+        initialize(version);
+        for (const json& two : {json(2), json(2.0), json("2")}) {
+            const json answer = search(two);
+            EXPECT_FALSE(answer["result"].value("isError", false)) << version << " " << answer.dump();
+            EXPECT_EQ(found(answer), 2) << version << " " << two.dump();
+        }
+        const json recursive = request(
+            "tools/call", {{"name", "list_directory"}, {"arguments", {{"path", folder.path().toStdString()}, {"recursive", "true"}}}});
+        EXPECT_FALSE(recursive["result"].value("isError", false)) << version << " " << recursive.dump();
+    }
+    for (const char* version : {"2025-03-26", "2025-06-18", "2025-11-25"}) {
+        initialize(version);
+        properties = tool(request("tools/list"), "execute_command")["inputSchema"]["properties"];
+        EXPECT_EQ(properties["timeout"], (json{{"type", "integer"}, {"description", "Timeout in seconds (default: 30)"}, {"minimum", 1}}));
+        EXPECT_EQ(tool(request("tools/list"), "search_files")["inputSchema"]["properties"]["max_results"]["minimum"], 0);
+        for (const json& wrong : {json("two"), json(2.5), json(true), json("2.0")}) {
+            const json answer = search(wrong);
+            const std::string text = answer.contains("error") ? answer["error"]["message"].get<std::string>()
+                                                              : answer["result"]["content"][0]["text"].get<std::string>();
+            EXPECT_EQ(text, "Invalid arguments for tool search_files: argument 'max_results' must be of type integer")
+                << version << " " << wrong.dump();
+        }
+    }
+    EXPECT_EQ(tool(modern("tools/list"), "execute_command")["inputSchema"]["properties"]["timeout"]["type"], "integer");
+    EXPECT_EQ(found(modern("tools/call",
+                           {{"name", "search_files"},
+                            {"arguments", {{"pattern", "*.txt"}, {"directory", folder.path().toStdString()}, {"max_results", 1}}}})),
+              1);
+}
+
+TEST_F(Revisions, CountsAStatelessClientOnceFromTheFirstRequestThatNamesIt)
+{
+    json params;
+    modern("server/discover");
+    EXPECT_EQ(components->server().connectionCount(), 0);
+    params["_meta"]["io.modelcontextprotocol/clientInfo"] = {{"name", "mcpc"}, {"version", "0.2.6"}};
+    modern("tools/list", params);
+    modern("prompts/list", params);
+    params["_meta"]["io.modelcontextprotocol/clientInfo"] = {{"name", "other"}, {"version", "1"}};
+    modern("resources/list", params);
+    EXPECT_EQ(components->server().connectionCount(), 1);
+    ASSERT_TRUE(components->server().clientInfo());
+    EXPECT_EQ(components->server().clientInfo()->name, "mcpc");
+    int connected = 0;
+    for (const auto& entry : components->server().activityLog().entries())
+        connected += entry.message == QStringLiteral("Connected: mcpc v0.2.6") ? 1 : 0;
+    EXPECT_EQ(connected, 1);
+    const json status =
+        json::parse(modern("resources/read", {{"uri", "zarnel://server-status"}})["result"]["contents"][0]["text"].get<std::string>());
+    EXPECT_EQ(status["connection_count"], 1);
+}
+
 TEST_F(Revisions, ServesStatelessRequestsByTheirOwnEnvelope)
 {
     initialize("2024-11-05"); // a session does not change what a stateless request sees
@@ -194,12 +270,13 @@ TEST_F(Revisions, AsksASessionClientThatCanBeAskedAndTakesItsAnswerFromInput)
     EXPECT_EQ(question["params"]["requestedSchema"]["properties"]["confirm"]["type"], "boolean");
     EXPECT_TRUE(components->server().clientQuestions().clientCapabilities().is_object());
 
-    // A ping read meanwhile waits its turn; the answer goes to the question, not the queue.
+    // A ping read meanwhile is answered at once; the answer goes to the question, not the queue.
+    const auto pong = exchange({{"jsonrpc", "2.0"}, {"id", 51}, {"method", "ping"}}, 51);
+    ASSERT_EQ(pong.size(), 1u);
+    EXPECT_EQ(pong[0]["result"], json::object());
     const json answer = {{"jsonrpc", "2.0"}, {"id", question["id"]}, {"result", {{"action", "accept"}, {"content", {{"confirm", true}}}}}};
-    streams.feed(R"({"jsonrpc":"2.0","id":51,"method":"ping"})"
-                 "\n");
-    const auto lines = exchange(answer, 51);
-    ASSERT_EQ(lines.size(), 2);
+    const auto lines = exchange(answer, 50);
+    ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0]["id"], 50);
     EXPECT_EQ(lines[0]["result"]["content"][0]["text"], "confirmed");
 

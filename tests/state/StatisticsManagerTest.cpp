@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -195,19 +196,27 @@ TEST_F(Statistics, ResetRemovesTheSixStoredKeys)
     EXPECT_TRUE(statistics.statistics().toolUsage.isEmpty());
 }
 
-TEST_F(Statistics, ExportsTheLifetimeFiguresAsCompactJson)
+TEST_F(Statistics, ExportsTheLifetimeFiguresAsIndentedJsonWithIsoDates)
 {
     auto instance = start();
-    EXPECT_EQ(instance->statistics.exportStatistics(),
-              QStringLiteral(R"({"exportDate":818100413.0,"statistics":{"connectionHistory":[],"toolUsage":[],)"
-                             R"("totalErrors":0,"totalRequests":0,"totalToolCalls":0,"totalUptime":0.0},)"
-                             R"("version":"1.0.1"})"));
+    const QString empty = *instance->statistics.exportStatistics();
+    EXPECT_TRUE(empty.contains(QStringLiteral("\n  \"statistics\" : {"))) << empty.toStdString();
+    const Json document = Json::parse(empty.toStdString());
+    EXPECT_EQ(document["version"], "1.0.1");
+    EXPECT_EQ(document["statistics"]["totalRequests"], 0);
+    // The same moment as the clock's, read back by a parser of ISO 8601 with its offset.
+    const QString exported = QString::fromStdString(document["exportDate"].get<std::string>());
+    EXPECT_EQ(QDateTime::fromString(exported, Qt::ISODateWithMs), clock.now()) << exported.toStdString();
+    EXPECT_TRUE(exported.contains(QRegularExpression(QStringLiteral(R"(T\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)")))) << exported.toStdString();
 
     instance->statistics.recordConnection(QStringLiteral("a/b"), QStringLiteral("2"));
     instance->statistics.recordToolCall(QStringLiteral("read_file"), 2.0, true);
-    const QString text = *instance->statistics.exportStatistics();
-    EXPECT_TRUE(text.contains(QStringLiteral(R"("clientName":"a\/b")")));
-    EXPECT_EQ(Json::parse(text.toStdString())["statistics"]["toolUsage"][0]["name"], "read_file");
+    const Json used = Json::parse(instance->statistics.exportStatistics()->toStdString());
+    EXPECT_EQ(used["statistics"]["toolUsage"][0]["name"], "read_file");
+    EXPECT_EQ(used["statistics"]["connectionHistory"][0]["clientName"], "a/b");
+    for (const std::string& moment : {used["statistics"]["toolUsage"][0]["lastUsed"].get<std::string>(),
+                                      used["statistics"]["connectionHistory"][0]["timestamp"].get<std::string>()})
+        EXPECT_EQ(QDateTime::fromString(QString::fromStdString(moment), Qt::ISODateWithMs), clock.now()) << moment;
 }
 
 TEST_F(Statistics, ADamagedFileLoadsWhatItCanAndIsWrittenSoundAgain)

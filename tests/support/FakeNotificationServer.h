@@ -11,6 +11,7 @@ class FakeNotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
+    QString appIcon;
     QString summary;
     QString body;
     QVariantMap hints;
@@ -19,13 +20,14 @@ public:
 
 public Q_SLOTS:
     QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
-    uint Notify(const QString&, uint, const QString&, const QString& summary_, const QString& body_, const QStringList&,
+    uint Notify(const QString&, uint, const QString& appIcon_, const QString& summary_, const QString& body_, const QStringList&,
                 const QVariantMap& hints_, int)
     {
         if (refuse) {
             sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("body too long"));
             return 0;
         }
+        appIcon = appIcon_;
         summary = summary_;
         body = body_;
         hints = hints_;

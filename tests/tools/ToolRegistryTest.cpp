@@ -30,17 +30,21 @@ TEST(ToolRegistry, ListsToolsSortedByNameWithTheStandardSchema)
             R"({"type":"object","properties":{"text":{"type":"string","description":"what to say"}},"required":["text"],"additionalProperties":false})"));
 }
 
-TEST(ToolArguments, ConvertOnlyDecimalIntegersInStrings)
+TEST(ToolArguments, TakeIntegersAsWholeNumbersOrDecimalDigitsAndBooleansAsTheirWords)
 {
-    const Arguments arguments = Json::parse(R"({"flag":"true","count":2.5,"max_results":"7","n":3,"on":false,"negative":"-4",
-        "spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999","minus":"-","empty":""})")
+    const Arguments arguments = Json::parse(R"({"flag":"false","yes":"true","word":"yes","count":2.5,"whole":5.0,"max_results":"7","n":3,
+        "on":false,"negative":"-4","spaced":" 7","hex":"0x10","exponent":"1e3","plus":"+7","huge":"99999999999999999999",
+        "beyond":1e19,"minus":"-","empty":"","truth":true})")
                                     .get<Arguments>();
-    EXPECT_TRUE(BaseTool::getBoolArgument(arguments, "flag", true));
+    EXPECT_FALSE(BaseTool::getBoolArgument(arguments, "flag", true));
+    EXPECT_TRUE(BaseTool::getBoolArgument(arguments, "yes", false));
+    EXPECT_TRUE(BaseTool::getBoolArgument(arguments, "word", true));
+    EXPECT_FALSE(BaseTool::getBoolArgument(arguments, "word", false));
     EXPECT_FALSE(BaseTool::getBoolArgument(arguments, "on", true));
-    EXPECT_EQ(BaseTool::getIntArgument(arguments, "count", 100), 100);
+    EXPECT_EQ(BaseTool::getIntArgument(arguments, "whole", 100), 5);
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "max_results", 100), 7);
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "negative", 100), -4);
-    for (const char* invalid : {"spaced", "hex", "exponent", "plus", "huge", "minus", "empty"})
+    for (const char* invalid : {"count", "spaced", "hex", "exponent", "plus", "huge", "beyond", "minus", "empty", "truth"})
         EXPECT_EQ(BaseTool::getIntArgument(arguments, invalid, 100), 100) << invalid;
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "n", 100), 3);
     EXPECT_EQ(BaseTool::getIntArgument(arguments, "missing", std::nullopt), std::nullopt);

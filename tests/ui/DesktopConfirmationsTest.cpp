@@ -10,9 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
 
 namespace {
 
@@ -53,7 +59,7 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
     ConfirmationDialog* dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
-    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denied by itself in 60 s"));
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denies in 60 s"));
     EXPECT_TRUE(dialog->denyButton()->isDefault());
     EXPECT_FALSE(dialog->allowButton()->isDefault());
     EXPECT_FALSE(allowed->answer.has_value());
@@ -100,6 +106,62 @@ TEST_F(DesktopConfirmationsTest, FindsNoOneToAskWithoutADesktopInstance)
     ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Unreachable);
     EXPECT_TRUE(confirmations.openDialogs().isEmpty());
+}
+
+// Calls whose text would hide a line below a harmless first one, or push the buttons off the
+// screen; each dialog is saved as build/screenshots/confirmation-<name>.png for people to see.
+TEST(ConfirmationDialogText, ShowsEveryHiddenLineAndKeepsTheButtonsOnTheScreen)
+{
+    const QString prefix = QStringLiteral("Allow execute_command to run the command: ");
+    QString chain;
+    for (int i = 0; i < 300; ++i)
+        chain += QStringLiteral("true;");
+    const struct {
+        const char* name;
+        QString message;
+        QString shown;
+        QString extent;
+    } cases[] = {
+        {"line-feeds", prefix + QStringLiteral("ls -la ~/Documents") + QString(80, QLatin1Char('\n')) + QStringLiteral("rm -rf ~/?"),
+         prefix + QStringLiteral("ls -la ~/Documents") + QString(80, QChar(0x23CE)) + QStringLiteral("rm -rf ~/?"),
+         QStringLiteral("81 lines, 150 characters")},
+        {"separators", prefix + QStringLiteral("echo hi") + QString(60, QChar(0x2028)) + QStringLiteral("rm -rf ~/?"),
+         prefix + QStringLiteral("echo hi") + QStringLiteral("\\u2028").repeated(60) + QStringLiteral("rm -rf ~/?"),
+         QStringLiteral("61 lines, 119 characters")},
+        {"chain", prefix + chain + QStringLiteral(" rm -rf ~/?"), prefix + chain + QStringLiteral(" rm -rf ~/?"),
+         QStringLiteral("1 line, 1553 characters")},
+    };
+    QDir().mkpath(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots"));
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        ConfirmationDialog dialog(each.message, QStringLiteral("Claude Code 1.0.3"), 60s);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        const QRect screen = dialog.screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << dialog.frameGeometry().height();
+        for (const QPushButton* button : {dialog.allowButton(), dialog.denyButton()})
+            EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
+        EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("message"))->text().toStdString(), each.shown.toStdString());
+        const auto* extent = dialog.findChild<QLabel*>(QStringLiteral("extent"));
+        ASSERT_NE(extent, nullptr);
+        EXPECT_EQ(extent->text().toStdString(), each.extent.toStdString());
+        dialog.grab().save(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots/confirmation-%1.png").arg(QLatin1String(each.name)));
+    }
+}
+
+TEST(ConfirmationDialogText, NoKeyButAClickAllowsAndEnterDenies)
+{
+    ConfirmationDialog dialog(QStringLiteral("Allow delete_file to delete /tmp/x?"), QString(), 60s);
+    std::optional<ConfirmationDialog::Outcome> outcome;
+    QObject::connect(&dialog, &ConfirmationDialog::settled, [&](ConfirmationDialog::Outcome settled) { outcome = settled; });
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_TRUE(QKeySequence::mnemonic(dialog.allowButton()->text()).isEmpty());
+    QTest::keyClick(&dialog, Qt::Key_A, Qt::AltModifier);
+    QTest::keyClick(&dialog, Qt::Key_A);
+    EXPECT_FALSE(outcome);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    EXPECT_EQ(outcome, ConfirmationDialog::Outcome::Denied);
 }
 
 TEST_F(DesktopConfirmationsTest, RefusesMalformedQuestions)

@@ -15,8 +15,8 @@ struct LaunchOutcome {
     LaunchResult launch;
 };
 
-// By identifier when the text can be one (a desktop-file id may keep its ".desktop"), then by the
-// end of an identifier or by name, then as a program on the search path or at an absolute path.
+// By desktop-file id first (as list_running_apps prints it, with or without ".desktop"), then by
+// the end of an id or by name, then as a program on the search path or at an absolute path.
 std::optional<ApplicationLocation> findApplication(const Workspace& workspace, const QString& app)
 {
     static const QLatin1String kDesktopSuffix(".desktop");
@@ -24,10 +24,8 @@ std::optional<ApplicationLocation> findApplication(const Workspace& workspace, c
         if (auto location = workspace.applicationWithIdentifier(app.chopped(kDesktopSuffix.size())))
             return location;
     }
-    if (app.contains(u'.')) {
-        if (auto location = workspace.applicationWithIdentifier(app))
-            return location;
-    }
+    if (auto location = workspace.applicationWithIdentifier(app))
+        return location;
     if (auto location = workspace.applicationWithShortName(app))
         return location;
     return workspace.executableNamed(app);

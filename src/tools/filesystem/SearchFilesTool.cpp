@@ -13,12 +13,11 @@ SearchFilesTool::SearchFilesTool(FileManager& files)
 
 MCPTool SearchFilesTool::definition() const
 {
-    // max_results is published as a string: a string holding a decimal integer counts as one.
     return makeDefinition("search_files", "Search for files by name pattern. Supports wildcards (* and ?).",
                           {{"pattern", "string", "Search pattern (supports * and ?)"},
                            {"directory", "string", "Directory to search in (default: current)"},
                            {"recursive", "boolean", "Search recursively (default: true)"},
-                           {"max_results", "string", "Maximum number of results (default: 100)"}},
+                           {"max_results", "integer", "Maximum number of results (default: 100)", std::nullopt, 0}},
                           {"pattern"});
 }
 

@@ -73,7 +73,7 @@ MCPTool ExecuteCommandTool::definition() const
                           "Execute a shell command and return its output. Supports working directory and environment variables.",
                           {{"command", "string", "Shell command to execute"},
                            {"working_directory", "string", "Working directory (default: current)"},
-                           {"timeout", "string", "Timeout in seconds (default: 30)"}},
+                           {"timeout", "integer", "Timeout in seconds (default: 30)", std::nullopt, 1}},
                           {"command"});
 }
 

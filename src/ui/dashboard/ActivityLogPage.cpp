@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "state/ActivityLog.h"
+#include "state/CountText.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/ActivityTable.h"
 #include "ui/dashboard/EmptyState.h"
@@ -103,9 +104,11 @@ ExportSheet* ActivityLogPage::showExport()
     for (int row = 0; row < m_log.rowCount(); ++row)
         entries.append(m_log.rowAt(row).entry);
     const ActivityLogDocument document = ActivityLog::exportText(entries, m_clock.now());
-    auto* sheet = new ExportSheet({QStringLiteral("Export Activity Log"), QStringLiteral("Export %1 log entries").arg(entries.size()),
-                                   QString::fromUtf8(document.contents), document.suggestedFileName},
-                                  m_clipboard, this);
+    auto* sheet =
+        new ExportSheet({QStringLiteral("Export Activity Log"),
+                         QStringLiteral("Export ") + countText(entries.size(), QStringLiteral("log entry"), QStringLiteral("log entries")),
+                         QString::fromUtf8(document.contents), document.suggestedFileName},
+                        m_clipboard, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setObjectName(QStringLiteral("exportSheet"));
     sheet->open();

@@ -3,6 +3,7 @@
 #include "control/ServerActions.h"
 #include "platform/Clock.h"
 #include "protocol/JsonWriter.h"
+#include "state/CountText.h"
 #include "state/StatisticsManager.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/Dialogs.h"
@@ -145,7 +146,7 @@ void StatisticsPage::refresh()
     m_cards[1]->setValue(QString::number(figures.totalToolCalls));
     m_cards[1]->setSubtitle(QStringLiteral("Session: %1").arg(session.toolCalls));
     m_cards[2]->setValue(ServerActions::percentText(m_statistics.successRate()));
-    m_cards[2]->setSubtitle(QStringLiteral("%1 errors").arg(figures.totalErrors));
+    m_cards[2]->setSubtitle(countText(figures.totalErrors, QStringLiteral("error"), QStringLiteral("errors")));
     m_cards[3]->setValue(StatisticsText::seconds(m_statistics.averageResponseTime()));
     m_cards[3]->setSubtitle(QStringLiteral("Per tool call"));
     m_uptime->setValue(ServerActions::uptimeText(figures.totalUptime));

@@ -1,5 +1,7 @@
 #include "ui/models/FeatureCardModel.h"
 
+#include "control/ToolActions.h"
+
 namespace {
 
 QString text(const std::string& value)
@@ -34,10 +36,12 @@ QStringList promptCategories()
 QList<FeatureCard> fromTools(const std::vector<MCPTool>& tools)
 {
     QList<FeatureCard> cards;
-    for (const MCPTool& tool : tools) {
+    for (const MCPTool& tool : ToolActions::inListingOrder(tools)) {
         FeatureCard card;
         card.name = text(tool.name);
         card.description = text(tool.description);
+        if (ToolActions::isUnavailableHere(tool.name))
+            card.description += QStringLiteral(" (%1)").arg(ToolActions::kUnavailableMark);
         card.symbol = QStringLiteral("wrench.and.screwdriver");
         // Selected by parts of the name, case-sensitively, as the tool shortcuts select them.
         if (containsAny(card.name, {"file", "directory"}))

@@ -1,6 +1,7 @@
 #include "ui/models/StatisticsModels.h"
 
 #include "control/ServerActions.h"
+#include "state/CountText.h"
 #include "ui/Symbols.h"
 
 #include <QLocale>
@@ -28,7 +29,7 @@ ToolUsageModel::ToolUsageModel(QObject* parent)
 
 QString ToolUsageModel::callsText(const ToolUsage& usage)
 {
-    return QStringLiteral("%1 calls").arg(usage.callCount);
+    return countText(usage.callCount, QStringLiteral("call"), QStringLiteral("calls"));
 }
 
 QString ToolUsageModel::successText(const ToolUsage& usage)

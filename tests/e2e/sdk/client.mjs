@@ -7,7 +7,7 @@ import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js"
 import { McpError } from "@modelcontextprotocol/sdk/types.js";
 import assert from "node:assert/strict";
 import fs from "node:fs";
-import { check, fileIn, finish, temporaryHome, within } from "./harness.mjs";
+import { check, checkWholeNumberArguments, fileIn, finish, temporaryHome, within } from "./harness.mjs";
 
 const zarnel = process.argv[2];
 const testServer = process.argv[3];
@@ -74,6 +74,22 @@ await check("answers ping and lists tools sorted by name with the revision's fie
   }
   assert.equal(byName.move_file.title, from("2025-06-18") ? "Move File" : undefined);
   assert.equal(byName.get_system_info.outputSchema?.type, from("2025-06-18") ? "object" : undefined);
+});
+
+await check("takes whole numbers for integer arguments, listed as integers from 2025-03-26 on", async () => {
+  await checkWholeNumberArguments(client, home, from("2025-03-26"));
+});
+
+await check("answers a ping sent while a command runs before the command's result", async () => {
+  const order = [];
+  const call = client.callTool({ name: "execute_command", arguments: { command: "sleep 3; echo done" } }).then(() => order.push("call"));
+  await new Promise((resolve) => setTimeout(resolve, 500));
+  const sent = Date.now();
+  assert.deepEqual(await client.ping(), {});
+  order.push("ping");
+  console.log(`# the ping was answered in ${Date.now() - sent} ms while the command ran`);
+  await call;
+  assert.deepEqual(order, ["ping", "call"]);
 });
 
 await check("answers an unknown tool as the revision says", async () => {

@@ -7,11 +7,15 @@ import { Client } from "@modelcontextprotocol/client";
 import { StdioClientTransport } from "@modelcontextprotocol/client/stdio";
 import assert from "node:assert/strict";
 import fs from "node:fs";
-import { check, fileIn, finish, temporaryHome, within } from "./harness.mjs";
+import { check, checkWholeNumberArguments, fileIn, finish, temporaryHome, within } from "./harness.mjs";
+import { execFileSync } from "node:child_process";
 
 const [zarnel, testServer] = process.argv.slice(2);
 
 const { home, env, remove } = temporaryHome("zarnel-sdk2-");
+// A runtime folder of its own, so that `zarnel connections` counts this test's processes only.
+env.XDG_RUNTIME_DIR = `${home}/runtime`;
+fs.mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
 
 function modernClient(capabilities = {}) {
   return new Client({ name: "zarnel-sdk2-test", version: "2.0.0" }, { capabilities, versionNegotiation: { mode: { pin: "2026-07-28" } } });
@@ -40,6 +44,20 @@ await check("lists tools with titles and annotations, and calls one with a struc
   const result = await client.callTool({ name: "get_system_info", arguments: {} });
   assert.match(result.content[0].text, /^System Information:/);
   assert.equal(typeof result.structuredContent.hostName, "string");
+});
+
+await check("takes whole numbers for integer arguments, listed as integers", async () => {
+  await checkWholeNumberArguments(client, home, true);
+});
+
+await check("counts the client as a connection and names it in the log", async () => {
+  const zarnelSays = (...args) => execFileSync(zarnel, args, { env, encoding: "utf8" });
+  assert.equal(zarnelSays("connections").trim(), "1 active connection");
+  const { contents } = await client.readResource({ uri: "zarnel://server-status" });
+  assert.equal(JSON.parse(contents[0].text).connection_count, 1);
+  const log = zarnelSays("log");
+  assert.match(log, /zarnel-sdk2-test \(\d+\): Connected: zarnel-sdk2-test v2\.0\.0/);
+  assert.doesNotMatch(log, /no client yet/);
 });
 
 await check("reads a resource and reports a missing one", async () => {

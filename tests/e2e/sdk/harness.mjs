@@ -1,5 +1,6 @@
 // What the SDK client tests share: a fresh HOME whose settings start the server at launch (as a
 // user would configure it), and the numbered checks with their summary.
+import assert from "node:assert/strict";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
@@ -26,6 +27,31 @@ export function fileIn(home, name, text = "keep me") {
   const file = path.join(home, name);
   fs.writeFileSync(file, text);
   return file;
+}
+
+// A folder in the home holding the named empty files, for search_files.
+export function folderWith(home, names) {
+  const folder = fs.mkdtempSync(path.join(home, "found-"));
+  for (const name of names) fs.writeFileSync(path.join(folder, name), "");
+  return folder;
+}
+
+// Whole numbers as an assistant sends them: a command's time limit of one second and a search
+// cut at two results, from a client whose listed schemas it also checks.
+export async function checkWholeNumberArguments(client, home, integerSchemas) {
+  const { tools } = await client.listTools();
+  const byName = Object.fromEntries(tools.map((tool) => [tool.name, tool]));
+  const expectedType = integerSchemas ? "integer" : "string";
+  assert.equal(byName.execute_command.inputSchema.properties.timeout.type, expectedType);
+  assert.equal(byName.search_files.inputSchema.properties.max_results.type, expectedType);
+  assert.equal(byName.execute_command.inputSchema.properties.timeout.minimum, integerSchemas ? 1 : undefined);
+  const timed = await client.callTool({ name: "execute_command", arguments: { command: "sleep 5", timeout: 1 } });
+  assert.match(timed.content[0].text, /Timed out after 1 seconds/, JSON.stringify(timed));
+  const folder = folderWith(home, ["a.txt", "b.txt", "c.txt"]);
+  const found = await client.callTool({ name: "search_files", arguments: { pattern: "*.txt", directory: folder, max_results: 2 } });
+  assert.notEqual(found.isError, true, JSON.stringify(found));
+  const paths = found.content[0].text.split("\n").filter((line) => line.startsWith(folder));
+  assert.equal(paths.length, 2, found.content[0].text);
 }
 
 // What the promise gives within five seconds, else "timed out".

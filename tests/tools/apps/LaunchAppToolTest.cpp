@@ -46,6 +46,17 @@ TEST_F(LaunchApp, TakesADesktopFileIdWithItsSuffixAndKeepsTheEntrysOwnArgumentsB
     EXPECT_EQ(failure(callTool(m_tool, {{"app", "org.test.Missing.desktop"}})), "Application not found: org.test.Missing.desktop");
 }
 
+TEST_F(LaunchApp, TakesTheIdListRunningAppsPrintsEvenWithoutADotBeforeAnyNameMatch)
+{
+    // An id without a dot, and a second entry whose name is that id: the id wins.
+    m_apps.addApplication(QStringLiteral("xlogo-test"), QStringLiteral("Logo"), QStringLiteral("logo"));
+    m_apps.addApplication(QStringLiteral("org.test.Other"), QStringLiteral("xlogo-test"), QStringLiteral("other"));
+
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "xlogo-test"}})), "Successfully launched: xlogo-test.desktop");
+    EXPECT_EQ(success(callTool(m_tool, {{"app", "xlogo-test.desktop"}})), "Successfully launched: xlogo-test.desktop");
+    EXPECT_TRUE(m_apps.waitForRecord(QStringLiteral("logo")));
+}
+
 TEST_F(LaunchApp, StartsAnExecutableNamedByItsAbsolutePath)
 {
     const QString program = m_apps.installProgram(QStringLiteral("by-path"));

@@ -18,7 +18,7 @@ TEST_F(DeleteFile, RemovesANonEmptyDirectoryOnlyWhenAskedToRecurse)
     writeBytes("outside/keep.txt", "keep");
     makeLink(path("outside"), "tree/a/link-to-outside");
 
-    for (const Json& notRecursive : {Json(false), Json("true"), Json()}) {
+    for (const Json& notRecursive : {Json(false), Json("false"), Json("yes"), Json(1), Json()}) {
         Json arguments = {{"path", pathText("tree")}};
         if (!notRecursive.is_null())
             arguments["recursive"] = notRecursive;
@@ -28,7 +28,8 @@ TEST_F(DeleteFile, RemovesANonEmptyDirectoryOnlyWhenAskedToRecurse)
     EXPECT_EQ(success(remove({{"path", pathText("tree/empty")}})), "Successfully deleted: " + pathText("tree/empty"));
     EXPECT_FALSE(exists("tree/empty"));
 
-    EXPECT_EQ(success(remove({{"path", pathText("tree")}, {"recursive", true}})), "Successfully deleted: " + pathText("tree"));
+    // The word is taken as the boolean, as assistants shown a schema in text write it.
+    EXPECT_EQ(success(remove({{"path", pathText("tree")}, {"recursive", "true"}})), "Successfully deleted: " + pathText("tree"));
     EXPECT_FALSE(exists("tree"));
     // A link inside the tree goes; what it points to stays.
     EXPECT_EQ(readBytes("outside/keep.txt"), "keep");

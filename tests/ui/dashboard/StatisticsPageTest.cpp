@@ -114,7 +114,7 @@ TEST_F(StatisticsPageTest, ExportSheetShowsTheJsonAndProposesItsName)
     EXPECT_EQ(sheet->windowTitle(), "Export Statistics");
     EXPECT_EQ(sheet->findChild<QLabel*>("subtitle")->text(), "Export your server statistics as JSON");
     EXPECT_EQ(sheet->text(), *statistics.exportStatistics());
-    EXPECT_TRUE(sheet->text().contains("\"totalRequests\":1"));
+    EXPECT_TRUE(sheet->text().contains("\"totalRequests\" : 1"));
     sheet->copyToClipboard();
     EXPECT_EQ(clipboard->storedText, sheet->text());
     EXPECT_EQ(sheet->statusText(), "✓ Copied to clipboard");
