@@ -104,10 +104,11 @@ const std::vector<Command>& commands()
          {}},
         {"dashboard", "", "Open Dashboard: ask the desktop instance to show its window", "", 0, 0, {}},
         {"settings",
-         "list | get KEY | set KEY VALUE",
+         "list | get KEY | set KEY VALUE | add KEY FOLDER | remove KEY FOLDER",
          "Read and change the settings",
          "A value is checked against its setting's type (true/false, a whole number, or one of debug, info, warning, "
-         "error for logLevel). Running processes take a change at once.",
+         "error for logLevel, folders separated by ':' for allowedFolders and readOnlyFolders, which add and remove "
+         "also edit). Running processes take a change at once.",
          1,
          3,
          {}},

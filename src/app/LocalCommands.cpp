@@ -33,6 +33,12 @@ struct LocalTools {
 
 QString valueText(const Json& value)
 {
+    if (value.is_array()) {
+        QStringList lines;
+        for (const Json& each : value)
+            lines.append(valueText(each));
+        return lines.join(QLatin1Char('\n'));
+    }
     return value.is_string() ? QString::fromStdString(value.get<std::string>()) : QString::fromStdString(JsonWriter::compact(value));
 }
 
@@ -111,8 +117,9 @@ QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
     const QStringList& arguments = invocation.arguments;
     const QString verb = arguments.first();
     const qsizetype expected = verb == QLatin1String("list") ? 1 : verb == QLatin1String("get") ? 2 : 3;
-    if (verb != QLatin1String("list") && verb != QLatin1String("get") && verb != QLatin1String("set"))
-        co_return out.usageError(QStringLiteral("unknown settings action '%1' (list, get or set)").arg(verb));
+    const bool editsList = verb == QLatin1String("add") || verb == QLatin1String("remove");
+    if (verb != QLatin1String("list") && verb != QLatin1String("get") && verb != QLatin1String("set") && !editsList)
+        co_return out.usageError(QStringLiteral("unknown settings action '%1' (list, get, set, add or remove)").arg(verb));
     if (arguments.size() != expected)
         co_return out.usageError(QStringLiteral("'settings %1' takes %2 argument(s)").arg(verb).arg(expected - 1));
 
@@ -138,10 +145,22 @@ QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
         result.dialog = valueText(result.value);
         co_return out.show(result);
     }
-    const SettingValues::Checked checked = SettingValues::parse(key, arguments.at(2));
+    if (editsList && !SettingValues::isFolderList(key))
+        co_return out.usageError(QStringLiteral("'settings %1' takes a list of folders (allowedFolders or readOnlyFolders)").arg(verb));
+    const SettingValues::Checked checked = editsList ? SettingValues::folderFromArgument(arguments.at(2), verb == QLatin1String("add"))
+                                                     : SettingValues::parse(key, arguments.at(2));
     if (const QString* problem = std::get_if<QString>(&checked))
         co_return out.usageError(*problem);
-    const Json value = std::get<Json>(checked);
+    Json value = std::get<Json>(checked);
+    if (editsList) {
+        Json folders = *SettingValues::read(manager, key);
+        const auto at = std::find(folders.begin(), folders.end(), value);
+        if (verb == QLatin1String("add") && at == folders.end())
+            folders.push_back(value);
+        else if (verb == QLatin1String("remove") && at != folders.end())
+            folders.erase(at);
+        value = folders;
+    }
     SettingValues::assign(manager, key, value);
     if (!store.sync())
         co_return out.fail(QStringLiteral("%1 is not stored: %2").arg(key, store.writeProblem()), SubCommands::kFailed);

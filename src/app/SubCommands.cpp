@@ -16,6 +16,7 @@
 #include "platform/SystemServices.h"
 #include "protocol/JsonWriter.h"
 #include "state/HistoryStore.h"
+#include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
@@ -105,8 +106,12 @@ QCoro::Task<int> status(const Invocation&, CommandOutput& out)
     QCoro::Task<QList<InstanceReply>> asked = statuses();
     const QList<InstanceReply> found = co_await asked;
     StoredStatistics stored;
-    co_return out.show(serverStatus(
-        StatusFigures{anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls()}));
+    StatusFigures figures{anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls(), {}};
+    // Said only once a person has set folders, so that the status reads as before otherwise.
+    const SettingsManager settings(stored.store);
+    if (!settings.allowedFolders().isEmpty() || !settings.readOnlyFolders().isEmpty() || !settings.commandNetwork())
+        figures.confinement = confinementSummary(settings.allowedFolders(), settings.readOnlyFolders(), settings.commandNetwork());
+    co_return out.show(serverStatus(figures));
 }
 
 QCoro::Task<int> stats(const Invocation&, CommandOutput& out)

@@ -2,6 +2,7 @@
 
 #include "catalog/ServerStatus.h"
 #include "platform/Clock.h"
+#include "platform/CommandSandbox.h"
 #include "platform/FileManager.h"
 #include "platform/Log.h"
 #include "platform/SystemReport.h"
@@ -209,6 +210,18 @@ QString ResourceManager::statisticsDocument() const
     });
 }
 
+namespace {
+
+Json jsonStrings(const QStringList& texts)
+{
+    Json list = Json::array();
+    for (const QString& text : texts)
+        list.push_back(text.toStdString());
+    return list;
+}
+
+} // namespace
+
 QString ResourceManager::serverStatusDocument() const
 {
     const SettingsManager& settings = *m_sources.settings;
@@ -220,7 +233,21 @@ QString ResourceManager::serverStatusDocument() const
           {"log_level", settings.logLevelRawValue().toStdString()},
           {"command_timeout", settings.commandTimeout()},
           {"enable_tool_logging", settings.enableToolLogging()}}},
+        {"allowed_folders", jsonStrings(settings.allowedFolders())},
+        {"read_only_folders", jsonStrings(settings.readOnlyFolders())},
+        {"command_confinement",
+         m_sources.confinement ? CommandSandbox::statusText(m_sources.confinement->effective()).toStdString() : std::string("off")},
     });
+}
+
+std::optional<QString> ResourceManager::fileRefusal(const QString& path) const
+{
+    if (!m_sources.confinement)
+        return std::nullopt;
+    const auto admitted = m_sources.confinement->admit(FilePath(path), FolderConfinement::Access::Read);
+    if (admitted.ok())
+        return std::nullopt;
+    return admitted.error().description;
 }
 
 QString ResourceManager::toolsDocument() const

@@ -36,6 +36,8 @@ struct MCPResourceError {
 using ResourceReadResult = std::variant<std::vector<MCPContent>, MCPResourceError>;
 
 // What the catalogue renders its live resources from.
+class FolderConfinement;
+
 struct ResourceSources {
     const ActivityLog* activityLog = nullptr;
     const StatisticsManager* statistics = nullptr;
@@ -44,6 +46,8 @@ struct ResourceSources {
     const Clock* clock = nullptr;
     std::shared_ptr<const SystemInformation> systemInformation;
     FileManager* files = nullptr;
+    // Where the assistant may work; nothing when the test or program confines nothing.
+    const FolderConfinement* confinement = nullptr;
 };
 
 // The catalogue of resources and their reader: the system report, the activity log, the
@@ -75,6 +79,8 @@ public:
     // The local path a file URI names: percent-decoded, with an empty or "localhost" host.
     // Nothing for other URIs, other hosts, or bytes that do not decode to a valid path.
     static std::optional<QString> filePathForUri(const QString& uri);
+    // The refusal of a file the assistant may not read ("Access denied: ..."), or nothing.
+    std::optional<QString> fileRefusal(const QString& path) const;
 
     // Never throws; failures come back as MCPResourceError.
     QCoro::Task<ResourceReadResult> readResource(QString uri);

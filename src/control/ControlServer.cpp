@@ -267,7 +267,12 @@ QCoro::Task<Reply> ControlServer::setSetting(Json args)
     const SettingValues::Checked checked = SettingValues::check(name, *value);
     if (const QString* error = std::get_if<QString>(&checked))
         co_return Reply::failure(Code::BadArguments, error->toStdString());
-    SettingValues::assign(m_components.settings(), name, std::get<Json>(checked));
+    // Any process of the user may send this, a confined command too: what confines commands is
+    // taken from the settings file, which no confined command can write.
+    if (SettingValues::isFolderList(name) || name == QLatin1String("commandNetwork"))
+        m_components.settings().reloadFolders();
+    else
+        SettingValues::assign(m_components.settings(), name, std::get<Json>(checked));
     co_return Reply::success();
 }
 

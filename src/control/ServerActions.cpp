@@ -1,5 +1,7 @@
 #include "control/ServerActions.h"
 
+#include "platform/CommandSandbox.h"
+#include "platform/FolderConfinement.h"
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
 #include "state/CountText.h"
@@ -95,7 +97,20 @@ ActionResult serverStatus(const StatusFigures& figures)
                         {"connectionCount", figures.connections},
                         {"totalRequests", figures.totalRequests},
                         {"totalToolCalls", figures.totalToolCalls}};
+    if (!figures.confinement.isEmpty()) {
+        result.dialog += QLatin1Char('\n') + figures.confinement;
+        result.value["confinement"] = figures.confinement.toStdString();
+    }
     return result;
+}
+
+QString confinementSummary(const QStringList& allowedFolders, const QStringList& readOnlyFolders, bool commandNetwork)
+{
+    FolderConfinement confinement;
+    confinement.setRules(FolderRules{allowedFolders, readOnlyFolders, commandNetwork});
+    const QString folders =
+        allowedFolders.isEmpty() ? QStringLiteral("Not confined") : QStringLiteral("Confined to %1 folders").arg(allowedFolders.size());
+    return folders + QStringLiteral("; commands: ") + CommandSandbox::statusText(confinement.effective());
 }
 
 ActionResult statistics(const StatisticsFigures& figures)

@@ -34,8 +34,12 @@ struct StatusFigures {
     qint64 connections = 0;
     qint64 totalRequests = 0;
     qint64 totalToolCalls = 0;
+    // "Confined to N folders; commands: kernel", or empty to leave it out.
+    QString confinement;
 };
 ActionResult serverStatus(const StatusFigures& figures);
+// The line the status shows of the folder settings.
+QString confinementSummary(const QStringList& allowedFolders, const QStringList& readOnlyFolders, bool commandNetwork);
 
 struct StatisticsFigures {
     qint64 totalRequests = 0;

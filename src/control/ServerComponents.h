@@ -11,6 +11,7 @@ class ClientConfirmationAsker;
 class Clock;
 class ConfirmationGate;
 class HistoryRecorder;
+class FolderConfinement;
 class MCPServer;
 class PreferencesStore;
 class PromptManager;
@@ -65,12 +66,16 @@ public:
     const PreferencesStore& store() const { return m_store; }
     const Clock& clock() const { return m_clock; }
     const PlatformServices& services() const { return m_services; }
+    // Where the assistant may work, as the settings (and the client's roots) say.
+    FolderConfinement& confinement() { return *m_confinement; }
+    const FolderConfinement& confinement() const { return *m_confinement; }
     // The client's channel, which tests bound and feed.
     StdioTransport& transport() { return *m_transport; }
 
 private:
     PreferencesStore& m_store;
     const Clock& m_clock;
+    std::shared_ptr<FolderConfinement> m_confinement;
     PlatformServices m_services;
     // Held by pointer so that this header needs none of theirs; destroyed in reverse order.
     std::unique_ptr<SettingsManager> m_settings;

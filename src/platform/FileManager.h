@@ -20,6 +20,8 @@ struct FileError {
 
     // What every operation answers for a path the system would read only up to a NUL.
     static FileError nulInPath() { return FileError{QStringLiteral("Invalid path: contains a NUL character")}; }
+    // A refusal of the folder confinement, which a tool answers as it is.
+    bool isDenial() const { return description.startsWith(QLatin1String("Access denied: ")); }
 };
 
 // Success, or the error. Operations that return nothing use FileResult<void>.

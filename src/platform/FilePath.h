@@ -20,6 +20,8 @@ public:
     }
 
     static FilePath fromNative(const QByteArray& native);
+    // A path shown as `text` that the system reaches as `native` (another way to the same item).
+    static FilePath withText(const QString& text, const QByteArray& native) { return FilePath(text, native); }
 
     const QString& text() const { return m_text; }
     const QByteArray& native() const { return m_native; }

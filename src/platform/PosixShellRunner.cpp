@@ -1,13 +1,17 @@
 #include "platform/PosixShellRunner.h"
 
 #include "platform/CommandGroups.h"
+#include "platform/CommandSandbox.h"
+#include "platform/FileTree.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -18,6 +22,8 @@
 #include <thread>
 #include <unistd.h>
 #include <utility>
+#include <variant>
+#include <vector>
 
 extern char** environ;
 
@@ -103,7 +109,8 @@ struct CommandWatch {
     enum class Phase { Running, Terminating, Killed };
 
     pid_t pid = -1;
-    int exitFd = -1; // readable once the shell has exited; -1 without process descriptors
+    int exitFd = -1;            // readable once the shell has exited; -1 without process descriptors
+    QByteArray temporaryFolder; // a confined command's own, removed when nothing of it is left
     CapturedStream output;
     CapturedStream error;
     bool shellExited = false;
@@ -184,6 +191,13 @@ struct CommandWatch {
         output.close();
         error.close();
         CommandGroups::remove(pid);
+        removeTemporaryFolder(temporaryFolder);
+    }
+
+    static void removeTemporaryFolder(const QByteArray& folder)
+    {
+        if (!folder.isEmpty())
+            FileTree::remove(AT_FDCWD, folder.constData(), FilePath::fromNative(folder), true);
     }
 };
 
@@ -223,6 +237,36 @@ std::optional<QString> workingDirectoryProblem(const QString& directory)
         return errorText(errno);
     return std::nullopt;
 }
+
+// A confined command's surroundings: its private temporary folder, the environment naming it,
+// and the kernel's rules.
+struct ConfinedStart {
+    QByteArray temporaryFolder;
+    std::vector<QByteArray> environmentText;
+    std::vector<char*> environment;
+    std::unique_ptr<CommandSandbox> sandbox;
+
+    std::optional<QString> prepare(const EffectiveFolders& folders)
+    {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/zarnel-command-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            return errorText(errno);
+        temporaryFolder = pattern;
+        auto prepared = CommandSandbox::prepare(folders, temporaryFolder);
+        if (auto* reason = std::get_if<QString>(&prepared))
+            return *reason;
+        sandbox = std::move(std::get<std::unique_ptr<CommandSandbox>>(prepared));
+        for (char** each = environ; *each; ++each) {
+            if (std::strncmp(*each, "TMPDIR=", 7) != 0)
+                environmentText.emplace_back(*each);
+        }
+        environmentText.push_back("TMPDIR=" + temporaryFolder);
+        for (QByteArray& each : environmentText)
+            environment.push_back(each.data());
+        environment.push_back(nullptr);
+        return std::nullopt;
+    }
+};
 
 // What the shell's process is given; all of it prepared before the fork, since the child may
 // only make async-signal-safe calls.
@@ -364,14 +408,32 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const StopCheck&
                           nullptr};
 
     pid_t pid = -1;
-    const int spawnError = startShell(
-        {shell.constData(), argv, command.workingDirectory ? directory.constData() : nullptr, outputPipe[1], errorPipe[1], ::getpid()},
-        pid);
+    int spawnError = 0;
+    ConfinedStart confined;
+    if (command.confinement) {
+        if (const auto problem = confined.prepare(*command.confinement)) {
+            ::close(outputPipe[0]);
+            ::close(outputPipe[1]);
+            ::close(errorPipe[0]);
+            ::close(errorPipe[1]);
+            CommandWatch::removeTemporaryFolder(confined.temporaryFolder);
+            outcome.startError = QStringLiteral("Commands cannot be confined on this system (%1)").arg(*problem);
+            return outcome;
+        }
+        const CommandSandbox::Start start{shell.constData(), argv,         confined.environment.data(),
+                                          outputPipe[1],     errorPipe[1], command.workingDirectory ? directory.constData() : nullptr};
+        spawnError = confined.sandbox->spawn(start, &pid);
+    } else {
+        spawnError = startShell(
+            {shell.constData(), argv, command.workingDirectory ? directory.constData() : nullptr, outputPipe[1], errorPipe[1], ::getpid()},
+            pid);
+    }
     ::close(outputPipe[1]);
     ::close(errorPipe[1]);
     if (spawnError != 0) {
         ::close(outputPipe[0]);
         ::close(errorPipe[0]);
+        CommandWatch::removeTemporaryFolder(confined.temporaryFolder);
         outcome.startError = errorText(spawnError);
         return outcome;
     }
@@ -385,6 +447,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const StopCheck&
     ::fcntl(watch.output.fd, F_SETFL, O_NONBLOCK);
     ::fcntl(watch.error.fd, F_SETFL, O_NONBLOCK);
     watch.exitFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    watch.temporaryFolder = confined.temporaryFolder;
     watch.grace = m_gracePeriod;
     if (command.timeLimit < std::chrono::hours(24 * 365))
         watch.deadline = SteadyClock::now() + command.timeLimit;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FolderConfinement.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,6 +15,8 @@ struct ShellCommand {
     // Relative to our own current directory; none means our own.
     std::optional<QString> workingDirectory;
     std::chrono::seconds timeLimit{30};
+    // Where the command may write, read and connect; nothing leaves it unconfined.
+    std::optional<EffectiveFolders> confinement;
 };
 
 // What running a command produced.

@@ -107,6 +107,10 @@ ConfirmationQuestion ConfirmationGate::questionFor(const std::string& tool, cons
 
 bool ConfirmationGate::applies(const std::string& tool) const
 {
+    // Applications started for the person run outside the folders the assistant is confined to:
+    // while folders are set, the person decides each start.
+    if (tool == "launch_app" && !m_settings.allowedFolders().isEmpty())
+        return true;
     return m_settings.requireConfirmation() && m_needsConfirmation(tool);
 }
 

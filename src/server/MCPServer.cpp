@@ -8,6 +8,7 @@
 #include "protocol/JsonWriter.h"
 #include "protocol/MCPResource.h"
 #include "server/ClientQuestions.h"
+#include "server/ClientRoots.h"
 #include "server/ClientSession.h"
 #include "server/CompletionProvider.h"
 #include "server/ListenStreams.h"
@@ -50,6 +51,7 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_session(ServerInfo{kServerName, kServerVersion})
     , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); })
     , m_questions(std::make_unique<ClientQuestions>([this](const std::string& line) { return sendLine(line); }))
+    , m_roots(std::make_unique<ClientRoots>([this](const std::string& line) { return sendLine(line); }))
     , m_completions(std::make_unique<CompletionProvider>(prompts))
     , m_handlers(std::make_unique<MethodHandlers>(tools, resources, prompts, statistics, activityLog, *m_completions))
     , m_stateless(std::make_unique<StatelessRequests>())
@@ -139,6 +141,7 @@ void MCPServer::startStdinListener()
     m_queue.open();
     // A new reader is a new conversation: what the last client asked for does not carry over.
     m_session.startOver();
+    m_roots->forget();
     m_subscriptions.clear();
     m_listens->clear();
     m_transport.start();
@@ -150,7 +153,7 @@ bool MCPServer::takeClientResponse(const QByteArray& line)
     if (viewOf(line).find("\"method\"") != std::string_view::npos)
         return false;
     const auto parsed = json::parse(viewOf(line));
-    return parsed && m_questions->takeResponse(*parsed);
+    return parsed && (m_roots->takeResponse(*parsed) || m_questions->takeResponse(*parsed));
 }
 
 void MCPServer::setConfirmationGate(ConfirmationGate* gate)
@@ -334,6 +337,10 @@ QCoro::Task<JSONRPCResponse> MCPServer::handleRequest(JSONRPCRequest request)
         m_listens->closeCancelled(request);
         co_return JSONRPCResponse::failure(request.id, JSONRPCError::methodNotFound);
     }
+    // A client that works in folders of its own says so; they narrow where its tools may go.
+    if (!request.id && (method == "notifications/initialized" || method == "notifications/roots/list_changed")
+        && m_session.capabilities().contains("roots"))
+        m_roots->ask();
 
     RequestContext context;
     context.id = request.id;
@@ -480,6 +487,9 @@ JSONRPCResponse MCPServer::handleResourceSubscription(const JSONRPCRequest& requ
         return JSONRPCResponse::failure(
             request.id, MethodHandlers::resourceError(m_session.revision(), failure.description, true, uriValue.get<std::string>()));
     }
+    // Changes of a file the assistant may not read are none of its business either.
+    if (const auto refused = subscribe && filePath ? m_resources.fileRefusal(*filePath) : std::nullopt)
+        return JSONRPCResponse::failure(request.id, JSONRPCError{JSONRPCError::invalidParams.code, refused->toStdString(), std::nullopt});
     if (subscribe && !m_subscriptions.subscribe(uri, filePath.value_or(QString())))
         return JSONRPCResponse::failure(request.id,
                                         JSONRPCError{JSONRPCError::internalError.code, ResourceSubscriptions::kTooManyText, std::nullopt});

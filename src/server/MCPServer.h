@@ -20,6 +20,7 @@
 
 class ActivityLog;
 class ClientQuestions;
+class ClientRoots;
 class CompletionProvider;
 class ConfirmationGate;
 class HistoryRecorder;
@@ -70,6 +71,8 @@ public:
     // Questions to the user of the client whose request is in flight (the confirmation gate's
     // way to ask); see ClientQuestions.h.
     ClientQuestions& clientQuestions() { return *m_questions; }
+    // The folders the client says it works in.
+    ClientRoots& clientRoots() { return *m_roots; }
 
     // Starting while running does nothing; so does stopping while stopped.
     void start();
@@ -151,6 +154,7 @@ private:
     ResourceSubscriptions m_subscriptions;
 
     std::unique_ptr<ClientQuestions> m_questions;
+    std::unique_ptr<ClientRoots> m_roots;
     std::unique_ptr<CompletionProvider> m_completions;
     std::unique_ptr<MethodHandlers> m_handlers;
     std::unique_ptr<StatelessRequests> m_stateless;

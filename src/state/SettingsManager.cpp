@@ -13,6 +13,16 @@ const QString kRequireConfirmation = QStringLiteral("requireConfirmation");
 const QString kCommandTimeout = QStringLiteral("commandTimeout");
 const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
 const QString kHistoryDays = QStringLiteral("historyDays");
+const QString kAllowedFolders = QStringLiteral("allowedFolders");
+const QString kReadOnlyFolders = QStringLiteral("readOnlyFolders");
+const QString kCommandNetwork = QStringLiteral("commandNetwork");
+
+// A list of folders is stored as one value, a folder a line: a folder's name may hold any other
+// separator.
+QStringList readFolders(const PreferencesStore& store, const QString& key)
+{
+    return store.readString(key).value_or(QString()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -30,6 +40,9 @@ SettingsManager::SettingsManager(PreferencesStore& store, QObject* parent)
     m_commandTimeout = m_store.readInteger(kCommandTimeout).value_or(kDefaultCommandTimeout);
     m_launchAtLogin = m_store.readBool(kLaunchAtLogin).value_or(false);
     m_historyDays = std::max<qint64>(0, m_store.readInteger(kHistoryDays).value_or(kDefaultHistoryDays));
+    m_allowedFolders = readFolders(m_store, kAllowedFolders);
+    m_readOnlyFolders = readFolders(m_store, kReadOnlyFolders);
+    m_commandNetwork = m_store.readBool(kCommandNetwork).value_or(true);
     registerDefaults();
 }
 
@@ -45,6 +58,9 @@ void SettingsManager::registerDefaults()
         {kCommandTimeout, kDefaultCommandTimeout},
         {kLaunchAtLogin, false},
         {kHistoryDays, kDefaultHistoryDays},
+        {kAllowedFolders, QString()},
+        {kReadOnlyFolders, QString()},
+        {kCommandNetwork, true},
     });
 }
 
@@ -107,4 +123,37 @@ void SettingsManager::setHistoryDays(qint64 value)
 {
     m_store.writeInteger(kHistoryDays, m_historyDays = std::max<qint64>(0, value));
     announce(&SettingsManager::historyDaysChanged);
+}
+
+void SettingsManager::setAllowedFolders(const QStringList& folders)
+{
+    m_store.writeString(kAllowedFolders, (m_allowedFolders = folders).join(QLatin1Char('\n')));
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::setReadOnlyFolders(const QStringList& folders)
+{
+    m_store.writeString(kReadOnlyFolders, (m_readOnlyFolders = folders).join(QLatin1Char('\n')));
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::setCommandNetwork(bool value)
+{
+    m_store.writeBool(kCommandNetwork, m_commandNetwork = value);
+    // Other processes take these from the file, never from the message that tells them of it.
+    m_store.sync();
+    announce(&SettingsManager::foldersChanged);
+}
+
+void SettingsManager::reloadFolders()
+{
+    m_store.sync();
+    m_allowedFolders = readFolders(m_store, kAllowedFolders);
+    m_readOnlyFolders = readFolders(m_store, kReadOnlyFolders);
+    m_commandNetwork = m_store.readBool(kCommandNetwork).value_or(true);
+    announce(&SettingsManager::foldersChanged);
 }

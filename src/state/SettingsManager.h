@@ -3,6 +3,7 @@
 #include "state/LogLevel.h"
 
 #include <QObject>
+#include <QStringList>
 
 class PreferencesStore;
 
@@ -19,6 +20,10 @@ class SettingsManager : public QObject {
     Q_PROPERTY(qint64 commandTimeout READ commandTimeout WRITE setCommandTimeout NOTIFY commandTimeoutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(qint64 historyDays READ historyDays WRITE setHistoryDays NOTIFY historyDaysChanged)
+    // Where the assistant may work; empty lists confine nothing.
+    Q_PROPERTY(QStringList allowedFolders READ allowedFolders WRITE setAllowedFolders NOTIFY foldersChanged)
+    Q_PROPERTY(QStringList readOnlyFolders READ readOnlyFolders WRITE setReadOnlyFolders NOTIFY foldersChanged)
+    Q_PROPERTY(bool commandNetwork READ commandNetwork WRITE setCommandNetwork NOTIFY foldersChanged)
 
 public:
     static constexpr qint64 kDefaultMaxLogEntries = 1000;
@@ -38,6 +43,9 @@ public:
     bool launchAtLogin() const { return m_launchAtLogin; }
     // How many days the history of tool calls keeps; 0 records nothing (and removes nothing).
     qint64 historyDays() const { return m_historyDays; }
+    QStringList allowedFolders() const { return m_allowedFolders; }
+    QStringList readOnlyFolders() const { return m_readOnlyFolders; }
+    bool commandNetwork() const { return m_commandNetwork; }
 
     void setAutoStartServer(bool value);
     void setShowNotifications(bool value);
@@ -48,6 +56,12 @@ public:
     void setCommandTimeout(qint64 value);
     void setLaunchAtLogin(bool value);
     void setHistoryDays(qint64 value);
+    void setAllowedFolders(const QStringList& folders);
+    void setReadOnlyFolders(const QStringList& folders);
+    void setCommandNetwork(bool value);
+    // Reads the folder settings again from the store: they are taken from the file a person
+    // changes, never from a message another process sends.
+    void reloadFolders();
 
     // Registers the default of every setting with the store (in memory only).
     void registerDefaults();
@@ -62,6 +76,7 @@ Q_SIGNALS:
     void commandTimeoutChanged();
     void launchAtLoginChanged();
     void historyDaysChanged();
+    void foldersChanged();
     // Any of the above; for observers that show all settings at once.
     void settingsChanged();
 
@@ -78,4 +93,7 @@ private:
     qint64 m_commandTimeout = kDefaultCommandTimeout;
     bool m_launchAtLogin = false;
     qint64 m_historyDays = kDefaultHistoryDays;
+    QStringList m_allowedFolders;
+    QStringList m_readOnlyFolders;
+    bool m_commandNetwork = true;
 };

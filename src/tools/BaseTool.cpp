@@ -1,10 +1,13 @@
 #include "tools/BaseTool.h"
 
 #include "platform/FileManager.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+
+ZARNEL_LOGGING_CATEGORY(lcConfinement, "FolderConfinement")
 
 StringArgument BaseTool::getStringArgument(const Arguments& arguments, const std::string& key, bool required)
 {
@@ -79,6 +82,18 @@ MCPToolCallResponse BaseTool::errorResult(const QString& message)
 MCPToolCallResponse BaseTool::nulPathResult()
 {
     return errorResult(FileError::nulInPath().description);
+}
+
+std::optional<MCPToolCallResponse> BaseTool::confinementRefusal(const FolderConfinement* confinement, const QString& path,
+                                                                FolderConfinement::Access access)
+{
+    if (!confinement)
+        return std::nullopt;
+    const auto admitted = confinement->admit(FilePath(path), access);
+    if (admitted.ok())
+        return std::nullopt;
+    qCWarning(lcConfinement, "%s", qUtf8Printable(admitted.error().description));
+    return errorResult(admitted.error().description);
 }
 
 MCPTool BaseTool::makeDefinition(std::string name, std::string description, std::initializer_list<Property> properties,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FolderConfinement.h"
 #include "tools/MCPToolProtocol.h"
 #include "tools/ToolError.h"
 
@@ -62,6 +63,11 @@ public:
     // refuses such a path argument with nulPathResult() before anything is done.
     static bool containsNul(const QString& path) { return path.contains(QChar(u'\0')); }
     static MCPToolCallResponse nulPathResult();
+
+    // The refusal of a path another program will use (a screenshot's file, a command's working
+    // directory), or nothing when the confinement (if any) lets it be used that way.
+    static std::optional<MCPToolCallResponse> confinementRefusal(const FolderConfinement* confinement, const QString& path,
+                                                                 FolderConfinement::Access access);
 
     // A descriptor in the shape every built-in tool uses: type "object", the properties, the
     // required list (written even when empty) and additionalProperties false.

@@ -2,6 +2,10 @@
 
 #include "platform/PlatformServices.h"
 
+#include <memory>
+
+class FolderConfinement;
+
 class SettingsManager;
 
 // What the built-in tools need from the rest of the program. Everything is required: the
@@ -10,4 +14,7 @@ class SettingsManager;
 struct ToolEnvironment {
     SettingsManager* settings = nullptr;
     PlatformServices services;
+    // Where the assistant may work; nothing confines nothing (the file manager among the
+    // services is expected to be confined by the same rules).
+    std::shared_ptr<const FolderConfinement> confinement;
 };

@@ -37,7 +37,8 @@ protected:
     ActivityLog log{settings, clock};
     ToolRegistry tools;
     LinuxFileManager files;
-    ResourceManager resources{ResourceSources{&log, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files}};
+    ResourceManager resources{
+        ResourceSources{&log, &statistics, &settings, &tools, &clock, SystemServices::systemInformation(), &files, nullptr}};
 
     std::string read(const QString& uri)
     {
@@ -132,7 +133,7 @@ TEST_F(Resources, ReportsTheServerSettings)
     EXPECT_EQ(
         Json::parse(read(QStringLiteral("zarnel://server-status"))),
         Json::parse(
-            R"({"is_running":false,"connection_count":0,"settings":{"auto_start_server":false,"log_level":"warning","command_timeout":45,"enable_tool_logging":true}})"));
+            R"({"is_running":false,"connection_count":0,"settings":{"auto_start_server":false,"log_level":"warning","command_timeout":45,"enable_tool_logging":true},"allowed_folders":[],"read_only_folders":[],"command_confinement":"off"})"));
 }
 
 TEST_F(Resources, DescribesEveryToolsSchema)

@@ -268,7 +268,20 @@ TEST(SettingValues, ChecksEachSettingsKind)
             EXPECT_TRUE(std::holds_alternative<QString>(checked)) << key << " " << text;
     }
     EXPECT_TRUE(std::holds_alternative<Json>(SettingValues::check(QStringLiteral("commandTimeout"), QVariant(60))));
-    EXPECT_EQ(SettingValues::keys().size(), 9);
+    EXPECT_EQ(SettingValues::keys().size(), 12);
+}
+
+TEST(SettingValues, TakesFoldersThatExistMadeAbsolute)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path();
+    EXPECT_EQ(std::get<Json>(SettingValues::parse(QStringLiteral("allowedFolders"), path + QStringLiteral("/.:/tmp"))),
+              Json::array({path.toStdString(), "/tmp"}));
+    EXPECT_EQ(std::get<Json>(SettingValues::parse(QStringLiteral("readOnlyFolders"), QString())), Json::array());
+    EXPECT_EQ(std::get<QString>(SettingValues::parse(QStringLiteral("allowedFolders"), path + QStringLiteral("/missing"))),
+              QStringLiteral("Not a folder: %1/missing").arg(path));
+    EXPECT_EQ(std::get<Json>(SettingValues::folderFromArgument(QStringLiteral("~"))), Json(QDir::homePath().toStdString()));
+    EXPECT_TRUE(std::holds_alternative<QString>(SettingValues::check(QStringLiteral("allowedFolders"), Json::array({"relative"}))));
 }
 
 } // namespace

@@ -42,25 +42,26 @@ TEST(ServerActions, ToggleDecidesAndAnswersForEveryActionAndState)
 
 TEST(ServerActions, StatusTextsAndEntity)
 {
-    const ActionResult running = serverStatus({true, 2, 15, 4});
+    const ActionResult running = serverStatus({true, 2, 15, 4, {}});
     EXPECT_EQ(running.dialog.toStdString(), "Zarnel server is running with 2 connections. Total: 15 requests, 4 tool calls.");
     EXPECT_EQ(running.value["isRunning"], true);
     EXPECT_EQ(running.value["connectionCount"], 2);
     EXPECT_EQ(running.value["totalRequests"], 15);
     EXPECT_EQ(running.value["totalToolCalls"], 4);
     EXPECT_EQ(running.value["id"].get<std::string>().size(), 36u);
-    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4}).value["id"]);
+    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4, {}}).value["id"]);
     // Every count agrees with its noun.
-    EXPECT_EQ(serverStatus({true, 1, 1, 1}).dialog.toStdString(),
+    EXPECT_EQ(serverStatus({true, 1, 1, 1, {}}).dialog.toStdString(),
               "Zarnel server is running with 1 connection. Total: 1 request, 1 tool call.");
-    EXPECT_EQ(serverStatus({false, 0, 1, 0}).dialog.toStdString(), "Zarnel server is stopped. Total statistics: 1 request, 0 tool calls.");
+    EXPECT_EQ(serverStatus({false, 0, 1, 0, {}}).dialog.toStdString(),
+              "Zarnel server is stopped. Total statistics: 1 request, 0 tool calls.");
     EXPECT_EQ(exportActivityLog(ExportFormat::Json,
                                 {{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), QStringLiteral("one"), LogType::Info}},
                                 QDateTime::currentDateTimeUtc())
                   .dialog.toStdString(),
               "Exported 1 log entry as JSON");
 
-    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0});
+    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0, {}});
     EXPECT_EQ(stopped.dialog.toStdString(), "Zarnel server is stopped. Total statistics: 1234567890123 requests, 0 tool calls.");
 }
 

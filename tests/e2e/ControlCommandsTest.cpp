@@ -29,14 +29,8 @@ struct Outcome {
 
 Outcome runZarnel(const TemporaryHome& home, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessEnvironment(home.environment());
-    process.setWorkingDirectory(home.path());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(ZarnelProcess::binaryPath(), arguments);
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+    ZarnelProcess::CommandRun run = ZarnelProcess::runCommand(home, arguments);
+    return {run.status, std::move(run.output), std::move(run.error)};
 }
 
 nlohmann::json runJson(const TemporaryHome& home, QStringList arguments)

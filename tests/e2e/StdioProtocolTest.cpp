@@ -39,8 +39,11 @@ TEST_F(StdioProtocol, AnswersTheInitializeHandshakeOfARealClient)
         zarnel.readLine(),
         R"({"id":0,"jsonrpc":"2.0","result":{"capabilities":{"completions":{},"logging":{},"prompts":{"listChanged":true},"resources":{"listChanged":true,"subscribe":true},"tools":{"listChanged":true}},"protocolVersion":"2025-06-18","serverInfo":{"name":"Zarnel","version":"1.0.1"}}})");
     zarnel.sendLine(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    // The client declared roots: it is asked for them, and nothing else is written for the
+    // notification.
+    EXPECT_EQ(zarnel.readLine(), R"({"id":"zarnel-roots-1","jsonrpc":"2.0","method":"roots\/list"})");
     zarnel.sendLine(ping(1));
-    EXPECT_EQ(zarnel.readLine(), pong(1)); // nothing was written for the notification
+    EXPECT_EQ(zarnel.readLine(), pong(1));
 }
 
 TEST_F(StdioProtocol, FramesMessagesWhateverTheReadsLookLike)

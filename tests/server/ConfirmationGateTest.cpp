@@ -124,6 +124,17 @@ TEST_F(Gate, LetsEverythingThroughWhenSwitchedOffAndNeverAsksAboutReadOnlyTools)
     EXPECT_TRUE(logMessages().isEmpty());
 }
 
+// An application the person starts is not confined to the allowed folders: the person decides.
+TEST_F(Gate, AsksBeforeEveryApplicationStartWhileFoldersAreSetWhateverTheSwitchSays)
+{
+    settings.setRequireConfirmation(false);
+    EXPECT_FALSE(gate.applies("launch_app"));
+    settings.setAllowedFolders({dir.path()});
+    EXPECT_TRUE(gate.applies("launch_app"));
+    EXPECT_FALSE(gate.applies("delete_file"));
+    EXPECT_FALSE(gate.applies("read_file"));
+}
+
 TEST_F(Gate, AsksTheClientFirstAndRunsOnlyWhatItAllows)
 {
     client.answers[kDeleteQuestion] = ConfirmationAnswer::Allowed;

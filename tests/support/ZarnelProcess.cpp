@@ -140,6 +140,18 @@ bool ZarnelProcess::waitForExit(int timeoutMs)
     return m_process.waitForFinished(timeoutMs);
 }
 
+ZarnelProcess::CommandRun ZarnelProcess::runCommand(const TemporaryHome& home, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(home.environment());
+    process.setWorkingDirectory(home.path());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(binaryPath(), arguments);
+    process.waitForFinished(30000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
 std::string resultText(const nlohmann::json& result, std::size_t item)
 {
     return result.at("content").at(item).at("text").get<std::string>();

@@ -25,6 +25,14 @@ public:
 
     static QString binaryPath();
 
+    // A sub-command run to its end with `home`'s environment, in its folder, with no input.
+    struct CommandRun {
+        int status = -1; // -1 when it crashed or did not end within 30 s
+        QByteArray output;
+        QByteArray error;
+    };
+    static CommandRun runCommand(const TemporaryHome& home, const QStringList& arguments);
+
     QProcess& process() { return m_process; }
     QProcessEnvironment& environment() { return m_environment; }
     void setWorkingDirectory(const QString& path) { m_process.setWorkingDirectory(path); }

@@ -58,7 +58,7 @@ TEST(BuiltInTools, AreTheEighteenOverACompleteEnvironmentAndRefuseAnIncompleteOn
     QTemporaryDir dir;
     QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
     SettingsManager settings(store);
-    ToolEnvironment environment{&settings, SystemServices::forThisSession()};
+    ToolEnvironment environment{&settings, SystemServices::forThisSession(), nullptr};
     ToolRegistry registry;
     BuiltInTools::registerAll(registry, environment);
     EXPECT_EQ(registry.count(), 18u);
@@ -74,7 +74,7 @@ TEST(BuiltInTools, AreTheEighteenOverACompleteEnvironmentAndRefuseAnIncompleteOn
     } catch (const std::invalid_argument& error) {
         EXPECT_NE(std::string(error.what()).find("missing: clipboard, workspace"), std::string::npos) << error.what();
     }
-    environment = ToolEnvironment{nullptr, SystemServices::forThisSession()};
+    environment = ToolEnvironment{nullptr, SystemServices::forThisSession(), nullptr};
     EXPECT_THROW(BuiltInTools::create(environment), std::invalid_argument);
 }
 
@@ -99,7 +99,7 @@ TEST(BuiltInTools, DescribeThisSystemsWaysToAnAssistant)
     QTemporaryDir dir;
     QSettingsPreferencesStore store(dir.filePath(QStringLiteral("zarnel.conf")));
     SettingsManager settings(store);
-    for (const auto& tool : BuiltInTools::create(ToolEnvironment{&settings, SystemServices::forThisSession()})) {
+    for (const auto& tool : BuiltInTools::create(ToolEnvironment{&settings, SystemServices::forThisSession(), nullptr})) {
         const MCPTool definition = tool->definition();
         const Json schema = definition.toJson();
         // The texts only: keys such as "bundleId" stay for the callers that read them.

@@ -57,6 +57,8 @@ std::optional<MCPToolCallResponse> FileSystemTool::refuseDotName(const FilePath&
 MCPToolCallResponse FileSystemTool::failure(const char* action, const FileError& error) const
 {
     qCCritical(logger(), "%s: %s", action, qUtf8Printable(error.description));
+    if (error.isDenial())
+        return errorResult(error.description);
     return errorResult(QLatin1String(action) + QStringLiteral(": ") + error.description);
 }
 

@@ -11,9 +11,10 @@
 
 ZARNEL_LOGGING_CATEGORY(lcCaptureScreenshot, "CaptureScreenshotTool")
 
-CaptureScreenshotTool::CaptureScreenshotTool(std::shared_ptr<ScreenGrabber> screen)
+CaptureScreenshotTool::CaptureScreenshotTool(std::shared_ptr<ScreenGrabber> screen, std::shared_ptr<const FolderConfinement> confinement)
     : BaseTool(lcCaptureScreenshot())
     , m_screen(std::move(screen))
+    , m_confinement(std::move(confinement))
 {
 }
 
@@ -31,6 +32,10 @@ QCoro::Task<MCPToolCallResponse> CaptureScreenshotTool::execute(Arguments argume
     const auto savePath = getStringArgument(arguments, "save_path", false);
     if (savePath.hasValue() && containsNul(*savePath))
         co_return nulPathResult();
+    if (savePath.hasValue()) {
+        if (auto refused = confinementRefusal(m_confinement.get(), *savePath, FolderConfinement::Access::Write))
+            co_return *refused;
+    }
     const auto screen = m_screen;
     if (!screen->hasScreen())
         co_return errorResult(QStringLiteral("No screen available"));

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include "platform/ByteCountFormatter.h"
+#include "platform/CommandSandbox.h"
 #include "platform/Log.h"
 #include "platform/ShellRunner.h"
 #include "state/SettingsManager.h"
@@ -47,10 +48,12 @@ QString streamText(const QByteArray& bytes, qint64 omitted)
 
 } // namespace
 
-ExecuteCommandTool::ExecuteCommandTool(std::shared_ptr<const ShellRunner> runner, std::function<qint64()> defaultTimeout)
+ExecuteCommandTool::ExecuteCommandTool(std::shared_ptr<const ShellRunner> runner, std::function<qint64()> defaultTimeout,
+                                       std::shared_ptr<const FolderConfinement> confinement)
     : BaseTool(lcExecuteCommand())
     , m_runner(std::move(runner))
     , m_defaultTimeout(std::move(defaultTimeout))
+    , m_confinement(std::move(confinement))
     , m_closing(std::make_shared<std::atomic<bool>>(false))
 {
     m_commandThreads.setMaxThreadCount(256);
@@ -113,6 +116,27 @@ QFuture<ShellOutcome> ExecuteCommandTool::start(const Arguments& arguments, cons
         return {};
     }
     ShellCommand request;
+    if (m_confinement) {
+        if (workingDirectory.hasValue()) {
+            if (auto refused = confinementRefusal(m_confinement.get(), *workingDirectory, FolderConfinement::Access::Read)) {
+                *refusal = std::move(*refused);
+                return {};
+            }
+        }
+        const EffectiveFolders folders = m_confinement->effective();
+        if (folders.confinesCommands()) {
+            // Nothing runs unconfined while folders are set.
+            if (const auto reason = CommandSandbox::unavailableReason(folders)) {
+                const QString text = QStringLiteral("Commands cannot be confined on this system (%1); remove the allowed folders to run "
+                                                    "them unconfined")
+                                         .arg(*reason);
+                qCWarning(lcExecuteCommand, "%s", qUtf8Printable(text));
+                *refusal = errorResult(text);
+                return {};
+            }
+            request.confinement = folders;
+        }
+    }
     request.command = *commandText;
     request.workingDirectory = workingDirectory.value();
     request.timeLimit = std::chrono::seconds(timeLimitFor(arguments));

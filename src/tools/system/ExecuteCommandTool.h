@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class FolderConfinement;
 class ShellRunner;
 
 // execute_command: runs a command with the user's shell and reports its exit status and output.
@@ -19,7 +20,9 @@ public:
     static constexpr qint64 kMaxTimeoutSeconds = 24 * 60 * 60;
 
     // `defaultTimeout` gives the time limit, in seconds, for calls that name none.
-    ExecuteCommandTool(std::shared_ptr<const ShellRunner> runner, std::function<qint64()> defaultTimeout);
+    // With `confinement`, commands run in the kernel's sandbox whenever it confines anything.
+    ExecuteCommandTool(std::shared_ptr<const ShellRunner> runner, std::function<qint64()> defaultTimeout,
+                       std::shared_ptr<const FolderConfinement> confinement = nullptr);
     ~ExecuteCommandTool() override;
 
     MCPTool definition() const override;
@@ -38,6 +41,7 @@ private:
 
     std::shared_ptr<const ShellRunner> m_runner;
     std::function<qint64()> m_defaultTimeout;
+    std::shared_ptr<const FolderConfinement> m_confinement;
     // Commands block a thread for as long as they run: they get threads of their own rather
     // than the shared pool the other tools' work runs on.
     QThreadPool m_commandThreads;

@@ -1,5 +1,6 @@
 #include "tools/system/GetSystemInfoTool.h"
 
+#include "platform/CommandSandbox.h"
 #include "platform/Log.h"
 #include "platform/SystemInformation.h"
 #include "platform/SystemReport.h"
@@ -47,9 +48,10 @@ Json systemInfoSchema()
 
 } // namespace
 
-GetSystemInfoTool::GetSystemInfoTool(std::shared_ptr<const SystemInformation> source)
+GetSystemInfoTool::GetSystemInfoTool(std::shared_ptr<const SystemInformation> source, std::shared_ptr<const FolderConfinement> confinement)
     : BaseTool(lcGetSystemInfo())
     , m_source(std::move(source))
+    , m_confinement(std::move(confinement))
 {
 }
 
@@ -66,7 +68,16 @@ QCoro::Task<MCPToolCallResponse> GetSystemInfoTool::execute(Arguments arguments,
     (void)arguments;
     (void)cancellation;
     const SystemSnapshot facts = m_source->snapshot();
-    MCPToolCallResponse result = successResult(SystemReport::render(facts));
+    QString report = SystemReport::render(facts);
+    if (m_confinement) {
+        const EffectiveFolders folders = m_confinement->effective();
+        if (folders.confinesCommands()) {
+            const auto reason = CommandSandbox::unavailableReason(folders);
+            report += reason ? QStringLiteral("Commands: cannot be confined on this system (%1); they are refused\n").arg(*reason)
+                             : QStringLiteral("Commands: confined by the kernel\n");
+        }
+    }
+    MCPToolCallResponse result = successResult(report);
     result.structuredContent = systemInfoContent(facts);
     co_return result;
 }

@@ -61,6 +61,9 @@ QList<QWidget*> Dashboard::createPages()
     const auto showRequests = [this] { m_status->setTotalRequests(m_components.statistics().totalRequests()); };
     connect(&m_components.statistics(), &StatisticsManager::statisticsChanged, m_status, showRequests);
     showRequests();
+    const auto showFolders = [this] { m_status->setAllowedFolderCount(m_components.settings().allowedFolders().size()); };
+    connect(&m_components.settings(), &SettingsManager::foldersChanged, m_status, showFolders);
+    showFolders();
     showInstances();
 
     m_statistics = new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock());

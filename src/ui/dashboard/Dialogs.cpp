@@ -8,6 +8,7 @@
 namespace {
 
 std::optional<QString> g_nextSave;
+std::optional<QString> g_nextFolder;
 std::optional<bool> g_nextConfirmation;
 QString g_lastProposedFileName;
 
@@ -21,6 +22,13 @@ QString saveFileName(QWidget* parent, const QString& title, const QString& propo
     if (g_nextSave)
         return *std::exchange(g_nextSave, std::nullopt);
     return QFileDialog::getSaveFileName(parent, title, QDir::home().filePath(proposedName));
+}
+
+QString existingFolder(QWidget* parent, const QString& title)
+{
+    if (g_nextFolder)
+        return *std::exchange(g_nextFolder, std::nullopt);
+    return QFileDialog::getExistingDirectory(parent, title, QDir::homePath());
 }
 
 bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& acceptText)
@@ -38,6 +46,11 @@ bool confirm(QWidget* parent, const QString& title, const QString& message, cons
 void answerNextSave(const QString& fileName)
 {
     g_nextSave = fileName;
+}
+
+void answerNextFolder(const QString& folder)
+{
+    g_nextFolder = folder;
 }
 
 void answerNextConfirmation(bool accept)

@@ -1,9 +1,11 @@
 #include "ui/dashboard/SettingsPage.h"
 
 #include "Version.h"
+#include "platform/CommandSandbox.h"
 #include "state/LogLevel.h"
 #include "state/SettingsManager.h"
 #include "ui/Symbols.h"
+#include "ui/dashboard/FolderListEditor.h"
 #include "ui/dashboard/PageHeader.h"
 
 #include <QCheckBox>
@@ -92,6 +94,24 @@ SettingsPage::SettingsPage(SettingsManager& settings, Writer writer, CapabilityP
         security->addLayout(row);
     }
 
+    QVBoxLayout* folders = section(page, QStringLiteral("Folders"), content);
+    folders->addWidget(note(QStringLiteral("With allowed folders, every tool and every command works only there; with none, "
+                                           "everywhere you can."),
+                            content));
+    m_allowedFolders = new FolderListEditor(QStringLiteral("Allowed folders"), content);
+    m_allowedFolders->setObjectName(QStringLiteral("allowedFolders"));
+    m_readOnlyFolders = new FolderListEditor(QStringLiteral("Read-only folders"), content);
+    m_readOnlyFolders->setObjectName(QStringLiteral("readOnlyFolders"));
+    for (FolderListEditor* editor : {m_allowedFolders, m_readOnlyFolders}) {
+        folders->addWidget(editor);
+        connect(editor, &FolderListEditor::foldersEdited, this,
+                [this, editor](const QStringList& edited) { m_writer(editor->objectName(), edited); });
+    }
+    m_commandNetwork = addToggle(folders, QStringLiteral("commandNetwork"), QStringLiteral("Commands may use the network"));
+    m_commandConfinement = note(QString(), content);
+    m_commandConfinement->setObjectName(QStringLiteral("commandConfinement"));
+    folders->addWidget(m_commandConfinement);
+
     QVBoxLayout* permissions = section(page, QStringLiteral("Permissions"), content);
     permissions->addWidget(note(QStringLiteral("Desktop services some tools need. Zarnel works without them; the tools that need "
                                                "one report what is missing."),
@@ -175,6 +195,18 @@ void SettingsPage::showSettings()
     show(m_toolLogging, [&] { m_toolLogging->setChecked(m_settings.enableToolLogging()); });
     show(m_confirmation, [&] { m_confirmation->setChecked(m_settings.requireConfirmation()); });
     show(m_launchAtLogin, [&] { m_launchAtLogin->setChecked(m_settings.launchAtLogin()); });
+    show(m_commandNetwork, [&] { m_commandNetwork->setChecked(m_settings.commandNetwork()); });
+    m_allowedFolders->setFolders(m_settings.allowedFolders());
+    m_readOnlyFolders->setFolders(m_settings.readOnlyFolders());
+    FolderConfinement confinement;
+    confinement.setRules(FolderRules{m_settings.allowedFolders(), m_settings.readOnlyFolders(), m_settings.commandNetwork()});
+    const QString status = CommandSandbox::statusText(confinement.effective());
+    m_commandConfinement->setText(status == QLatin1String("off") ? QStringLiteral("Commands are not confined.")
+                                      : status == QLatin1String("kernel")
+                                      ? QStringLiteral("Commands are confined by the kernel.")
+                                      : QStringLiteral("Commands cannot be confined on this system (%1): "
+                                                       "they are refused while folders are set.")
+                                            .arg(status.mid(QStringLiteral("unavailable: ").size())));
     // A value stored outside the stepper's range (an edited file) is shown as it is in the label;
     // the stepper shows the nearest value it has and writes only when the user steps.
     const qint64 entries = m_settings.maxLogEntries();

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class FolderListEditor;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -72,5 +73,9 @@ private:
     QLabel* m_timeoutLabel;
     QSpinBox* m_timeout;
     QCheckBox* m_launchAtLogin;
+    FolderListEditor* m_allowedFolders;
+    FolderListEditor* m_readOnlyFolders;
+    QCheckBox* m_commandNetwork;
+    QLabel* m_commandConfinement;
     QVBoxLayout* m_capabilities;
 };

@@ -17,6 +17,7 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     : QWidget(parent)
     , m_recent(recent)
     , m_startStop(new QPushButton(this))
+    , m_confinement(new QLabel(this))
     , m_status(new StatusCard(QStringLiteral("Server Status"), QStringLiteral("circle.fill"), this))
     , m_connections(new StatusCard(QStringLiteral("Connections"), QStringLiteral("network"), this))
     , m_requests(new StatusCard(QStringLiteral("Total Requests"), QStringLiteral("chart.bar.fill"), this))
@@ -39,6 +40,8 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     for (StatusCard* card : {m_status, m_connections, m_requests})
         cards->addWidget(card);
     layout->addLayout(cards);
+    m_confinement->setObjectName(QStringLiteral("confinement"));
+    layout->addWidget(m_confinement);
 
     auto* heading = new QLabel(QStringLiteral("Recent Activity"), this);
     PageHeader::makeSectionHeading(heading);
@@ -56,7 +59,13 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     setRunning(false);
     setConnections(0);
     setTotalRequests(0);
+    setAllowedFolderCount(0);
     updateActivity();
+}
+
+void StatusPage::setAllowedFolderCount(qsizetype folders)
+{
+    m_confinement->setText(folders > 0 ? QStringLiteral("Confined to %1 folders").arg(folders) : QStringLiteral("Not confined"));
 }
 
 void StatusPage::setRunning(bool running)

@@ -5,6 +5,7 @@
 class ActivityLogModel;
 class EmptyState;
 class QAbstractItemModel;
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 class StatusCard;
@@ -26,6 +27,8 @@ public Q_SLOTS:
     void setRunning(bool running);
     void setConnections(qint64 connections);
     void setTotalRequests(qint64 requests);
+    // How many folders the assistant is confined to (0: none, it is not confined).
+    void setAllowedFolderCount(qsizetype folders);
 
 Q_SIGNALS:
     // The user pressed the start/stop control: true to start, false to stop.
@@ -37,6 +40,7 @@ private:
     ActivityLogModel& m_recent;
     bool m_running = false;
     QPushButton* m_startStop;
+    QLabel* m_confinement;
     StatusCard* m_status;
     StatusCard* m_connections;
     StatusCard* m_requests;

@@ -1,5 +1,6 @@
 #include "tools/system/GetSystemInfoTool.h"
 
+#include "platform/FolderConfinement.h"
 #include "platform/SystemInformation.h"
 #include "platform/SystemReport.h"
 #include "support/ToolCalls.h"
@@ -63,4 +64,17 @@ TEST(GetSystemInfo, LeavesOutTheDiskWhenItsSizesAreUnknown)
     const QString report = SystemReport::render(facts);
     EXPECT_FALSE(report.contains(QStringLiteral("Disk Space")));
     EXPECT_TRUE(report.endsWith(QStringLiteral("Hostname: workstation\n\nSystem Uptime: 0d 0h 0m\n")));
+}
+
+TEST(GetSystemInfo, SaysHowCommandsAreConfinedOnlyOnceFoldersAreSet)
+{
+    auto confinement = std::make_shared<FolderConfinement>();
+    GetSystemInfoTool tool(std::make_shared<FixedSystemInformation>(exampleMachine()), confinement);
+    const std::string plain = SystemReport::render(exampleMachine()).toStdString();
+    EXPECT_EQ(success(callTool(tool)), plain);
+    confinement->setRules(FolderRules{{QStringLiteral("/tmp")}, {}, true});
+    const std::string confined = success(callTool(tool));
+    EXPECT_TRUE(confined == plain + "Commands: confined by the kernel\n"
+                || confined.starts_with(plain + "Commands: cannot be confined on this system ("))
+        << confined;
 }

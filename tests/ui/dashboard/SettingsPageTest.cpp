@@ -1,6 +1,9 @@
 #include "ui/dashboard/SettingsPage.h"
+
 #include "platform/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
+#include "ui/dashboard/Dialogs.h"
+#include "ui/dashboard/FolderListEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +11,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -43,12 +47,12 @@ protected:
     template <typename T> T* control(const char* name) const { return page->findChild<T*>(QString::fromLatin1(name)); }
 };
 
-TEST_F(SettingsPageTest, HasTheFiveSectionsWithTheStepperRanges)
+TEST_F(SettingsPageTest, HasItsSectionsWithTheStepperRanges)
 {
     QStringList sections;
     for (const QGroupBox* box : page->findChildren<QGroupBox*>())
         sections << box->title();
-    EXPECT_EQ(sections, (QStringList{"Server Configuration", "Security", "Permissions", "System Integration", "About"}));
+    EXPECT_EQ(sections, (QStringList{"Server Configuration", "Security", "Folders", "Permissions", "System Integration", "About"}));
     auto* entries = control<QSpinBox>("maxLogEntries");
     EXPECT_EQ(entries->minimum(), 100);
     EXPECT_EQ(entries->maximum(), 10000);
@@ -105,6 +109,28 @@ TEST_F(SettingsPageTest, ChangesHereGoToTheWriter)
     EXPECT_EQ(settings.logLevel(), LogLevel::Warning);
     EXPECT_EQ(settings.commandTimeout(), 35);
     EXPECT_EQ(store.readString("logLevel"), "warning");
+}
+
+TEST_F(SettingsPageTest, FoldersAreAddedAndRemovedAndSayHowCommandsAreConfined)
+{
+    auto* allowed = page->findChild<FolderListEditor*>(QStringLiteral("allowedFolders"));
+    auto* confinement = control<QLabel>("commandConfinement");
+    EXPECT_EQ(confinement->text(), "Commands are not confined.");
+    Dialogs::answerNextFolder(dir.path());
+    QTest::mouseClick(allowed->findChild<QPushButton*>(QStringLiteral("add")), Qt::LeftButton);
+    EXPECT_EQ(settings.allowedFolders(), QStringList{dir.path()});
+    EXPECT_EQ(written.last(), (std::pair<QString, QVariant>{"allowedFolders", QStringList{dir.path()}}));
+    EXPECT_EQ(allowed->findChild<QListWidget*>()->count(), 1);
+    EXPECT_TRUE(confinement->text() == "Commands are confined by the kernel."
+                || confinement->text().startsWith("Commands cannot be confined on this system ("))
+        << confinement->text().toStdString();
+
+    auto* list = allowed->findChild<QListWidget*>();
+    list->setCurrentRow(0);
+    QTest::mouseClick(allowed->findChild<QPushButton*>(QStringLiteral("remove")), Qt::LeftButton);
+    EXPECT_TRUE(settings.allowedFolders().isEmpty());
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(confinement->text(), "Commands are not confined.");
 }
 
 TEST_F(SettingsPageTest, PermissionsShowEachCapabilityAndRefreshLooksAgain)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -56,6 +57,9 @@ TEST(StatusPage, ShowsTheFiguresOfEveryProcess)
     page.setTotalRequests(1234);
     EXPECT_EQ(statusCard(page, "Connections")->value(), "3");
     EXPECT_EQ(statusCard(page, "Total Requests")->value(), "1234");
+    EXPECT_EQ(page.findChild<QLabel*>("confinement")->text(), "Not confined");
+    page.setAllowedFolderCount(2);
+    EXPECT_EQ(page.findChild<QLabel*>("confinement")->text(), "Confined to 2 folders");
 }
 
 TEST(StatusPage, ShowsTheEmptyStateUntilTheFirstEntry)
