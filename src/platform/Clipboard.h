@@ -16,7 +16,8 @@ struct ClipboardWrite {
 class Clipboard {
 public:
     virtual ~Clipboard() = default;
-    // Why this session has no clipboard at all (for example "no display"); nothing when it has one.
+    // Why the clipboard cannot be read now (for example "no display", or what the program that
+    // reads it said); nothing when it can, however empty it is.
     virtual std::optional<QString> unavailableReason() const = 0;
     virtual std::optional<QString> text() const = 0;
     virtual std::optional<QByteArray> imagePng() const = 0;

@@ -1,6 +1,7 @@
 #include "platform/DesktopScreenGrabber.h"
 
 #include "platform/DisplayEnvironment.h"
+#include "platform/ProgramFailure.h"
 
 #include <QCoroDBusPendingCall>
 #include <QCoroFuture>
@@ -181,8 +182,11 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureThroughPo
     if (!request->answer)
         co_return couldNotCapture(QStringLiteral("the screenshot portal did not answer in time"));
     const auto& [response, results] = *request->answer;
+    // The portal's own codes: 1 when the person cancelled, 2 for any other end.
+    if (response == 1)
+        co_return outcome(ScreenCapture::Status::Failed, QStringLiteral("the screenshot was cancelled"));
     if (response != 0)
-        co_return outcome(ScreenCapture::Status::Failed);
+        co_return outcome(ScreenCapture::Status::Failed, QStringLiteral("the screenshot portal ended the request"));
     const QUrl uri(results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
         co_return couldNotCapture(QStringLiteral("the screenshot portal returned no file"));
@@ -200,7 +204,6 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureWithComma
         QProcess process;
         process.setStandardInputFile(QProcess::nullDevice());
         process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
         process.start(program, arguments);
         if (!co_await qCoro(process).waitForStarted(timeLimit))
             co_return couldNotCapture(process.errorString());
@@ -211,8 +214,10 @@ QCoro::Task<std::optional<ScreenCapture>> DesktopScreenGrabber::captureWithComma
             process.waitForFinished(1000);
             co_return couldNotCapture(name + QStringLiteral(" did not finish in time"));
         }
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || QFile(path).size() == 0)
-            co_return outcome(ScreenCapture::Status::Failed);
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            co_return outcome(ScreenCapture::Status::Failed, ProgramFailure::describe(name, process, process.readAllStandardError()));
+        if (QFile(path).size() == 0)
+            co_return outcome(ScreenCapture::Status::Failed, name + QStringLiteral(" wrote no image"));
         co_return outcome(ScreenCapture::Status::Saved);
     }
     co_return std::nullopt;

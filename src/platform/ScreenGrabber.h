@@ -10,7 +10,7 @@ struct ScreenCapture {
         NoScreen,
         // The capture could not be made or written; `error` says why.
         CouldNotCapture,
-        // The capturing program ran but reported a failure.
+        // The capturing program ran but reported a failure; `error` says what it said, if anything.
         Failed,
     };
     Status status = Status::Saved;

@@ -1,10 +1,14 @@
 #include "platform/WaylandCommandClipboard.h"
 
+#include "platform/ProgramFailure.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QUrl>
 
 namespace {
@@ -18,7 +22,17 @@ QString findProgram(const QString& program)
     return QFileInfo(program).isExecutable() ? program : QString();
 }
 
-// Runs a program to its end within the time limit; its standard error never reaches ours.
+// What wl-paste says when the clipboard holds nothing it can give: an empty clipboard, not a
+// failure.
+bool saysNothingIsCopied(const QString& errorLine)
+{
+    return errorLine == QLatin1String("Nothing is copied") || errorLine == QLatin1String("No selection")
+        || errorLine == QLatin1String("No suitable type of content copied");
+}
+
+// Runs a program to its end within the time limit. Its standard error goes to a file of ours,
+// not a pipe: wl-copy leaves a helper behind that serves the clipboard and keeps that stream,
+// and a helper writing into a pipe we closed would die with the clipboard it holds.
 std::optional<QByteArray> runProgram(const QString& program, const QStringList& arguments, const QByteArray* input,
                                      std::chrono::milliseconds timeLimit, QString* failure = nullptr)
 {
@@ -28,11 +42,17 @@ std::optional<QByteArray> runProgram(const QString& program, const QStringList& 
             *failure = program + QStringLiteral(" is not installed");
         return std::nullopt;
     }
+    QTemporaryFile errorOutput(QDir::tempPath() + QStringLiteral("/zarnel_helper_error_XXXXXX"));
+    if (!errorOutput.open()) {
+        if (failure)
+            *failure = errorOutput.errorString();
+        return std::nullopt;
+    }
     QProcess process;
-    process.setStandardErrorFile(QProcess::nullDevice());
+    process.setStandardErrorFile(errorOutput.fileName());
     if (!input)
         process.setStandardInputFile(QProcess::nullDevice());
-    // wl-copy leaves a helper behind that serves the clipboard; it must not hold a pipe of ours.
+    // The helper wl-copy leaves behind must not hold a pipe of ours either.
     if (input)
         process.setStandardOutputFile(QProcess::nullDevice());
     process.start(path, arguments);
@@ -53,8 +73,9 @@ std::optional<QByteArray> runProgram(const QString& program, const QStringList& 
         return std::nullopt;
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        if (failure)
-            *failure = program + QStringLiteral(" failed with status %1").arg(process.exitCode());
+        const QByteArray said = errorOutput.readAll();
+        if (failure && !saysNothingIsCopied(ProgramFailure::firstErrorLine(said)))
+            *failure = ProgramFailure::describe(program, process, said);
         return std::nullopt;
     }
     return input ? QByteArray() : process.readAllStandardOutput();
@@ -69,12 +90,21 @@ WaylandCommandClipboard::WaylandCommandClipboard(QString copyProgram, QString pa
 {
 }
 
-QStringList WaylandCommandClipboard::offeredTypes() const
+QStringList WaylandCommandClipboard::offeredTypes(QString* failure) const
 {
-    const auto listing = runProgram(m_pasteProgram, {QStringLiteral("--list-types")}, nullptr, m_timeLimit);
+    const auto listing = runProgram(m_pasteProgram, {QStringLiteral("--list-types")}, nullptr, m_timeLimit, failure);
     if (!listing)
         return {};
     return QString::fromUtf8(*listing).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+std::optional<QString> WaylandCommandClipboard::unavailableReason() const
+{
+    QString failure;
+    offeredTypes(&failure);
+    if (failure.isEmpty())
+        return std::nullopt;
+    return failure;
 }
 
 std::optional<QByteArray> WaylandCommandClipboard::paste(const QString& type) const

@@ -12,15 +12,16 @@ public:
     explicit WaylandCommandClipboard(QString copyProgram = QStringLiteral("wl-copy"), QString pasteProgram = QStringLiteral("wl-paste"),
                                      std::chrono::milliseconds timeLimit = std::chrono::seconds(5));
 
-    // The commands reach the compositor on their own: there is always a display here.
-    std::optional<QString> unavailableReason() const override { return std::nullopt; }
+    // Asks wl-paste what the clipboard offers: its own error when it cannot tell, or that it is
+    // not installed. An empty clipboard is no reason.
+    std::optional<QString> unavailableReason() const override;
     std::optional<QString> text() const override;
     std::optional<QByteArray> imagePng() const override;
     std::optional<QStringList> filePaths() const override;
     ClipboardWrite setText(const QString& text) override;
 
 private:
-    QStringList offeredTypes() const;
+    QStringList offeredTypes(QString* failure = nullptr) const;
     std::optional<QByteArray> paste(const QString& type) const;
 
     QString m_copyProgram;

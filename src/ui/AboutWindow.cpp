@@ -3,15 +3,18 @@
 #include "Version.h"
 #include "ui/ApplicationIcons.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 AboutWindow::AboutWindow(QWidget* owner)
-    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    // Naming the hints wanted keeps the window manager from adding the ones a plain window gets.
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("AboutWindow"));
     setWindowTitle(QStringLiteral("About Zarnel"));
-    setFixedSize(400, 500);
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
@@ -39,6 +42,17 @@ AboutWindow::AboutWindow(QWidget* owner)
     layout->addWidget(version);
     layout->addWidget(subtitle);
     layout->addStretch(3);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("aboutCloseButton"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    // Escape closes any dialog; Ctrl+W is how every other window of the desktop closes.
+    auto* closeShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closeShortcut, &QShortcut::activated, this, &QDialog::reject);
+
+    // Roomier than the lines need, as it was, but free to grow with a larger font.
+    resize(sizeHint().expandedTo(QSize(400, 440)));
 }
 
 void AboutWindow::present()

@@ -17,9 +17,10 @@ inline constexpr const char* kApplicationIconName = "com.tarvonic.zarnel";
 // drawing under that name), else the copy built into the program.
 QIcon applicationIcon();
 
-// The tray's server picture in one colour, `ink`, as panels draw their symbolic icons: filled
-// with a dot when the server runs, in outline when it is stopped.
-QIcon trayIcon(bool running, const QColor& ink);
+// The tray's server picture: our glyph in white on a badge of its own (blue while the server
+// runs, slate while it is stopped). A tray host may paint its panel in any colour and does not
+// tell us which, so the picture brings its own background and reads on light and dark panels.
+QIcon trayIcon(bool running);
 
 // The sidebar picture of a page: the theme's where the theme has one, else our drawing.
 QIcon pageIcon(DashboardPage page);

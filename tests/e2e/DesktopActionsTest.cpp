@@ -1,3 +1,4 @@
+#include "support/DesktopFileGroups.h"
 #include "support/FakeNotificationServer.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TemporaryHome.h"
@@ -42,21 +43,10 @@ ActionRun runServed(const QProcessEnvironment& environment, const QStringList& a
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-// The desktop entry's actions: each one's name and its command line after "zarnel". Read by
-// hand: QSettings takes the ';' of a list for the start of a comment.
+// The desktop entry's actions: each one's name and its command line after "zarnel".
 QList<std::pair<QString, QStringList>> desktopActions()
 {
-    QFile file(QStringLiteral(ZARNEL_DATA_DIR "/com.tarvonic.zarnel.desktop"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    QMap<QString, QMap<QString, QString>> groups;
-    QString group;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
-            group = line.mid(1, line.size() - 2);
-        else if (const qsizetype equals = line.indexOf(QLatin1Char('=')); equals > 0)
-            groups[group][line.left(equals)] = line.mid(equals + 1);
-    }
+    auto groups = desktopFileGroups(QStringLiteral(ZARNEL_DATA_DIR "/com.tarvonic.zarnel.desktop"));
     QList<std::pair<QString, QStringList>> actions;
     for (const QString& id :
          groups[QStringLiteral("Desktop Entry")][QStringLiteral("Actions")].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {

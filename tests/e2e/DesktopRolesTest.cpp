@@ -1,3 +1,4 @@
+#include "support/DesktopFileGroups.h"
 #include "support/DesktopSession.h"
 #include "support/ZarnelProcess.h"
 
@@ -48,6 +49,10 @@ TEST(DesktopRoles, AUserLaunchBecomesTheDesktopInstanceWithItsWindowAndTrayItem)
     auto user = session.launchAsUser();
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
     EXPECT_EQ(session.desktopInstancePid(), user->processId());
+    // Docks and task bars match the window to its desktop entry by the class.
+    EXPECT_EQ(session.zarnelWindowClass().value(1),
+              desktopFileGroups(QStringLiteral(
+                  ZARNEL_DATA_DIR "/com.tarvonic.zarnel.desktop"))[QStringLiteral("Desktop Entry")][QStringLiteral("StartupWMClass")]);
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
     const QStringList menu = labels(session.trayMenu());
     EXPECT_EQ(menu.mid(3, 7), (QStringList{"---", "Start Server", "---", "Show Dashboard", "Show Statistics", "Show Activity Log", "---"}));

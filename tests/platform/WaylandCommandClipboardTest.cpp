@@ -25,10 +25,12 @@ public:
 
     WaylandCommandClipboard clipboard() const
     {
-        return WaylandCommandClipboard(m_directory.filePath(QStringLiteral("wl-copy")), m_directory.filePath(QStringLiteral("wl-paste")));
+        return WaylandCommandClipboard(path(QStringLiteral("wl-copy")), path(QStringLiteral("wl-paste")));
     }
 
-private:
+    QString path(const QString& name) const { return m_directory.filePath(name); }
+
+    // Replaces a stand-in with one running `contents`.
     void write(const QString& name, const QByteArray& contents) const
     {
         QFile file(m_directory.filePath(name));
@@ -38,6 +40,7 @@ private:
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+private:
     QTemporaryDir m_directory;
 };
 
@@ -59,4 +62,29 @@ TEST(WaylandCommandClipboard, SaysWhyACopyFailed)
     const ClipboardWrite missing = WaylandCommandClipboard(QStringLiteral("/nonexistent/wl-copy")).setText(QStringLiteral("x"));
     EXPECT_FALSE(missing.copied);
     EXPECT_EQ(missing.failure, QStringLiteral("/nonexistent/wl-copy is not installed"));
+}
+
+TEST(WaylandCommandClipboard, PassesOnWhatTheCommandsSaidWhenTheyFailed)
+{
+    FakeWaylandClipboard fake;
+    fake.write(QStringLiteral("wl-copy"), "cat >/dev/null\nprintf '\\n  Missing a seat\\r\\nsecond line\\n' >&2\nexit 1\n");
+    EXPECT_EQ(fake.clipboard().setText(QStringLiteral("x")).failure,
+              fake.path(QStringLiteral("wl-copy")) + QStringLiteral(": Missing a seat"));
+
+    fake.write(QStringLiteral("wl-copy"), "cat >/dev/null\nexit 3\n");
+    EXPECT_EQ(fake.clipboard().setText(QStringLiteral("x")).failure,
+              fake.path(QStringLiteral("wl-copy")) + QStringLiteral(" failed with status 3"));
+
+    fake.write(QStringLiteral("wl-paste"), "echo 'Failed to connect to a Wayland server' >&2\nexit 1\n");
+    EXPECT_EQ(fake.clipboard().unavailableReason(),
+              fake.path(QStringLiteral("wl-paste")) + QStringLiteral(": Failed to connect to a Wayland server"));
+}
+
+TEST(WaylandCommandClipboard, TellsAMissingPasteCommandFromAnEmptyClipboard)
+{
+    FakeWaylandClipboard fake;
+    EXPECT_EQ(fake.clipboard().unavailableReason(), std::nullopt);
+
+    EXPECT_EQ(WaylandCommandClipboard(fake.path(QStringLiteral("wl-copy")), QStringLiteral("/nonexistent/wl-paste")).unavailableReason(),
+              QStringLiteral("/nonexistent/wl-paste is not installed"));
 }

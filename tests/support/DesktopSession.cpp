@@ -149,17 +149,37 @@ QStringList DesktopSession::activityLogOf(qint64 pid) const
     return messages;
 }
 
-int DesktopSession::mappedZarnelWindows() const
+QStringList DesktopSession::mappedZarnelWindowIds() const
 {
     const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, m_environment);
     static const QRegularExpression window(QStringLiteral("^\\s*(0x[0-9a-f]+) \"Zarnel\""), QRegularExpression::MultilineOption);
-    int mapped = 0;
+    QStringList mapped;
     for (auto match = window.globalMatch(tree); match.hasNext();) {
-        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), match.next().captured(1)}, m_environment);
+        const QString id = match.next().captured(1);
+        const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}, m_environment);
         if (info.contains(QStringLiteral("Map State: IsViewable")))
-            ++mapped;
+            mapped << id;
     }
     return mapped;
+}
+
+int DesktopSession::mappedZarnelWindows() const
+{
+    return int(mappedZarnelWindowIds().size());
+}
+
+QStringList DesktopSession::zarnelWindowClass() const
+{
+    const QString id = mappedZarnelWindowIds().value(0);
+    if (id.isEmpty())
+        return {};
+    // WM_CLASS(STRING) = "instance", "class"
+    const QString property = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("WM_CLASS")}, m_environment);
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    QStringList names;
+    for (auto match = quoted.globalMatch(property); match.hasNext();)
+        names << match.next().captured(1);
+    return names;
 }
 
 QStringList DesktopSession::trayItems() const

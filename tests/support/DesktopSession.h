@@ -52,6 +52,8 @@ public:
 
     // How many windows titled "Zarnel" are mapped on the display.
     int mappedZarnelWindows() const;
+    // The instance and class names (WM_CLASS) of the first of them; empty when none is mapped.
+    QStringList zarnelWindowClass() const;
 
     // The tray items registered with the tray host ("<bus name>/<path>").
     QStringList trayItems() const;
@@ -66,6 +68,7 @@ public:
     static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 15000);
 
 private:
+    QStringList mappedZarnelWindowIds() const;
     QString firstTrayItem() const;
     QDBusConnection testBus() const;
     QVariant trayItemProperty(const QString& name) const;

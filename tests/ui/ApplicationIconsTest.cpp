@@ -12,7 +12,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -186,4 +191,64 @@ TEST(Symbols, FollowASwitchBetweenALightAndADarkPaletteWhileShown)
     EXPECT_TRUE(near(inkOf(settings.pixmap(32, 32)), darkInk)) << inkOf(settings.pixmap(32, 32)).name().toStdString();
     EXPECT_TRUE(near(inkOf(label->pixmap()), darkInk)) << inkOf(label->pixmap()).name().toStdString();
     QApplication::setPalette(original);
+}
+
+namespace {
+
+double relativeLuminance(QRgb colour)
+{
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const auto [darker, lighter] = std::minmax(relativeLuminance(a), relativeLuminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+// The median contrast with the panel of the picture's outline: the pixels of its shape that
+// border on the panel, as a person sees them laid over it.
+double outlineContrast(const QImage& picture, const QColor& panel)
+{
+    const auto solid = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < picture.width() && y < picture.height() && qAlpha(picture.pixel(x, y)) >= 128;
+    };
+    QImage laid(picture.size(), QImage::Format_ARGB32);
+    laid.fill(panel);
+    QPainter(&laid).drawImage(0, 0, picture);
+    std::vector<double> ratios;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            if (solid(x, y) && !(solid(x - 1, y) && solid(x + 1, y) && solid(x, y - 1) && solid(x, y + 1)))
+                ratios.push_back(contrast(laid.pixel(x, y), panel.rgb()));
+        }
+    }
+    if (ratios.empty())
+        return 0;
+    std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+    return ratios[ratios.size() / 2];
+}
+
+} // namespace
+
+TEST(TrayPicture, StandsOutOnALightAndADarkPanel)
+{
+    QDir().mkpath(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots"));
+    for (const bool running : {true, false}) {
+        const QImage picture = ApplicationIcons::trayIcon(running).pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(picture.size(), QSize(22, 22));
+        for (const QColor& panel : {QColor(0xf0, 0xf0, 0xf0), QColor(0x22, 0x22, 0x22)}) {
+            EXPECT_GE(outlineContrast(picture, panel), 3.0) << (running ? "running on " : "stopped on ") << panel.name().toStdString();
+            // For people to look at: the picture on the panel, enlarged without smoothing.
+            QImage shown(picture.size() * 4, QImage::Format_ARGB32);
+            shown.fill(panel);
+            QPainter(&shown).drawImage(shown.rect(), picture);
+            shown.save(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots/tray-%1-on-%2.png")
+                           .arg(running ? QStringLiteral("running") : QStringLiteral("stopped"), panel.name().mid(1)));
+        }
+    }
 }

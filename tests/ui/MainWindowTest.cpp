@@ -13,6 +13,8 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 QStringList sidebarTexts(const MainWindow& window)
@@ -135,7 +137,6 @@ TEST(AboutWindow, AskingTwiceShowsOneWindowWithTheThreeLines)
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(about->windowTitle(), QStringLiteral("About Zarnel"));
-    EXPECT_EQ(about->size(), QSize(400, 500));
     EXPECT_EQ(labelTexts(*about), (QStringList{"Zarnel Server", "Version 1.0.1", "Model Context Protocol Server"}));
 
     about->close();
@@ -145,4 +146,32 @@ TEST(AboutWindow, AskingTwiceShowsOneWindowWithTheThreeLines)
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(window.findChildren<AboutWindow*>().size(), 1);
     EXPECT_EQ(window.findChild<QAction*>(QStringLiteral("aboutAction"))->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+TEST(AboutWindow, IsADialogThatClosesByItsButtonEscapeAndCtrlW)
+{
+    MainWindow window;
+    window.show();
+    window.showAboutWindow();
+    AboutWindow* about = window.aboutWindow();
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(about->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(about->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_NE(about->minimumSize(), about->maximumSize());
+    EXPECT_GE(about->width(), about->minimumSizeHint().width());
+    EXPECT_GE(about->height(), about->minimumSizeHint().height());
+
+    const auto closesBy = [&](const std::function<void()>& gesture) {
+        window.showAboutWindow();
+        if (!QTest::qWaitForWindowActive(about))
+            about->activateWindow();
+        gesture();
+        return !about->isVisible();
+    };
+    EXPECT_TRUE(closesBy([&] { about->findChild<QPushButton*>(QStringLiteral("aboutCloseButton"))->click(); }));
+    EXPECT_TRUE(closesBy([&] { QTest::keyClick(about, Qt::Key_Escape); }));
+    EXPECT_TRUE(closesBy([&] { QTest::keyClick(about, Qt::Key_W, Qt::ControlModifier); }));
+    // Closed, not destroyed: the next request shows the same one.
+    window.showAboutWindow();
+    EXPECT_EQ(window.aboutWindow(), about);
 }

@@ -68,11 +68,25 @@ TEST(TrayMenuModel, RecentActivityListsTheNewestFiveIndented)
     }
 }
 
-TEST(TrayMenuModel, ALongMessageIsShownInFull)
+TEST(TrayMenuModel, ALongMessageIsShortenedInTheMiddleWithTheWholeOfItAsTooltip)
 {
-    const QString message = QStringLiteral("Tool call: ") + QString(600, u'x');
-    const QStringList all = texts(TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, {message}}));
-    EXPECT_TRUE(all.contains(QStringLiteral("  ") + message));
+    const QString atTheLimit = QStringLiteral("Tool call: ") + QString(49, u'a');
+    const QString command = QStringLiteral("Tool call: execute_command ") + QString(600, u'x') + QStringLiteral(" > /tmp/out.txt");
+    // A character outside the Basic Multilingual Plane where the cut would fall is kept whole.
+    const QString emoji = QString(29, u'b') + QStringLiteral("\U0001F600") + QString(100, u'c');
+    const QList<TrayMenuItem> items = TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, {atTheLimit, command, emoji}});
+    const qsizetype heading = texts(items).indexOf(QStringLiteral("Recent Activity"));
+    ASSERT_GE(heading, 0);
+
+    EXPECT_EQ(items[heading + 1].text, QStringLiteral("  ") + atTheLimit);
+    EXPECT_EQ(items[heading + 1].toolTip, QString());
+
+    const TrayMenuItem& shortened = items[heading + 2];
+    EXPECT_EQ(shortened.text, QStringLiteral("  Tool call: execute_command xxx\u2026xxxxxxxxxxxxxx > /tmp/out.txt"));
+    EXPECT_EQ(shortened.text.size(), 2 + TrayMenuModel::kMaxEntryLength);
+    EXPECT_EQ(shortened.toolTip, command);
+
+    EXPECT_EQ(items[heading + 3].text, QStringLiteral("  ") + QString(29, u'b') + QStringLiteral("\u2026") + QString(29, u'c'));
 }
 
 TEST(TrayMenuModel, AfterStartTheMenuSaysRunningAndOffersStop)

@@ -90,3 +90,18 @@ TEST(TrayMenu, LogMessagesAreShownAsTheyAreOnOneLine)
 {
     EXPECT_EQ(TrayMenu::displayText(QStringLiteral("  cp a && b\nls\tx")), QStringLiteral("  cp a &&&& b ls x"));
 }
+
+TEST(TrayMenu, AShortenedEntryShowsItsWholeTextAsPlainTextOnHover)
+{
+    TrayMenuModel model;
+    const QString command = QStringLiteral("Tool call: execute_command echo <b>") + QString(100, u'x');
+    model.setFigures(TrayFigures{true, 0, 0, {command}});
+    TrayMenu menu(model);
+    EXPECT_TRUE(menu.toolTipsVisible());
+    const qsizetype heading = actionTexts(menu).indexOf(QStringLiteral("Recent Activity"));
+    ASSERT_GE(heading, 0);
+    const QString toolTip = menu.actions()[heading + 1]->toolTip();
+    EXPECT_TRUE(toolTip.contains(QStringLiteral("&lt;b&gt;") + QString(100, u'x'))) << toolTip.toStdString();
+    EXPECT_FALSE(toolTip.contains(QStringLiteral("<b>")));
+    EXPECT_LT(menu.sizeHint().width(), 800);
+}

@@ -66,7 +66,11 @@ QCoro::Task<MCPToolCallResponse> CaptureScreenshotTool::execute(Arguments argume
     case ScreenCapture::Status::CouldNotCapture:
         removeTemporary();
         co_return errorResult(QStringLiteral("Failed to capture screenshot: ") + capture.error);
-    case ScreenCapture::Status::Failed: removeTemporary(); co_return errorResult(QStringLiteral("Screenshot capture failed"));
+    case ScreenCapture::Status::Failed:
+        removeTemporary();
+        if (!capture.error.isEmpty())
+            co_return errorResult(QStringLiteral("Screenshot capture failed: ") + capture.error);
+        co_return errorResult(QStringLiteral("Screenshot capture failed"));
     }
 
     QFile file(path);

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -31,83 +32,94 @@ QVBoxLayout* scrollingPage(QWidget* page, const QString& title, const QString& i
     return layout;
 }
 
-QLabel* textBlock(const QString& text, bool monospace, QWidget* parent)
+QLabel* textBlock(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(!monospace);
+    label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     label->setFocusPolicy(Qt::StrongFocus); // reachable by keyboard, so that it can be read and copied
-    if (monospace) {
-        label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        label->setFrameShape(QFrame::StyledPanel);
-        label->setAutoFillBackground(true);
-        label->setBackgroundRole(QPalette::AlternateBase);
-        label->setMargin(8);
-    }
     return label;
+}
+
+// A command or configuration, line for line in a fixed-width font. A line wider than the page
+// scrolls within the block, so the page itself never needs a horizontal scroll bar.
+QScrollArea* codeBlock(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QStringLiteral("codeBlock"));
+    scroll->setFrameShape(QFrame::StyledPanel);
+    scroll->setWidgetResizable(true);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setBackgroundRole(QPalette::AlternateBase);
+    auto* label = new QLabel(text, scroll);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label->setFocusPolicy(Qt::StrongFocus);
+    label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAutoFillBackground(true);
+    label->setBackgroundRole(QPalette::AlternateBase);
+    label->setMargin(8);
+    label->setAccessibleName(name);
+    scroll->setWidget(label);
+    // Room for every line and for the scroll bar that a narrow page brings, so that it never
+    // covers the last line.
+    scroll->setFixedHeight(label->sizeHint().height() + scroll->horizontalScrollBar()->sizeHint().height() + 2 * scroll->frameWidth());
+    return scroll;
 }
 
 } // namespace
 
 namespace DocumentationPages {
 
-QList<std::pair<QString, QString>> gettingStartedSections(const QString& binaryPath)
+QList<Section> gettingStartedSections(const QString& binaryPath)
 {
-    const QString command = shellQuoted(binaryPath);
+    const auto prose = [](const QString& text) { return Block{text, false}; };
+    const auto code = [](const QString& text) { return Block{text, true}; };
     return {
         {QStringLiteral("What is MCP?"),
-         QStringLiteral("Model Context Protocol (MCP) is an open protocol by Anthropic that standardizes how AI assistants "
-                        "connect to data sources and tools. Zarnel implements this protocol to give AI assistants powerful "
-                        "control over your Linux system.")},
+         {prose(QStringLiteral("Model Context Protocol (MCP) is an open protocol by Anthropic that standardizes how AI assistants "
+                               "connect to data sources and tools. Zarnel implements this protocol to give AI assistants powerful "
+                               "control over your Linux system."))}},
         {QStringLiteral("How to Connect - Local Access"),
-         QStringLiteral("1. Start the Zarnel server from the dashboard\n"
-                        "2. Configure your MCP client (for example Claude Desktop) on this computer\n"
-                        "3. The AI can now use all available tools\n"
-                        "\n"
-                        "MCP Client Configuration:\n"
-                        "Add Zarnel to the \"mcpServers\" of your client's configuration file\n"
-                        "(for Claude Desktop: ~/.config/Claude/claude_desktop_config.json):\n"
-                        "\n"
-                        "{\n"
-                        "  \"mcpServers\": {\n"
-                        "    \"zarnel\": {\n"
-                        "      \"command\": %1\n"
-                        "    }\n"
-                        "  }\n"
-                        "}\n"
-                        "\n"
-                        "Restart your client to activate Zarnel tools.")
-             .arg(jsonQuoted(binaryPath))},
+         {prose(QStringLiteral("1. Start the Zarnel server from the dashboard\n"
+                               "2. Configure your MCP client (for example Claude Desktop) on this computer\n"
+                               "3. The AI can now use all available tools")),
+          prose(QStringLiteral("MCP Client Configuration:\n"
+                               "Add Zarnel to the \"mcpServers\" of your client's configuration file "
+                               "(for Claude Desktop: ~/.config/Claude/claude_desktop_config.json):")),
+          code(QStringLiteral("{\n"
+                              "  \"mcpServers\": {\n"
+                              "    \"zarnel\": {\n"
+                              "      \"command\": %1\n"
+                              "    }\n"
+                              "  }\n"
+                              "}")
+                   .arg(jsonQuoted(binaryPath))),
+          prose(QStringLiteral("Restart your client to activate Zarnel tools."))}},
         {QStringLiteral("Remote Access via SSH Tunnels"),
-         QStringLiteral("To allow a remote AI server to control this computer:\n"
-                        "\n"
-                        "1. Enable SSH login:\n"
-                        "   sudo apt install openssh-server\n"
-                        "   sudo systemctl enable --now ssh\n"
-                        "   ✓ Allow specific users only (AllowUsers in /etc/ssh/sshd_config)\n"
-                        "\n"
-                        "2. Setup SSH Security (Recommended):\n"
-                        "   • Use SSH keys only (PasswordAuthentication no in /etc/ssh/sshd_config)\n"
-                        "   • Whitelist AI server IP: sudo ufw allow from <AI server IP> to any port 22\n"
-                        "   • Enable the firewall: sudo ufw enable\n"
-                        "   • Consider using VPN for private network\n"
-                        "\n"
-                        "3. From Remote AI Server:\n"
-                        "   ssh your_user@your-computer-ip \\\n"
-                        "     \"%1\"\n"
-                        "\n"
-                        "Started over SSH, Zarnel has no windows and serves only when \"Auto-start server on launch\" is on "
-                        "in Settings.\n"
-                        "\n"
-                        "All remote actions appear in Activity Log for full transparency.\n"
-                        "\n"
-                        "⚠️ Security: Only enable for trusted AI servers. Use SSH keys, whitelist IPs, and monitor Activity Log "
-                        "regularly.")
-             .arg(command)},
+         {prose(QStringLiteral("To allow a remote AI server to control this computer:")), prose(QStringLiteral("1. Enable SSH login:")),
+          code(QStringLiteral("sudo apt install openssh-server\n"
+                              "sudo systemctl enable --now ssh")),
+          prose(QStringLiteral("✓ Allow specific users only (AllowUsers in /etc/ssh/sshd_config)")),
+          prose(QStringLiteral("2. Setup SSH Security (Recommended):\n"
+                               "• Use SSH keys only (PasswordAuthentication no in /etc/ssh/sshd_config)\n"
+                               "• Whitelist AI server IP: sudo ufw allow from <AI server IP> to any port 22\n"
+                               "• Enable the firewall: sudo ufw enable\n"
+                               "• Consider using VPN for private network")),
+          prose(QStringLiteral("3. From Remote AI Server:")),
+          code(QStringLiteral("ssh your_user@your-computer-ip \\\n"
+                              "  \"%1\"")
+                   .arg(shellQuoted(binaryPath))),
+          prose(QStringLiteral("Started over SSH, Zarnel has no windows and serves only when \"Auto-start server on launch\" is "
+                               "on in Settings.")),
+          prose(QStringLiteral("All remote actions appear in Activity Log for full transparency.")),
+          prose(QStringLiteral("⚠️ Security: Only enable for trusted AI servers. Use SSH keys, whitelist IPs, and monitor Activity "
+                               "Log regularly."))}},
         {QStringLiteral("Security"),
-         QStringLiteral("Zarnel is not sandboxed and has extensive system permissions. Only connect trusted AI clients. All "
-                        "activity is logged and can be monitored in the Activity Log.")},
+         {prose(QStringLiteral("Zarnel is not sandboxed and has extensive system permissions. Only connect trusted AI clients. All "
+                               "activity is logged and can be monitored in the Activity Log."))}},
     };
 }
 
@@ -135,15 +147,19 @@ QWidget* gettingStarted(const QString& binaryPath, QWidget* parent)
     QVBoxLayout* layout = scrollingPage(
         page, QStringLiteral("Getting Started"),
         QStringLiteral("Zarnel is a Model Context Protocol (MCP) server that enables AI assistants to control this computer."));
-    for (const auto& [heading, body] : gettingStartedSections(binaryPath)) {
-        auto* title = new QLabel(heading, layout->parentWidget());
+    for (const Section& section : gettingStartedSections(binaryPath)) {
+        auto* title = new QLabel(section.heading, layout->parentWidget());
         PageHeader::makeSectionHeading(title);
         layout->addWidget(title);
-        // The sections with commands and configuration keep their line layout.
-        const bool preformatted = body.contains(QLatin1Char('\n'));
-        QLabel* text = textBlock(body, preformatted, layout->parentWidget());
-        text->setAccessibleName(heading);
-        layout->addWidget(text);
+        for (const Block& block : section.blocks) {
+            if (block.code) {
+                layout->addWidget(codeBlock(block.text, section.heading, layout->parentWidget()));
+            } else {
+                QLabel* text = textBlock(block.text, layout->parentWidget());
+                text->setAccessibleName(section.heading);
+                layout->addWidget(text);
+            }
+        }
     }
     layout->addStretch();
     return page;
@@ -167,10 +183,9 @@ QWidget* examples(QWidget* parent)
         cardLayout->addWidget(title);
         auto* description = new QLabel(example.description, card);
         description->setForegroundRole(QPalette::PlaceholderText);
+        description->setWordWrap(true);
         cardLayout->addWidget(description);
-        QLabel* code = textBlock(example.example, true, card);
-        code->setAccessibleName(example.title + QStringLiteral(" example"));
-        cardLayout->addWidget(code);
+        cardLayout->addWidget(codeBlock(example.example, example.title + QStringLiteral(" example"), card));
         layout->addWidget(card);
     }
     layout->addStretch();

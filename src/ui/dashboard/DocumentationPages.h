@@ -10,8 +10,18 @@ namespace DocumentationPages {
 QWidget* gettingStarted(const QString& binaryPath, QWidget* parent = nullptr);
 QWidget* examples(QWidget* parent = nullptr);
 
-// The texts, for the pages and their tests: (heading, body) pairs in page order.
-QList<std::pair<QString, QString>> gettingStartedSections(const QString& binaryPath);
+// One stretch of a section: prose that wraps to the page, or a command or configuration that
+// keeps its lines (and scrolls on its own where a line is wider than the page).
+struct Block {
+    QString text;
+    bool code = false;
+};
+struct Section {
+    QString heading;
+    QList<Block> blocks;
+};
+// The texts, for the pages and their tests, in page order.
+QList<Section> gettingStartedSections(const QString& binaryPath);
 struct Example {
     QString title;
     QString description;

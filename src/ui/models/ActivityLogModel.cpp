@@ -79,7 +79,7 @@ QColor ActivityLogModel::color(LogType type)
     switch (type) {
     case LogType::Info: return QColor(0x1f, 0x7a, 0xe0);     // blue
     case LogType::Request: return QColor(0x9b, 0x51, 0xe0);  // purple
-    case LogType::ToolCall: return QColor(0xf0, 0x8a, 0x00); // orange
+    case LogType::ToolCall: return QColor(0x6b, 0x78, 0x89); // slate: a call is neither good nor bad news
     case LogType::Success: return QColor(0x2e, 0xa0, 0x45);  // green
     case LogType::Error: return QColor(0xe0, 0x35, 0x2b);    // red
     }

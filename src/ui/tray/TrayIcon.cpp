@@ -3,9 +3,6 @@
 #include "ui/ApplicationIcons.h"
 #include "ui/tray/TrayMenu.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QPalette>
 #include <QSystemTrayIcon>
 
 TrayIcon::TrayIcon(std::function<TrayFigures()> readFigures, QObject* parent)
@@ -40,8 +37,6 @@ void TrayIcon::show()
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
             Q_EMIT actionChosen(TrayAction::ShowDashboard);
     });
-    // Panels draw their symbols in their own text colour; ours follows the palette the same way.
-    qApp->installEventFilter(this);
     applyAppearance(std::nullopt);
     refresh();
     m_tray->show();
@@ -64,16 +59,6 @@ void TrayIcon::applyAppearance(std::optional<bool> running)
     if (!m_tray)
         return;
     const TrayAppearance look = trayAppearance(running);
-    m_ink = QApplication::palette().color(QPalette::WindowText);
-    QIcon icon = ApplicationIcons::trayIcon(look.running, m_ink);
-    m_tray->setIcon(icon);
+    m_tray->setIcon(ApplicationIcons::trayIcon(look.running));
     m_tray->setToolTip(look.toolTip.isEmpty() ? look.accessibleName : look.toolTip);
-}
-
-bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ApplicationPaletteChange && watched == qApp && m_tray
-        && QApplication::palette().color(QPalette::WindowText) != m_ink)
-        applyAppearance(m_shownState);
-    return QObject::eventFilter(watched, event);
 }

@@ -2,7 +2,6 @@
 
 #include "ui/tray/TrayMenuModel.h"
 
-#include <QColor>
 #include <QObject>
 #include <QTimer>
 
@@ -40,9 +39,6 @@ public:
 Q_SIGNALS:
     void actionChosen(TrayAction action);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void applyAppearance(std::optional<bool> running);
 
@@ -52,5 +48,4 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QTimer m_refreshTimer;
     std::optional<bool> m_shownState;
-    QColor m_ink;
 };

@@ -1,10 +1,14 @@
 #include "ui/tray/TrayMenu.h"
 
+#include <QTextDocument>
+
 TrayMenu::TrayMenu(const TrayMenuModel& model, QWidget* parent)
     : QMenu(parent)
     , m_model(model)
 {
     setObjectName(QStringLiteral("trayMenu"));
+    // Shortened entries carry their whole text as a tooltip.
+    setToolTipsVisible(true);
     connect(&model, &TrayMenuModel::itemsChanged, this, &TrayMenu::follow);
     follow();
 }
@@ -58,6 +62,8 @@ void TrayMenu::follow()
         const QString text = displayText(item.text);
         if (action->text() != text)
             action->setText(text);
+        // As plain text: a log message may hold anything that looks like markup.
+        action->setToolTip(item.toolTip.isEmpty() ? QString() : Qt::convertFromPlainText(item.toolTip));
         if (action->isEnabled() != item.enabled)
             action->setEnabled(item.enabled);
     }

@@ -4,17 +4,37 @@ namespace {
 
 TrayMenuItem information(const QString& text)
 {
-    return TrayMenuItem{false, text, false, TrayAction::None};
+    return TrayMenuItem{false, text, false, TrayAction::None, {}};
 }
 
 TrayMenuItem command(const QString& text, TrayAction action)
 {
-    return TrayMenuItem{false, text, true, action};
+    return TrayMenuItem{false, text, true, action, {}};
+}
+
+// One menu line for a log message. A long command would widen the whole menu past the screen;
+// its start names the tool and its end often the file or the outcome, so the middle goes.
+TrayMenuItem recentEntry(const QString& message)
+{
+    TrayMenuItem item = information(QStringLiteral("  ") + message);
+    if (message.size() <= TrayMenuModel::kMaxEntryLength)
+        return item;
+    const qsizetype kept = TrayMenuModel::kMaxEntryLength - 1;
+    qsizetype headEnd = (kept + 1) / 2;
+    qsizetype tailStart = message.size() - (kept - headEnd);
+    // Never half a character outside the Basic Multilingual Plane.
+    if (message[headEnd - 1].isHighSurrogate())
+        --headEnd;
+    if (message[tailStart].isLowSurrogate())
+        ++tailStart;
+    item.text = QStringLiteral("  ") + message.left(headEnd) + QChar(0x2026) + message.mid(tailStart);
+    item.toolTip = message;
+    return item;
 }
 
 TrayMenuItem separator()
 {
-    return TrayMenuItem{true, {}, false, TrayAction::None};
+    return TrayMenuItem{true, {}, false, TrayAction::None, {}};
 }
 
 } // namespace
@@ -51,7 +71,7 @@ QList<TrayMenuItem> TrayMenuModel::itemsFor(const TrayFigures& figures)
     if (!figures.recentMessages.isEmpty()) {
         items.append(information(QStringLiteral("Recent Activity")));
         for (const QString& message : figures.recentMessages.mid(0, kRecentEntries))
-            items.append(information(QStringLiteral("  ") + message));
+            items.append(recentEntry(message));
         items.append(separator());
     }
     items.append(command(QStringLiteral("Settings..."), TrayAction::ShowSettings));

@@ -22,6 +22,7 @@ struct TrayMenuItem {
     QString text;
     bool enabled = false; // disabled items are information only
     TrayAction action = TrayAction::None;
+    QString toolTip; // the whole text where `text` shows only part of it; empty otherwise
 
     bool operator==(const TrayMenuItem&) const = default;
 };
@@ -40,6 +41,8 @@ class TrayMenuModel : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRecentEntries = 5;
+    // A Recent Activity entry longer than this is shortened in the middle.
+    static constexpr qsizetype kMaxEntryLength = 60;
 
     explicit TrayMenuModel(QObject* parent = nullptr);
 

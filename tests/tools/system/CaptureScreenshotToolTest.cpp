@@ -16,6 +16,7 @@ class FakeScreenGrabber final : public ScreenGrabber {
 public:
     bool screen = true;
     ScreenCapture::Status result = ScreenCapture::Status::Saved;
+    QString error;
     QByteArray png = QByteArray("\x89PNG\r\n\x1a\nfake", 12);
     QString lastPath;
 
@@ -28,8 +29,7 @@ public:
         file.write(png);
         ScreenCapture capture;
         capture.status = result;
-        if (result == ScreenCapture::Status::CouldNotCapture)
-            capture.error = QStringLiteral("disk full");
+        capture.error = error;
         co_return capture;
     }
 };
@@ -77,6 +77,10 @@ TEST(CaptureScreenshot, ReportsEachFailure)
     EXPECT_EQ(failure(capture(screen)), "Screenshot capture failed");
     EXPECT_FALSE(QFile::exists(screen->lastPath));
 
+    screen->error = QStringLiteral("grim: compositor doesn't support wlr-screencopy-unstable-v1");
+    EXPECT_EQ(failure(capture(screen)), "Screenshot capture failed: grim: compositor doesn't support wlr-screencopy-unstable-v1");
+
     screen->result = ScreenCapture::Status::CouldNotCapture;
+    screen->error = QStringLiteral("disk full");
     EXPECT_EQ(failure(capture(screen)), "Failed to capture screenshot: disk full");
 }

@@ -83,6 +83,8 @@ TEST_F(ActivityLogModelTest, GivesEveryTypeItsOwnSymbolAndColour)
     EXPECT_EQ(colours.size(), 5);
     EXPECT_GT(ActivityLogModel::color(LogType::Error).red(), ActivityLogModel::color(LogType::Error).blue()); // red
     EXPECT_GT(ActivityLogModel::color(LogType::Info).blue(), ActivityLogModel::color(LogType::Info).red());   // blue
+    // A call is news of neither kind: no warning colour.
+    EXPECT_LT(ActivityLogModel::color(LogType::ToolCall).hsvSaturationF(), 0.3);
 }
 
 TEST_F(ActivityLogModelTest, SearchKeepsMessagesContainingTheTextInAnyCase)
