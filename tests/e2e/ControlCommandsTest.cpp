@@ -592,7 +592,7 @@ TEST(ControlCommands, AForcedExportReplacesNoSpecialFileAndWritesALinkedOrAnothe
     }
     QFile written(first);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(written.readAll().startsWith("{\"exportDate\""));
+    EXPECT_TRUE(written.readAll().startsWith("{\n  \"exportDate\" : "));
 
     // Another user's file alone, without a second name.
     if (::geteuid() == 0) {
