@@ -147,6 +147,8 @@ TEST_F(Recording, CallsAnsweredWhileTheDatabaseCannotBeOpenedAreWrittenOnceItCan
     QCoreApplication::processEvents();
     components->history()->flush();
     ASSERT_TRUE(QFile::remove(dir.path() + QStringLiteral("/state/zarnel")));
+    // Newest first: the second call a second later, whatever each took.
+    clock.advance(1000);
     callTool("execute_command", {{"command", "echo second"}});
     const QList<HistoryRecord> records = stored();
     ASSERT_EQ(records.size(), 2);
