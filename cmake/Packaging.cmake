@@ -15,9 +15,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the program links decide most dependencies; plug-ins loaded at run time
-# (SVG icons) are named here, and what only some desktops need is recommended.
+# (SVG icons, the history's SQLite driver) are named here, and what only some desktops need is
+# recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xclip, wl-clipboard")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zarnel.tarvonic.com")
 # The program is built before `make install` and `make package` run (the Makefile sees to it);

@@ -21,7 +21,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Priority)" = optional ] || fail "Priority is '$(field Priority)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 depends=$(field Depends)
-for library in libqt6widgets6 libqt6dbus6 libc6 libqt6svg6; do
+for library in libqt6widgets6 libqt6dbus6 libc6 libqt6svg6 libqt6sql6-sqlite; do
     grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 # No maintainer scripts: the package only places files.
