@@ -163,7 +163,7 @@ void MCPServer::setConfirmationGate(ConfirmationGate* gate)
 
 void MCPServer::setHistoryRecorder(HistoryRecorder* history)
 {
-    m_handlers->setHistory(history, [this]() -> const ClientInfo* { return m_session.client() ? &*m_session.client() : nullptr; });
+    m_handlers->setHistory(history, [this]() -> const ClientInfo* { return clientInfo() ? &*clientInfo() : nullptr; });
 }
 
 void MCPServer::sendNotification(const std::string& method, Json params)

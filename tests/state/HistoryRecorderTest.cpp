@@ -82,13 +82,17 @@ TEST_F(Recording, KeepsEachCallWithItsClientRevisionAndOutcome)
     EXPECT_EQ(ok.time, clock.now().addMSecs(-3000 - static_cast<qint64>(ok.durationMs)));
 }
 
-TEST_F(Recording, AStatelessCallIsKeptUnderItsRevision)
+TEST_F(Recording, AStatelessCallIsKeptUnderItsRevisionAndTheClientItNames)
 {
-    modern("tools/call", {{"name", "execute_command"}, {"arguments", {{"command", "true"}}}});
+    nlohmann::json params = {{"name", "execute_command"}, {"arguments", {{"command", "true"}}}};
+    params["_meta"]["io.modelcontextprotocol/clientInfo"] = {{"name", "mcpc"}, {"version", "0.2.6"}};
+    modern("tools/call", params);
     const QList<HistoryRecord> records = stored();
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].revision, QStringLiteral("2026-07-28"));
     EXPECT_EQ(records[0].outcome, QStringLiteral("ok"));
+    EXPECT_EQ(records[0].clientName, QStringLiteral("mcpc"));
+    EXPECT_EQ(records[0].clientVersion, QStringLiteral("0.2.6"));
 }
 
 TEST_F(Recording, AWrittenTextLeavesNoTraceInTheDatabaseFiles)
