@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
+
 #include <QProcessEnvironment>
 #include <QSignalSpy>
 
@@ -38,9 +40,14 @@ TEST(LinuxTrayHostWatcher, SeesAnX11SystemTray)
     ASSERT_TRUE(xvfb.isRunning());
     EXPECT_FALSE(LinuxTrayHostWatcher(bus.connect(QStringLiteral("before-tray")), xvfb.display()).isPresent());
 
-    // A tray manager owns the screen's _NET_SYSTEM_TRAY_S0 selection.
+    // A tray manager owns the screen's _NET_SYSTEM_TRAY_S0 selection. The server resets when its
+    // last client (the watcher above) leaves, and refuses connections for that moment.
     int screenNumber = 0;
-    const Xcb::Connection tray(xcb_connect(xvfb.display().toLocal8Bit().constData(), &screenNumber));
+    Xcb::Connection tray(xcb_connect(xvfb.display().toLocal8Bit().constData(), &screenNumber));
+    for (int attempt = 0; attempt < 100 && xcb_connection_has_error(tray.get()); ++attempt) {
+        QThread::msleep(20);
+        tray = Xcb::Connection(xcb_connect(xvfb.display().toLocal8Bit().constData(), &screenNumber));
+    }
     ASSERT_FALSE(xcb_connection_has_error(tray.get()));
     const xcb_window_t window = xcb_generate_id(tray.get());
     xcb_create_window(tray.get(), XCB_COPY_FROM_PARENT, window, xcb_setup_roots_iterator(xcb_get_setup(tray.get())).data->root, 0, 0, 1, 1,
