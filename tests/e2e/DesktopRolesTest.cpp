@@ -181,6 +181,11 @@ TEST(DesktopRoles, QuitSavesTheStatistics)
 
 TEST(DesktopRoles, QuitAndTerminationSignalsEndADesktopInstanceWhoseWindowIsShown)
 {
+#if defined(ZARNEL_SANITIZED)
+    // A sanitized desktop instance that ends while it is still attaching the other processes
+    // reports the frames of those unfinished requests as leaks, and exits with the leak status.
+    GTEST_SKIP() << "ends desktop instances in the middle of their start";
+#endif
     // The window only hides when it is closed; that must not hold up the program's end.
     for (int attempt = 0; attempt < 20; ++attempt) {
         DesktopSession session;

@@ -45,6 +45,11 @@ void processEventsFor(int milliseconds)
 
 TEST(LocalListener, KeepsListeningWhenTheProcessRunsOutOfDescriptors)
 {
+#if defined(ZARNEL_SANITIZED)
+    // The sanitizers' own checks open pipes: with no descriptor left they report sound objects as
+    // broken.
+    GTEST_SKIP() << "needs every descriptor of the process";
+#endif
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("listener.sock"));
     LocalListener listener;
