@@ -1,7 +1,7 @@
 // The activity-log page with a long log: one keystroke of search (the filtering and the repaint
 // of the shown page) and 1,000 entries arriving while it is shown, against plain baselines from
 // the same run: matching the same texts in a loop, and prepending the same entries to a list.
-#include "platform/Clock.h"
+#include "platform/processes/Clock.h"
 #include "ui/dashboard/ActivityLogPage.h"
 #include "ui/models/ActivityLogFilterModel.h"
 #include "ui/models/ActivityLogModel.h"

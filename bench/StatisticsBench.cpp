@@ -1,7 +1,7 @@
 // What recording costs, and what a save costs with the cross-process merge against writing the
 // same six keys plainly (the baseline).
-#include "platform/Clock.h"
-#include "platform/QSettingsPreferencesStore.h"
+#include "platform/processes/Clock.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "state/StatisticsManager.h"
 
 #include <benchmark/benchmark.h>

@@ -12,10 +12,10 @@
 
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
-#include "platform/Clock.h"
-#include "platform/LinuxFileManager.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/files/LinuxFileManager.h"
+#include "platform/processes/Clock.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "protocol/JsonParser.h"
 #include "server/ClientQuestions.h"
 #include "server/MCPServer.h"

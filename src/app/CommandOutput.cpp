@@ -1,8 +1,8 @@
 #include "app/CommandOutput.h"
 
 #include "app/SubCommands.h"
-#include "platform/FileReplacement.h"
-#include "platform/NotificationService.h"
+#include "platform/files/FileReplacement.h"
+#include "platform/session/NotificationService.h"
 #include "protocol/JsonWriter.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
-#include "platform/Log.h"
-#include "platform/PreferencesStore.h"
+#include "platform/processes/Log.h"
+#include "platform/store/PreferencesStore.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DesktopCapabilities.h"
-#include "platform/TrayHostWatcher.h"
+#include "platform/desktop/DesktopCapabilities.h"
+#include "platform/desktop/TrayHostWatcher.h"
 #include "ui/tray/TrayMenuModel.h"
 
 #include <QCoroTask>

@@ -1,7 +1,7 @@
 #include "app/DesktopLock.h"
 
-#include "platform/AbandonedLockFile.h"
-#include "platform/LockFilePath.h"
+#include "platform/store/AbandonedLockFile.h"
+#include "platform/store/LockFilePath.h"
 
 #include <QDir>
 

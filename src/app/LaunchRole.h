@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StandardInput.h"
+#include "platform/processes/StandardInput.h"
 
 // Who a launch is, decided from whether a desktop session exists and what standard input is.
 enum class LaunchRole {

@@ -1,9 +1,9 @@
 #include "catalog/PromptManager.h"
 
 #include "catalog/TemplateRenderer.h"
-#include "platform/FileManager.h"
-#include "platform/Log.h"
-#include "platform/SystemReport.h"
+#include "platform/files/FileManager.h"
+#include "platform/processes/Log.h"
+#include "platform/session/SystemReport.h"
 
 #include <QCoroFuture>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "control/ControlFolder.h"
 
-#include "platform/PeerCredentials.h"
-#include "platform/PrivateFolder.h"
+#include "platform/session/PeerCredentials.h"
+#include "platform/store/PrivateFolder.h"
 
 #include <QDir>
 #include <QFile>

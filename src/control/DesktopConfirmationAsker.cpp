@@ -1,7 +1,7 @@
 #include "control/DesktopConfirmationAsker.h"
 
 #include "control/ControlClient.h"
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "state/RandomUuid.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "control/ServerActions.h"
 
-#include "platform/CommandSandbox.h"
-#include "platform/FolderConfinement.h"
+#include "platform/files/FolderConfinement.h"
+#include "platform/processes/CommandSandbox.h"
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
 #include "state/CountText.h"

@@ -1,12 +1,12 @@
 #include "platform/PlatformServices.h"
 
-#include "platform/Clipboard.h"
-#include "platform/FileManager.h"
-#include "platform/NotificationService.h"
-#include "platform/ScreenGrabber.h"
-#include "platform/ShellRunner.h"
-#include "platform/SystemInformation.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/files/FileManager.h"
+#include "platform/processes/ShellRunner.h"
+#include "platform/session/Clipboard.h"
+#include "platform/session/NotificationService.h"
+#include "platform/session/ScreenGrabber.h"
+#include "platform/session/SystemInformation.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,15 +1,15 @@
 #include "platform/SystemServices.h"
 
-#include "platform/DBusNotificationService.h"
-#include "platform/DesktopScreenGrabber.h"
-#include "platform/DisplayEnvironment.h"
-#include "platform/LinuxFileManager.h"
-#include "platform/LinuxSystemInformation.h"
-#include "platform/LinuxTrayHostWatcher.h"
-#include "platform/LinuxWorkspace.h"
-#include "platform/PosixShellRunner.h"
-#include "platform/QtClipboard.h"
-#include "platform/WaylandCommandClipboard.h"
+#include "platform/desktop/LinuxTrayHostWatcher.h"
+#include "platform/desktop/LinuxWorkspace.h"
+#include "platform/files/LinuxFileManager.h"
+#include "platform/processes/PosixShellRunner.h"
+#include "platform/session/DBusNotificationService.h"
+#include "platform/session/DesktopScreenGrabber.h"
+#include "platform/session/DisplayEnvironment.h"
+#include "platform/session/LinuxSystemInformation.h"
+#include "platform/session/QtClipboard.h"
+#include "platform/session/WaylandCommandClipboard.h"
 
 namespace SystemServices {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
-#include "platform/TrayHostWatcher.h"
+#include "platform/desktop/TrayHostWatcher.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "server/ClientRoots.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "protocol/JsonWriter.h"
 
 #include <QUrl>

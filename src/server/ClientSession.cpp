@@ -1,6 +1,6 @@
 #include "server/ClientSession.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "protocol/DecodingError.h"
 #include "server/ServerLogLevels.h"
 

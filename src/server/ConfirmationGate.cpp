@@ -1,6 +1,6 @@
 #include "server/ConfirmationGate.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "tools/BaseTool.h"

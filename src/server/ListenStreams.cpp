@@ -1,7 +1,7 @@
 #include "server/ListenStreams.h"
 
 #include "catalog/ResourceManager.h"
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "protocol/DecodingError.h"
 
 ZARNEL_LOGGING_CATEGORY(lcListen, "ListenStreams")

@@ -2,7 +2,7 @@
 
 #include "catalog/PromptManager.h"
 #include "catalog/ResourceManager.h"
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "protocol/AnyCodable.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"

@@ -1,6 +1,6 @@
 #include "server/RequestQueue.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "protocol/AnyCodable.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JSONRPCRequest.h"

@@ -1,6 +1,6 @@
 #include "server/StdioTransport.h"
 
-#include "platform/StandardStreams.h"
+#include "platform/processes/StandardStreams.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "state/ActivityLog.h"
 
-#include "platform/Clock.h"
-#include "platform/Log.h"
+#include "platform/processes/Clock.h"
+#include "platform/processes/Log.h"
 #include "protocol/JsonWriter.h"
 #include "state/RandomUuid.h"
 #include "state/SettingsManager.h"

@@ -1,8 +1,8 @@
 #include "state/DesktopNotifier.h"
 
-#include "platform/Clock.h"
-#include "platform/Log.h"
-#include "platform/NotificationService.h"
+#include "platform/processes/Clock.h"
+#include "platform/processes/Log.h"
+#include "platform/session/NotificationService.h"
 #include "state/ActivityLogEntry.h"
 #include "state/SettingsManager.h"
 

@@ -1,7 +1,7 @@
 #include "state/HistoryRecorder.h"
 
-#include "platform/Clock.h"
-#include "platform/Log.h"
+#include "platform/processes/Clock.h"
+#include "platform/processes/Log.h"
 #include "protocol/JsonWriter.h"
 #include "state/ActivityLog.h"
 #include "state/HistoryArguments.h"

@@ -1,7 +1,7 @@
 #include "state/HistoryStore.h"
 
-#include "platform/Log.h"
-#include "platform/PrivateFolder.h"
+#include "platform/processes/Log.h"
+#include "platform/store/PrivateFolder.h"
 
 #include <QAtomicInteger>
 #include <QDir>

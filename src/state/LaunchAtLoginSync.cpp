@@ -1,7 +1,7 @@
 #include "state/LaunchAtLoginSync.h"
 
-#include "platform/Log.h"
-#include "platform/LoginItem.h"
+#include "platform/desktop/LoginItem.h"
+#include "platform/processes/Log.h"
 #include "state/SettingsManager.h"
 
 ZARNEL_LOGGING_CATEGORY(lcLaunchAtLogin, "LaunchAtLoginSync")

@@ -1,6 +1,6 @@
 #include "state/NotificationRateLimiter.h"
 
-#include "platform/Clock.h"
+#include "platform/processes/Clock.h"
 #include "state/CountText.h"
 
 namespace {

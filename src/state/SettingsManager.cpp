@@ -1,6 +1,6 @@
 #include "state/SettingsManager.h"
 
-#include "platform/PreferencesStore.h"
+#include "platform/store/PreferencesStore.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "state/StatisticsManager.h"
 
-#include "platform/Clock.h"
-#include "platform/Log.h"
-#include "platform/PreferencesStore.h"
+#include "platform/processes/Clock.h"
+#include "platform/processes/Log.h"
+#include "platform/store/PreferencesStore.h"
 #include "protocol/AnyCodable.h"
 #include "protocol/JsonWriter.h"
 #include "state/RandomUuid.h"

@@ -1,7 +1,7 @@
 #include "tools/BaseTool.h"
 
-#include "platform/FileManager.h"
-#include "platform/Log.h"
+#include "platform/files/FileManager.h"
+#include "platform/processes/Log.h"
 
 #include <algorithm>
 #include <charconv>

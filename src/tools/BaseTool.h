@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FolderConfinement.h"
+#include "platform/files/FolderConfinement.h"
 #include "tools/MCPToolProtocol.h"
 #include "tools/ToolError.h"
 

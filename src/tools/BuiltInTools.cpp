@@ -1,6 +1,6 @@
 #include "tools/BuiltInTools.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "state/SettingsManager.h"
 #include "tools/ToolRegistry.h"
 #include "tools/apps/ExecuteAppleScriptTool.h"

@@ -1,6 +1,6 @@
 #include "tools/ToolRegistry.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 #include "tools/BaseTool.h"
 
 #include <algorithm>

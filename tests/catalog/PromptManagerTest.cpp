@@ -1,6 +1,6 @@
 #include "catalog/PromptManager.h"
-#include "platform/LinuxFileManager.h"
 #include "platform/SystemServices.h"
+#include "platform/files/LinuxFileManager.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "control/ServerComponents.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/StatisticsManager.h"

@@ -1,7 +1,7 @@
 #include "server/MCPServer.h"
 #include "control/ServerComponents.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "protocol/JsonWriter.h"
 #include "server/StdioTransport.h"
 #include "state/ActivityLog.h"

@@ -1,5 +1,5 @@
 #include "state/ActivityLog.h"
-#include "platform/QSettingsPreferencesStore.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
 #include "support/FakeClock.h"
 

@@ -1,6 +1,6 @@
 #include "state/LaunchAtLoginSync.h"
-#include "platform/QSettingsPreferencesStore.h"
-#include "platform/XdgAutostartEntry.h"
+#include "platform/desktop/XdgAutostartEntry.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
 
 #include <gtest/gtest.h>

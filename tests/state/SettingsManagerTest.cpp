@@ -1,5 +1,5 @@
 #include "state/SettingsManager.h"
-#include "platform/QSettingsPreferencesStore.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 
 #include <gtest/gtest.h>
 

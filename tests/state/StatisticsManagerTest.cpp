@@ -1,6 +1,6 @@
 #include "state/StatisticsManager.h"
-#include "platform/Log.h"
-#include "platform/QSettingsPreferencesStore.h"
+#include "platform/processes/Log.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "support/FakeClock.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ActiveWindow.h"
+#include "platform/session/ActiveWindow.h"
 
 #include <atomic>
 

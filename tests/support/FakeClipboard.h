@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clipboard.h"
+#include "platform/session/Clipboard.h"
 
 // A clipboard in memory; `available` false behaves like a session without a display.
 class FakeClipboard final : public Clipboard {

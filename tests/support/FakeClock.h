@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clock.h"
+#include "platform/processes/Clock.h"
 
 // A clock that stands still until the test moves it.
 class FakeClock final : public Clock {

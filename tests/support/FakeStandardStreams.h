@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StandardStreams.h"
+#include "platform/processes/StandardStreams.h"
 
 #include <QByteArrayList>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "control/ServerComponents.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NotificationService.h"
+#include "platform/session/NotificationService.h"
 
 #include <QStringList>
 

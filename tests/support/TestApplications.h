@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LinuxWorkspace.h"
+#include "platform/desktop/LinuxWorkspace.h"
 
 #include <QString>
 #include <QStringList>

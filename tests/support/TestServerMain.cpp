@@ -2,11 +2,11 @@
 // drive to see a question reach its user. Settings and statistics live in the HOME it is given.
 
 #include "control/ServerComponents.h"
-#include "platform/Clock.h"
-#include "platform/Log.h"
-#include "platform/PosixStandardStreams.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/processes/Clock.h"
+#include "platform/processes/Log.h"
+#include "platform/processes/PosixStandardStreams.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "server/MCPServer.h"
 #include "support/AskingTool.h"
 #include "tools/ToolRegistry.h"

@@ -1,6 +1,6 @@
 #include "tools/ToolRegistry.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
 #include "support/EchoTool.h"
 #include "tools/BuiltInTools.h"

@@ -1,7 +1,7 @@
 #include "control/ControlServer.h"
 #include "control/ServerComponents.h"
-#include "platform/QSettingsPreferencesStore.h"
 #include "platform/SystemServices.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 #include "support/TemporaryHome.h"

@@ -1,7 +1,7 @@
 #include "tools/apps/LaunchAppTool.h"
 
-#include "platform/Log.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/processes/Log.h"
 
 #include <QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>

@@ -1,6 +1,6 @@
 #include "tools/filesystem/CopyFileTool.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 
 ZARNEL_LOGGING_CATEGORY(lcCopyFile, "CopyFileTool")
 

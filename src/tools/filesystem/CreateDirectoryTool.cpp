@@ -1,6 +1,6 @@
 #include "tools/filesystem/CreateDirectoryTool.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 
 ZARNEL_LOGGING_CATEGORY(lcCreateDirectory, "CreateDirectoryTool")
 

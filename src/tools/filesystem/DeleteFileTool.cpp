@@ -1,6 +1,6 @@
 #include "tools/filesystem/DeleteFileTool.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 
 ZARNEL_LOGGING_CATEGORY(lcDeleteFile, "DeleteFileTool")
 

@@ -1,6 +1,6 @@
 #include "tools/filesystem/MoveFileTool.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 
 ZARNEL_LOGGING_CATEGORY(lcMoveFile, "MoveFileTool")
 

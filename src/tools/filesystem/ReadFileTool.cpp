@@ -1,7 +1,7 @@
 #include "tools/filesystem/ReadFileTool.h"
 
-#include "platform/ByteCountFormatter.h"
-#include "platform/Log.h"
+#include "platform/files/ByteCountFormatter.h"
+#include "platform/processes/Log.h"
 
 #include <limits>
 

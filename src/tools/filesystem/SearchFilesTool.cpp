@@ -1,6 +1,6 @@
 #include "tools/filesystem/SearchFilesTool.h"
 
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
 
 #include <algorithm>
 

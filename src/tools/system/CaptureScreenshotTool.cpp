@@ -1,7 +1,7 @@
 #include "tools/system/CaptureScreenshotTool.h"
 
-#include "platform/Log.h"
-#include "platform/ScreenGrabber.h"
+#include "platform/processes/Log.h"
+#include "platform/session/ScreenGrabber.h"
 
 #include <QDir>
 #include <QFile>

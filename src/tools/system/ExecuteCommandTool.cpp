@@ -2,10 +2,10 @@
 
 #include <QElapsedTimer>
 
-#include "platform/ByteCountFormatter.h"
-#include "platform/CommandSandbox.h"
-#include "platform/Log.h"
-#include "platform/ShellRunner.h"
+#include "platform/files/ByteCountFormatter.h"
+#include "platform/processes/CommandSandbox.h"
+#include "platform/processes/Log.h"
+#include "platform/processes/ShellRunner.h"
 #include "state/SettingsManager.h"
 
 #include <QCoroFuture>

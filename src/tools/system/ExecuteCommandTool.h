@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ShellRunner.h"
+#include "platform/processes/ShellRunner.h"
 #include "tools/BaseTool.h"
 
 #include <QFuture>

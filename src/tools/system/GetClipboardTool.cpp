@@ -1,7 +1,7 @@
 #include "tools/system/GetClipboardTool.h"
 
-#include "platform/Clipboard.h"
-#include "platform/Log.h"
+#include "platform/processes/Log.h"
+#include "platform/session/Clipboard.h"
 
 ZARNEL_LOGGING_CATEGORY(lcGetClipboard, "GetClipboardTool")
 

@@ -1,9 +1,9 @@
 #include "tools/system/GetSystemInfoTool.h"
 
-#include "platform/CommandSandbox.h"
-#include "platform/Log.h"
-#include "platform/SystemInformation.h"
-#include "platform/SystemReport.h"
+#include "platform/processes/CommandSandbox.h"
+#include "platform/processes/Log.h"
+#include "platform/session/SystemInformation.h"
+#include "platform/session/SystemReport.h"
 
 ZARNEL_LOGGING_CATEGORY(lcGetSystemInfo, "GetSystemInfoTool")
 

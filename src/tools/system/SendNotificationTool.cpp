@@ -1,7 +1,7 @@
 #include "tools/system/SendNotificationTool.h"
 
-#include "platform/Log.h"
-#include "platform/NotificationService.h"
+#include "platform/processes/Log.h"
+#include "platform/session/NotificationService.h"
 
 ZARNEL_LOGGING_CATEGORY(lcSendNotification, "SendNotificationTool")
 

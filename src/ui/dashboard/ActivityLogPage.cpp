@@ -1,6 +1,6 @@
 #include "ui/dashboard/ActivityLogPage.h"
 
-#include "platform/Clock.h"
+#include "platform/processes/Clock.h"
 #include "state/ActivityLog.h"
 #include "state/CountText.h"
 #include "ui/Symbols.h"

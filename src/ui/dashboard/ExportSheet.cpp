@@ -1,7 +1,7 @@
 #include "ui/dashboard/ExportSheet.h"
 
-#include "platform/Clipboard.h"
-#include "platform/FileReplacement.h"
+#include "platform/files/FileReplacement.h"
+#include "platform/session/Clipboard.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/Dialogs.h"
 

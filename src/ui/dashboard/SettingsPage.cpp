@@ -1,7 +1,7 @@
 #include "ui/dashboard/SettingsPage.h"
 
 #include "Version.h"
-#include "platform/CommandSandbox.h"
+#include "platform/processes/CommandSandbox.h"
 #include "state/LogLevel.h"
 #include "state/SettingsManager.h"
 #include "ui/Symbols.h"

@@ -1,7 +1,7 @@
 #include "ui/dashboard/StatisticsPage.h"
 
 #include "control/ServerActions.h"
-#include "platform/Clock.h"
+#include "platform/processes/Clock.h"
 #include "protocol/JsonWriter.h"
 #include "state/CountText.h"
 #include "state/StatisticsManager.h"

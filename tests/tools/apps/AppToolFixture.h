@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LinuxWorkspace.h"
+#include "platform/desktop/LinuxWorkspace.h"
 #include "support/FakeActiveWindow.h"
 #include "support/TestApplications.h"
 #include "support/ToolCalls.h"

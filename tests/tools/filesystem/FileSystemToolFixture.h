@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LinuxFileManager.h"
+#include "platform/files/LinuxFileManager.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tools/system/CaptureScreenshotTool.h"
 
-#include "platform/ScreenGrabber.h"
+#include "platform/session/ScreenGrabber.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tools/system/ExecuteCommandTool.h"
 
-#include "platform/PosixShellRunner.h"
+#include "platform/processes/PosixShellRunner.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>

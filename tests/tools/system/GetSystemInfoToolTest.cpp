@@ -1,8 +1,8 @@
 #include "tools/system/GetSystemInfoTool.h"
 
-#include "platform/FolderConfinement.h"
-#include "platform/SystemInformation.h"
-#include "platform/SystemReport.h"
+#include "platform/files/FolderConfinement.h"
+#include "platform/session/SystemInformation.h"
+#include "platform/session/SystemReport.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>

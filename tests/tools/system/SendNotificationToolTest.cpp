@@ -1,6 +1,6 @@
 #include "tools/system/SendNotificationTool.h"
 
-#include "platform/NotificationService.h"
+#include "platform/session/NotificationService.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>

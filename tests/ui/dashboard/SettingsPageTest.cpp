@@ -1,6 +1,6 @@
 #include "ui/dashboard/SettingsPage.h"
 
-#include "platform/QSettingsPreferencesStore.h"
+#include "platform/store/QSettingsPreferencesStore.h"
 #include "state/SettingsManager.h"
 #include "ui/dashboard/Dialogs.h"
 #include "ui/dashboard/FolderListEditor.h"
