@@ -33,7 +33,7 @@ QByteArray pasteWithXclip(const XvfbServer& x, const QStringList& extraArguments
     xclip.setStandardErrorFile(QProcess::nullDevice());
     xclip.start(QStringLiteral("xclip"),
                 QStringList{QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")} + extraArguments);
-    QCoro::waitFor(qCoro(xclip).waitForFinished(std::chrono::seconds(60)));
+    QCoro::waitFor(qCoro(xclip).waitForFinished(std::chrono::seconds(20)));
     EXPECT_EQ(xclip.state(), QProcess::NotRunning) << "xclip did not finish";
     if (xclip.state() != QProcess::NotRunning) {
         xclip.kill();
