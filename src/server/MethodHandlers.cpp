@@ -5,6 +5,7 @@
 #include "platform/processes/Log.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"
+#include "protocol/MCPInitialize.h"
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
