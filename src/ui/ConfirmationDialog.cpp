@@ -3,9 +3,12 @@
 #include "server/VisibleText.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,19 +31,33 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     // Line breaks and the like are shown as marks, and the text scrolls within a bounded area:
     // however long it is, nothing of it hides below a first harmless line, and the buttons stay
     // on the screen.
-    auto* text = new QLabel(VisibleText::escaped(message));
-    text->setObjectName(QStringLiteral("message"));
-    text->setWordWrap(true);
-    text->setTextFormat(Qt::PlainText);
-    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* area = new QScrollArea(this);
-    area->setObjectName(QStringLiteral("messageArea"));
-    area->setWidget(text);
-    area->setWidgetResizable(true);
-    area->setMinimumWidth(kMinimumWidth);
-    area->setMaximumHeight(fontMetrics().lineSpacing() * kVisibleLines + 2 * area->frameWidth());
-    layout->addWidget(area);
+    m_message = VisibleText::escaped(message);
+    // "Allow <tool> to <action>?": the action holds the command or the paths, which read as
+    // typed in a monospace block that breaks a line only at its edge, never at a hyphen or a
+    // slash as words would ("ls -" / "la").
+    static const QRegularExpression question(QStringLiteral("^(Allow \\S+ to) (.+)\\?$"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch parts = question.match(m_message);
+    if (parts.hasMatch()) {
+        auto* heading = new QLabel(parts.captured(1), this);
+        heading->setObjectName(QStringLiteral("heading"));
+        heading->setTextFormat(Qt::PlainText);
+        layout->addWidget(heading);
+    }
+    auto* text = new QPlainTextEdit(parts.hasMatch() ? parts.captured(2) : m_message, this);
+    text->setObjectName(QStringLiteral("call"));
+    text->setAccessibleName(QStringLiteral("Tool call"));
+    text->setReadOnly(true);
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text->setWordWrapMode(QTextOption::WrapAnywhere);
+    text->setMinimumWidth(kMinimumWidth);
+    // As tall as its text, up to kVisibleLines; beyond that it scrolls.
+    const QFontMetrics mono(text->font());
+    const int margins = 2 * (text->frameWidth() + static_cast<int>(text->document()->documentMargin()));
+    const int perLine = std::max(1, (kMinimumWidth - margins - text->verticalScrollBar()->sizeHint().width()) / mono.averageCharWidth());
+    const int lines = std::clamp(static_cast<int>((text->toPlainText().size() + perLine - 1) / perLine), 1, kVisibleLines);
+    text->setFixedHeight(mono.lineSpacing() * lines + margins + 4);
+    layout->addWidget(text);
     auto* extent = new QLabel(VisibleText::extent(message), this);
     extent->setObjectName(QStringLiteral("extent"));
     layout->addWidget(extent);

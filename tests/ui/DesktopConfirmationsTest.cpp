@@ -11,12 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFontInfo>
 #include <QKeySequence>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <optional>
 
@@ -58,7 +62,7 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
     const auto allowed = PendingConfirmation::start(asker, kQuestion);
     ConfirmationDialog* dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
+    EXPECT_EQ(dialog->messageText(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denies in 60 s"));
     EXPECT_TRUE(dialog->denyButton()->isDefault());
     EXPECT_FALSE(dialog->allowButton()->isDefault());
@@ -91,7 +95,7 @@ TEST_F(DesktopConfirmationsTest, DeniesByItselfWhenTheTimeRunsOutAndClosesWhenWi
     ASSERT_TRUE(waitUntil([&] { return first->answer.has_value(); }));
     EXPECT_EQ(*first->answer, ConfirmationAnswer::Cancelled);
     ASSERT_EQ(confirmations.openDialogs().size(), 1);
-    EXPECT_EQ(confirmations.openDialogs().front()->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("second?"));
+    EXPECT_EQ(confirmations.openDialogs().front()->messageText(), QStringLiteral("second?"));
     EXPECT_FALSE(second->answer.has_value());
     confirmations.openDialogs().front()->allowButton()->click();
     ASSERT_TRUE(waitUntil([&] { return second->answer.has_value(); }));
@@ -141,12 +145,32 @@ TEST(ConfirmationDialogText, ShowsEveryHiddenLineAndKeepsTheButtonsOnTheScreen)
         EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << dialog.frameGeometry().height();
         for (const QPushButton* button : {dialog.allowButton(), dialog.denyButton()})
             EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
-        EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("message"))->text().toStdString(), each.shown.toStdString());
+        EXPECT_EQ(dialog.messageText().toStdString(), each.shown.toStdString());
         const auto* extent = dialog.findChild<QLabel*>(QStringLiteral("extent"));
         ASSERT_NE(extent, nullptr);
         EXPECT_EQ(extent->text().toStdString(), each.extent.toStdString());
         dialog.grab().save(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots/confirmation-%1.png").arg(QLatin1String(each.name)));
     }
+}
+
+TEST(ConfirmationDialogText, ShowsTheCommandInAMonospaceBlockBrokenOnlyAtItsEdge)
+{
+    const QString command = QStringLiteral("run the command: ls -la /srv/") + QStringLiteral("very-long-folder-name/").repeated(12);
+    ConfirmationDialog dialog(QStringLiteral("Allow execute_command to ") + command + QLatin1Char('?'), QString(), 60s);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_GE(dialog.width(), 480);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("heading"))->text(), "Allow execute_command to");
+    auto* block = dialog.findChild<QPlainTextEdit*>(QStringLiteral("call"));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->toPlainText(), command);
+    EXPECT_TRUE(QFontInfo(block->font()).fixedPitch());
+    // Words would break after "-la" or a hyphen, leaving lines of uneven length: here every line
+    // but the last is as long as the block is wide.
+    const QTextLayout* lines = block->document()->firstBlock().layout();
+    ASSERT_GT(lines->lineCount(), 2);
+    for (int i = 1; i < lines->lineCount() - 1; ++i)
+        EXPECT_EQ(lines->lineAt(i).textLength(), lines->lineAt(0).textLength()) << i;
 }
 
 TEST(ConfirmationDialogText, NoKeyButAClickAllowsAndEnterDenies)
