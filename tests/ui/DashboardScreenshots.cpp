@@ -257,7 +257,7 @@ int main(int argc, char** argv)
                                                       {QStringLiteral("Screenshots"), false, QStringLiteral("No screenshot tool found"),
                                                        QStringLiteral("gnome-screenshot or grim")}};
                    }));
-    window.setPage(DashboardPage::GettingStarted, DocumentationPages::gettingStarted(QCoreApplication::applicationFilePath()));
+    window.setPage(DashboardPage::GettingStarted, DocumentationPages::gettingStarted(QStringLiteral("/usr/bin/zarnel")));
     window.setPage(DashboardPage::Examples, DocumentationPages::examples());
 
     bool ok = true;
