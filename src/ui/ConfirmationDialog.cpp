@@ -1,14 +1,12 @@
 #include "ui/ConfirmationDialog.h"
 
 #include "server/VisibleText.h"
+#include "ui/CommandBlock.h"
 
 #include <QDialogButtonBox>
-#include <QFontDatabase>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -28,13 +26,13 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
     auto* layout = new QVBoxLayout(this);
+    // The dialog follows its content, the call's text taking its height once laid out.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     // Line breaks and the like are shown as marks, and the text scrolls within a bounded area:
     // however long it is, nothing of it hides below a first harmless line, and the buttons stay
     // on the screen.
     m_message = VisibleText::escaped(message);
-    // "Allow <tool> to <action>?": the action holds the command or the paths, which read as
-    // typed in a monospace block that breaks a line only at its edge, never at a hyphen or a
-    // slash as words would ("ls -" / "la").
+    // "Allow <tool> to <action>?": the action holds the command or the paths, shown as typed.
     static const QRegularExpression question(QStringLiteral("^(Allow \\S+ to) (.+)\\?$"), QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch parts = question.match(m_message);
     if (parts.hasMatch()) {
@@ -43,20 +41,11 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
         heading->setTextFormat(Qt::PlainText);
         layout->addWidget(heading);
     }
-    auto* text = new QPlainTextEdit(parts.hasMatch() ? parts.captured(2) : m_message, this);
+    auto* text = new CommandBlock(parts.hasMatch() ? parts.captured(2) : m_message, this);
     text->setObjectName(QStringLiteral("call"));
     text->setAccessibleName(QStringLiteral("Tool call"));
-    text->setReadOnly(true);
-    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text->setWordWrapMode(QTextOption::WrapAnywhere);
     text->setMinimumWidth(kMinimumWidth);
-    // As tall as its text, up to kVisibleLines; beyond that it scrolls.
-    const QFontMetrics mono(text->font());
-    const int margins = 2 * (text->frameWidth() + static_cast<int>(text->document()->documentMargin()));
-    const int perLine = std::max(1, (kMinimumWidth - margins - text->verticalScrollBar()->sizeHint().width()) / mono.averageCharWidth());
-    const int lines = std::clamp(static_cast<int>((text->toPlainText().size() + perLine - 1) / perLine), 1, kVisibleLines);
-    text->setFixedHeight(mono.lineSpacing() * lines + margins + 4);
+    text->setVisibleLines(kVisibleLines);
     layout->addWidget(text);
     auto* extent = new QLabel(VisibleText::extent(message), this);
     extent->setObjectName(QStringLiteral("extent"));

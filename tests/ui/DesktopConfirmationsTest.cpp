@@ -7,14 +7,16 @@
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 #include "support/PendingConfirmation.h"
+#include "ui/CommandBlock.h"
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -153,24 +155,57 @@ TEST(ConfirmationDialogText, ShowsEveryHiddenLineAndKeepsTheButtonsOnTheScreen)
     }
 }
 
-TEST(ConfirmationDialogText, ShowsTheCommandInAMonospaceBlockBrokenOnlyAtItsEdge)
+// The lines of a block as laid out on the screen.
+QStringList shownLines(const CommandBlock& block)
 {
-    const QString command = QStringLiteral("run the command: ls -la /srv/") + QStringLiteral("very-long-folder-name/").repeated(12);
+    QStringList lines;
+    for (QTextBlock paragraph = block.document()->firstBlock(); paragraph.isValid(); paragraph = paragraph.next()) {
+        const QTextLayout* layout = paragraph.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            QString line = paragraph.text().mid(layout->lineAt(i).textStart(), layout->lineAt(i).textLength());
+            line.remove(QChar::LineSeparator);
+            lines << line;
+        }
+    }
+    return lines;
+}
+
+TEST(ConfirmationDialogText, ShowsTheCommandInAMonospaceBlockBrokenAtSpacesNeverAtAHyphen)
+{
+    const QString command = QStringLiteral("run the command: ")
+        + QStringLiteral("git log --pretty=oneline --abbrev-commit -n 20 ~/src/zarnel-desktop ").repeated(4);
     ConfirmationDialog dialog(QStringLiteral("Allow execute_command to ") + command + QLatin1Char('?'), QString(), 60s);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_GE(dialog.width(), 480);
     EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("heading"))->text(), "Allow execute_command to");
-    auto* block = dialog.findChild<QPlainTextEdit*>(QStringLiteral("call"));
+    auto* block = dialog.findChild<CommandBlock*>(QStringLiteral("call"));
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->toPlainText(), command);
+    EXPECT_EQ(block->text(), command);
     EXPECT_TRUE(QFontInfo(block->font()).fixedPitch());
-    // Words would break after "-la" or a hyphen, leaving lines of uneven length: here every line
-    // but the last is as long as the block is wide.
-    const QTextLayout* lines = block->document()->firstBlock().layout();
-    ASSERT_GT(lines->lineCount(), 2);
-    for (int i = 1; i < lines->lineCount() - 1; ++i)
-        EXPECT_EQ(lines->lineAt(i).textLength(), lines->lineAt(0).textLength()) << i;
+    // Words would break after "--" or "-", or after a slash: here every line ends at a space.
+    const QStringList lines = shownLines(*block);
+    ASSERT_GT(lines.size(), 2);
+    for (qsizetype i = 0; i < lines.size() - 1; ++i)
+        EXPECT_TRUE(lines[i].endsWith(QLatin1Char(' '))) << lines[i].toStdString();
+    // Copied, it is the command as given.
+    block->selectAll();
+    block->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), command);
+
+    // A path too long for a line breaks at the edge, but not right after a hyphen or a slash.
+    for (int shift = 0; shift < 4; ++shift) {
+        const QString path = QString(shift, QLatin1Char('x')) + QStringLiteral("/srv/a-b/c-d-e/").repeated(20);
+        CommandBlock one(path);
+        one.setMinimumWidth(480);
+        one.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&one));
+        const QStringList parts = shownLines(one);
+        ASSERT_GT(parts.size(), 2);
+        EXPECT_EQ(parts.join(QString()), path);
+        for (qsizetype i = 0; i < parts.size() - 1; ++i)
+            EXPECT_FALSE(parts[i].endsWith(QLatin1Char('-')) || parts[i].endsWith(QLatin1Char('/'))) << parts[i].toStdString();
+    }
 }
 
 TEST(ConfirmationDialogText, NoKeyButAClickAllowsAndEnterDenies)
