@@ -15,22 +15,25 @@ namespace {
 // but never right after a hyphen or a slash, which a word break would choose ("ls -" / "la").
 QString wrapped(const QString& text, qsizetype columns)
 {
-    QStringList lines;
-    QString rest = text;
-    while (rest.size() > columns) {
-        qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), columns);
-        if (cut > 0) {
-            ++cut; // the space ends its line
-        } else {
-            cut = columns;
-            while (cut > 1 && (rest.at(cut - 1) == QLatin1Char('-') || rest.at(cut - 1) == QLatin1Char('/')))
-                --cut;
+    QString lines;
+    lines.reserve(text.size() + text.size() / columns + 1);
+    qsizetype start = 0;
+    while (text.size() - start > columns) {
+        // Looked for within this line only: a text of megabytes without a space stays quick.
+        qsizetype space = start + columns;
+        while (space > start && text.at(space) != QLatin1Char(' '))
+            --space;
+        qsizetype end = space > start ? space + 1 : start + columns; // a space ends its line
+        if (space <= start) {
+            while (end > start + 1 && (text.at(end - 1) == QLatin1Char('-') || text.at(end - 1) == QLatin1Char('/')))
+                --end;
         }
-        lines << rest.left(cut);
-        rest.remove(0, cut);
+        lines += QStringView(text).mid(start, end - start);
+        lines += QChar::LineSeparator;
+        start = end;
     }
-    lines << rest;
-    return lines.join(QChar::LineSeparator);
+    lines += QStringView(text).mid(start);
+    return lines;
 }
 
 } // namespace
