@@ -160,6 +160,8 @@ QCoro::Task<Admission> ConfirmationGate::admit(std::string tool, Arguments argum
     if (answer == ConfirmationAnswer::Unreachable)
         text = QStringLiteral("Not approved: ") + question.tool
             + QStringLiteral(" needs confirmation, and there is no display and the client cannot ask its user");
+    else if (answer == ConfirmationAnswer::Declined)
+        text = ToolFailure::declinedReason(question.tool);
     else
         text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was ") + answerWord(answer);
     qCInfo(lcGate, "%s", qUtf8Printable(text));
