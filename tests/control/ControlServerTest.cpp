@@ -56,6 +56,15 @@ protected:
         return QCoro::waitFor(client.request(command, std::move(args)));
     }
 
+    // Connects and subscribes; the events then land in `events`.
+    bool subscribe(ControlClient& client, QList<std::pair<QString, Json>>& events)
+    {
+        QObject::connect(&client, &ControlClient::eventReceived, [&events](const QString& event, const Json& data) {
+            events.append({event, data});
+        });
+        return client.connectTo(control.socketPath()) && ask(client, "subscribe").ok;
+    }
+
     // A raw connection: what it receives, line by line.
     QList<QByteArray> exchange(QLocalSocket& socket, const QByteArray& bytes, int answers)
     {
@@ -210,10 +219,8 @@ TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
 TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
 {
     ControlClient client;
-    ASSERT_TRUE(client.connectTo(control.socketPath()));
     QList<std::pair<QString, Json>> events;
-    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) { events.append({event, data}); });
-    ASSERT_TRUE(ask(client, "subscribe").ok);
+    ASSERT_TRUE(subscribe(client, events));
 
     components.server().start();
     EXPECT_TRUE(ask(client, "set-setting", Json{{"key", "logLevel"}, {"value", "warning"}}).ok);
@@ -237,10 +244,8 @@ TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
 TEST_F(ControlServerTest, AWaitingClientIsReportedWithTheNameItGaveAndHeardOfByEvent)
 {
     ControlClient client;
-    ASSERT_TRUE(client.connectTo(control.socketPath()));
     QList<std::pair<QString, Json>> events;
-    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) { events.append({event, data}); });
-    ASSERT_TRUE(ask(client, "subscribe").ok);
+    ASSERT_TRUE(subscribe(client, events));
     EXPECT_EQ(ask(client, "status").result["waiting"], false);
 
     components.server().keepReadingWhileStopped();
