@@ -114,3 +114,23 @@ TEST(WaitingClients, StartWithNoProcessRunningIsKeptForTheNextClient)
     ASSERT_TRUE(client.start());
     EXPECT_TRUE(client.initialize("Headless Assistant", "1.0", "2025-11-25"));
 }
+
+TEST(WaitingClients, AHeadlessClientKeepsThePersonsStopAndIsAnsweredAtTheStart)
+{
+    TemporaryHome home;
+    ASSERT_EQ(ZarnelProcess::runCommand(home, {QStringLiteral("server"), QStringLiteral("stop")}).status, 0);
+    // autoStartServer would start it; the person's stop holds, and it waits instead of exiting.
+    ZarnelProcess client(home, true);
+    ASSERT_TRUE(client.start());
+    client.send(initializeRequest("Headless Assistant"));
+    EXPECT_TRUE(client.staysSilent(500));
+    EXPECT_TRUE(client.isRunning());
+    const ZarnelProcess::CommandRun status = ZarnelProcess::runCommand(home, {QStringLiteral("status")});
+    EXPECT_TRUE(status.output.startsWith("Zarnel server is stopped; 1 client waiting (Headless Assistant). ")) << status.output.constData();
+
+    const ZarnelProcess::CommandRun start = ZarnelProcess::runCommand(home, {QStringLiteral("server"), QStringLiteral("start")});
+    EXPECT_EQ(start.output, "Zarnel server started successfully\n");
+    const auto answered = client.readMessage(15000);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ((*answered)["id"], 1);
+}
