@@ -58,8 +58,6 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_listens(std::make_unique<ListenStreams>(
           resources, [this](const std::string& method, Json params) { sendNotification(method, std::move(params)); }))
 {
-    // A response to a question we asked goes to the call waiting for it, which may be the one
-    // in progress; everything else waits its turn.
     connect(&m_transport, &StdioTransport::lineReceived, this, &MCPServer::takeLine);
     connect(&m_transport, &StdioTransport::inputEnded, this, [this] {
         // No answer can come any more.
