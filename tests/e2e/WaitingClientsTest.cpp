@@ -1,4 +1,5 @@
 #include "support/DesktopSession.h"
+#include "support/FakeNotificationServer.h"
 #include "support/ZarnelProcess.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,32 @@ TEST(WaitingClients, AHeadlessClientKeepsThePersonsStopAndIsAnsweredAtTheStart)
     const ZarnelProcess::CommandRun start = ZarnelProcess::runCommand(home, {QStringLiteral("server"), QStringLiteral("start")});
     EXPECT_EQ(start.output, "Zarnel server started successfully\n");
     const auto answered = client.readMessage(15000);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ((*answered)["id"], 1);
+}
+
+TEST(WaitingClients, TheDesktopInstanceNotifiesOfAWaitingClientAndItsStartButtonAnswersIt)
+{
+    DesktopSession session;
+    FakeNotificationServer notifications;
+    QDBusConnection bus = session.bus();
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
+    ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
+
+    auto client = clientLaunch(session, false);
+    ASSERT_TRUE(client->start());
+    client->send(initializeRequest("Notified Assistant"));
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        return notifications.summary == QStringLiteral("Notified Assistant is waiting for Zarnel");
+    })) << notifications.summary.toStdString();
+    EXPECT_EQ(notifications.actions, (QStringList{QStringLiteral("default-action"), QStringLiteral("Start")}));
+    EXPECT_TRUE(client->staysSilent(200));
+
+    Q_EMIT notifications.ActionInvoked(static_cast<uint>(notifications.received), QStringLiteral("default-action"));
+    const auto answered = client->readMessage(15000);
     ASSERT_TRUE(answered);
     EXPECT_EQ((*answered)["id"], 1);
 }
