@@ -138,8 +138,9 @@ QString optionLine(const QString& names, const QString& description)
 
 const char* const kIntroduction = "Zarnel is a Model Context Protocol server for this desktop. An MCP client starts it without\n"
                                   "arguments and talks JSON-RPC over its standard input and output, one message per line.\n"
-                                  "The server starts at launch when autoStartServer is true (zarnel settings set\n"
-                                  "autoStartServer true); a client's zarnel exits when its standard input ends.\n"
+                                  "zarnel server start|stop holds for every zarnel of this user, later ones too; until it is\n"
+                                  "used, the server starts at launch when autoStartServer is true (zarnel settings set\n"
+                                  "autoStartServer true). A client's zarnel exits when its standard input ends.\n"
                                   "\n"
                                   "On a desktop, started by the user (from a terminal or the applications menu), zarnel is the\n"
                                   "desktop application: a tray item and the dashboard window over every running zarnel. One\n"

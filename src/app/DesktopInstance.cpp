@@ -91,12 +91,18 @@ TrayFigures DesktopInstance::readFigures()
         // Before this process's own socket is found, and when the control folder is unusable.
         figures.running = m_components.server().isRunning();
         figures.connections = m_components.server().connectionCount();
+        if (m_components.server().isWaiting()) {
+            const auto& client = m_components.server().clientInfo();
+            figures.waitingClients << (client ? QString::fromStdString(client->name) : QString());
+        }
         for (const ActivityLogEntry& entry : m_components.activityLog().entries().mid(0, TrayMenuModel::kRecentEntries))
             figures.recentMessages << entry.message;
         return figures;
     }
     figures.running = m_instances.anyRunning();
     figures.connections = m_instances.totalConnections();
+    for (const InstanceInfo& waiting : m_instances.waitingClients())
+        figures.waitingClients << waiting.clientName;
     for (const InstanceLogEntry& entry : m_instances.mergedLog().mid(0, TrayMenuModel::kRecentEntries))
         figures.recentMessages << entry.entry.message;
     return figures;
@@ -123,18 +129,17 @@ QCoro::Task<> DesktopInstance::toggleServer()
     m_toggling = true;
     // One click stops (or starts) every assistant's process, this one included.
     const bool stop = readFigures().running;
+    // Named first: g++ 12 destroys temporaries inside a co_await expression twice.
+    QCoro::Task<bool> setting = m_instances.setAllRunning(!stop);
+    co_await setting;
+    if (!self)
+        co_return;
     if (m_instances.processCount() == 0) {
         // No process is reachable through the control folder, this one included.
         if (stop)
             m_components.server().stop();
         else
             m_components.server().start();
-    } else {
-        // Named first: g++ 12 destroys temporaries inside a co_await expression twice.
-        QCoro::Task<bool> setting = m_instances.setAllRunning(!stop);
-        co_await setting;
-        if (!self)
-            co_return;
     }
     m_toggling = false;
     m_tray->refresh();

@@ -11,6 +11,8 @@
 #include "control/DesktopConfirmationAsker.h"
 #include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
+#include "control/ServerState.h"
+#include "control/WaitingClientNotices.h"
 #include "platform/SystemServices.h"
 #include "platform/desktop/XdgAutostartEntry.h"
 #include "platform/processes/Clock.h"
@@ -291,6 +293,7 @@ int serve(int& argc, char** argv, bool hidden)
     // process of the user.
     std::unique_ptr<DesktopNotifier> notifier;
     std::unique_ptr<ActivityNotifications> notified;
+    std::unique_ptr<WaitingClientNotices> waitingNotices;
     std::unique_ptr<DesktopInstance> desktopInstance;
     if (desktop) {
         confirmations = std::make_unique<DesktopConfirmations>();
@@ -301,13 +304,21 @@ int serve(int& argc, char** argv, bool hidden)
         notified = std::make_unique<ActivityNotifications>(*notifier, clock.now());
         notified->follow(components.activityLog());
         notified->follow(*instances);
+        waitingNotices = std::make_unique<WaitingClientNotices>(components.settings(), *components.services().notifications,
+                                                                [&] { instances->setAllRunning(true); });
+        waitingNotices->follow(*instances);
         desktopInstance = std::make_unique<DesktopInstance>(components, *instances, SystemServices::trayHostWatcher());
         QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
         QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);
     }
 
-    if (components.settings().autoStartServer())
-        components.server().start();
+    // A client's requests are read (and wait) while the server is stopped, so that the person
+    // sees who waits; the person's start or stop holds for every process, this one included.
+    if (StandardInput::isFromClient(input))
+        components.server().keepReadingWhileStopped();
+    ServerState serverState(folder);
+    serverState.drive(components.server(), components.settings().autoStartServer());
+    const std::optional<bool> chosen = serverState.chosen();
     if (clientWatch)
         clientWatch->setActive(!components.server().isRunning());
     if (desktopInstance)
@@ -323,9 +334,11 @@ int serve(int& argc, char** argv, bool hidden)
         std::cerr << "Zarnel " ZARNEL_VERSION ": " << where << (desktop ? " as the desktop application" : "") << "; "
                   << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
                   << "Settings: " << settingsPath.toStdString()
-                  << (started ? "\n" : " (zarnel settings set autoStartServer true starts it at launch)\n");
+                  << (started       ? "\n"
+                          : !chosen ? " (zarnel settings set autoStartServer true starts it at launch)\n"
+                                    : " (its user stopped Zarnel: zarnel server start starts it)\n");
     }
-    if (role == LaunchRole::Headless && !started) {
+    if (role == LaunchRole::Headless && !started && !chosen) {
         std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
                   << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
         // A person at a terminal has been told what to do; a client that started us has not

@@ -7,6 +7,7 @@
 #include "control/ControlClient.h"
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
+#include "control/ServerState.h"
 #include "platform/SystemServices.h"
 #include "platform/processes/Clock.h"
 #include "platform/processes/DetachedLauncher.h"
@@ -82,11 +83,25 @@ QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
         co_return out.usageError(QStringLiteral("unknown server action '%1' (start, stop or toggle)").arg(name));
     QCoro::Task<QList<InstanceReply>> asked = askEvery("status");
     const QList<InstanceReply> found = co_await asked;
-    if (found.isEmpty())
-        co_return out.noProcess();
+    // The person's choice is kept before any process is told, so that one starting meanwhile
+    // reads it.
+    ServerState state;
+    ActionResult result;
+    if (found.isEmpty()) {
+        QSettingsPreferencesStore store;
+        const SettingsManager settings(store);
+        const LaterDecision later =
+            chooseForLaterProcesses(*action, ServerState::startsAtLaunch(state.chosen(), settings.autoStartServer()));
+        if (!state.choose(later.start))
+            co_return out.fail(QStringLiteral("cannot keep the server's state: ") + state.problem(), kFailed);
+        result.dialog = later.dialog;
+        co_return out.show(result);
+    }
     const auto running =
         std::count_if(found.cbegin(), found.cend(), [](const InstanceReply& r) { return r.reply.result.value("running", false); });
     const ToggleDecision decision = toggleServer(*action, running, found.size() - running);
+    if (!state.choose(decision.setRunning.value_or(*action == ServerAction::Start)))
+        out.fail(QStringLiteral("the processes that start later will not follow: ") + state.problem(), kFailed);
     if (decision.setRunning) {
         const std::string wanted = *decision.setRunning ? "start" : "stop";
         QCoro::Task<QList<InstanceReply>> applying = askEveryInstance(ControlFolder(), "server", Json{{"action", wanted}});
@@ -96,7 +111,6 @@ QCoro::Task<int> server(const Invocation& invocation, CommandOutput& out)
                 co_return out.fail(QStringLiteral("process %1: %2").arg(each.pid).arg(QString::fromStdString(each.reply.message)), kFailed);
         }
     }
-    ActionResult result;
     result.dialog = decision.dialog;
     co_return out.show(result);
 }
@@ -106,7 +120,12 @@ QCoro::Task<int> status(const Invocation&, CommandOutput& out)
     QCoro::Task<QList<InstanceReply>> asked = statuses();
     const QList<InstanceReply> found = co_await asked;
     StoredStatistics stored;
-    StatusFigures figures{anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls(), {}};
+    StatusFigures figures{
+        anyRunning(found), connections(found), stored.statistics.totalRequests(), stored.statistics.totalToolCalls(), {}, {}};
+    for (const InstanceReply& each : found) {
+        if (each.reply.result.value("waiting", false))
+            figures.waitingClients << QString::fromStdString(each.reply.result.value("clientName", std::string()));
+    }
     // Said only once a person has set folders, so that the status reads as before otherwise.
     const SettingsManager settings(stored.store);
     if (!settings.allowedFolders().isEmpty() || !settings.readOnlyFolders().isEmpty() || !settings.commandNetwork())

@@ -26,12 +26,18 @@
 //
 // Commands:
 //   status          {"saveStatistics": true (optional)}
-//                   -> {"pid","running","connections","clientName","clientVersion","desktop","version",
-//                       "session"} (session as below; older processes leave it out)
+//                   -> {"pid","running","waiting","connections","clientName","clientVersion","desktop",
+//                       "version","session"} (session as below; older processes leave out session
+//                       and waiting)
+//                      waiting: the server is stopped and the process's client has sent requests
+//                      that wait for it to start (read, not answered); clientName/clientVersion
+//                      are then those the client gave in its waiting initialize (or a stateless
+//                      request's client information), if it did.
 //                      With saveStatistics the process first saves what it recorded since its last
 //                      save, so that the shared statistics store is current.
 //                      clientName/clientVersion are "" before the process's client said who it is.
-//   server          {"action":"start"|"stop"} -> {"running","changed"}
+//   server          {"action":"start"|"stop"} -> {"running","changed"}: this process only; the
+//                      person's choice for every process is kept in the control folder (ServerState)
 //   log             {"offset": n (optional)} -> {"entries":[entry...],"total","next"} newest first;
 //                      entry as below. With "offset" one page from that position, as many
 //                      entries as fit kLogPageBytes (at least one); "next" is the offset of the
@@ -56,7 +62,8 @@
 // Events:
 //   logEntry        an entry (as above) was added
 //   logCleared      {} the log was emptied
-//   server          {"running"} the server started or stopped
+//   server          {"running","waiting"} the server started or stopped, or its client began to
+//                   wait (older processes leave out waiting)
 //   connections     {"connections","clientName","clientVersion"} the client or its count changed
 //   setting         {"key","value"} a setting changed in that process
 //   statistics      {session} the session figures changed (at most every kSessionEventIntervalMs)

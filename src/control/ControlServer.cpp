@@ -163,6 +163,7 @@ Json ControlServer::status() const
     const auto& client = m_components.server().clientInfo();
     return Json{{"pid", QCoreApplication::applicationPid()},
                 {"running", m_components.server().isRunning()},
+                {"waiting", m_components.server().isWaiting()},
                 {"connections", m_components.server().connectionCount()},
                 {"clientName", client ? client->name : std::string()},
                 {"clientVersion", client ? client->version : std::string()},
@@ -295,9 +296,11 @@ void ControlServer::watchTargets()
         if (!m_sessionEvent->isActive() && hasSubscribers())
             m_sessionEvent->start();
     });
-    connect(&m_components.server(), &MCPServer::isRunningChanged, this, [this] {
-        broadcast("server", Json{{"running", m_components.server().isRunning()}});
-    });
+    const auto serverChanged = [this] {
+        broadcast("server", Json{{"running", m_components.server().isRunning()}, {"waiting", m_components.server().isWaiting()}});
+    };
+    connect(&m_components.server(), &MCPServer::isRunningChanged, this, serverChanged);
+    connect(&m_components.server(), &MCPServer::isWaitingChanged, this, serverChanged);
     const auto connections = [this] {
         const Json figures = status();
         broadcast("connections",

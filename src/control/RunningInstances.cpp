@@ -2,6 +2,7 @@
 
 #include "control/ControlClient.h"
 #include "control/ControlProtocol.h"
+#include "control/ServerState.h"
 #include "control/SettingValues.h"
 #include "state/StatisticsManager.h"
 
@@ -21,6 +22,7 @@ bool applyStatusEvent(InstanceInfo& info, const QString& event, const Json& data
 {
     if (event == QLatin1String("server")) {
         info.running = data.value("running", false);
+        info.waiting = data.value("waiting", false);
         return true;
     }
     if (event == QLatin1String("connections")) {
@@ -67,6 +69,7 @@ InstanceInfo infoFromStatus(const Json& status)
     InstanceInfo info;
     info.pid = status.value("pid", qint64(0));
     info.running = status.value("running", false);
+    info.waiting = status.value("waiting", false);
     info.connections = static_cast<int>(status.value("connections", qint64(0)));
     info.clientName = QString::fromStdString(status.value("clientName", std::string()));
     info.clientVersion = QString::fromStdString(status.value("clientVersion", std::string()));
@@ -114,6 +117,16 @@ QList<InstanceInfo> RunningInstances::instances() const
     QList<InstanceInfo> list;
     for (const Instance& instance : m_instances)
         list.append(instance.info);
+    return list;
+}
+
+QList<InstanceInfo> RunningInstances::waitingClients() const
+{
+    QList<InstanceInfo> list;
+    for (const Instance& instance : m_instances) {
+        if (instance.info.waiting)
+            list.append(instance.info);
+    }
     return list;
 }
 
@@ -273,6 +286,8 @@ void RunningInstances::handleEvent(qint64 pid, const QString& event, const Json&
 
 QCoro::Task<bool> RunningInstances::setAllRunning(bool running)
 {
+    // Kept first: the processes that start while these are told, and later, follow it too.
+    ServerState(m_folder).choose(running);
     // Named first: g++ 12 mishandles temporaries built from literals inside a co_await.
     Json args{{"action", std::string(running ? "start" : "stop")}};
     QCoro::Task<QList<InstanceReply>> asked = askEveryInstance(m_folder, std::string("server"), std::move(args));

@@ -21,6 +21,7 @@ class StatisticsManager;
 struct InstanceInfo {
     qint64 pid = 0;
     bool running = false;
+    bool waiting = false; // its client's requests wait for a start
     int connections = 0;
     QString clientName;
     QString clientVersion;
@@ -60,12 +61,15 @@ public:
     int processCount() const { return static_cast<int>(m_instances.size()); }
 
     QList<InstanceInfo> instances() const;
+    // The processes whose client waits for a start, by process id.
+    QList<InstanceInfo> waitingClients() const;
     QList<InstanceLogEntry> mergedLog() const; // every process, newest first
     // The sessions of every process as one: the counters summed, the earliest start, the recent
     // calls merged newest first.
     SessionFigures session() const;
 
-    QCoro::Task<bool> setAllRunning(bool running);             // start/stop every process
+    // Start/stop every process, and those that start later (the person's choice, ServerState).
+    QCoro::Task<bool> setAllRunning(bool running);
     QCoro::Task<int> clearAllLogs();                           // returns the summed count
     QCoro::Task<bool> setSetting(QString key, QVariant value); // stored + pushed to every process
     // resetEveryStatistics over this folder; `store` is this process's statistics.

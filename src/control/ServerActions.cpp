@@ -84,17 +84,33 @@ ToggleDecision toggleServer(ServerAction action, qsizetype runningProcesses, qsi
     return {};
 }
 
+LaterDecision chooseForLaterProcesses(ServerAction action, bool startsNow)
+{
+    const bool start = action == ServerAction::Start || (action == ServerAction::Toggle && !startsNow);
+    return {start,
+            start ? QStringLiteral("No Zarnel process is running: Zarnel will serve the clients that start it from now on")
+                  : QStringLiteral("No Zarnel process is running: the clients that start Zarnel from now on will wait "
+                                   "until it is started")};
+}
+
 ActionResult serverStatus(const StatusFigures& figures)
 {
     ActionResult result;
     const QString totals = QStringLiteral("%1, %2").arg(requestsText(figures.totalRequests), toolCallsText(figures.totalToolCalls));
-    result.dialog = figures.running
-        ? QStringLiteral("Zarnel server is running with %1. Total: %2.")
-              .arg(countText(figures.connections, QStringLiteral("connection"), QStringLiteral("connections")), totals)
-        : QStringLiteral("Zarnel server is stopped. Total statistics: %1.").arg(totals);
+    const QString waiting = waitingText(figures.waitingClients);
+    const QString state = figures.running
+        ? QStringLiteral("Zarnel server is running with %1")
+              .arg(countText(figures.connections, QStringLiteral("connection"), QStringLiteral("connections")))
+        : QStringLiteral("Zarnel server is stopped");
+    result.dialog = (waiting.isEmpty() ? state : state + QStringLiteral("; ") + waiting)
+        + (figures.running ? QStringLiteral(". Total: %1.") : QStringLiteral(". Total statistics: %1.")).arg(totals);
+    Json names = Json::array();
+    for (const QString& name : figures.waitingClients)
+        names.push_back(name.toStdString());
     result.value = Json{{"id", newId()},
                         {"isRunning", figures.running},
                         {"connectionCount", figures.connections},
+                        {"waitingClients", std::move(names)},
                         {"totalRequests", figures.totalRequests},
                         {"totalToolCalls", figures.totalToolCalls}};
     if (!figures.confinement.isEmpty()) {
@@ -102,6 +118,19 @@ ActionResult serverStatus(const StatusFigures& figures)
         result.value["confinement"] = figures.confinement.toStdString();
     }
     return result;
+}
+
+QString waitingText(const QStringList& clientNames)
+{
+    if (clientNames.isEmpty())
+        return {};
+    QStringList named;
+    for (const QString& name : clientNames) {
+        if (!name.isEmpty())
+            named << name;
+    }
+    const QString count = countText(clientNames.size(), QStringLiteral("client"), QStringLiteral("clients")) + QStringLiteral(" waiting");
+    return named.isEmpty() ? count : QStringLiteral("%1 (%2)").arg(count, named.join(QStringLiteral(", ")));
 }
 
 QString confinementSummary(const QStringList& allowedFolders, const QStringList& readOnlyFolders, bool commandNetwork)

@@ -28,6 +28,13 @@ struct ToggleDecision {
     QString dialog;
 };
 ToggleDecision toggleServer(ServerAction action, qsizetype runningProcesses, qsizetype stoppedProcesses);
+// With no process running the action only sets what the processes that start later do; `startsNow`
+// is what they would do without it. Whether they start, and the dialog.
+struct LaterDecision {
+    bool start = false;
+    QString dialog;
+};
+LaterDecision chooseForLaterProcesses(ServerAction action, bool startsNow);
 
 struct StatusFigures {
     bool running = false;
@@ -36,8 +43,12 @@ struct StatusFigures {
     qint64 totalToolCalls = 0;
     // "Confined to N folders; commands: kernel", or empty to leave it out.
     QString confinement;
+    // The names of the clients whose requests wait for a start (empty for one that gave none).
+    QStringList waitingClients;
 };
 ActionResult serverStatus(const StatusFigures& figures);
+// "1 client waiting (Claude Code)", "2 clients waiting (Claude Code, Cursor)", "" when none waits.
+QString waitingText(const QStringList& clientNames);
 // The line the status shows of the folder settings.
 QString confinementSummary(const QStringList& allowedFolders, const QStringList& readOnlyFolders, bool commandNetwork);
 

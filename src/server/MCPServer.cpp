@@ -58,12 +58,7 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_listens(std::make_unique<ListenStreams>(
           resources, [this](const std::string& method, Json params) { sendNotification(method, std::move(params)); }))
 {
-    // A response to a question we asked goes to the call waiting for it, which may be the one
-    // in progress; everything else waits its turn.
-    connect(&m_transport, &StdioTransport::lineReceived, this, [this](const QByteArray& line) {
-        if (!takeClientResponse(line) && !answerPingOutOfTurn(line))
-            m_queue.enqueue(line);
-    });
+    connect(&m_transport, &StdioTransport::lineReceived, this, &MCPServer::takeLine);
     connect(&m_transport, &StdioTransport::inputEnded, this, [this] {
         // No answer can come any more.
         m_questions->cancelAll();
@@ -113,7 +108,12 @@ void MCPServer::start()
     addLog(QStringLiteral("Server started"), LogType::Info);
     m_statistics.startSession();
 
-    if (!m_transport.inputIsTerminal()) {
+    if (m_readsWhileStopped && m_transport.isReading()) {
+        // The same conversation goes on: what waited is answered first.
+        setWaiting(false);
+        m_queue.setHeld(false);
+        m_transport.resume();
+    } else if (!m_transport.inputIsTerminal()) {
         startStdinListener();
     } else {
         qCInfo(lcServer, "Running in GUI mode - stdin listener not started");
@@ -127,8 +127,12 @@ void MCPServer::stop()
         return;
     m_isRunning = false;
     Q_EMIT isRunningChanged();
-    m_transport.stop();
-    m_queue.close();
+    if (m_readsWhileStopped && m_transport.isReading()) {
+        m_queue.setHeld(true);
+    } else {
+        m_transport.stop();
+        m_queue.close();
+    }
     m_questions->cancelAll();
     m_listens->clear();
     qCInfo(lcServer, "MCP Server stopped");
@@ -145,6 +149,74 @@ void MCPServer::startStdinListener()
     m_subscriptions.clear();
     m_listens->clear();
     m_transport.start();
+}
+
+void MCPServer::keepReadingWhileStopped()
+{
+    m_readsWhileStopped = true;
+    if (m_isRunning || m_transport.isReading() || m_transport.inputIsTerminal())
+        return;
+    m_queue.open();
+    m_queue.setHeld(true);
+    m_transport.start();
+}
+
+void MCPServer::takeLine(const QByteArray& line)
+{
+    // A response to a question we asked goes to the call waiting for it, which may be the one
+    // in progress; everything else waits its turn.
+    if (takeClientResponse(line) || answerPingOutOfTurn(line))
+        return;
+    const bool held = m_queue.isHeld();
+    if (held)
+        noteWaiting(line);
+    m_queue.enqueue(line);
+    if (held && m_queue.pendingBytes() > m_transport.maxLineBytes())
+        m_transport.pause();
+}
+
+void MCPServer::noteWaiting(const QByteArray& line)
+{
+    auto parsed = json::parse(viewOf(line));
+    if (!parsed || !parsed->is_object() || !parsed->contains("id"))
+        return;
+    std::optional<JSONRPCRequest> request;
+    try {
+        request = JSONRPCRequest::fromJson(std::move(*parsed));
+    } catch (const DecodingError&) {
+        return;
+    }
+    if (!clientInfo()) {
+        std::optional<ClientInfo> named;
+        if (request->method == "initialize") {
+            try {
+                if (request->params && request->params->is_object() && request->params->contains("clientInfo"))
+                    named = ClientInfo::fromJson((*request->params)["clientInfo"], "params.clientInfo");
+            } catch (const DecodingError&) {
+            }
+        } else {
+            named = StatelessRequests::clientOf(*request);
+        }
+        if (named) {
+            m_announcedClient = std::move(named);
+            Q_EMIT clientInfoChanged();
+        }
+    }
+    setWaiting(true);
+}
+
+void MCPServer::setWaiting(bool waiting)
+{
+    if (m_waiting == waiting)
+        return;
+    m_waiting = waiting;
+    if (waiting) {
+        const auto& client = clientInfo();
+        addLog(client ? QStringLiteral("Client waiting: %1 v%2").arg(qs(client->name), qs(client->version))
+                      : QStringLiteral("Client waiting: an unnamed client"),
+               LogType::Info);
+    }
+    Q_EMIT isWaitingChanged();
 }
 
 bool MCPServer::takeClientResponse(const QByteArray& line)
@@ -446,8 +518,8 @@ void MCPServer::noteConnected(const ClientInfo& client)
 
 bool MCPServer::answerPingOutOfTurn(const QByteArray& line)
 {
-    // In turn when nothing runs; a cheap look before the real one.
-    if (!m_queue.isProcessing() || viewOf(line).find("ping") == std::string_view::npos)
+    // In turn when nothing runs, and not at all while stopped; a cheap look before the real one.
+    if (!m_queue.isProcessing() || m_queue.isHeld() || viewOf(line).find("ping") == std::string_view::npos)
         return false;
     auto parsed = json::parse(viewOf(line));
     if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "ping")

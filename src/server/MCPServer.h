@@ -61,8 +61,16 @@ public:
     qint64 connectionCount() const override { return m_connectionCount; }
     bool initialized() const { return m_session.initialized(); }
     // The client this process serves: the one that initialized its session, or the first
-    // stateless request's sender.
-    const std::optional<ClientInfo>& clientInfo() const { return m_session.client() ? m_session.client() : m_statelessClient; }
+    // stateless request's sender; while none has been answered, the one that said who it is in
+    // a request that waits.
+    const std::optional<ClientInfo>& clientInfo() const
+    {
+        if (m_session.client())
+            return m_session.client();
+        return m_statelessClient ? m_statelessClient : m_announcedClient;
+    }
+    // Whether a client's requests wait for the server to start.
+    bool isWaiting() const { return m_waiting; }
     ActivityLog& activityLog() const { return m_activityLog; }
     // The revision the session negotiated; none before initialize.
     std::optional<ProtocolRevision> negotiatedRevision() const { return m_session.negotiatedRevision(); }
@@ -77,6 +85,11 @@ public:
     // Starting while running does nothing; so does stopping while stopped.
     void start();
     void stop();
+    // For a client's process: standard input is read from now on, the server started or not.
+    // While it is stopped the requests wait, in order and unanswered (pings too), and the
+    // client is a waiting one; a start answers them. What waits is bounded: beyond a line's
+    // limit, reading pauses until the start, and the client's writes wait in turn.
+    void keepReadingWhileStopped();
 
     // Decodes one line and answers it: the parse error for a line that is not a request,
     // nothing for a notification, the handler's response otherwise.
@@ -106,11 +119,16 @@ Q_SIGNALS:
     void isRunningChanged();
     void connectionCountChanged();
     void clientInfoChanged();
+    void isWaitingChanged();
     // Standard input has ended and every line read before its end has been answered.
     void inputFinished();
 
 private:
     void startStdinListener();
+    void takeLine(const QByteArray& line);
+    // A request read while stopped: the client waits (and may have said who it is).
+    void noteWaiting(const QByteArray& line);
+    void setWaiting(bool waiting);
     void forwardLogEntry(const ActivityLogEntry& entry);
     void sendResourceUpdate(const QString& uri);
 
@@ -147,6 +165,10 @@ private:
     // A process on standard input serves one client, stateless requests too: the first one that
     // names its sender counts as its connection.
     std::optional<ClientInfo> m_statelessClient;
+    // Who a waiting client said it is, before any of its requests was answered.
+    std::optional<ClientInfo> m_announcedClient;
+    bool m_readsWhileStopped = false;
+    bool m_waiting = false;
 
     // The lines read, answered one at a time in arrival order, and their cancellation.
     RequestQueue m_queue;

@@ -11,6 +11,13 @@
 
 ZARNEL_LOGGING_CATEGORY(lcRequestQueue, "RequestQueue")
 
+namespace {
+
+// What a waiting line costs besides its bytes (the array and the queue's slot).
+constexpr qsizetype kLineOverhead = 64;
+
+} // namespace
+
 RequestQueue::RequestQueue(Handler handler, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))
@@ -21,7 +28,7 @@ RequestQueue::~RequestQueue() = default;
 
 void RequestQueue::open()
 {
-    m_pending.clear();
+    clearPending();
     m_inputEnded = false;
     m_open = true;
 }
@@ -29,14 +36,36 @@ void RequestQueue::open()
 void RequestQueue::close()
 {
     m_open = false;
+    clearPending();
+}
+
+void RequestQueue::setHeld(bool held)
+{
+    m_held = held;
+    if (!m_held && !m_processing && !m_pending.empty())
+        processPending();
+}
+
+void RequestQueue::clearPending()
+{
     m_pending.clear();
+    m_pendingBytes = 0;
+}
+
+QByteArray RequestQueue::takeFirst()
+{
+    QByteArray line = std::move(m_pending.front());
+    m_pending.pop_front();
+    m_pendingBytes -= line.size() + kLineOverhead;
+    return line;
 }
 
 void RequestQueue::enqueue(const QByteArray& line)
 {
     takeCancellation(line);
     m_pending.push_back(line);
-    if (!m_processing)
+    m_pendingBytes += line.size() + kLineOverhead;
+    if (!m_processing && !m_held)
         processPending();
 }
 
@@ -104,6 +133,7 @@ void RequestQueue::cancel(const JSONRPCId& id)
             const JSONRPCRequest request = JSONRPCRequest::fromJson(*parsed);
             if (request.id && *request.id == id) {
                 const QString method = QString::fromStdString(request.method);
+                m_pendingBytes -= it->size() + kLineOverhead;
                 m_pending.erase(it);
                 Q_EMIT requestCancelled(method);
                 return;
@@ -116,7 +146,7 @@ void RequestQueue::cancel(const JSONRPCId& id)
 void RequestQueue::abandon()
 {
     qCInfo(lcRequestQueue, "Client gone: dropping %zu waiting lines", m_pending.size());
-    m_pending.clear();
+    clearPending();
     if (m_inFlight && !m_inFlight->cancelled) {
         m_inFlight->cancelled = true;
         Q_EMIT requestCancelled(QString::fromStdString(m_inFlight->method));
@@ -131,14 +161,13 @@ QCoro::Task<> RequestQueue::processPending()
     // The one place requests are taken: the next line waits until the previous answer is out.
     QPointer<RequestQueue> self(this);
     m_processing = true;
-    while (!m_pending.empty() && m_open) {
-        QByteArray line = std::move(m_pending.front());
-        m_pending.pop_front();
-        co_await m_handler(std::move(line));
+    while (!m_pending.empty() && m_open && !m_held) {
+        co_await m_handler(takeFirst());
         if (!self)
             co_return;
     }
     m_processing = false;
-    if (m_inputEnded && m_pending.empty())
+    // Held lines are never answered once the client has left: nobody would read the answers.
+    if (m_inputEnded && (m_pending.empty() || m_held))
         Q_EMIT finished();
 }

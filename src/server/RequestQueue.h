@@ -37,6 +37,9 @@ public:
     // Drops the lines not yet started and takes no more until opened again.
     void close();
     bool isOpen() const { return m_open; }
+    // Held lines wait, in order, unanswered, until released; the request in progress finishes.
+    void setHeld(bool held);
+    bool isHeld() const { return m_held; }
 
     // A line as read. A cancellation acts at once, while the request it names may still be
     // running; the notification itself then takes its turn like any other message.
@@ -45,6 +48,8 @@ public:
     void noteInputEnded();
     bool isProcessing() const { return m_processing; }
     std::size_t pendingCount() const { return m_pending.size(); }
+    // What the waiting lines cost, a little more than their bytes: many tiny lines cost too.
+    qsizetype pendingBytes() const { return m_pendingBytes; }
 
     // The request the handler now works on, and its cancellation.
     CancellationToken begin(const JSONRPCId& id, std::string method);
@@ -69,6 +74,8 @@ Q_SIGNALS:
 private:
     bool takeCancellation(const QByteArray& line);
     QCoro::Task<> processPending();
+    void clearPending();
+    QByteArray takeFirst();
 
     Handler m_handler;
     std::deque<QByteArray> m_pending;
@@ -79,7 +86,9 @@ private:
         bool cancelled = false;
     };
     std::optional<InFlight> m_inFlight;
+    qsizetype m_pendingBytes = 0;
     bool m_open = false;
+    bool m_held = false;
     bool m_processing = false;
     bool m_inputEnded = false;
 };

@@ -34,6 +34,23 @@ void StdioTransport::start()
     m_discarding = false;
     m_outputWatch->stop();
     m_reading = true;
+    m_paused = false;
+    m_streams.startReading();
+}
+
+void StdioTransport::pause()
+{
+    if (!m_reading || m_paused)
+        return;
+    m_paused = true;
+    m_streams.stopReading();
+}
+
+void StdioTransport::resume()
+{
+    if (!m_reading || !m_paused)
+        return;
+    m_paused = false;
     m_streams.startReading();
 }
 
@@ -41,6 +58,7 @@ void StdioTransport::stop()
 {
     m_outputWatch->stop();
     m_reading = false;
+    m_paused = false;
     m_streams.stopReading();
     m_buffer.clear();
 }

@@ -24,6 +24,11 @@ public:
     void start();
     void stop();
     bool isReading() const { return m_reading; }
+    // Leaves what has not been read yet where it is (the writer then waits), keeping what was
+    // read; resume() reads on.
+    void pause();
+    void resume();
+    bool isPaused() const { return m_paused; }
 
     // Writes one line in full, appending the line feed to `line` itself (a response can be
     // tens of megabytes; it is not copied). Returns false and describes the failure when the
@@ -40,6 +45,7 @@ public:
     // whatever a client sends) and reported as an empty line once its line feed comes.
     static constexpr qsizetype kMaxLineBytes = 128 * 1024 * 1024;
     void setMaxLineBytes(qsizetype bytes) { m_maxLineBytes = bytes; }
+    qsizetype maxLineBytes() const { return m_maxLineBytes; }
 
 Q_SIGNALS:
     // A complete line, without its line feed. An empty line stands for one too long to keep.
@@ -58,6 +64,7 @@ private:
     StandardStreams& m_streams;
     QByteArray m_buffer;
     bool m_reading = false;
+    bool m_paused = false;
     bool m_discarding = false; // inside a line that is too long
     qsizetype m_maxLineBytes = kMaxLineBytes;
     // After the end of input, looks from time to time whether the output has been closed too.

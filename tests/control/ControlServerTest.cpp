@@ -56,6 +56,15 @@ protected:
         return QCoro::waitFor(client.request(command, std::move(args)));
     }
 
+    // Connects and subscribes; the events then land in `events`.
+    bool subscribe(ControlClient& client, QList<std::pair<QString, Json>>& events)
+    {
+        QObject::connect(&client, &ControlClient::eventReceived, [&events](const QString& event, const Json& data) {
+            events.append({event, data});
+        });
+        return client.connectTo(control.socketPath()) && ask(client, "subscribe").ok;
+    }
+
     // A raw connection: what it receives, line by line.
     QList<QByteArray> exchange(QLocalSocket& socket, const QByteArray& bytes, int answers)
     {
@@ -210,10 +219,8 @@ TEST_F(ControlServerTest, StartsStopsClearsAndResetsWhatItWasAskedTo)
 TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
 {
     ControlClient client;
-    ASSERT_TRUE(client.connectTo(control.socketPath()));
     QList<std::pair<QString, Json>> events;
-    QObject::connect(&client, &ControlClient::eventReceived, [&](const QString& event, const Json& data) { events.append({event, data}); });
-    ASSERT_TRUE(ask(client, "subscribe").ok);
+    ASSERT_TRUE(subscribe(client, events));
 
     components.server().start();
     EXPECT_TRUE(ask(client, "set-setting", Json{{"key", "logLevel"}, {"value", "warning"}}).ok);
@@ -232,6 +239,30 @@ TEST_F(ControlServerTest, SubscribersHearOfLogEntriesServerStateAndSettings)
     EXPECT_EQ(components.settings().logLevel(), LogLevel::Warning);
     // Assigned through the manager, so stored as any change from the settings screen is.
     EXPECT_EQ(store.readString(QStringLiteral("logLevel")), QStringLiteral("warning"));
+}
+
+TEST_F(ControlServerTest, AWaitingClientIsReportedWithTheNameItGaveAndHeardOfByEvent)
+{
+    ControlClient client;
+    QList<std::pair<QString, Json>> events;
+    ASSERT_TRUE(subscribe(client, events));
+    EXPECT_EQ(ask(client, "status").result["waiting"], false);
+
+    components.server().keepReadingWhileStopped();
+    streams.feed(R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-11-25","capabilities":{},)"
+                 R"("clientInfo":{"name":"Claude Code","version":"1.2"}}})"
+                 "\n");
+    const Json status = ask(client, "status").result;
+    EXPECT_EQ(status["waiting"], true);
+    EXPECT_EQ(status["running"], false);
+    EXPECT_EQ(status["clientName"], "Claude Code");
+    EXPECT_EQ(status["connections"], 0);
+    ASSERT_TRUE(waitUntil([&] {
+        return std::any_of(events.cbegin(), events.cend(), [](const auto& each) { return each.first == QLatin1String("server"); });
+    }));
+    const auto server =
+        std::find_if(events.cbegin(), events.cend(), [](const auto& each) { return each.first == QLatin1String("server"); });
+    EXPECT_EQ(server->second, (Json{{"running", false}, {"waiting", true}}));
 }
 
 TEST_F(ControlServerTest, RegisteredCommandsAndTheDashboardRequest)

@@ -42,18 +42,18 @@ TEST(ServerActions, ToggleDecidesAndAnswersForEveryActionAndState)
 
 TEST(ServerActions, StatusTextsAndEntity)
 {
-    const ActionResult running = serverStatus({true, 2, 15, 4, {}});
+    const ActionResult running = serverStatus({true, 2, 15, 4, {}, {}});
     EXPECT_EQ(running.dialog.toStdString(), "Zarnel server is running with 2 connections. Total: 15 requests, 4 tool calls.");
     EXPECT_EQ(running.value["isRunning"], true);
     EXPECT_EQ(running.value["connectionCount"], 2);
     EXPECT_EQ(running.value["totalRequests"], 15);
     EXPECT_EQ(running.value["totalToolCalls"], 4);
     EXPECT_EQ(running.value["id"].get<std::string>().size(), 36u);
-    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4, {}}).value["id"]);
+    EXPECT_NE(running.value["id"], serverStatus({true, 2, 15, 4, {}, {}}).value["id"]);
     // Every count agrees with its noun.
-    EXPECT_EQ(serverStatus({true, 1, 1, 1, {}}).dialog.toStdString(),
+    EXPECT_EQ(serverStatus({true, 1, 1, 1, {}, {}}).dialog.toStdString(),
               "Zarnel server is running with 1 connection. Total: 1 request, 1 tool call.");
-    EXPECT_EQ(serverStatus({false, 0, 1, 0, {}}).dialog.toStdString(),
+    EXPECT_EQ(serverStatus({false, 0, 1, 0, {}, {}}).dialog.toStdString(),
               "Zarnel server is stopped. Total statistics: 1 request, 0 tool calls.");
     EXPECT_EQ(exportActivityLog(ExportFormat::Json,
                                 {{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), QStringLiteral("one"), LogType::Info}},
@@ -61,8 +61,32 @@ TEST(ServerActions, StatusTextsAndEntity)
                   .dialog.toStdString(),
               "Exported 1 log entry as JSON");
 
-    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0, {}});
+    const ActionResult stopped = serverStatus({false, 0, 1234567890123, 0, {}, {}});
     EXPECT_EQ(stopped.dialog.toStdString(), "Zarnel server is stopped. Total statistics: 1234567890123 requests, 0 tool calls.");
+}
+
+TEST(ServerActions, StatusNamesTheClientsThatWait)
+{
+    const ActionResult one = serverStatus({false, 0, 3, 0, {}, {QStringLiteral("Claude Code")}});
+    EXPECT_EQ(one.dialog.toStdString(),
+              "Zarnel server is stopped; 1 client waiting (Claude Code). Total statistics: 3 requests, 0 tool calls.");
+    EXPECT_EQ(one.value["waitingClients"], Json::array({"Claude Code"}));
+    // A client that has not said who it is counts, unnamed.
+    EXPECT_EQ(waitingText({QStringLiteral("Claude Code"), QString(), QStringLiteral("Cursor")}).toStdString(),
+              "3 clients waiting (Claude Code, Cursor)");
+    EXPECT_EQ(waitingText({QString()}).toStdString(), "1 client waiting");
+    EXPECT_EQ(serverStatus({false, 0, 0, 0, {}, {}}).value["waitingClients"], Json::array());
+}
+
+TEST(ServerActions, WithNoProcessAnActionSetsWhatLaterProcessesDo)
+{
+    EXPECT_TRUE(chooseForLaterProcesses(ServerAction::Start, false).start);
+    EXPECT_FALSE(chooseForLaterProcesses(ServerAction::Stop, true).start);
+    // A toggle turns over what a process starting now would do.
+    EXPECT_FALSE(chooseForLaterProcesses(ServerAction::Toggle, true).start);
+    EXPECT_TRUE(chooseForLaterProcesses(ServerAction::Toggle, false).start);
+    EXPECT_EQ(chooseForLaterProcesses(ServerAction::Stop, true).dialog.toStdString(),
+              "No Zarnel process is running: the clients that start Zarnel from now on will wait until it is started");
 }
 
 TEST(ServerActions, StatisticsTextHasFiveLines)

@@ -16,6 +16,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 namespace {
@@ -329,3 +330,116 @@ TEST_F(ServerTest, RefusesSubscriptionsPastTheProcessLimitAndReleasesTheirWatche
 }
 
 } // namespace
+
+namespace {
+
+// A client's process whose server has not started: what its client sends is read and waits.
+class WaitingClientTest : public ServerTest {
+protected:
+    void SetUp() override { server().keepReadingWhileStopped(); }
+
+    // Lets the event loop run a while: what is written by then is what the client got.
+    QByteArrayList linesAfterAWhile()
+    {
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return streams.takeLines();
+    }
+};
+
+const QByteArray kClaudeInitialize =
+    R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"protocolVersion":"2025-11-25","capabilities":{},"clientInfo":{"name":"Claude Code","version":"1.2"}}})";
+const QByteArray kPing2 = R"({"jsonrpc":"2.0","id":2,"method":"ping"})";
+
+} // namespace
+
+TEST_F(WaitingClientTest, HoldsRequestsUnansweredUntilTheStartThenAnswersThemInOrder)
+{
+    QSignalSpy waiting(&server(), &MCPServer::isWaitingChanged);
+    streams.feed(kClaudeInitialize + '\n' + kPing2 + '\n' + kUnknown3 + '\n');
+    EXPECT_TRUE(linesAfterAWhile().isEmpty());
+    EXPECT_TRUE(server().isWaiting());
+    EXPECT_EQ(waiting.size(), 1);
+    // Named from its initialize, which is not answered yet: not a connection.
+    ASSERT_TRUE(server().clientInfo());
+    EXPECT_EQ(server().clientInfo()->name, "Claude Code");
+    EXPECT_EQ(server().connectionCount(), 0);
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Client waiting: Claude Code v1.2"))) << logMessages().join('|').toStdString();
+
+    server().start();
+    const QByteArrayList answered = exchange({}, 3);
+    ASSERT_EQ(answered.size(), 3);
+    EXPECT_TRUE(answered[0].startsWith("{\"id\":1,\"jsonrpc\":\"2.0\",\"result\":{\"capabilities\""));
+    EXPECT_EQ(answered[1], R"({"id":2,"jsonrpc":"2.0","result":{}})");
+    EXPECT_EQ(answered[2], kNotFound3);
+    EXPECT_FALSE(server().isWaiting());
+    EXPECT_EQ(server().connectionCount(), 1);
+}
+
+TEST_F(WaitingClientTest, AStatelessClientIsNamedFromItsRequest)
+{
+    streams.feed(
+        R"({"jsonrpc":"2.0","id":1,"method":"tools/list","params":{"_meta":{"io.modelcontextprotocol/protocolVersion":"2026-07-28",)"
+        R"("io.modelcontextprotocol/clientCapabilities":{},"io.modelcontextprotocol/clientInfo":{"name":"Cursor","version":"3"}}}})"
+        "\n");
+    EXPECT_TRUE(linesAfterAWhile().isEmpty());
+    ASSERT_TRUE(server().clientInfo());
+    EXPECT_EQ(server().clientInfo()->name, "Cursor");
+    EXPECT_TRUE(server().isWaiting());
+}
+
+TEST_F(WaitingClientTest, ANotificationAloneIsNoWaitingClient)
+{
+    streams.feed(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"
+                 "\n");
+    linesAfterAWhile();
+    EXPECT_FALSE(server().isWaiting());
+    EXPECT_FALSE(server().clientInfo());
+}
+
+TEST_F(WaitingClientTest, AStopKeepsTheConversationAndHoldsWhatComesUntilTheNextStart)
+{
+    server().start();
+    EXPECT_EQ(exchange(kClaudeInitialize + '\n').size(), 1);
+    server().stop();
+    streams.feed(kPing2 + '\n');
+    EXPECT_TRUE(linesAfterAWhile().isEmpty());
+    EXPECT_TRUE(server().isWaiting());
+    EXPECT_TRUE(logMessages().contains(QStringLiteral("Client waiting: Claude Code v1.2")));
+
+    server().start();
+    EXPECT_EQ(exchange({}, 1), QByteArrayList{R"({"id":2,"jsonrpc":"2.0","result":{}})"});
+    // Still the session it initialized: nothing to negotiate again.
+    EXPECT_EQ(server().negotiatedRevision(), ProtocolRevision::V2025_11_25);
+}
+
+TEST_F(WaitingClientTest, StopsReadingWhenWhatWaitsPassesALinesLimitAndReadsOnAtTheStart)
+{
+    components->transport().setMaxLineBytes(1024);
+    const QByteArray ping = kPing2 + '\n';
+    QByteArray many;
+    while (many.size() < 2048)
+        many += ping;
+    streams.feed(many);
+    // What was read stays; the rest waits with the client.
+    EXPECT_FALSE(streams.reading);
+    EXPECT_TRUE(linesAfterAWhile().isEmpty());
+
+    server().start();
+    EXPECT_TRUE(streams.reading);
+    const int count = static_cast<int>(many.count('\n'));
+    EXPECT_EQ(exchange({}, count).size(), count);
+}
+
+TEST_F(WaitingClientTest, AClientThatLeavesWhileWaitingEndsTheInputWithNothingAnswered)
+{
+    bool finished = false;
+    QObject::connect(&server(), &MCPServer::inputFinished, [&] { finished = true; });
+    streams.feed(kClaudeInitialize + '\n');
+    streams.endInput();
+    QDeadlineTimer deadline(5000);
+    while (!finished && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(streams.takeLines().isEmpty());
+}

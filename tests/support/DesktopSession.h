@@ -64,6 +64,9 @@ public:
     // Clicks a menu item, as a tray host does; false when no item has the label.
     bool clickTrayMenuItem(const QString& label) const;
 
+    // The test's own connection to the session bus, to offer services the programs use.
+    QDBusConnection bus() const { return testBus(); }
+
     // Waits until the condition holds, running the event loop meanwhile; false on time-out.
     static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 15000);
 

@@ -15,12 +15,13 @@ public:
     QString summary;
     QString body;
     QVariantMap hints;
+    QStringList actions;
     int received = 0;
     bool refuse = false;
 
 public Q_SLOTS:
     QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
-    uint Notify(const QString&, uint, const QString& appIcon_, const QString& summary_, const QString& body_, const QStringList&,
+    uint Notify(const QString&, uint, const QString& appIcon_, const QString& summary_, const QString& body_, const QStringList& actions_,
                 const QVariantMap& hints_, int)
     {
         if (refuse) {
@@ -31,6 +32,13 @@ public Q_SLOTS:
         summary = summary_;
         body = body_;
         hints = hints_;
+        actions = actions_;
         return static_cast<uint>(++received);
     }
+
+Q_SIGNALS:
+    // What the daemon announces to every listener when a button is pressed, or a notification
+    // goes away; register with ExportAllSignals to send them.
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
 };

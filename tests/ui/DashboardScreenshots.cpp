@@ -296,7 +296,8 @@ int main(int argc, char** argv)
                                  {QStringLiteral("Tool error: execute_command: Command: find / -name '*.conf' -newer "
                                                  "/var/lib/dpkg/status -exec grep -l zarnel {} + | Exit code: 1"),
                                   QStringLiteral("Tool call: execute_command"), QStringLiteral("Connected: claude-code v1.0.3"),
-                                  QStringLiteral("Server started"), QStringLiteral("Connected: cursor v0.42")}});
+                                  QStringLiteral("Server started"), QStringLiteral("Connected: cursor v0.42")},
+                                 {}});
     TrayMenu menu(model);
     menu.popup(QPoint(0, 0));
     settle();

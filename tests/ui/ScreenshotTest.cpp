@@ -61,7 +61,8 @@ TEST(Screenshots, TheOpenTrayMenuWithTwoProcessesActivity)
                                  128,
                                  {QStringLiteral("Tool success: read_file"), QStringLiteral("Tool call: read_file"),
                                   QStringLiteral("Client connected: claude-code 1.0.3"), QStringLiteral("Server started"),
-                                  QStringLiteral("Client connected: cursor 0.42")}});
+                                  QStringLiteral("Client connected: cursor 0.42")},
+                                 {}});
     TrayMenu menu(model);
     menu.popup(QPoint(20, 20));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));

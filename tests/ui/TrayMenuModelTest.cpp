@@ -26,15 +26,25 @@ QStringList messages(int count)
 
 TEST(TrayMenuModel, WithAnEmptyLogSettingsFollowsTheActivityLogSeparator)
 {
-    const TrayFigures figures{false, 3, 41, {}};
+    const TrayFigures figures{false, 3, 41, {}, {}};
     EXPECT_EQ(texts(TrayMenuModel::itemsFor(figures)),
               (QStringList{"\u25CB Stopped", "Connections: 3", "Total Requests: 41", "---", "Start Server", "---", "Show Dashboard",
                            "Show Statistics", "Show Activity Log", "---", "Settings...", "---", "Quit"}));
 }
 
+TEST(TrayMenuModel, WaitingClientsAreCountedAndNamedAboveTheStartItem)
+{
+    const TrayFigures figures{false, 0, 41, {}, {QStringLiteral("Claude Code"), QString()}};
+    EXPECT_EQ(texts(TrayMenuModel::itemsFor(figures)).mid(0, 7),
+              (QStringList{"\u25CB Stopped", "Connections: 0", "Waiting clients: 2", "  Claude Code", "  unnamed client",
+                           "Total Requests: 41", "---"}));
+    EXPECT_EQ(TrayMenuModel::itemsFor(figures).value(7).action, TrayAction::ToggleServer);
+    EXPECT_EQ(TrayMenuModel::itemsFor(figures).value(7).text, QStringLiteral("Start Server"));
+}
+
 TEST(TrayMenuModel, OnlyTheCommandsCanBeChosen)
 {
-    for (const TrayMenuItem& item : TrayMenuModel::itemsFor(TrayFigures{true, 1, 1, messages(2)})) {
+    for (const TrayMenuItem& item : TrayMenuModel::itemsFor(TrayFigures{true, 1, 1, messages(2), {}})) {
         if (item.separator)
             continue;
         EXPECT_EQ(item.enabled, item.action != TrayAction::None) << item.text.toStdString();
@@ -60,7 +70,7 @@ TEST(TrayMenuModel, RecentActivityListsTheNewestFiveIndented)
         {8, {"  Entry 8", "  Entry 7", "  Entry 6", "  Entry 5", "  Entry 4"}},
     };
     for (const auto& c : cases) {
-        const QStringList all = texts(TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, messages(c.entries)}));
+        const QStringList all = texts(TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, messages(c.entries), {}}));
         const qsizetype heading = all.indexOf(QStringLiteral("Recent Activity"));
         ASSERT_EQ(heading, 10) << c.entries;
         EXPECT_EQ(all.mid(heading + 1, c.shown.size()), c.shown);
@@ -74,7 +84,7 @@ TEST(TrayMenuModel, ALongMessageIsShortenedInTheMiddleWithTheWholeOfItAsTooltip)
     const QString command = QStringLiteral("Tool call: execute_command ") + QString(600, u'x') + QStringLiteral(" > /tmp/out.txt");
     // A character outside the Basic Multilingual Plane where the cut would fall is kept whole.
     const QString emoji = QString(29, u'b') + QStringLiteral("\U0001F600") + QString(100, u'c');
-    const QList<TrayMenuItem> items = TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, {atTheLimit, command, emoji}});
+    const QList<TrayMenuItem> items = TrayMenuModel::itemsFor(TrayFigures{true, 0, 0, {atTheLimit, command, emoji}, {}});
     const qsizetype heading = texts(items).indexOf(QStringLiteral("Recent Activity"));
     ASSERT_GE(heading, 0);
 
@@ -94,13 +104,13 @@ TEST(TrayMenuModel, AfterStartTheMenuSaysRunningAndOffersStop)
     TrayMenuModel model;
     QSignalSpy changes(&model, &TrayMenuModel::itemsChanged);
     EXPECT_EQ(model.items().first().text, QStringLiteral("\u25CB Stopped"));
-    model.setFigures(TrayFigures{true, 2, 7, {QStringLiteral("Server started")}});
+    model.setFigures(TrayFigures{true, 2, 7, {QStringLiteral("Server started")}, {}});
     EXPECT_EQ(changes.size(), 1);
     EXPECT_EQ(model.items()[0].text, QStringLiteral("\u25CF Running"));
     EXPECT_EQ(model.items()[4].text, QStringLiteral("Stop Server"));
     EXPECT_EQ(trayAppearance(true).toolTip, QStringLiteral("Zarnel Server - Running"));
     // The same figures again change nothing, so an open menu is left alone.
-    model.setFigures(TrayFigures{true, 2, 7, {QStringLiteral("Server started")}});
+    model.setFigures(TrayFigures{true, 2, 7, {QStringLiteral("Server started")}, {}});
     EXPECT_EQ(changes.size(), 1);
 }
 

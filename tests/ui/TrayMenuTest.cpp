@@ -19,7 +19,7 @@ QStringList actionTexts(const QMenu& menu)
 TEST(TrayMenu, MirrorsTheModelItemForItem)
 {
     TrayMenuModel model;
-    model.setFigures(TrayFigures{true, 1, 2, {QStringLiteral("Request: tools/list")}});
+    model.setFigures(TrayFigures{true, 1, 2, {QStringLiteral("Request: tools/list")}, {}});
     TrayMenu menu(model);
     QStringList expected;
     for (const TrayMenuItem& item : model.items())
@@ -32,12 +32,12 @@ TEST(TrayMenu, MirrorsTheModelItemForItem)
 TEST(TrayMenu, AnOpenMenuIsUpdatedInPlace)
 {
     TrayMenuModel model;
-    model.setFigures(TrayFigures{false, 0, 0, {QStringLiteral("first")}});
+    model.setFigures(TrayFigures{false, 0, 0, {QStringLiteral("first")}, {}});
     TrayMenu menu(model);
     menu.popup(QPoint(10, 10));
     const QList<QAction*> before = menu.actions();
 
-    model.setFigures(TrayFigures{true, 1, 5, {QStringLiteral("second"), QStringLiteral("first")}});
+    model.setFigures(TrayFigures{true, 1, 5, {QStringLiteral("second"), QStringLiteral("first")}, {}});
     EXPECT_TRUE(menu.isVisible());
     const QList<QAction*> after = menu.actions();
     // The items above the log keep their actions, with new texts.
@@ -48,7 +48,7 @@ TEST(TrayMenu, AnOpenMenuIsUpdatedInPlace)
     EXPECT_EQ(after[12]->text(), QStringLiteral("  first"));
 
     // Emptying the log takes the block out.
-    model.setFigures(TrayFigures{true, 1, 5, {}});
+    model.setFigures(TrayFigures{true, 1, 5, {}, {}});
     EXPECT_EQ(menu.actions().size(), 13);
     EXPECT_EQ(menu.actions()[10]->text(), QStringLiteral("Settings..."));
     menu.hide();
@@ -57,14 +57,14 @@ TEST(TrayMenu, AnOpenMenuIsUpdatedInPlace)
 TEST(TrayMenu, AnActionNeverTurnsIntoAnotherCommandWhenLinesMove)
 {
     TrayMenuModel model;
-    model.setFigures(TrayFigures{false, 0, 0, {QStringLiteral("first")}});
+    model.setFigures(TrayFigures{false, 0, 0, {QStringLiteral("first")}, {}});
     TrayMenu menu(model);
     QSignalSpy chosen(&menu, &TrayMenu::actionChosen);
     // A click on Quit as the menu showed it, taken after the lines above it moved down or up.
     for (const QStringList& log :
          {QStringList{QStringLiteral("second"), QStringLiteral("first")}, QStringList{}, QStringList{QStringLiteral("x")}}) {
         QAction* quit = menu.actions().last();
-        model.setFigures(TrayFigures{false, 0, 0, log});
+        model.setFigures(TrayFigures{false, 0, 0, log, {}});
         if (menu.actions().contains(quit))
             quit->trigger();
         EXPECT_EQ(menu.actions().last()->text(), QStringLiteral("Quit"));
@@ -95,7 +95,7 @@ TEST(TrayMenu, AShortenedEntryShowsItsWholeTextAsPlainTextOnHover)
 {
     TrayMenuModel model;
     const QString command = QStringLiteral("Tool call: execute_command echo <b>") + QString(100, u'x');
-    model.setFigures(TrayFigures{true, 0, 0, {command}});
+    model.setFigures(TrayFigures{true, 0, 0, {command}, {}});
     TrayMenu menu(model);
     EXPECT_TRUE(menu.toolTipsVisible());
     const qsizetype heading = actionTexts(menu).indexOf(QStringLiteral("Recent Activity"));

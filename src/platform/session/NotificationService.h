@@ -3,6 +3,8 @@
 #include <QCoroTask>
 #include <QString>
 
+#include <functional>
+
 // The outcome of posting a desktop notification.
 struct NotificationDelivery {
     enum class Status {
@@ -25,4 +27,15 @@ public:
 
     // Shows the notification at once; `sound` asks for the desktop's default message sound.
     virtual QCoro::Task<NotificationDelivery> notify(QString title, QString body, bool sound) = 0;
+
+    // Shows it with one button, `actionLabel`; `chosen` runs (on this thread) when the person
+    // presses it, and never where the desktop's notifications have no buttons. Without a way to
+    // offer one, the notification is posted without it.
+    virtual QCoro::Task<NotificationDelivery> notifyWithAction(QString title, QString body, QString actionLabel,
+                                                               std::function<void()> chosen)
+    {
+        Q_UNUSED(actionLabel);
+        Q_UNUSED(chosen);
+        return notify(std::move(title), std::move(body), false);
+    }
 };

@@ -3,7 +3,9 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +24,27 @@ std::optional<QString> problemWith(const QString& path, const struct stat& info)
             .arg(path)
             .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
     return std::nullopt;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool writeWhole(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return true;
 }
 
 } // namespace
@@ -49,6 +72,52 @@ bool isPrivate(const QString& path)
 {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && !problemWith(path, info);
+}
+
+std::optional<QByteArray> readFile(const QString& folder, const QString& name, qsizetype maxBytes)
+{
+    if (!isPrivate(folder))
+        return std::nullopt;
+    const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    std::optional<QByteArray> contents;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid()) {
+        QByteArray bytes(maxBytes, Qt::Uninitialized);
+        ssize_t count;
+        do {
+            count = ::read(fd, bytes.data(), static_cast<size_t>(maxBytes));
+        } while (count < 0 && errno == EINTR);
+        if (count >= 0) {
+            bytes.truncate(count);
+            contents = std::move(bytes);
+        }
+    }
+    ::close(fd);
+    return contents;
+}
+
+std::optional<QString> writeFile(const QString& folder, const QString& name, const QByteArray& bytes)
+{
+    if (const auto problem = prepare(folder))
+        return problem;
+    const QString target = folder + QLatin1Char('/') + name;
+    QByteArray temporary = QFile::encodeName(target + QStringLiteral(".XXXXXX"));
+    // mkstemp makes the file 0600 and never opens one that is already there.
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("cannot write in %1: %2").arg(folder, systemError());
+    const bool written = writeWhole(fd, bytes);
+    const QString writeError = written ? QString() : systemError();
+    ::close(fd);
+    if (!written || ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
+        const QString error = written ? systemError() : writeError;
+        ::unlink(temporary.constData());
+        return QStringLiteral("cannot write %1: %2").arg(target, error);
+    }
+    return std::nullopt;
 }
 
 } // namespace PrivateFolder

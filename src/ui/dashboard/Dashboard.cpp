@@ -103,6 +103,10 @@ void Dashboard::showInstances()
     if (m_status) {
         m_status->setRunning(m_instances.anyRunning());
         m_status->setConnections(m_instances.totalConnections());
+        QStringList waiting;
+        for (const InstanceInfo& each : m_instances.waitingClients())
+            waiting << each.clientName;
+        m_status->setWaitingClients(waiting);
     }
     showSessions(); // a process came or went
 }

@@ -18,6 +18,8 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     , m_recent(recent)
     , m_startStop(new QPushButton(this))
     , m_confinement(new QLabel(this))
+    , m_waiting(new QWidget(this))
+    , m_waitingText(new QLabel(m_waiting))
     , m_status(new StatusCard(QStringLiteral("Server Status"), QStringLiteral("circle.fill"), this))
     , m_connections(new StatusCard(QStringLiteral("Connections"), QStringLiteral("network"), this))
     , m_requests(new StatusCard(QStringLiteral("Total Requests"), QStringLiteral("chart.bar.fill"), this))
@@ -35,6 +37,20 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     m_startStop->setMinimumHeight(44);
     connect(m_startStop, &QPushButton::clicked, this, [this] { Q_EMIT runningRequested(!m_running); });
     layout->addWidget(m_startStop);
+
+    // Right under the control: a client that waits is why the person came here.
+    m_waiting->setObjectName(QStringLiteral("waitingClients"));
+    auto* waitingRow = new QHBoxLayout(m_waiting);
+    waitingRow->setContentsMargins(0, 0, 0, 0);
+    m_waitingText->setObjectName(QStringLiteral("waitingText"));
+    m_waitingText->setWordWrap(true);
+    waitingRow->addWidget(m_waitingText, 1);
+    auto* startWaiting = new QPushButton(QStringLiteral("Start"), m_waiting);
+    startWaiting->setObjectName(QStringLiteral("startWaiting"));
+    startWaiting->setToolTip(QStringLiteral("Start Zarnel and answer the waiting clients"));
+    connect(startWaiting, &QPushButton::clicked, this, [this] { Q_EMIT runningRequested(true); });
+    waitingRow->addWidget(startWaiting);
+    layout->addWidget(m_waiting);
 
     auto* cards = new QHBoxLayout;
     for (StatusCard* card : {m_status, m_connections, m_requests})
@@ -60,7 +76,17 @@ StatusPage::StatusPage(ActivityLogModel& recent, QWidget* parent)
     setConnections(0);
     setTotalRequests(0);
     setAllowedFolderCount(0);
+    setWaitingClients({});
     updateActivity();
+}
+
+void StatusPage::setWaitingClients(const QStringList& names)
+{
+    m_waiting->setVisible(!names.isEmpty());
+    QStringList shown;
+    for (const QString& name : names)
+        shown << (name.isEmpty() ? QStringLiteral("an unnamed client") : name);
+    m_waitingText->setText(QStringLiteral("Waiting clients: %1 (%2)").arg(names.size()).arg(shown.join(QStringLiteral(", "))));
 }
 
 void StatusPage::setAllowedFolderCount(qsizetype folders)

@@ -29,6 +29,9 @@ public Q_SLOTS:
     void setTotalRequests(qint64 requests);
     // How many folders the assistant is confined to (0: none, it is not confined).
     void setAllowedFolderCount(qsizetype folders);
+    // The names of the clients whose requests wait for a start ("" for one that gave none);
+    // shown, with a Start button, only while there are any.
+    void setWaitingClients(const QStringList& names);
 
 Q_SIGNALS:
     // The user pressed the start/stop control: true to start, false to stop.
@@ -41,6 +44,8 @@ private:
     bool m_running = false;
     QPushButton* m_startStop;
     QLabel* m_confinement;
+    QWidget* m_waiting;
+    QLabel* m_waitingText;
     StatusCard* m_status;
     StatusCard* m_connections;
     StatusCard* m_requests;

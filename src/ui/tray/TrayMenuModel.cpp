@@ -59,6 +59,14 @@ QList<TrayMenuItem> TrayMenuModel::itemsFor(const TrayFigures& figures)
     QList<TrayMenuItem> items{
         information(figures.running ? QStringLiteral("\u25CF Running") : QStringLiteral("\u25CB Stopped")),
         information(QStringLiteral("Connections: %1").arg(figures.connections)),
+    };
+    // Said only while someone waits, right above the Start item that serves them.
+    if (!figures.waitingClients.isEmpty()) {
+        items.append(information(QStringLiteral("Waiting clients: %1").arg(figures.waitingClients.size())));
+        for (const QString& name : figures.waitingClients)
+            items.append(recentEntry(name.isEmpty() ? QStringLiteral("unnamed client") : name));
+    }
+    items << QList<TrayMenuItem>{
         information(QStringLiteral("Total Requests: %1").arg(figures.totalRequests)),
         separator(),
         command(figures.running ? QStringLiteral("Stop Server") : QStringLiteral("Start Server"), TrayAction::ToggleServer),

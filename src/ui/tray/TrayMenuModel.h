@@ -13,6 +13,7 @@ struct TrayFigures {
     qint64 connections = 0;     // summed over processes
     qint64 totalRequests = 0;   // from the shared statistics
     QStringList recentMessages; // activity-log messages of every process, newest first
+    QStringList waitingClients; // the names of the clients waiting for a start ("" for an unnamed one)
 };
 
 enum class TrayAction { None, ToggleServer, ShowDashboard, ShowStatistics, ShowActivityLog, ShowSettings, Quit };

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QCoroTask>
+#include <QDeadlineTimer>
 
 namespace {
 
@@ -44,6 +46,46 @@ TEST(DBusNotificationService, PostsTitleBodyAndTheSoundHint)
     const NotificationDelivery refused = notify(client, QStringLiteral("t"), QStringLiteral("b"), true);
     EXPECT_EQ(refused.status, NotificationDelivery::Status::Rejected);
     EXPECT_EQ(refused.error, QStringLiteral("body too long"));
+}
+
+TEST(DBusNotificationService, RunsTheChosenActionOfItsOwnNotificationOnce)
+{
+    PrivateSessionBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    QDBusConnection serverSide = bus.connect(QStringLiteral("notification-server"));
+    FakeNotificationServer server;
+    ASSERT_TRUE(serverSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                          QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+    ASSERT_TRUE(serverSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    DBusNotificationService service(bus.connect(QStringLiteral("notification-client")));
+
+    int started = 0;
+    const NotificationDelivery delivery = QCoro::waitFor(service.notifyWithAction(
+        QStringLiteral("Claude Code is waiting for Zarnel"), QStringLiteral("b"), QStringLiteral("Start"), [&] { ++started; }));
+    ASSERT_EQ(delivery.status, NotificationDelivery::Status::Sent);
+    EXPECT_EQ(server.actions, (QStringList{QStringLiteral("default-action"), QStringLiteral("Start")}));
+    const uint id = static_cast<uint>(server.received);
+
+    const auto settle = [] {
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    // Another application's notification, or another key, is none of ours.
+    Q_EMIT server.ActionInvoked(id + 100, QStringLiteral("default-action"));
+    Q_EMIT server.ActionInvoked(id, QStringLiteral("other"));
+    settle();
+    EXPECT_EQ(started, 0);
+    Q_EMIT server.ActionInvoked(id, QStringLiteral("default-action"));
+    Q_EMIT server.ActionInvoked(id, QStringLiteral("default-action"));
+    QDeadlineTimer deadline(5000);
+    while (started == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    settle();
+    EXPECT_EQ(started, 1);
+
+    // A plain notification offers no button.
+    QCoro::waitFor(service.notify(QStringLiteral("t"), QStringLiteral("b"), false));
+    EXPECT_TRUE(server.actions.isEmpty());
 }
 
 TEST(DBusNotificationService, SaysWhyWhenNoServiceAnswers)

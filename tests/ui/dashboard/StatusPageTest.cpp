@@ -49,6 +49,27 @@ TEST(StatusPage, OffersToStartWhileStoppedAndToStopWhileRunning)
     EXPECT_FALSE(requested.at(1).at(0).toBool());
 }
 
+TEST(StatusPage, ListsTheWaitingClientsWithAStartOnlyWhileThereAreAny)
+{
+    ActivityLogModel recent(StatusPage::kRecentEntries);
+    StatusPage page(recent);
+    page.show();
+    auto* waiting = page.findChild<QWidget*>("waitingClients");
+    ASSERT_NE(waiting, nullptr);
+    EXPECT_FALSE(waiting->isVisible());
+
+    page.setWaitingClients({QStringLiteral("Claude Code"), QString()});
+    EXPECT_TRUE(waiting->isVisible());
+    EXPECT_EQ(page.findChild<QLabel*>("waitingText")->text(), "Waiting clients: 2 (Claude Code, an unnamed client)");
+    QSignalSpy requested(&page, &StatusPage::runningRequested);
+    QTest::mouseClick(page.findChild<QPushButton*>("startWaiting"), Qt::LeftButton);
+    ASSERT_EQ(requested.count(), 1);
+    EXPECT_TRUE(requested.at(0).at(0).toBool());
+
+    page.setWaitingClients({});
+    EXPECT_FALSE(waiting->isVisible());
+}
+
 TEST(StatusPage, ShowsTheFiguresOfEveryProcess)
 {
     ActivityLogModel recent(StatusPage::kRecentEntries);
