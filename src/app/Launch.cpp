@@ -2,15 +2,14 @@
 
 #include "Version.h"
 
-#include "app/DesktopInstance.h"
 #include "app/DesktopLock.h"
+#include "app/DesktopShell.h"
 #include "app/LaunchRole.h"
-#include "control/ActivityNotifications.h"
 #include "control/ControlProtocol.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
-#include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
+#include "platform/DesktopLibrary.h"
 #include "platform/SystemServices.h"
 #include "platform/desktop/XdgAutostartEntry.h"
 #include "platform/processes/Clock.h"
@@ -27,14 +26,10 @@
 #include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
-#include "state/DesktopNotifier.h"
 #include "state/HistoryStore.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
-#include "ui/DesktopConfirmations.h"
-#include "ui/MainWindow.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -51,36 +46,15 @@
 
 namespace {
 
-// Sets an environment variable for the application object's creation only: the programs we
-// start must not inherit our choice.
-class TemporaryVariable {
-public:
-    TemporaryVariable(const char* name, const QByteArray& value, bool wanted)
-        : m_name(name)
-        , m_set(wanted && !qEnvironmentVariableIsSet(name))
-    {
-        if (m_set)
-            qputenv(name, value);
-    }
-    ~TemporaryVariable()
-    {
-        if (m_set)
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_set;
-};
-
+// The display a desktop instance is connected to, or the one a client's process was given.
 const char* displayName()
 {
-    switch (DisplayEnvironment::connectedDisplay()) {
-    case DisplayEnvironment::DisplayServer::X11: return "X11";
-    case DisplayEnvironment::DisplayServer::Wayland: return "Wayland";
-    case DisplayEnvironment::DisplayServer::None: break;
-    }
-    return "no display";
+    if (DesktopLibrary::isLoaded())
+        if (const char* connected = DesktopLibrary::functions()->connectedDisplayName())
+            return connected;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        return "X11";
+    return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "no display" : "Wayland";
 }
 
 // Asks one process to show its dashboard and waits for its answer (a local socket answers at
@@ -160,25 +134,21 @@ namespace Launch {
 std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows, bool displayOptional)
 {
     std::unique_ptr<QCoreApplication> app;
-    if (!windows) {
-        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
-        // for every line a client writes.
-        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    const DesktopLibraryFunctions* library = windows ? DesktopLibrary::functions() : nullptr;
+    if (windows && !library)
+        std::cerr << "zarnel: no display library: " << DesktopLibrary::loadError().toStdString() << "\n";
+    if (library) {
+        app.reset(library->createGuiApplication(argc, argv, displayOptional));
     } else {
-        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
-        // with both displays, Qt's own choice (X11) stands. Qt tries the platforms of a list in
-        // turn, and its minimal one needs no display.
-        const bool waylandOnly = qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-        const QByteArray platform = waylandOnly ? "wayland" : "xcb";
-        TemporaryVariable chosen("QT_QPA_PLATFORM", displayOptional ? platform + ";minimal" : platform, waylandOnly || displayOptional);
-        auto gui = std::make_unique<QApplication>(argc, argv);
-        // Closing the window hides it; only Quit ends the program.
-        gui->setQuitOnLastWindowClosed(false);
-        // The installed desktop entry's name: a Wayland compositor finds the window's icon and
-        // groups it by this.
-        QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvonic.zarnel"));
-        app = std::move(gui);
+        // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
+        // for every line a client writes. Set for the application object's creation only: the
+        // programs we start must not inherit it.
+        const bool setHere = !qEnvironmentVariableIsSet("QT_NO_GLIB");
+        if (setHere)
+            qputenv("QT_NO_GLIB", "1");
+        app = std::make_unique<QCoreApplication>(argc, argv);
+        if (setHere)
+            qunsetenv("QT_NO_GLIB");
     }
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
@@ -204,10 +174,7 @@ int serve(int& argc, char** argv, bool hidden)
         std::cerr << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
-    std::optional<DisplayEnvironment::DisplayProbe> probe;
-    if (DisplayEnvironment::hasDisplaySession())
-        probe.emplace();
-    const bool display = probe && probe->canOpen();
+    const bool display = DisplayEnvironment::hasDisplaySession() && DisplayEnvironment::DisplayProbe().canOpen();
     if (DisplayEnvironment::hasDisplaySession() && !display)
         std::cerr << "zarnel: the display in the environment cannot be opened; running without windows\n";
     const LaunchRole role = chooseLaunchRole(display, input);
@@ -229,8 +196,12 @@ int serve(int& argc, char** argv, bool hidden)
     }
     const bool desktop = role == LaunchRole::User;
 
-    auto app = createApplication(argc, argv, role != LaunchRole::Headless);
-    probe.reset();
+    // A client's process serves without Qt Gui or a display connection; its display work loads
+    // the desktop library when it comes, unless that work needs a GUI application from the start.
+    const bool guiApplication = desktop
+        || (role == LaunchRole::ClientLaunched && DesktopLibrary::functions()
+            && DesktopLibrary::functions()->displayWorkNeedsGuiApplication);
+    auto app = createApplication(argc, argv, guiApplication);
     Log::installDefaultRules();
     PosixStandardStreams::ignoreWriteFailureSignals();
 
@@ -285,33 +256,22 @@ int serve(int& argc, char** argv, bool hidden)
         return client ? QString::fromStdString(client->name + " " + client->version) : QString();
     });
     gate.setDesktopAsker(&desktopAsker);
-    std::unique_ptr<DesktopConfirmations> confirmations;
-    std::unique_ptr<RunningInstances> instances;
-    // Only the desktop instance tells the user about connections and failures, of every
-    // process of the user.
-    std::unique_ptr<DesktopNotifier> notifier;
-    std::unique_ptr<ActivityNotifications> notified;
-    std::unique_ptr<DesktopInstance> desktopInstance;
+    std::unique_ptr<DesktopShell> desktopShell;
     if (desktop) {
-        confirmations = std::make_unique<DesktopConfirmations>();
-        confirmations->registerWith(control);
-        instances = std::make_unique<RunningInstances>(folder);
-        instances->setLocalSettings(&components.settings());
-        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
-        notified = std::make_unique<ActivityNotifications>(*notifier, clock.now());
-        notified->follow(components.activityLog());
-        notified->follow(*instances);
-        desktopInstance = std::make_unique<DesktopInstance>(components, *instances, SystemServices::trayHostWatcher());
-        QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
-        QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);
+        const DesktopLibraryFunctions* library = DesktopLibrary::functions();
+        if (!library) {
+            std::cerr << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
+            return 1;
+        }
+        desktopShell.reset(library->createDesktopShell(DesktopShellSetup{components, control, folder, clock, quit}));
     }
 
     if (components.settings().autoStartServer())
         components.server().start();
     if (clientWatch)
         clientWatch->setActive(!components.server().isRunning());
-    if (desktopInstance)
-        desktopInstance->start(hidden);
+    if (desktopShell)
+        desktopShell->start(hidden);
     if (role == LaunchRole::ClientLaunched && folderUsable)
         startDesktopInstanceIfNone(folder);
 

@@ -11,7 +11,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="bin/zarnel
+lib/$multiarch/zarnel/libzarnel-core.so
+lib/$multiarch/zarnel/libzarnel-desktop.so
 share/applications/com.tarvonic.zarnel.desktop
 share/bash-completion/completions/zarnel
 share/icons/hicolor/scalable/apps/com.tarvonic.zarnel.svg
