@@ -20,6 +20,11 @@
 
 #include <QApplication>
 
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <thread>
+
 namespace {
 
 // Sets an environment variable for the application object's creation only: the programs we
@@ -46,6 +51,21 @@ private:
     bool m_set;
 };
 
+// A connection to the X display in the environment, held while the GUI application makes its
+// own: a bare X server (no window manager) resets when its last client leaves, and refuses
+// connections while it does. Null when the display cannot be opened.
+std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> holdX11Display(const QByteArray& display)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(xcb_connect(display.constData(), nullptr), xcb_disconnect);
+        if (xcb_connection_has_error(connection.get()) == 0)
+            return connection;
+    }
+    return {nullptr, xcb_disconnect};
+}
+
 QCoreApplication* createGuiApplication(int& argc, char** argv, bool displayOptional)
 {
     // On a Wayland session without XWayland, Qt must be told to use its Wayland platform; with
@@ -53,6 +73,11 @@ QCoreApplication* createGuiApplication(int& argc, char** argv, bool displayOptio
     // its minimal one needs no display.
     const bool waylandOnly = qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     const QByteArray platform = waylandOnly ? "wayland" : "xcb";
+    // The program chose its role from the display's socket alone; the full check is made here.
+    const auto held = waylandOnly ? std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>(nullptr, xcb_disconnect)
+                                  : holdX11Display(qgetenv("DISPLAY"));
+    if (!waylandOnly && !held && !displayOptional)
+        return nullptr;
     TemporaryVariable chosen("QT_QPA_PLATFORM", displayOptional ? platform + ";minimal" : platform, waylandOnly || displayOptional);
     auto* gui = new QApplication(argc, argv);
     // Closing the window hides it; only Quit ends the program.
@@ -139,7 +164,7 @@ constexpr DesktopLibraryFunctions kFunctions{
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const DesktopLibraryFunctions* zarnel_desktop_library()
+extern "C" __attribute__((visibility("default"))) const void* zarnel_desktop_library()
 {
     return &kFunctions;
 }

@@ -137,9 +137,9 @@ std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool
     const DesktopLibraryFunctions* library = windows ? DesktopLibrary::functions() : nullptr;
     if (windows && !library)
         std::cerr << "zarnel: no display library: " << DesktopLibrary::loadError().toStdString() << "\n";
-    if (library) {
+    if (library)
         app.reset(library->createGuiApplication(argc, argv, displayOptional));
-    } else {
+    if (!app) {
         // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
         // for every line a client writes. Set for the application object's creation only: the
         // programs we start must not inherit it.
@@ -201,7 +201,12 @@ int serve(int& argc, char** argv, bool hidden)
     const bool guiApplication = desktop
         || (role == LaunchRole::ClientLaunched && DesktopLibrary::functions()
             && DesktopLibrary::functions()->displayWorkNeedsGuiApplication);
-    auto app = createApplication(argc, argv, guiApplication);
+    // A client's process serves its client whether or not the display opens.
+    auto app = createApplication(argc, argv, guiApplication, !desktop);
+    if (desktop && !app->inherits("QGuiApplication")) {
+        std::cerr << "zarnel: cannot start the desktop application: the display in the environment cannot be opened\n";
+        return 1;
+    }
     Log::installDefaultRules();
     PosixStandardStreams::ignoreWriteFailureSignals();
 

@@ -1,12 +1,10 @@
 #include "platform/DesktopLibrary.h"
 
+#include "platform/PrivateLibrary.h"
 #include "platform/session/ActiveWindow.h"
 #include "platform/session/Clipboard.h"
 #include "platform/session/ScreenGrabber.h"
 
-#include <QFileInfo>
-
-#include <dlfcn.h>
 #include <mutex>
 
 namespace DesktopLibrary {
@@ -15,45 +13,9 @@ namespace {
 
 constexpr const char* kFileName = "libzarnel-desktop.so";
 
-struct Loaded {
-    const DesktopLibraryFunctions* functions = nullptr;
-    QString error;
-};
-
-// The library sits beside the core library, in the build tree as where it is installed, so
-// the core library's own file tells where to look.
-QString libraryPath()
+const PrivateLibrary::Loaded<DesktopLibraryFunctions>& state()
 {
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<const void*>(&functions), &info) == 0 || !info.dli_fname)
-        return QString::fromLatin1(kFileName);
-    return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath() + QLatin1Char('/') + QLatin1String(kFileName);
-}
-
-Loaded load()
-{
-    const QString path = libraryPath();
-    // Never closed: objects it made live until the process ends.
-    void* handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        return {nullptr, QString::fromLocal8Bit(::dlerror())};
-    using Entry = const DesktopLibraryFunctions* (*)();
-    const auto entry = reinterpret_cast<Entry>(::dlsym(handle, ZARNEL_DESKTOP_LIBRARY_ENTRY));
-    if (!entry)
-        return {nullptr, path + QStringLiteral(" has no entry ") + QLatin1String(ZARNEL_DESKTOP_LIBRARY_ENTRY)};
-    const DesktopLibraryFunctions* table = entry();
-    if (!table || table->version != kDesktopLibraryVersion)
-        return {nullptr, path + QStringLiteral(" is from another build of Zarnel")};
-    return {table, {}};
-}
-
-std::once_flag loadOnce;
-Loaded loaded;
-
-const Loaded& state()
-{
-    std::call_once(loadOnce, [] { loaded = load(); });
-    return loaded;
+    return PrivateLibrary::loadOnce<DesktopLibraryFunctions>(kFileName, ZARNEL_DESKTOP_LIBRARY_ENTRY, kDesktopLibraryVersion);
 }
 
 // Makes the real service on first use; null when the library cannot be loaded.
@@ -137,7 +99,7 @@ private:
 
 const DesktopLibraryFunctions* functions()
 {
-    return state().functions;
+    return state().table;
 }
 
 QString loadError()
@@ -147,7 +109,7 @@ QString loadError()
 
 bool isLoaded()
 {
-    return ::dlopen(QFile::encodeName(libraryPath()).constData(), RTLD_NOW | RTLD_NOLOAD) != nullptr;
+    return PrivateLibrary::isLoaded(kFileName);
 }
 
 std::shared_ptr<Clipboard> clipboard()

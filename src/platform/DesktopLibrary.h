@@ -23,7 +23,8 @@ struct DesktopLibraryFunctions {
     bool displayWorkNeedsGuiApplication;
     // A GUI application object, on Wayland's own platform when there is no X display.
     // `displayOptional`: the display is wanted only for what it offers the tools; one that
-    // cannot be reached leaves them without it instead of ending the program.
+    // cannot be reached leaves them without it instead of ending the program. Null when the
+    // display is not optional and cannot be opened.
     QCoreApplication* (*createGuiApplication)(int& argc, char** argv, bool displayOptional);
     // "X11" or "Wayland" for the display the GUI application is connected to, else null.
     const char* (*connectedDisplayName)();
@@ -34,7 +35,8 @@ struct DesktopLibraryFunctions {
     DesktopShell* (*createDesktopShell)(const DesktopShellSetup& setup);
 };
 
-// Raised whenever the table changes, so that a library left from another build is refused.
+// Raised whenever the table changes, so that a library left from another build is refused. The
+// entry returns the table as `const void*`.
 inline constexpr int kDesktopLibraryVersion = 1;
 #define ZARNEL_DESKTOP_LIBRARY_ENTRY "zarnel_desktop_library"
 

@@ -1,10 +1,10 @@
 #include "platform/SystemServices.h"
 
 #include "platform/DesktopLibrary.h"
+#include "platform/SessionBusLibrary.h"
 #include "platform/desktop/LinuxWorkspace.h"
 #include "platform/files/LinuxFileManager.h"
 #include "platform/processes/PosixShellRunner.h"
-#include "platform/session/DBusNotificationService.h"
 #include "platform/session/LinuxSystemInformation.h"
 
 namespace SystemServices {
@@ -49,7 +49,7 @@ std::shared_ptr<const SystemInformation> systemInformation()
 
 std::shared_ptr<NotificationService> notifications()
 {
-    return std::make_shared<DBusNotificationService>();
+    return SessionBusLibrary::notifications();
 }
 
 std::shared_ptr<const Workspace> workspace()
