@@ -1,6 +1,6 @@
 #include "platform/session/QtClipboard.h"
 
-#include "platform/session/DisplayEnvironment.h"
+#include "platform/session/DisplayConnection.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -13,7 +13,7 @@ namespace {
 
 const QMimeData* clipboardContents()
 {
-    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
+    if (DisplayConnection::connectedDisplay() != DisplayConnection::DisplayServer::X11)
         return nullptr;
     return QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
 }
@@ -22,7 +22,7 @@ const QMimeData* clipboardContents()
 
 std::optional<QString> QtClipboard::unavailableReason() const
 {
-    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
+    if (DisplayConnection::connectedDisplay() != DisplayConnection::DisplayServer::X11)
         return QStringLiteral("no display");
     return std::nullopt;
 }
