@@ -9,6 +9,11 @@
 #include "control/ControlProtocol.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
+#include "control/DesktopInstanceClipboard.h"
+#include "control/DesktopInstanceEnvironment.h"
+#include "control/DesktopInstanceFinder.h"
+#include "control/DesktopInstanceScreenGrabber.h"
+#include "control/DisplayCommands.h"
 #include "control/RunningInstances.h"
 #include "control/ServerComponents.h"
 #include "platform/SystemServices.h"
@@ -153,6 +158,18 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
     return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
 }
 
+// A client's process hands its display work to the desktop instance, whose clipboard outlives
+// it; its own display connection is only the fallback, made when first needed.
+PlatformServices servicesFor(LaunchRole role, const std::shared_ptr<DesktopInstanceFinder>& finder)
+{
+    PlatformServices services = SystemServices::forThisSession();
+    if (role == LaunchRole::ClientLaunched) {
+        services.clipboard = std::make_shared<DesktopInstanceClipboard>(finder, [] { return SystemServices::clipboard(); });
+        services.screenGrabber = std::make_shared<DesktopInstanceScreenGrabber>(finder, [] { return SystemServices::screenGrabber(); });
+    }
+    return services;
+}
+
 } // namespace
 
 namespace Launch {
@@ -203,6 +220,12 @@ int serve(int& argc, char** argv, bool hidden)
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
+    // Without a user manager to keep them, the person's running desktop instance has them.
+    if (StandardInput::isFromClient(input)) {
+        if (const QString found = SessionEnvironment::describe(DesktopInstanceEnvironment::adoptIntoProcess(ControlFolder()));
+            !found.isEmpty())
+            std::cerr << found.toStdString() << "\n";
+    }
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
     std::optional<DisplayEnvironment::DisplayProbe> probe;
     if (DisplayEnvironment::hasDisplaySession())
@@ -241,7 +264,10 @@ int serve(int& argc, char** argv, bool hidden)
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
-    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    // One finder for all display work, so that only one request waits for a starting desktop
+    // instance.
+    const auto desktopFinder = std::make_shared<DesktopInstanceFinder>(ControlFolder(), display);
+    ServerComponents components(store, clock, streams, servicesFor(role, desktopFinder));
     // exit(), not quit(): a GUI application's quit() first asks every window to close, and the
     // dashboard, which only hides when closed, refuses, which would cancel the quit.
     const auto quit = [&] {
@@ -280,7 +306,7 @@ int serve(int& argc, char** argv, bool hidden)
     ConfirmationGate& gate = components.confirmationGate();
     gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
                        confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
-    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+    DesktopConfirmationAsker desktopAsker(desktopFinder, gate.desktopTimeLimit(), [&] {
         const auto& client = components.server().clientInfo();
         return client ? QString::fromStdString(client->name + " " + client->version) : QString();
     });
@@ -292,9 +318,12 @@ int serve(int& argc, char** argv, bool hidden)
     std::unique_ptr<DesktopNotifier> notifier;
     std::unique_ptr<ActivityNotifications> notified;
     std::unique_ptr<DesktopInstance> desktopInstance;
+    std::unique_ptr<DisplayCommands> displayCommands;
     if (desktop) {
         confirmations = std::make_unique<DesktopConfirmations>();
         confirmations->registerWith(control);
+        displayCommands = std::make_unique<DisplayCommands>(components.services().clipboard, components.services().screenGrabber, folder);
+        displayCommands->registerWith(control);
         instances = std::make_unique<RunningInstances>(folder);
         instances->setLocalSettings(&components.settings());
         notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);

@@ -14,9 +14,10 @@ public:
     {
         co_return available ? std::nullopt : std::optional<QString>(QStringLiteral("no display"));
     }
-    QCoro::Task<std::optional<QString>> text() override { co_return storedText; }
-    QCoro::Task<std::optional<QByteArray>> imagePng() override { co_return storedPng; }
-    QCoro::Task<std::optional<QStringList>> filePaths() override { co_return storedPaths; }
+    // Copies: QCoro 0.8 moves from an lvalue given to co_return, which would empty the fields.
+    QCoro::Task<std::optional<QString>> text() override { co_return std::optional<QString>(storedText); }
+    QCoro::Task<std::optional<QByteArray>> imagePng() override { co_return std::optional<QByteArray>(storedPng); }
+    QCoro::Task<std::optional<QStringList>> filePaths() override { co_return std::optional<QStringList>(storedPaths); }
     QCoro::Task<ClipboardWrite> setText(QString text) override
     {
         if (!available)

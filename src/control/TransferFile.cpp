@@ -1,0 +1,58 @@
+#include "control/TransferFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace TransferFile {
+
+namespace {
+
+const QString kPrefix = QStringLiteral("transfer-");
+
+} // namespace
+
+std::optional<QString> create(const ControlFolder& folder, const QString& suffix, QString* error)
+{
+    QTemporaryFile file(folder.path() + QLatin1Char('/') + kPrefix + QStringLiteral("XXXXXX") + suffix);
+    file.setAutoRemove(false);
+    if (!file.open()) {
+        *error = file.errorString();
+        return std::nullopt;
+    }
+    return file.fileName();
+}
+
+std::optional<QString> localPath(const ControlFolder& folder, const QString& path)
+{
+    // Only the name counts: the two processes may reach the same folder by different paths.
+    const QString name = QFileInfo(path).fileName();
+    if (!name.startsWith(kPrefix))
+        return std::nullopt;
+    const QFileInfo local(folder.path() + QLatin1Char('/') + name);
+    if (local.isSymLink() || !local.isFile())
+        return std::nullopt;
+    return local.filePath();
+}
+
+std::optional<QByteArray> take(const ControlFolder& folder, const QString& path, QString* error)
+{
+    const std::optional<QString> local = localPath(folder, path);
+    if (!local) {
+        *error = QStringLiteral("no transfer file of that name is in the control folder");
+        return std::nullopt;
+    }
+    QFile file(*local);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = opened ? file.readAll() : QByteArray();
+    const QString problem = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+    file.close();
+    QFile::remove(*local);
+    if (!opened || !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace TransferFile

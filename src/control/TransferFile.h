@@ -1,0 +1,30 @@
+#pragma once
+
+#include "control/ControlFolder.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What the desktop instance hands a client's process that may not fit on one control line (a
+// screenshot, a clipboard image): a fresh private file in the control folder, which the
+// receiver reads and removes. The receiver takes only a file of this kind from that folder, so
+// an answer cannot make it read or remove any other; and it is the receiver that writes where a
+// tool was asked to, under its own confinement.
+namespace TransferFile {
+
+// Creates an empty file (mode 0600, a name no one can guess, ending in `suffix`: programs that
+// capture the screen choose the format by it) for the sender to fill; nothing, with the reason
+// in `error`, when it cannot.
+std::optional<QString> create(const ControlFolder& folder, const QString& suffix, QString* error);
+
+// The transfer file of that name (what follows the last slash of `path`) in this process's
+// view of the folder; nothing when it is not one.
+std::optional<QString> localPath(const ControlFolder& folder, const QString& path);
+
+// Reads a transfer file and removes it; nothing, with the reason in `error`, when the path does
+// not name one or it cannot be read.
+std::optional<QByteArray> take(const ControlFolder& folder, const QString& path, QString* error);
+
+} // namespace TransferFile
