@@ -102,3 +102,21 @@ TEST(DesktopInstanceDisplay, CopiedTextStaysOnTheClipboardAfterTheClientsProcess
         programOutput(session, QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}),
         QStringLiteral("still here"));
 }
+
+TEST(DesktopInstanceDisplay, AScreenshotIsTakenByTheDesktopInstanceAndSavedWhereTheClientAsked)
+{
+    DesktopSession session;
+    auto client = oneShotClient(session);
+    ASSERT_TRUE(client->start());
+    ASSERT_TRUE(client->initialize("one-shot", "1.0", "2025-11-25").has_value());
+    const QString target = session.home().path() + QStringLiteral("/shot.png");
+    const auto captured = client->callTool("capture_screenshot", {{"save_path", target.toStdString()}}, 60000);
+    ASSERT_TRUE(captured.has_value());
+    EXPECT_FALSE(captured->value("isError", false)) << captured->dump();
+    QFile saved(target);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8));
+    // The desktop instance's copy is gone; it wrote nowhere else.
+    EXPECT_TRUE(QDir(session.controlFolder()).entryList({QStringLiteral("transfer-*")}, QDir::Files).isEmpty());
+    EXPECT_TRUE(session.desktopInstancePid().has_value());
+}
