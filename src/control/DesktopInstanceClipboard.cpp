@@ -11,9 +11,6 @@ using ControlProtocol::Reply;
 
 namespace {
 
-// Well below a line's limit, whatever escaping the text needs.
-constexpr qsizetype kLongestTextOnALine = ControlProtocol::kMaxLineBytes / 8;
-
 QString notAnswered(const Reply& reply)
 {
     return QStringLiteral("the desktop instance did not answer: ") + QString::fromStdString(reply.message);
@@ -37,6 +34,17 @@ std::optional<QStringList> pathsIn(const Reply& reply)
     return paths;
 }
 
+// A long text comes in a transfer file.
+std::optional<QString> textIn(const Reply& reply, const ControlFolder& folder)
+{
+    if (const std::optional<QString> file = stringIn(reply, "file")) {
+        QString error;
+        const std::optional<QByteArray> bytes = TransferFile::take(folder, *file, &error);
+        return bytes ? std::optional<QString>(QString::fromUtf8(*bytes)) : std::nullopt;
+    }
+    return stringIn(reply, "text");
+}
+
 ClipboardWrite writeOutcome(bool copied, const QString& failure)
 {
     ClipboardWrite write;
@@ -57,17 +65,11 @@ ClipboardWrite writeIn(const Reply& reply)
 std::optional<Json> setArguments(const QString& text, const ControlFolder& folder, QString* error)
 {
     const QByteArray bytes = text.toUtf8();
-    if (bytes.size() <= kLongestTextOnALine)
+    if (bytes.size() <= TransferFile::kLongestTextOnALine)
         return Json{{"action", "set"}, {"text", bytes.toStdString()}};
-    const std::optional<QString> path = TransferFile::create(folder, QStringLiteral(".txt"), error);
+    const std::optional<QString> path = TransferFile::createWith(folder, QStringLiteral(".txt"), bytes, error);
     if (!path)
         return std::nullopt;
-    QFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        *error = file.errorString();
-        file.remove();
-        return std::nullopt;
-    }
     return Json{{"action", "set"}, {"file", path->toStdString()}};
 }
 
@@ -114,7 +116,7 @@ QCoro::Task<std::optional<QString>> DesktopInstanceClipboard::text()
     QCoro::Task<std::optional<Reply>> asking = ask(Json{{"action", "text"}});
     const std::optional<Reply> reply = co_await asking;
     if (reply)
-        co_return stringIn(*reply, "text");
+        co_return textIn(*reply, m_finder->folder());
     if (const std::shared_ptr<Clipboard> local = m_fallback.get())
         co_return co_await local->text();
     co_return std::nullopt;

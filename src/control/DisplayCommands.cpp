@@ -98,7 +98,7 @@ QCoro::Task<Reply> DisplayCommands::clipboard(Json args)
     }
     if (action == "text") {
         const std::optional<QString> text = co_await clipboard->text();
-        co_return Reply::success(Json{{"text", optionalString(text)}});
+        co_return textReply(text);
     }
     if (action == "paths") {
         const std::optional<QStringList> paths = co_await clipboard->filePaths();
@@ -120,6 +120,18 @@ QCoro::Task<Reply> DisplayCommands::clipboard(Json args)
         co_return Reply::success(Json{{"copied", write.copied}, {"failure", write.failure.toStdString()}});
     }
     co_return Reply::failure(Code::BadArguments, "\"action\" is one of reason, text, image, paths or set");
+}
+
+Reply DisplayCommands::textReply(const std::optional<QString>& text) const
+{
+    const QByteArray bytes = text ? text->toUtf8() : QByteArray();
+    if (bytes.size() <= TransferFile::kLongestTextOnALine)
+        return Reply::success(Json{{"text", optionalString(text)}});
+    QString error;
+    const std::optional<QString> file = TransferFile::createWith(m_folder, QStringLiteral(".txt"), bytes, &error);
+    if (!file)
+        return Reply::failure(Code::Failed, "cannot make a file for the text: " + error.toStdString());
+    return Reply::success(Json{{"file", file->toStdString()}});
 }
 
 std::optional<QString> DisplayCommands::textToSet(const Json& args) const

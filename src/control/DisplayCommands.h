@@ -16,7 +16,8 @@ class ScreenGrabber;
 // display connection of their own, and whose copies stay on the clipboard after they end:
 //
 //   clipboard            {"action":"reason"} -> {"reason": string or null}
-//                        {"action":"text"}   -> {"text": string or null}
+//                        {"action":"text"}   -> {"text": string or null}, or {"file": path}:
+//                                               a long text in a transfer file
 //                        {"action":"image"}  -> {"file": path or null}: a PNG in a transfer file
 //                        {"action":"paths"}  -> {"paths": [string] or null}
 //                        {"action":"set","text"} -> {"copied": bool, "failure": string}
@@ -48,6 +49,7 @@ public:
 private:
     QCoro::Task<ControlProtocol::Reply> imageFile();
     std::optional<QString> textToSet(const Json& args) const;
+    ControlProtocol::Reply textReply(const std::optional<QString>& text) const;
 
     std::shared_ptr<Clipboard> m_clipboard;
     std::shared_ptr<ScreenGrabber> m_screen;

@@ -23,6 +23,20 @@ std::optional<QString> create(const ControlFolder& folder, const QString& suffix
     return file.fileName();
 }
 
+std::optional<QString> createWith(const ControlFolder& folder, const QString& suffix, const QByteArray& bytes, QString* error)
+{
+    const std::optional<QString> path = create(folder, suffix, error);
+    if (!path)
+        return std::nullopt;
+    QFile file(*path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        *error = file.errorString();
+        file.remove();
+        return std::nullopt;
+    }
+    return path;
+}
+
 std::optional<QString> localPath(const ControlFolder& folder, const QString& path)
 {
     // Only the name counts: the two processes may reach the same folder by different paths.

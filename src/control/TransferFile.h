@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControlFolder.h"
+#include "control/ControlProtocol.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,10 +15,16 @@
 // tool was asked to, under its own confinement.
 namespace TransferFile {
 
+// A text longer than this (in UTF-8) travels in a file: well below a line's limit, whatever
+// escaping it needs.
+inline constexpr qsizetype kLongestTextOnALine = ControlProtocol::kMaxLineBytes / 8;
+
 // Creates an empty file (mode 0600, a name no one can guess, ending in `suffix`: programs that
 // capture the screen choose the format by it) for the sender to fill; nothing, with the reason
 // in `error`, when it cannot.
 std::optional<QString> create(const ControlFolder& folder, const QString& suffix, QString* error);
+// The same, filled with `bytes`.
+std::optional<QString> createWith(const ControlFolder& folder, const QString& suffix, const QByteArray& bytes, QString* error);
 
 // The transfer file of that name (what follows the last slash of `path`) in this process's
 // view of the folder; nothing when it is not one.

@@ -59,6 +59,7 @@ TEST_F(DisplayWork, TheClipboardIsTheDesktopInstancesWhateverItHolds)
     const QString longText(ControlProtocol::kMaxLineBytes + 10, QLatin1Char('x'));
     EXPECT_TRUE(await(clipboard.setText(longText)).copied);
     EXPECT_EQ(desktopClipboard->storedText, longText);
+    EXPECT_EQ(await(clipboard.text()), longText);
     desktopClipboard->storedPng = QByteArray(ControlProtocol::kMaxLineBytes + 10, 'p');
     EXPECT_EQ(await(clipboard.imagePng()), desktopClipboard->storedPng);
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
