@@ -1,5 +1,7 @@
 #include "control/TransferFile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -10,10 +12,23 @@ namespace {
 
 const QString kPrefix = QStringLiteral("transfer-");
 
+// A receiver takes its file within moments of the answer; one that gave up waiting never does,
+// and the folder is in memory until the person logs out.
+void removeAbandoned(const ControlFolder& folder)
+{
+    const QDateTime cutoff = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
+    const QFileInfoList files = QDir(folder.path()).entryInfoList({kPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& file : files) {
+        if (!file.isSymLink() && file.lastModified().toUTC() < cutoff)
+            QFile::remove(file.filePath());
+    }
+}
+
 } // namespace
 
 std::optional<QString> create(const ControlFolder& folder, const QString& suffix, QString* error)
 {
+    removeAbandoned(folder);
     QTemporaryFile file(folder.path() + QLatin1Char('/') + kPrefix + QStringLiteral("XXXXXX") + suffix);
     file.setAutoRemove(false);
     if (!file.open()) {

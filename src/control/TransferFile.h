@@ -19,6 +19,9 @@ namespace TransferFile {
 // escaping it needs.
 inline constexpr qsizetype kLongestTextOnALine = ControlProtocol::kMaxLineBytes / 8;
 
+// A transfer file older than this was abandoned by its receiver; the next create removes it.
+inline constexpr qint64 kAbandonedAfterSeconds = 600;
+
 // Creates an empty file (mode 0600, a name no one can guess, ending in `suffix`: programs that
 // capture the screen choose the format by it) for the sender to fill; nothing, with the reason
 // in `error`, when it cannot.

@@ -3,6 +3,7 @@
 #include "control/DesktopInstanceEnvironment.h"
 #include "control/DesktopInstanceFinder.h"
 #include "control/DesktopInstanceScreenGrabber.h"
+#include "control/TransferFile.h"
 #include "support/ControlledProcess.h"
 #include "support/FakeClipboard.h"
 #include "support/FakeScreenGrabber.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoroTask>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,6 +114,28 @@ TEST_F(DisplayWork, NoCommandReadsOrRemovesAFileOutsideItsTransferFiles)
     EXPECT_TRUE(QFile::exists(lookalike));
     EXPECT_EQ(desktopClipboard->storedText, std::nullopt);
     EXPECT_EQ(await(commands.clipboard(Json{{"action", "empty the disk"}})).code, "badArguments");
+}
+
+TEST_F(DisplayWork, AFileItsReceiverAbandonedIsRemovedLaterButNoOtherFile)
+{
+    QString error;
+    const std::optional<QString> abandoned = TransferFile::createWith(folder, QStringLiteral(".png"), "old", &error);
+    ASSERT_TRUE(abandoned) << error.toStdString();
+    QFile old(*abandoned);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-TransferFile::kAbandonedAfterSeconds - 60),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    const QString recent = *TransferFile::createWith(folder, QStringLiteral(".png"), "new", &error);
+    const QString other = folder.path() + QStringLiteral("/notes.txt");
+    QFile file(other);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    TransferFile::create(folder, QStringLiteral(".png"), &error);
+    EXPECT_FALSE(QFile::exists(*abandoned));
+    EXPECT_TRUE(QFile::exists(recent));
+    EXPECT_TRUE(QFile::exists(other));
 }
 
 TEST_F(DisplayWork, FallsBackOnlyWithoutADesktopInstanceAndSaysWhyWithoutEither)
