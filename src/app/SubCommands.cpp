@@ -141,6 +141,14 @@ QCoro::Task<int> connectionsCommand(const Invocation&, CommandOutput& out)
     co_return out.show(connectionCount(connections(found)));
 }
 
+// The shortcut actions ask "Please confirm to ..."; on a command line the answer is a flag.
+ActionResult namingTheFlag(ActionResult result)
+{
+    if (result.failure)
+        *result.failure += QStringLiteral(" (--confirm)");
+    return result;
+}
+
 QCoro::Task<int> resetStats(const Invocation& invocation, CommandOutput& out)
 {
     const bool confirmed = invocation.isSet(QStringLiteral("confirm"));
@@ -149,7 +157,7 @@ QCoro::Task<int> resetStats(const Invocation& invocation, CommandOutput& out)
         QCoro::Task<> resetting = resetEveryStatistics(ControlFolder(), stored.statistics);
         co_await resetting;
     }
-    co_return out.show(resetStatistics(confirmed));
+    co_return out.show(namingTheFlag(resetStatistics(confirmed)));
 }
 
 QCoro::Task<int> clearLog(const Invocation& invocation, CommandOutput& out)
@@ -162,7 +170,7 @@ QCoro::Task<int> clearLog(const Invocation& invocation, CommandOutput& out)
         for (const InstanceReply& each : replies)
             cleared += each.reply.result.value("count", qint64(0));
     }
-    co_return out.show(clearActivityLog(confirmed, cleared));
+    co_return out.show(namingTheFlag(clearActivityLog(confirmed, cleared)));
 }
 
 QCoro::Task<int> exportStats(const Invocation&, CommandOutput& out)

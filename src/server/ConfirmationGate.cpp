@@ -165,7 +165,9 @@ QCoro::Task<Admission> ConfirmationGate::admit(std::string tool, Arguments argum
             why = QStringLiteral("there is no display");
         text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" needs confirmation, and ") + why
             + QStringLiteral(" and the client cannot ask its user");
-    } else
+    } else if (answer == ConfirmationAnswer::Declined)
+        text = ToolFailure::declinedReason(question.tool);
+    else
         text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was ") + answerWord(answer);
     qCInfo(lcGate, "%s", qUtf8Printable(text));
     m_log.add(text, LogType::Error);

@@ -5,6 +5,7 @@
 #include "platform/processes/Log.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JsonWriter.h"
+#include "protocol/MCPInitialize.h"
 #include "protocol/MCPPrompt.h"
 #include "protocol/MCPResource.h"
 #include "protocol/MCPTool.h"
@@ -237,7 +238,7 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
         if (problem) {
             m_activityLog.add(QStringLiteral("Tool call: ") + name, LogType::ToolCall);
             m_statistics.recordToolCall(name, 0.0, false);
-            m_activityLog.add(QStringLiteral("Tool error: ") + name, LogType::Error);
+            m_activityLog.add(ToolFailure{name, textOf(*problem)}.message(), LogType::Error);
             keepInHistory(call->name, arguments, context, HistoryRecord::kError, *problem, 0.0);
             MCPToolCallResponse rejected;
             rejected.content.push_back(MCPContent::text(*problem));
@@ -285,18 +286,19 @@ QCoro::Task<JSONRPCResponse> MethodHandlers::toolsCall(JSONRPCRequest request, R
         outcome = HistoryRecord::kDeclined;
     else if (result.failed())
         outcome = errorTextOf(result).starts_with(kAccessDenied) ? HistoryRecord::kDenied : HistoryRecord::kError;
-    keepInHistory(call->name, std::move(kept), context, outcome, result.failed() ? errorTextOf(result) : std::string(), duration);
+    const std::string failure = result.failed() ? errorTextOf(result) : std::string();
+    keepInHistory(call->name, std::move(kept), context, outcome, failure, duration);
     if (!known) {
         // Per-tool usage is kept for our tools only: names made up by a client would otherwise
         // be stored for good, however many and however long.
         m_statistics.recordUnknownToolCall(name, duration);
-        m_activityLog.add(QStringLiteral("Tool error: ") + name, LogType::Error);
+        m_activityLog.add(ToolFailure{name, textOf(failure)}.message(), LogType::Error);
     } else if (cancellation.isCancelled()) {
         // The cancellation wrote its own entry; the call counts as failed.
         m_statistics.recordToolCall(name, duration, false);
     } else if (result.failed()) {
         m_statistics.recordToolCall(name, duration, false);
-        m_activityLog.add(QStringLiteral("Tool error: ") + name, LogType::Error);
+        m_activityLog.add(ToolFailure{name, textOf(failure)}.message(), LogType::Error);
     } else {
         m_statistics.recordToolCall(name, duration, true);
         m_activityLog.add(QStringLiteral("Tool success: ") + name, LogType::Success);

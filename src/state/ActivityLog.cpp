@@ -6,6 +6,8 @@
 #include "state/RandomUuid.h"
 #include "state/SettingsManager.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 // "2026-12-04 18:06:53 +0000"
@@ -26,6 +28,44 @@ QString logTypeName(LogType type)
     case LogType::Error: return QStringLiteral("error");
     }
     return QStringLiteral("info");
+}
+
+QString ToolFailure::message() const
+{
+    // Lines run on after a heading ("Error: ls: cannot access ..."), else a bar parts them.
+    // The log keeps the first kilobyte of a message: a tool's output of megabytes need not be
+    // split to find it.
+    static const QRegularExpression lineBreaks(QStringLiteral("[\\r\\n]+"));
+    QString line;
+    for (const QString& part : reason.left(2 * Log::kMaxClientTextBytes).split(lineBreaks, Qt::SkipEmptyParts)) {
+        const QString trimmed = part.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        if (!line.isEmpty())
+            line += line.endsWith(QLatin1Char(':')) ? QStringLiteral(" ") : QStringLiteral(" | ");
+        line += trimmed;
+    }
+    QString message = QStringLiteral("Tool error: ") + tool;
+    if (!line.isEmpty())
+        message += QStringLiteral(": ") + line;
+    return message;
+}
+
+std::optional<ToolFailure> ToolFailure::of(const ActivityLogEntry& entry)
+{
+    static const QString prefix = QStringLiteral("Tool error: ");
+    if (entry.type != LogType::Error || !entry.message.startsWith(prefix))
+        return std::nullopt;
+    // Our tools' names hold no ": ", so the first one ends the name.
+    const qsizetype separator = entry.message.indexOf(QStringLiteral(": "), prefix.size());
+    if (separator < 0)
+        return ToolFailure{entry.message.mid(prefix.size()), {}};
+    return ToolFailure{entry.message.mid(prefix.size(), separator - prefix.size()), entry.message.mid(separator + 2)};
+}
+
+QString ToolFailure::declinedReason(const QString& tool)
+{
+    return QStringLiteral("Not approved: ") + tool + QStringLiteral(" was declined");
 }
 
 ActivityLog::ActivityLog(const SettingsManager& settings, const Clock& clock, QObject* parent)

@@ -35,17 +35,17 @@ DesktopNotifier::DesktopNotifier(SettingsManager& settings, NotificationService&
 std::optional<DesktopEvent> DesktopNotifier::eventOf(const ActivityLogEntry& entry)
 {
     static const QString connected = QStringLiteral("Connected: ");
-    static const QString toolError = QStringLiteral("Tool error: ");
     if (entry.type == LogType::Info && entry.message.startsWith(connected)) {
         // "Connected: <name> v<version>" reads "<name> <version>" in a notification.
         QString client = entry.message.mid(connected.size());
         const int version = client.lastIndexOf(QStringLiteral(" v"));
         if (version >= 0)
             client.remove(version + 1, 1);
-        return DesktopEvent{DesktopEvent::Kind::ClientConnected, client};
+        return DesktopEvent{DesktopEvent::Kind::ClientConnected, client, {}};
     }
-    if (entry.type == LogType::Error && entry.message.startsWith(toolError))
-        return DesktopEvent{DesktopEvent::Kind::ToolCallFailed, entry.message.mid(toolError.size())};
+    // The person who pressed Deny knows why the call did not run.
+    if (const auto failure = ToolFailure::of(entry); failure && !failure->wasDeclined())
+        return DesktopEvent{DesktopEvent::Kind::ToolCallFailed, failure->tool, failure->reason};
     return std::nullopt;
 }
 

@@ -23,7 +23,7 @@ public:
     // Posts the event, or holds it for the next notification; dropped while notifications are off.
     void report(const DesktopEvent& event);
     // The event an activity-log entry stands for, if any: "Connected: <name> v<version>" and
-    // "Tool error: <tool>" as the server writes them.
+    // "Tool error: <tool>: <reason>" as the server writes them, but for a call the person declined.
     static std::optional<DesktopEvent> eventOf(const ActivityLogEntry& entry);
 
     // Posts the held events whose time has come; the timer calls it, tests call it after moving

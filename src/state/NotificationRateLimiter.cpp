@@ -20,11 +20,27 @@ QString clientsLine(const QStringList& clients)
     return countText(clients.size(), QStringLiteral("client"), QStringLiteral("clients")) + QStringLiteral(" connected");
 }
 
-QString toolsLine(const QStringList& tools)
+QString toolsLine(const QList<DesktopEvent>& failures)
 {
-    if (tools.size() == 1)
+    if (failures.size() == 1)
         return QStringLiteral("Tool call failed");
-    return countText(tools.size(), QStringLiteral("tool call"), QStringLiteral("tool calls")) + QStringLiteral(" failed");
+    return countText(failures.size(), QStringLiteral("tool call"), QStringLiteral("tool calls")) + QStringLiteral(" failed");
+}
+
+// "read_file: File not found: /tmp/x" for one failure; the daemons show a few lines of a body,
+// so a long reason is cut. Several failures are named by their tools.
+QString failuresText(const QList<DesktopEvent>& failures)
+{
+    constexpr qsizetype kReasonCharacters = 200;
+    if (failures.size() == 1 && !failures.first().reason.isEmpty()) {
+        const QString& reason = failures.first().reason;
+        return failures.first().subject + QStringLiteral(": ")
+            + (reason.size() > kReasonCharacters ? reason.left(kReasonCharacters - 1) + QChar(0x2026) : reason);
+    }
+    QStringList tools;
+    for (const DesktopEvent& failure : failures)
+        tools.append(failure.subject);
+    return distinctList(tools);
 }
 
 } // namespace
@@ -34,26 +50,29 @@ NotificationRateLimiter::NotificationRateLimiter(const Clock& clock)
 {
 }
 
-DesktopNotification NotificationRateLimiter::describe(const QStringList& clients, const QStringList& tools)
+DesktopNotification NotificationRateLimiter::describe(const QStringList& clients, const QList<DesktopEvent>& failures)
 {
-    if (tools.isEmpty())
+    if (failures.isEmpty())
         return {clientsLine(clients), distinctList(clients)};
     if (clients.isEmpty())
-        return {toolsLine(tools), distinctList(tools)};
+        return {toolsLine(failures), failuresText(failures)};
     return {QStringLiteral("Zarnel"),
-            clientsLine(clients) + QStringLiteral(": ") + distinctList(clients) + QLatin1Char('\n') + toolsLine(tools)
-                + QStringLiteral(": ") + distinctList(tools)};
+            clientsLine(clients) + QStringLiteral(": ") + distinctList(clients) + QLatin1Char('\n') + toolsLine(failures)
+                + QStringLiteral(": ") + failuresText(failures)};
 }
 
 std::optional<DesktopNotification> NotificationRateLimiter::add(const DesktopEvent& event)
 {
-    (event.kind == DesktopEvent::Kind::ClientConnected ? m_heldClients : m_heldTools).append(event.subject);
+    if (event.kind == DesktopEvent::Kind::ClientConnected)
+        m_heldClients.append(event.subject);
+    else
+        m_heldFailures.append(event);
     return takeDue();
 }
 
 std::optional<QDateTime> NotificationRateLimiter::nextPostingTime() const
 {
-    if (m_heldClients.isEmpty() && m_heldTools.isEmpty())
+    if (m_heldClients.isEmpty() && m_heldFailures.isEmpty())
         return std::nullopt;
     if (!m_lastPosted)
         return m_clock.now();
@@ -62,7 +81,7 @@ std::optional<QDateTime> NotificationRateLimiter::nextPostingTime() const
 
 std::optional<DesktopNotification> NotificationRateLimiter::takeDue()
 {
-    if (m_heldClients.isEmpty() && m_heldTools.isEmpty())
+    if (m_heldClients.isEmpty() && m_heldFailures.isEmpty())
         return std::nullopt;
     const QDateTime now = m_clock.now();
     // A clock set back would hold events until it caught up again: count the interval from now.
@@ -75,9 +94,9 @@ std::optional<DesktopNotification> NotificationRateLimiter::takeDue()
 
 std::optional<DesktopNotification> NotificationRateLimiter::post()
 {
-    DesktopNotification notification = describe(m_heldClients, m_heldTools);
+    DesktopNotification notification = describe(m_heldClients, m_heldFailures);
     m_heldClients.clear();
-    m_heldTools.clear();
+    m_heldFailures.clear();
     m_lastPosted = m_clock.now();
     return notification;
 }

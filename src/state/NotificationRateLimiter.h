@@ -14,6 +14,8 @@ struct DesktopEvent {
     Kind kind = Kind::ClientConnected;
     // The client's name and version, or the tool's name.
     QString subject;
+    // Why the call failed, when known.
+    QString reason;
 };
 
 struct DesktopNotification {
@@ -37,8 +39,9 @@ public:
     // The summary of the held events once their time has come; nothing before, or when none are held.
     std::optional<DesktopNotification> takeDue();
 
-    // The text of one notification about these events (all of them non-empty lists).
-    static DesktopNotification describe(const QStringList& connectedClients, const QStringList& failedTools);
+    // The text of one notification about these events (one list may be empty). A single
+    // failure is told with its reason, several by the tools' names.
+    static DesktopNotification describe(const QStringList& connectedClients, const QList<DesktopEvent>& failures);
 
 private:
     std::optional<DesktopNotification> post();
@@ -46,5 +49,5 @@ private:
     const Clock& m_clock;
     std::optional<QDateTime> m_lastPosted;
     QStringList m_heldClients;
-    QStringList m_heldTools;
+    QList<DesktopEvent> m_heldFailures;
 };

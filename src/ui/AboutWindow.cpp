@@ -45,6 +45,8 @@ AboutWindow::AboutWindow(QWidget* owner)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("aboutCloseButton"));
+    // The style's picture for it is drawn for one palette (black on a dark one): the word says it all.
+    buttons->button(QDialogButtonBox::Close)->setIcon(QIcon());
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     // Escape closes any dialog; Ctrl+W is how every other window of the desktop closes.

@@ -1,11 +1,12 @@
 #include "ui/ConfirmationDialog.h"
 
 #include "server/VisibleText.h"
+#include "ui/CommandBlock.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace {
@@ -25,22 +26,27 @@ ConfirmationDialog::ConfirmationDialog(const QString& message, const QString& cl
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
     auto* layout = new QVBoxLayout(this);
+    // The dialog follows its content, the call's text taking its height once laid out.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     // Line breaks and the like are shown as marks, and the text scrolls within a bounded area:
     // however long it is, nothing of it hides below a first harmless line, and the buttons stay
     // on the screen.
-    auto* text = new QLabel(VisibleText::escaped(message));
-    text->setObjectName(QStringLiteral("message"));
-    text->setWordWrap(true);
-    text->setTextFormat(Qt::PlainText);
-    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* area = new QScrollArea(this);
-    area->setObjectName(QStringLiteral("messageArea"));
-    area->setWidget(text);
-    area->setWidgetResizable(true);
-    area->setMinimumWidth(kMinimumWidth);
-    area->setMaximumHeight(fontMetrics().lineSpacing() * kVisibleLines + 2 * area->frameWidth());
-    layout->addWidget(area);
+    m_message = VisibleText::escaped(message);
+    // "Allow <tool> to <action>?": the action holds the command or the paths, shown as typed.
+    static const QRegularExpression question(QStringLiteral("^(Allow \\S+ to) (.+)\\?$"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch parts = question.match(m_message);
+    if (parts.hasMatch()) {
+        auto* heading = new QLabel(parts.captured(1), this);
+        heading->setObjectName(QStringLiteral("heading"));
+        heading->setTextFormat(Qt::PlainText);
+        layout->addWidget(heading);
+    }
+    auto* text = new CommandBlock(parts.hasMatch() ? parts.captured(2) : m_message, this);
+    text->setObjectName(QStringLiteral("call"));
+    text->setAccessibleName(QStringLiteral("Tool call"));
+    text->setMinimumWidth(kMinimumWidth);
+    text->setVisibleLines(kVisibleLines);
+    layout->addWidget(text);
     auto* extent = new QLabel(VisibleText::extent(message), this);
     extent->setObjectName(QStringLiteral("extent"));
     layout->addWidget(extent);

@@ -25,6 +25,8 @@ public:
     QPushButton* allowButton() const { return m_allow; }
     QPushButton* denyButton() const { return m_deny; }
     QString remainingText() const;
+    // The call's text as shown, its line breaks and other hidden characters as visible marks.
+    QString messageText() const { return m_message; }
 
 Q_SIGNALS:
     // Emitted once, when the dialog closes for whatever reason.
@@ -37,6 +39,7 @@ private:
     void settle(Outcome outcome);
     void showRemaining();
 
+    QString m_message;
     QLabel* m_remaining = nullptr;
     QPushButton* m_allow = nullptr;
     QPushButton* m_deny = nullptr;

@@ -7,14 +7,14 @@
 #include <QStringList>
 
 // The pictures the dashboard draws, by the symbol names the pages use ("checkmark.circle.fill",
-// "server.rack", ...). A symbol comes from the desktop's icon theme when the theme has a
-// matching freedesktop icon, and otherwise from our own drawing, so a desktop without an icon
-// theme, or with one lacking those names, still shows every picture. Every picture the window
-// shows by symbol goes through here.
+// "server.rack", ...): our own drawings, so that they look alike in every theme and on a
+// desktop without one. Only a few common actions (find, copy, refresh) take the desktop's icon
+// theme's picture when it has one. Every picture the window shows by symbol goes through here.
 namespace Symbols {
 
-// The theme's icon under the first of the symbol's names the theme has, or else our drawing in
-// the palette's text colour (light or dark), drawn in the colour of the moment it is painted.
+// The theme's icon under the first of the symbol's names the theme has (for the few that have
+// names), or else our drawing in the palette's text colour (light or dark), drawn in the
+// colour of the moment it is painted.
 QIcon icon(const QString& symbol);
 
 // Always our drawing, in the given colour: for pictures whose colour carries meaning (the

@@ -29,7 +29,8 @@ protected:
     bool logsOf(const RunningInstances& instances, const QString& message)
     {
         const auto merged = instances.mergedLog();
-        return std::any_of(merged.begin(), merged.end(), [&](const InstanceLogEntry& each) { return each.entry.message == message; });
+        return std::any_of(merged.begin(), merged.end(),
+                           [&](const InstanceLogEntry& each) { return each.entry.message.startsWith(message); });
     }
 
     TemporaryHome home;

@@ -139,7 +139,7 @@ TEST_F(TwoProcesses, LogNamesEachClientAndClearLogAddsUpTheCounts)
     ASSERT_GE(entries, 6u); // started, request and connected in each
     const Outcome unconfirmed = runZarnel(home, {QStringLiteral("clear-log")});
     EXPECT_EQ(unconfirmed.status, 1);
-    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to clear the activity log\n");
+    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to clear the activity log (--confirm)\n");
     const Outcome cleared = runZarnel(home, {QStringLiteral("clear-log"), QStringLiteral("--confirm")});
     EXPECT_EQ(cleared.output, "Cleared " + QByteArray::number(qulonglong(entries)) + " activity log entries\n");
     EXPECT_TRUE(runJson(home, {QStringLiteral("log")})["value"].empty());
@@ -210,7 +210,7 @@ TEST_F(TwoProcesses, ResetNeedsConfirmationAndRunningProcessesDoNotWriteOldFigur
     ASSERT_TRUE(first->callTool("list_directory", {{"path", home.path().toStdString()}}));
     const Outcome unconfirmed = runZarnel(home, {QStringLiteral("reset-stats")});
     EXPECT_EQ(unconfirmed.status, 1);
-    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to reset statistics\n");
+    EXPECT_EQ(unconfirmed.error, "zarnel: Please confirm to reset statistics (--confirm)\n");
     EXPECT_TRUE(unconfirmed.output.isEmpty());
     EXPECT_EQ(runJson(home, {QStringLiteral("stats")})["value"]["totalToolCalls"], 1);
 

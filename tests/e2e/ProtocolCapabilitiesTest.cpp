@@ -104,7 +104,7 @@ TEST_F(ProtocolCapabilities, SendsLogMessagesOnlyAtOrAboveTheChosenLevel)
     zarnel.send(call(30, "tools/call", {{"name", "no_such_tool"}, {"arguments", json::object()}}));
     EXPECT_EQ(
         zarnel.readLine(),
-        R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Tool error: no_such_tool","level":"error","logger":"zarnel"}})");
+        R"({"jsonrpc":"2.0","method":"notifications\/message","params":{"data":"Tool error: no_such_tool: Tool 'no_such_tool' not found","level":"error","logger":"zarnel"}})");
     EXPECT_EQ((*zarnel.readMessage())["id"], 30);
     EXPECT_TRUE(zarnel.staysSilent(300));
 

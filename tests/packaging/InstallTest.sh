@@ -14,6 +14,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected="bin/zarnel
 share/applications/com.tarvonic.zarnel.desktop
 share/bash-completion/completions/zarnel
+share/doc/zarnel/copyright
 share/icons/hicolor/scalable/apps/com.tarvonic.zarnel.svg
 share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-running-symbolic.svg
 share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-stopped-symbolic.svg

@@ -32,6 +32,7 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | LC_ALL=C sort)
 expected="./usr/bin/zarnel
 ./usr/share/applications/com.tarvonic.zarnel.desktop
 ./usr/share/bash-completion/completions/zarnel
+./usr/share/doc/zarnel/copyright
 ./usr/share/icons/hicolor/scalable/apps/com.tarvonic.zarnel.svg
 ./usr/share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-running-symbolic.svg
 ./usr/share/icons/hicolor/symbolic/apps/com.tarvonic.zarnel-stopped-symbolic.svg
@@ -39,6 +40,16 @@ expected="./usr/bin/zarnel
 ./usr/share/metainfo/com.tarvonic.zarnel.metainfo.xml"
 [ "$contents" = "$expected" ] || fail "package contents differ:
 $(diff <(echo "$expected") <(echo "$contents"))"
+# The copyright file in Debian's machine-readable format: the format line, then paragraphs of
+# fields (continuation lines start with a space), one of them naming every file's holder and licence.
+copyright=$work/copyright
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/zarnel/copyright >"$copyright" || fail "no copyright file to read"
+[ "$(head -n1 "$copyright")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    fail "the copyright file does not start with the format line: $(head -n1 "$copyright")"
+malformed=$(grep -nvE '^([A-Za-z-]+: ?.*| .+|)$' "$copyright" || true)
+[ -z "$malformed" ] || fail "lines of the copyright file that are no field: $malformed"
+awk -v RS= '/(^|\n)Files: \*/ && /\nCopyright: [^\n]*Tarvonic/ && /\nLicense: [^\n]+/ {found = 1} END {exit !found}' "$copyright" ||
+    fail "no paragraph gives every file's holder and licence: $(cat "$copyright")"
 owner=$(dpkg-deb -c "$deb" | awk '$6 == "./usr/bin/zarnel" {print $2, $1}')
 [ "$owner" = "root/root -rwxr-xr-x" ] || fail "the program is installed as '$owner'"
 

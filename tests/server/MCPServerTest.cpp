@@ -127,7 +127,19 @@ TEST_F(ServerTest, AnswersAnUnknownToolWithAnErrorResultAndCountsAFailedCall)
               R"({"id":"a\/b","jsonrpc":"2.0","result":{"content":[{"text":"Tool 'nope' not found","type":"text"}],"isError":true}})");
     EXPECT_EQ(components->statistics().totalToolCalls(), 1);
     EXPECT_EQ(components->statistics().totalErrors(), 1);
-    EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope"}));
+    EXPECT_EQ(logMessages().mid(1), (QStringList{"Request: tools/call", "Tool call: nope", "Tool error: nope: Tool 'nope' not found"}));
+}
+
+TEST_F(ServerTest, AFailedCallKeepsItsReasonOnOneLineOfTheLog)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const QByteArray call = R"({"jsonrpc":"2.0","id":4,"method":"tools/call","params":{"name":"read_file","arguments":{"path":")"
+        + missing.toUtf8() + R"("}}})";
+    EXPECT_NE(answer(call).indexOf(R"("isError":true)"), -1);
+    const QString failure = logMessages().constLast();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("Tool error: read_file: "))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(missing)) << failure.toStdString();
 }
 
 TEST_F(ServerTest, CountsNotificationsWithoutAnsweringThemAndAnswersNonRequestsWithTheParseError)

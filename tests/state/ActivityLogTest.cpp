@@ -140,4 +140,21 @@ TEST_F(ActivityLogTest, CutsLongMessagesAtOneKibibyteKeepingTheirLength)
     EXPECT_EQ(log.entries()[0].message, QStringLiteral("short"));
 }
 
+TEST_F(ActivityLogTest, AFailureKeepsItsReasonOnOneLineAndIsReadBack)
+{
+    // A reason of several lines reads as one, so that an export keeps one entry per line.
+    EXPECT_EQ((ToolFailure{QStringLiteral("execute_command"),
+                           QStringLiteral("Command: ls /x\nExit code: 2\n\nError:\n  ls: cannot access '/x'\r\n")}
+                   .message()),
+              QStringLiteral("Tool error: execute_command: Command: ls /x | Exit code: 2 | Error: ls: cannot access '/x'"));
+
+    log.add(ToolFailure{QStringLiteral("read_file"), QStringLiteral("File not found: /a: b")}.message(), LogType::Error);
+    const auto failure = ToolFailure::of(log.entries().constFirst());
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->tool, "read_file");
+    EXPECT_EQ(failure->reason, "File not found: /a: b");
+    EXPECT_FALSE(failure->wasDeclined());
+    EXPECT_FALSE(ToolFailure::of(ActivityLogEntry{{}, {}, QStringLiteral("Tool error: x"), LogType::Info}));
+}
+
 } // namespace

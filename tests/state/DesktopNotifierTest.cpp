@@ -59,4 +59,18 @@ TEST_F(Notifier, PostsNothingWhileSwitchedOffAndDropsWhatWasHeld)
     EXPECT_EQ(service.posted.value(1), QStringLiteral("Client connected | Other 2"));
 }
 
+TEST_F(Notifier, AFailureNamesItsReasonAndThePersonsOwnDenyIsNoFailure)
+{
+    const auto declined = ToolFailure{QStringLiteral("delete_file"), ToolFailure::declinedReason(QStringLiteral("delete_file"))};
+    logged(qPrintable(declined.message()), LogType::Error);
+    EXPECT_TRUE(service.posted.isEmpty());
+
+    // Unanswered is not the person's choice: they may have been away.
+    logged("Tool error: delete_file: Not approved: delete_file was not answered", LogType::Error);
+    EXPECT_EQ(service.posted, QStringList{QStringLiteral("Tool call failed | delete_file: Not approved: delete_file was not answered")});
+    clock.advance(10'000);
+    logged("Tool error: read_file: File not found: /tmp/a: b", LogType::Error);
+    EXPECT_EQ(service.posted.value(1), QStringLiteral("Tool call failed | read_file: File not found: /tmp/a: b"));
+}
+
 } // namespace

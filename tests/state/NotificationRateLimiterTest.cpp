@@ -5,14 +5,14 @@
 
 namespace {
 
-DesktopEvent failed(const char* tool)
+DesktopEvent failed(const char* tool, const QString& reason = {})
 {
-    return {DesktopEvent::Kind::ToolCallFailed, QString::fromLatin1(tool)};
+    return {DesktopEvent::Kind::ToolCallFailed, QString::fromLatin1(tool), reason};
 }
 
 DesktopEvent connected(const char* client)
 {
-    return {DesktopEvent::Kind::ClientConnected, QString::fromLatin1(client)};
+    return {DesktopEvent::Kind::ClientConnected, QString::fromLatin1(client), {}};
 }
 
 std::string text(const std::optional<DesktopNotification>& notification)
@@ -48,6 +48,24 @@ TEST(NotificationRateLimit, PostsTheFirstAtOnceAndSumsTheRestIntoOnePerTenSecond
     EXPECT_EQ(text(limiter.add(connected("Other 2"))), "Zarnel | Client connected: Other 2\nTool call failed: move_file");
     clock.advance(10'000);
     EXPECT_EQ(text(limiter.add(failed("copy_file"))), "Tool call failed | copy_file");
+}
+
+TEST(NotificationRateLimit, OneFailureNamesItsReasonAndSeveralTheirTools)
+{
+    FakeClock clock;
+    NotificationRateLimiter limiter(clock);
+    EXPECT_EQ(text(limiter.add(failed("read_file", "File not found: /tmp/x"))), "Tool call failed | read_file: File not found: /tmp/x");
+    limiter.add(failed("read_file", "File not found: /tmp/y"));
+    limiter.add(failed("write_file", "Access denied: /etc"));
+    clock.advance(10'000);
+    EXPECT_EQ(text(limiter.takeDue()), "2 tool calls failed | read_file, write_file");
+
+    // A body of a few hundred characters is as much as a daemon shows.
+    clock.advance(10'000);
+    const auto notification = limiter.add(failed("execute_command", QString(5000, QLatin1Char('x'))));
+    ASSERT_TRUE(notification);
+    EXPECT_EQ(notification->body.size(), QStringLiteral("execute_command: ").size() + 200);
+    EXPECT_TRUE(notification->body.endsWith(QChar(0x2026)));
 }
 
 TEST(NotificationRateLimit, SumsClientsAndSurvivesAClockSetBack)

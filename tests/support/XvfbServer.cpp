@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-XvfbServer::XvfbServer(int width, int height)
+XvfbServer::XvfbServer(int width, int height, int depth)
 {
     m_server.setStandardInputFile(QProcess::nullDevice());
     m_server.setStandardErrorFile(QProcess::nullDevice());
     // -displayfd picks a free display number and writes it to standard output once it listens.
     m_server.start(QStringLiteral("Xvfb"),
                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                    QStringLiteral("%1x%2x%3").arg(width).arg(height).arg(depth), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                     QStringLiteral("-ac")});
     if (!m_server.waitForStarted(10000)) {
         ADD_FAILURE() << "cannot start Xvfb (install xvfb with scripts/setup): " << m_server.errorString().toStdString();

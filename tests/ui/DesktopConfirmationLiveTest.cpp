@@ -64,7 +64,7 @@ protected:
             [&] {
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<ConfirmationDialog*>(widget);
-                    if (dialog && dialog->isVisible() && dialog->findChild<QLabel*>(QStringLiteral("message"))->text() == message)
+                    if (dialog && dialog->isVisible() && dialog->messageText() == message)
                         found = dialog;
                 }
                 return found != nullptr;

@@ -8,16 +8,22 @@
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 #include "support/PendingConfirmation.h"
+#include "ui/CommandBlock.h"
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <optional>
 
@@ -52,7 +58,7 @@ TEST_F(DesktopConfirmationsTest, ShowsTheQuestionWithDenyAsTheDefaultAndAnswersW
     const auto allowed = PendingConfirmation::start(asker, kQuestion);
     ConfirmationDialog* dialog = shownDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
+    EXPECT_EQ(dialog->messageText(), QStringLiteral("Allow delete_file to delete /tmp/x?"));
     EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("remaining"))->text(), QStringLiteral("Denies in 60 s"));
     EXPECT_TRUE(dialog->denyButton()->isDefault());
     EXPECT_FALSE(dialog->allowButton()->isDefault());
@@ -85,7 +91,7 @@ TEST_F(DesktopConfirmationsTest, DeniesByItselfWhenTheTimeRunsOutAndClosesWhenWi
     ASSERT_TRUE(waitUntil([&] { return first->answer.has_value(); }));
     EXPECT_EQ(*first->answer, ConfirmationAnswer::Cancelled);
     ASSERT_EQ(confirmations.openDialogs().size(), 1);
-    EXPECT_EQ(confirmations.openDialogs().front()->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("second?"));
+    EXPECT_EQ(confirmations.openDialogs().front()->messageText(), QStringLiteral("second?"));
     EXPECT_FALSE(second->answer.has_value());
     confirmations.openDialogs().front()->allowButton()->click();
     ASSERT_TRUE(waitUntil([&] { return second->answer.has_value(); }));
@@ -135,11 +141,64 @@ TEST(ConfirmationDialogText, ShowsEveryHiddenLineAndKeepsTheButtonsOnTheScreen)
         EXPECT_TRUE(screen.contains(dialog.frameGeometry())) << dialog.frameGeometry().height();
         for (const QPushButton* button : {dialog.allowButton(), dialog.denyButton()})
             EXPECT_TRUE(screen.contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size()))) << button->text().toStdString();
-        EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("message"))->text().toStdString(), each.shown.toStdString());
+        EXPECT_EQ(dialog.messageText().toStdString(), each.shown.toStdString());
         const auto* extent = dialog.findChild<QLabel*>(QStringLiteral("extent"));
         ASSERT_NE(extent, nullptr);
         EXPECT_EQ(extent->text().toStdString(), each.extent.toStdString());
         dialog.grab().save(QStringLiteral(ZARNEL_BUILD_DIR "/screenshots/confirmation-%1.png").arg(QLatin1String(each.name)));
+    }
+}
+
+// The lines of a block as laid out on the screen.
+QStringList shownLines(const CommandBlock& block)
+{
+    QStringList lines;
+    for (QTextBlock paragraph = block.document()->firstBlock(); paragraph.isValid(); paragraph = paragraph.next()) {
+        const QTextLayout* layout = paragraph.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            QString line = paragraph.text().mid(layout->lineAt(i).textStart(), layout->lineAt(i).textLength());
+            line.remove(QChar::LineSeparator);
+            lines << line;
+        }
+    }
+    return lines;
+}
+
+TEST(ConfirmationDialogText, ShowsTheCommandInAMonospaceBlockBrokenAtSpacesNeverAtAHyphen)
+{
+    const QString command = QStringLiteral("run the command: ")
+        + QStringLiteral("git log --pretty=oneline --abbrev-commit -n 20 ~/src/zarnel-desktop ").repeated(4);
+    ConfirmationDialog dialog(QStringLiteral("Allow execute_command to ") + command + QLatin1Char('?'), QString(), 60s);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_GE(dialog.width(), 480);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("heading"))->text(), "Allow execute_command to");
+    auto* block = dialog.findChild<CommandBlock*>(QStringLiteral("call"));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->text(), command);
+    EXPECT_TRUE(QFontInfo(block->font()).fixedPitch());
+    // Words would break after "--" or "-", or after a slash: here every line ends at a space.
+    const QStringList lines = shownLines(*block);
+    ASSERT_GT(lines.size(), 2);
+    for (qsizetype i = 0; i < lines.size() - 1; ++i)
+        EXPECT_TRUE(lines[i].endsWith(QLatin1Char(' '))) << lines[i].toStdString();
+    // Copied, it is the command as given.
+    block->selectAll();
+    block->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), command);
+
+    // A path too long for a line breaks at the edge, but not right after a hyphen or a slash.
+    for (int shift = 0; shift < 4; ++shift) {
+        const QString path = QString(shift, QLatin1Char('x')) + QStringLiteral("/srv/a-b/c-d-e/").repeated(20);
+        CommandBlock one(path);
+        one.setMinimumWidth(480);
+        one.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&one));
+        const QStringList parts = shownLines(one);
+        ASSERT_GT(parts.size(), 2);
+        EXPECT_EQ(parts.join(QString()), path);
+        for (qsizetype i = 0; i < parts.size() - 1; ++i)
+            EXPECT_FALSE(parts[i].endsWith(QLatin1Char('-')) || parts[i].endsWith(QLatin1Char('/'))) << parts[i].toStdString();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "state/CountText.h"
 #include "ui/Symbols.h"
 #include "ui/dashboard/ActivityTable.h"
+#include "ui/dashboard/Dialogs.h"
 #include "ui/dashboard/EmptyState.h"
 #include "ui/dashboard/ExportSheet.h"
 #include "ui/dashboard/HistoryView.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -33,6 +35,7 @@ ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboar
     , m_search(new QLineEdit(this))
     , m_stack(new QStackedWidget(this))
     , m_table(new ActivityTable(this))
+    , m_detail(new QPlainTextEdit(this))
     , m_empty(new EmptyState(QStringLiteral("tray"), {}, {}, this))
 {
     setObjectName(QStringLiteral("ActivityLogPage"));
@@ -77,14 +80,29 @@ ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboar
 
     m_table->setModel(m_filter);
     m_table->setAccessibleName(QStringLiteral("Activity Log"));
-    m_stack->addWidget(m_table);
+    // A row shows the start of its message; the pane below shows the selected one whole, the
+    // reason of a failure included, selectable for copying.
+    m_detail->setObjectName(QStringLiteral("entryDetail"));
+    m_detail->setAccessibleName(QStringLiteral("Selected entry"));
+    m_detail->setReadOnly(true);
+    m_detail->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_detail->setMaximumHeight(m_detail->fontMetrics().lineSpacing() * 6);
+    m_detail->setVisible(false);
+    auto* rows = new QWidget(this);
+    auto* rowsLayout = new QVBoxLayout(rows);
+    rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout->addWidget(m_table, 1);
+    rowsLayout->addWidget(m_detail);
+    m_stack->addWidget(rows);
     m_stack->addWidget(m_empty);
     m_views->addWidget(m_stack);
     layout->addWidget(m_views, 1);
     connect(historyButton, &QPushButton::toggled, this, &ActivityLogPage::showHistory);
 
     connect(m_search, &QLineEdit::textChanged, this, &ActivityLogPage::setSearchText);
-    connect(clear, &QPushButton::clicked, this, &ActivityLogPage::clearRequested);
+    connect(clear, &QPushButton::clicked, this, &ActivityLogPage::requestClear);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ActivityLogPage::updateDetail);
+    connect(m_filter, &QAbstractItemModel::modelReset, this, &ActivityLogPage::updateDetail);
     connect(exportButton, &QPushButton::clicked, this, &ActivityLogPage::showExport);
     connect(m_filter, &QAbstractItemModel::rowsInserted, this, &ActivityLogPage::updateEmptyState);
     connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &ActivityLogPage::updateEmptyState);
@@ -126,7 +144,7 @@ QString ActivityLogPage::emptyTitle() const
 void ActivityLogPage::updateEmptyState()
 {
     switch (m_filter->emptyState()) {
-    case ActivityLogFilterModel::EmptyState::None: m_stack->setCurrentWidget(m_table); return;
+    case ActivityLogFilterModel::EmptyState::None: m_stack->setCurrentIndex(0); return;
     case ActivityLogFilterModel::EmptyState::NoActivity:
         m_empty->show(QStringLiteral("tray"), QStringLiteral("No Activity Yet"),
                       QStringLiteral("Activity will appear here once the server receives requests"));
@@ -136,6 +154,33 @@ void ActivityLogPage::updateEmptyState()
         break;
     }
     m_stack->setCurrentWidget(m_empty);
+}
+
+bool ActivityLogPage::requestClear()
+{
+    if (!Dialogs::confirm(this, QStringLiteral("Clear Activity Log"), QStringLiteral("Clear the activity log of every Zarnel process?"),
+                          QStringLiteral("Clear")))
+        return false;
+    Q_EMIT clearRequested();
+    return true;
+}
+
+QString ActivityLogPage::detailText() const
+{
+    return m_detail->isVisibleTo(this) ? m_detail->toPlainText() : QString();
+}
+
+void ActivityLogPage::updateDetail()
+{
+    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    if (selected.isEmpty()) {
+        m_detail->setVisible(false);
+        m_detail->clear();
+        return;
+    }
+    const QModelIndex source = m_filter->mapToSource(selected.first());
+    m_detail->setPlainText(ActivityLogModel::detailText(m_log.rowAt(source.row())));
+    m_detail->setVisible(true);
 }
 
 ExportSheet* ActivityLogPage::showExport()

@@ -13,6 +13,7 @@ class EmptyState;
 class ExportSheet;
 class HistoryView;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 
@@ -29,6 +30,8 @@ public:
     void setSearchText(const QString& text);
     // The empty-state panel's title; empty while rows are shown.
     QString emptyTitle() const;
+    // The selected entry in full, as its detail pane shows it; empty while none is selected.
+    QString detailText() const;
 
     // The history view, made when first shown; none without a database.
     HistoryView* historyView() const { return m_history; }
@@ -39,12 +42,16 @@ public Q_SLOTS:
     // Opens the export sheet (non-modal) and returns it.
     ExportSheet* showExport();
 
+    // Asks first; true when the person agreed and clearRequested went out.
+    bool requestClear();
+
 Q_SIGNALS:
-    // The user pressed "Clear": every process's log is to be emptied.
+    // The user pressed "Clear" and agreed: every process's log is to be emptied.
     void clearRequested();
 
 private:
     void updateEmptyState();
+    void updateDetail();
 
     ActivityLogModel& m_log;
     QString m_historyPath;
@@ -57,5 +64,6 @@ private:
     QLineEdit* m_search;
     QStackedWidget* m_stack;
     ActivityTable* m_table;
+    QPlainTextEdit* m_detail;
     EmptyState* m_empty;
 };

@@ -11,6 +11,7 @@ std::optional<QString> g_nextSave;
 std::optional<QString> g_nextFolder;
 std::optional<bool> g_nextConfirmation;
 QString g_lastProposedFileName;
+QString g_lastQuestion;
 
 } // namespace
 
@@ -33,6 +34,7 @@ QString existingFolder(QWidget* parent, const QString& title)
 
 bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& acceptText)
 {
+    g_lastQuestion = message;
     if (g_nextConfirmation)
         return *std::exchange(g_nextConfirmation, std::nullopt);
     QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, parent);
@@ -61,6 +63,11 @@ void answerNextConfirmation(bool accept)
 QString lastProposedFileName()
 {
     return g_lastProposedFileName;
+}
+
+QString lastQuestion()
+{
+    return g_lastQuestion;
 }
 
 } // namespace Dialogs

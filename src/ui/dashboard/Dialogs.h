@@ -18,10 +18,11 @@ QString existingFolder(QWidget* parent, const QString& title);
 bool confirm(QWidget* parent, const QString& title, const QString& message, const QString& acceptText);
 
 // For tests: the answer to the next dialog of each kind (nothing shows then), and the file
-// name the last save dialog proposed.
+// name the last save dialog proposed and the last question asked.
 void answerNextSave(const QString& fileName);
 void answerNextFolder(const QString& folder);
 void answerNextConfirmation(bool accept);
 QString lastProposedFileName();
+QString lastQuestion();
 
 } // namespace Dialogs

@@ -19,6 +19,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 QLabel* note(const QString& text, QWidget* parent)
@@ -69,16 +71,16 @@ SettingsPage::SettingsPage(SettingsManager& settings, Writer writer, CapabilityP
     server->addLayout(levelRow);
     connect(m_logLevel, &QComboBox::activated, this,
             [this](int index) { m_writer(QStringLiteral("logLevel"), m_logLevel->itemData(index)); });
-    m_maxEntries =
-        addStepper(server, QStringLiteral("maxLogEntries"), kMinLogEntries, kMaxLogEntries, kLogEntriesStep, {}, &m_maxEntriesLabel);
+    m_maxEntries = addStepper(server, QStringLiteral("maxLogEntries"), QStringLiteral("Max log entries"), kMinLogEntries, kMaxLogEntries,
+                              kLogEntriesStep, {});
     m_toolLogging = addToggle(server, QStringLiteral("enableToolLogging"), QStringLiteral("Enable tool logging"),
                               QStringLiteral("Log detailed information about tool executions"));
 
     QVBoxLayout* security = section(page, QStringLiteral("Security"), content);
     m_confirmation = addToggle(security, QStringLiteral("requireConfirmation"), QStringLiteral("Require confirmation for dangerous tools"),
                                QStringLiteral("Ask for confirmation before executing potentially dangerous operations"));
-    m_timeout = addStepper(security, QStringLiteral("commandTimeout"), kMinTimeout, kMaxTimeout, kTimeoutStep, QStringLiteral(" s"),
-                           &m_timeoutLabel);
+    m_timeout = addStepper(security, QStringLiteral("commandTimeout"), QStringLiteral("Command timeout"), kMinTimeout, kMaxTimeout,
+                           kTimeoutStep, QStringLiteral(" s"));
     for (const QString& warning : {QStringLiteral("All tools run with the permissions of the Zarnel application."),
                                    QStringLiteral("Only connect trusted AI clients. All activity is logged.")}) {
         auto* row = new QHBoxLayout;
@@ -163,23 +165,27 @@ QCheckBox* SettingsPage::addToggle(QVBoxLayout* section, const QString& key, con
     return toggle;
 }
 
-QSpinBox* SettingsPage::addStepper(QVBoxLayout* section, const QString& key, int minimum, int maximum, int step, const QString& suffix,
-                                   QLabel** label)
+QSpinBox* SettingsPage::addStepper(QVBoxLayout* section, const QString& key, const QString& text, int minimum, int maximum, int step,
+                                   const QString& suffix)
 {
     auto* row = new QHBoxLayout;
-    *label = new QLabel(section->parentWidget());
+    auto* label = new QLabel(text, section->parentWidget());
     auto* stepper = new QSpinBox(section->parentWidget());
     stepper->setObjectName(key);
+    stepper->setAccessibleName(text);
     stepper->setRange(minimum, maximum);
     stepper->setSingleStep(step);
     stepper->setSuffix(suffix);
     stepper->setKeyboardTracking(false);
-    (*label)->setBuddy(stepper);
-    row->addWidget(*label);
+    // showSettings widens the range to show a value stored outside it (an edited file); a step
+    // from there stores the nearest value the page offers.
+    label->setBuddy(stepper);
+    row->addWidget(label);
     row->addWidget(stepper);
     row->addStretch();
     section->addLayout(row);
-    connect(stepper, &QSpinBox::valueChanged, this, [this, key](int value) { m_writer(key, static_cast<qint64>(value)); });
+    connect(stepper, &QSpinBox::valueChanged, this,
+            [this, key, minimum, maximum](int value) { m_writer(key, static_cast<qint64>(std::clamp(value, minimum, maximum))); });
     return stepper;
 }
 
@@ -207,16 +213,17 @@ void SettingsPage::showSettings()
                                       : QStringLiteral("Commands cannot be confined on this system (%1): "
                                                        "they are refused while folders are set.")
                                             .arg(status.mid(QStringLiteral("unavailable: ").size())));
-    // A value stored outside the stepper's range (an edited file) is shown as it is in the label;
-    // the stepper shows the nearest value it has and writes only when the user steps.
-    const qint64 entries = m_settings.maxLogEntries();
-    const qint64 timeout = m_settings.commandTimeout();
-    show(m_maxEntries, [&] { m_maxEntries->setValue(static_cast<int>(std::clamp<qint64>(entries, kMinLogEntries, kMaxLogEntries))); });
-    show(m_timeout, [&] { m_timeout->setValue(static_cast<int>(std::clamp<qint64>(timeout, kMinTimeout, kMaxTimeout))); });
-    m_maxEntriesLabel->setText(QStringLiteral("Max log entries: %1").arg(entries));
-    m_timeoutLabel->setText(QStringLiteral("Command timeout: %1").arg(timeout));
-    m_maxEntries->setAccessibleName(m_maxEntriesLabel->text());
-    m_timeout->setAccessibleName(m_timeoutLabel->text() + QStringLiteral(" seconds"));
+    // A value stored outside the offered range (an edited file) is shown as it is, and written
+    // only when the user steps.
+    const auto showStored = [&](QSpinBox* stepper, qint64 stored, int minimum, int maximum) {
+        const int value = static_cast<int>(std::clamp<qint64>(stored, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+        show(stepper, [&] {
+            stepper->setRange(std::min(value, minimum), std::max(value, maximum));
+            stepper->setValue(value);
+        });
+    };
+    showStored(m_maxEntries, m_settings.maxLogEntries(), kMinLogEntries, kMaxLogEntries);
+    showStored(m_timeout, m_settings.commandTimeout(), kMinTimeout, kMaxTimeout);
 }
 
 void SettingsPage::refreshCapabilities()

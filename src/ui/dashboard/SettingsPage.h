@@ -57,8 +57,8 @@ Q_SIGNALS:
 
 private:
     QCheckBox* addToggle(QVBoxLayout* section, const QString& key, const QString& text, const QString& note = {});
-    QSpinBox* addStepper(QVBoxLayout* section, const QString& key, int minimum, int maximum, int step, const QString& suffix,
-                         QLabel** label);
+    QSpinBox* addStepper(QVBoxLayout* section, const QString& key, const QString& text, int minimum, int maximum, int step,
+                         const QString& suffix);
 
     SettingsManager& m_settings;
     Writer m_writer;
@@ -66,11 +66,9 @@ private:
     QCheckBox* m_autoStart;
     QCheckBox* m_notifications;
     QComboBox* m_logLevel;
-    QLabel* m_maxEntriesLabel;
     QSpinBox* m_maxEntries;
     QCheckBox* m_toolLogging;
     QCheckBox* m_confirmation;
-    QLabel* m_timeoutLabel;
     QSpinBox* m_timeout;
     QCheckBox* m_launchAtLogin;
     FolderListEditor* m_allowedFolders;

@@ -91,13 +91,16 @@ StatisticsPage::StatisticsPage(StatisticsManager& statistics, std::shared_ptr<Cl
     layout->addWidget(addList(QStringLiteral("Most Used Tools"), m_toolUsage, usageView,
                               new EmptyState(QStringLiteral("wrench.and.screwdriver"), QStringLiteral("No tools used yet"),
                                              QStringLiteral("Tool usage will appear here"), content)));
+    // The figures take the width they need, whatever the font ("100.0% success" is cut in a
+    // column of fixed width under a larger one); the bar has the rest. The list holds at most
+    // ToolUsageModel::kLimit rows, quick to measure.
+    usageView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     usageView->header()->setSectionResizeMode(ToolUsageModel::ShareColumn, QHeaderView::Stretch);
     usageView->header()->setStretchLastSection(true);
-    for (int column :
-         {ToolUsageModel::NameColumn, ToolUsageModel::CallsColumn, ToolUsageModel::SuccessColumn, ToolUsageModel::AverageColumn})
-        usageView->header()->resizeSection(column, column == ToolUsageModel::NameColumn ? 170 : 110);
 
-    auto* lists = new QHBoxLayout;
+    // One above the other: side by side at the window's smallest width, a tool's name and the
+    // time of its call do not both fit.
+    auto* lists = new QVBoxLayout;
     auto* callsView = listView(QStringLiteral("Recent Tool Calls"), content);
     lists->addWidget(addList(QStringLiteral("Recent Tool Calls"), m_recentCalls, callsView,
                              new EmptyState(QStringLiteral("clock"), QStringLiteral("No recent calls"),

@@ -91,6 +91,18 @@ QString ActivityLogModel::timeText(const QDateTime& timestamp)
     return QLocale().toString(timestamp.toLocalTime().time(), QStringLiteral("HH:mm:ss"));
 }
 
+QString ActivityLogModel::detailText(const ActivityLogRow& row)
+{
+    QString origin = clientText(row);
+    if (!row.clientName.isEmpty() && row.pid > 0)
+        origin += QStringLiteral(", process %1").arg(row.pid);
+    QString heading = logTypeName(row.entry.type) + QStringLiteral(", ")
+        + QLocale().toString(row.entry.timestamp.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!origin.isEmpty())
+        heading += QStringLiteral(", ") + origin;
+    return heading + QLatin1Char('\n') + row.entry.message;
+}
+
 QString ActivityLogModel::clientText(const ActivityLogRow& row)
 {
     if (!row.clientName.isEmpty())
@@ -134,8 +146,11 @@ QVariant ActivityLogModel::data(const QModelIndex& index, int role) const
                                                 QLocale().toString(row.entry.timestamp.toLocalTime(), QLocale::LongFormat));
         break;
     case MessageColumn:
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        if (role == Qt::DisplayRole)
             return row.entry.message;
+        // As rich text, the tooltip wraps a message of a kilobyte instead of running off the screen.
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("<p>%1</p>").arg(row.entry.message.toHtmlEscaped());
         break;
     case ClientColumn:
         if (role == Qt::DisplayRole)

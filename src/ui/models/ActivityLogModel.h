@@ -46,6 +46,8 @@ public:
     static QColor color(LogType type);
     static QString timeText(const QDateTime& timestamp);
     static QString clientText(const ActivityLogRow& row);
+    // The whole entry for its detail pane: type, date and time, client and process, then the message.
+    static QString detailText(const ActivityLogRow& row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

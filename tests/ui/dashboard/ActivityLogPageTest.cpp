@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,8 +78,40 @@ TEST_F(ActivityLogPageTest, EntriesOfTwoProcessesShareOneLogNewestFirst)
 TEST_F(ActivityLogPageTest, ClearAsksForEveryProcessesLogToBeEmptied)
 {
     QSignalSpy cleared(&page, &ActivityLogPage::clearRequested);
+    Dialogs::answerNextConfirmation(false);
+    QTest::mouseClick(page.findChild<QPushButton*>("clear"), Qt::LeftButton);
+    EXPECT_EQ(Dialogs::lastQuestion(), "Clear the activity log of every Zarnel process?");
+    EXPECT_EQ(cleared.count(), 0);
+    Dialogs::answerNextConfirmation(true);
     QTest::mouseClick(page.findChild<QPushButton*>("clear"), Qt::LeftButton);
     EXPECT_EQ(cleared.count(), 1);
+}
+
+TEST_F(ActivityLogPageTest, TheSelectedEntryShowsWholeWithItsReasonInTheDetailPane)
+{
+    const QString failure = QStringLiteral("Tool error: read_file: File not found: /home/someone/") + QString(300, u'x');
+    add(failure, LogType::Error, 10, "alpha");
+    add("Tool success: list_directory", LogType::Success, 20, {});
+    EXPECT_EQ(page.detailText(), "");
+    const QAbstractItemModel& rows = page.filter();
+    EXPECT_EQ(rows.index(1, ActivityLogModel::MessageColumn).data(Qt::ToolTipRole).toString(), "<p>" + failure + "</p>");
+
+    auto* table = page.findChild<QAbstractItemView*>();
+    table->setCurrentIndex(rows.index(1, ActivityLogModel::MessageColumn));
+    const QStringList detail = page.detailText().split('\n');
+    ASSERT_EQ(detail.size(), 2);
+    EXPECT_TRUE(detail[0].startsWith("error, 2026-")) << detail[0].toStdString();
+    EXPECT_TRUE(detail[0].endsWith(", alpha, process 10")) << detail[0].toStdString();
+    EXPECT_EQ(detail[1], failure);
+
+    // The pane goes with the selection: a search that hides the row, a cleared log.
+    page.setSearchText("no such entry");
+    EXPECT_EQ(page.detailText(), "");
+    page.setSearchText({});
+    table->setCurrentIndex(rows.index(0, ActivityLogModel::MessageColumn));
+    EXPECT_TRUE(page.detailText().endsWith("\nTool success: list_directory"));
+    log.clear();
+    EXPECT_EQ(page.detailText(), "");
 }
 
 TEST_F(ActivityLogPageTest, ExportSheetOffersTheWholeLogAsText)

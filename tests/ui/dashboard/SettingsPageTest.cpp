@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -84,10 +85,18 @@ TEST_F(SettingsPageTest, ShowsChangesMadeElsewhereAtOnceWithoutWritingThemBack)
             texts << label->text();
         return texts;
     }();
-    EXPECT_TRUE(labelTexts.contains("Max log entries: 250"));
-    EXPECT_TRUE(labelTexts.contains("Command timeout: 1000"));
+    // The label names the setting; the stepper shows the value, even one beyond its range.
+    EXPECT_TRUE(labelTexts.contains("Max log entries"));
+    EXPECT_TRUE(labelTexts.contains("Command timeout"));
+    EXPECT_TRUE(labelTexts.filter(QRegularExpression("(log entries|timeout).*[0-9]")).isEmpty()) << labelTexts.join(" / ").toStdString();
+    EXPECT_EQ(control<QSpinBox>("commandTimeout")->text(), "1000 s");
     EXPECT_TRUE(written.isEmpty()) << "showing a value must not store it again";
     EXPECT_EQ(settings.commandTimeout(), 1000);
+
+    // A step from there stores the nearest value the page offers.
+    control<QSpinBox>("commandTimeout")->stepDown();
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(written.last().second.toLongLong(), 300);
 }
 
 TEST_F(SettingsPageTest, ChangesHereGoToTheWriter)
