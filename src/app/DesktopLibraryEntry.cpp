@@ -15,6 +15,8 @@
 #include "platform/session/QtClipboard.h"
 #include "platform/session/WaylandCommandClipboard.h"
 #include "platform/session/X11ActiveWindow.h"
+#include "platform/session/XcbClipboard.h"
+#include "platform/session/XcbScreenGrabber.h"
 #include "state/DesktopNotifier.h"
 #include "ui/DesktopConfirmations.h"
 #include "ui/MainWindow.h"
@@ -99,17 +101,38 @@ const char* connectedDisplayName()
     return nullptr;
 }
 
+// Whether this process reaches the display through a GUI application of its own (the desktop
+// instance, a sub-command), rather than doing a client's display work without one.
+bool hasGuiApplication()
+{
+    return QCoreApplication::instance() != nullptr && QCoreApplication::instance()->inherits("QGuiApplication");
+}
+
+bool hasX11Display()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY");
+}
+
 Clipboard* createClipboard()
 {
-    // A native Wayland client reaches the clipboard only while it has focus; the commands do not
-    // need that. On X11 (XWayland included) Qt's own clipboard serves.
-    if (DisplayConnection::connectedDisplay() == DisplayConnection::DisplayServer::Wayland)
+    if (hasGuiApplication()) {
+        // A native Wayland client reaches the clipboard only while it has focus; the commands
+        // do not need that. On X11 (XWayland included) Qt's own clipboard serves.
+        if (DisplayConnection::connectedDisplay() == DisplayConnection::DisplayServer::Wayland)
+            return new WaylandCommandClipboard();
+        return new QtClipboard();
+    }
+    if (hasX11Display())
+        return new XcbClipboard();
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return new WaylandCommandClipboard();
-    return new QtClipboard();
+    return new QtClipboard(); // which says there is no display
 }
 
 ScreenGrabber* createScreenGrabber()
 {
+    if (!hasGuiApplication() && hasX11Display())
+        return new XcbScreenGrabber();
     return new DesktopScreenGrabber();
 }
 
@@ -158,8 +181,6 @@ DesktopShell* createDesktopShell(const DesktopShellSetup& setup)
 
 constexpr DesktopLibraryFunctions kFunctions{
     .version = kDesktopLibraryVersion,
-    // Qt's clipboard and screen are reached through its GUI application.
-    .displayWorkNeedsGuiApplication = true,
     .createGuiApplication = createGuiApplication,
     .connectedDisplayName = connectedDisplayName,
     .createClipboard = createClipboard,

@@ -8,6 +8,11 @@
 #include "control/ControlProtocol.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
+#include "control/DesktopInstanceClipboard.h"
+#include "control/DesktopInstanceEnvironment.h"
+#include "control/DesktopInstanceFinder.h"
+#include "control/DesktopInstanceScreenGrabber.h"
+#include "control/DisplayCommands.h"
 #include "control/ServerComponents.h"
 #include "control/ServerState.h"
 #include "platform/DesktopLibrary.h"
@@ -128,6 +133,18 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
     return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
 }
 
+// A client's process hands its display work to the desktop instance, whose clipboard outlives
+// it; its own display connection is only the fallback, made when first needed.
+PlatformServices servicesFor(LaunchRole role, const std::shared_ptr<DesktopInstanceFinder>& finder)
+{
+    PlatformServices services = SystemServices::forThisSession();
+    if (role == LaunchRole::ClientLaunched) {
+        services.clipboard = std::make_shared<DesktopInstanceClipboard>(finder, [] { return SystemServices::clipboard(); });
+        services.screenGrabber = std::make_shared<DesktopInstanceScreenGrabber>(finder, [] { return SystemServices::screenGrabber(); });
+    }
+    return services;
+}
+
 } // namespace
 
 namespace Launch {
@@ -174,6 +191,12 @@ int serve(int& argc, char** argv, bool hidden)
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
+    // Without a user manager to keep them, the person's running desktop instance has them.
+    if (StandardInput::isFromClient(input)) {
+        if (const QString found = SessionEnvironment::describe(DesktopInstanceEnvironment::adoptIntoProcess(ControlFolder()));
+            !found.isEmpty())
+            std::cerr << found.toStdString() << "\n";
+    }
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
     const bool display = DisplayEnvironment::hasDisplaySession() && DisplayEnvironment::DisplayProbe().canOpen();
     if (DisplayEnvironment::hasDisplaySession() && !display)
@@ -197,11 +220,9 @@ int serve(int& argc, char** argv, bool hidden)
     }
     const bool desktop = role == LaunchRole::User;
 
-    // A client's process serves without Qt Gui or a display connection; its display work loads
-    // the desktop library when it comes, unless that work needs a GUI application from the start.
-    const bool guiApplication = desktop
-        || (role == LaunchRole::ClientLaunched && DesktopLibrary::functions()
-            && DesktopLibrary::functions()->displayWorkNeedsGuiApplication);
+    // A client's process serves without Qt Gui or a display connection: its display work goes
+    // to the desktop instance, and loads the desktop library only when none can run.
+    const bool guiApplication = desktop;
     // A client's process serves its client whether or not the display opens.
     auto app = createApplication(argc, argv, guiApplication, !desktop);
     if (desktop && !app->inherits("QGuiApplication")) {
@@ -218,7 +239,10 @@ int serve(int& argc, char** argv, bool hidden)
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
-    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    // One finder for all display work, so that only one request waits for a starting desktop
+    // instance.
+    const auto desktopFinder = std::make_shared<DesktopInstanceFinder>(ControlFolder(), display);
+    ServerComponents components(store, clock, streams, servicesFor(role, desktopFinder));
     // exit(), not quit(): a GUI application's quit() first asks every window to close, and the
     // dashboard, which only hides when closed, refuses, which would cancel the quit.
     const auto quit = [&] {
@@ -257,18 +281,22 @@ int serve(int& argc, char** argv, bool hidden)
     ConfirmationGate& gate = components.confirmationGate();
     gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
                        confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
-    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+    DesktopConfirmationAsker desktopAsker(desktopFinder, gate.desktopTimeLimit(), [&] {
         const auto& client = components.server().clientInfo();
         return client ? QString::fromStdString(client->name + " " + client->version) : QString();
     });
     gate.setDesktopAsker(&desktopAsker);
     std::unique_ptr<DesktopShell> desktopShell;
+    // The desktop instance does the display work of every client's process.
+    std::unique_ptr<DisplayCommands> displayCommands;
     if (desktop) {
         const DesktopLibraryFunctions* library = DesktopLibrary::functions();
         if (!library) {
             std::cerr << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
             return 1;
         }
+        displayCommands = std::make_unique<DisplayCommands>(components.services().clipboard, components.services().screenGrabber, folder);
+        displayCommands->registerWith(control);
         desktopShell.reset(library->createDesktopShell(DesktopShellSetup{components, control, folder, clock, quit}));
     }
 

@@ -48,19 +48,40 @@ QString unavailable()
 
 class LazyClipboard : public Clipboard {
 public:
-    std::optional<QString> unavailableReason() const override
+    QCoro::Task<std::optional<QString>> unavailableReason() override
     {
-        return m_clipboard.get() ? m_clipboard.get()->unavailableReason() : std::optional<QString>(unavailable());
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->unavailableReason();
+        return ready<std::optional<QString>>(unavailable());
     }
-    std::optional<QString> text() const override { return m_clipboard.get() ? m_clipboard.get()->text() : std::nullopt; }
-    std::optional<QByteArray> imagePng() const override { return m_clipboard.get() ? m_clipboard.get()->imagePng() : std::nullopt; }
-    std::optional<QStringList> filePaths() const override { return m_clipboard.get() ? m_clipboard.get()->filePaths() : std::nullopt; }
-    ClipboardWrite setText(const QString& text) override
+    QCoro::Task<std::optional<QString>> text() override
     {
-        return m_clipboard.get() ? m_clipboard.get()->setText(text) : ClipboardWrite{false, unavailable()};
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->text();
+        return ready<std::optional<QString>>(std::nullopt);
+    }
+    QCoro::Task<std::optional<QByteArray>> imagePng() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->imagePng();
+        return ready<std::optional<QByteArray>>(std::nullopt);
+    }
+    QCoro::Task<std::optional<QStringList>> filePaths() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->filePaths();
+        return ready<std::optional<QStringList>>(std::nullopt);
+    }
+    QCoro::Task<ClipboardWrite> setText(QString text) override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->setText(std::move(text));
+        return ready(ClipboardWrite{false, unavailable()});
     }
 
 private:
+    template <typename T> static QCoro::Task<T> ready(T value) { co_return value; }
+
     OnFirstUse<Clipboard> m_clipboard{&DesktopLibraryFunctions::createClipboard};
 };
 

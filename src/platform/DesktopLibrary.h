@@ -17,10 +17,6 @@ struct DesktopShellSetup;
 // the library's one entry hands over this table.
 struct DesktopLibraryFunctions {
     int version;
-    // Whether the clipboard and screen adapters need a GUI application in the process that
-    // uses them: a client's process on a display then creates one (through this library), as
-    // it cannot make one later when a tool first needs the display.
-    bool displayWorkNeedsGuiApplication;
     // A GUI application object, on Wayland's own platform when there is no X display.
     // `displayOptional`: the display is wanted only for what it offers the tools; one that
     // cannot be reached leaves them without it instead of ending the program. Null when the
@@ -28,6 +24,8 @@ struct DesktopLibraryFunctions {
     QCoreApplication* (*createGuiApplication)(int& argc, char** argv, bool displayOptional);
     // "X11" or "Wayland" for the display the GUI application is connected to, else null.
     const char* (*connectedDisplayName)();
+    // Through the GUI application where the process has one (the desktop instance), else
+    // straight from the display server (a client's process doing its own display work).
     Clipboard* (*createClipboard)();
     ScreenGrabber* (*createScreenGrabber)();
     ActiveWindow* (*createActiveWindow)();
@@ -37,7 +35,7 @@ struct DesktopLibraryFunctions {
 
 // Raised whenever the table changes, so that a library left from another build is refused. The
 // entry returns the table as `const void*`.
-inline constexpr int kDesktopLibraryVersion = 1;
+inline constexpr int kDesktopLibraryVersion = 2;
 #define ZARNEL_DESKTOP_LIBRARY_ENTRY "zarnel_desktop_library"
 
 namespace DesktopLibrary {
