@@ -1,7 +1,7 @@
-// What the desktop instance costs in memory: the resident size of `zarnel` started as the
-// user's desktop instance (window and tray item shown) once its start-up has settled, beside a
-// bare QApplication showing one empty window, each on an X server and a D-Bus session of the
-// benchmark's own.
+// What the desktop instance costs: the time from its start until its window is mapped, and the
+// resident size of `zarnel` started as the user's desktop instance (window and tray item shown)
+// once its start-up has settled, beside a bare QApplication showing one empty window, each on
+// an X server and a D-Bus session of the benchmark's own.
 
 #include "StdioBench.h"
 
@@ -12,7 +12,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 
 using namespace bench;
 
@@ -57,15 +62,67 @@ struct Helper {
     }
 };
 
-double sample(const QString& program, const QProcessEnvironment& environment, const QString& readyFile)
+struct Sample {
+    double residentKiB = -1;
+    double mappedMs = -1;
+};
+
+// Watches the X server for the first top-level window a client maps (no window manager runs,
+// so a top-level window is a child of the root window). One connection for the whole run: it
+// also keeps the bare X server from resetting between samples, when no other client is left.
+class MapWatch {
+public:
+    explicit MapWatch(const QString& display)
+        : m_connection(xcb_connect(display.toLocal8Bit().constData(), nullptr), xcb_disconnect)
+    {
+        if (xcb_connection_has_error(m_connection.get()))
+            return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection.get())).data;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection.get(), screen->root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(m_connection.get());
+    }
+
+    // Forgets what earlier samples' windows did.
+    void drain()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection.get()))
+            std::free(event);
+    }
+
+    // Milliseconds from `start` until a window is mapped; -1 when none is within 20 s.
+    double waitForMappedWindow(std::chrono::steady_clock::time_point start)
+    {
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(xcb_poll_for_event(m_connection.get()), std::free);
+            if (!event) {
+                QThread::usleep(500);
+                continue;
+            }
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY
+                && reinterpret_cast<const xcb_map_notify_event_t*>(event.get())->override_redirect == 0)
+                return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        }
+        return -1;
+    }
+
+private:
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> m_connection;
+};
+
+Sample sample(const QString& program, const QProcessEnvironment& environment, const QString& readyFile, MapWatch& watch)
 {
+    watch.drain();
+    Sample result;
     QProcess child;
     child.setProcessEnvironment(environment);
     child.setStandardInputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
+    const auto start = std::chrono::steady_clock::now();
     child.start(program, {});
     if (!child.waitForStarted(10000))
-        return -1;
+        return result;
+    result.mappedMs = watch.waitForMappedWindow(start);
     // Ready: the baseline says so; zarnel's control socket appears once it is up.
     for (int waited = 0; waited < 20000; waited += 50) {
         if (readyFile.isEmpty() ? child.canReadLine() || child.waitForReadyRead(50) : QFile::exists(readyFile))
@@ -73,12 +130,12 @@ double sample(const QString& program, const QProcessEnvironment& environment, co
         QThread::msleep(50);
     }
     QThread::msleep(kSettleMs);
-    const long kib = residentKiB(child.processId());
+    result.residentKiB = static_cast<double>(residentKiB(child.processId()));
     child.terminate();
     if (!child.waitForFinished(5000))
         child.kill();
     child.waitForFinished(5000);
-    return static_cast<double>(kib);
+    return result;
 }
 
 } // namespace
@@ -107,12 +164,23 @@ int main(int argc, char** argv)
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
 
+    MapWatch watch(environment.value(QStringLiteral("DISPLAY")));
     std::vector<double> ours;
     std::vector<double> theirs;
+    std::vector<double> oursMapped;
+    std::vector<double> theirsMapped;
     for (int i = 0; i < kRuns; ++i) {
-        ours.push_back(sample(QString::fromStdString(zarnelPath()), environment, runtime + QStringLiteral("/zarnel/desktop.lock")));
-        theirs.push_back(sample(QStringLiteral(BARE_WINDOW_BINARY), environment, {}));
+        const Sample zarnel =
+            sample(QString::fromStdString(zarnelPath()), environment, runtime + QStringLiteral("/zarnel/desktop.lock"), watch);
+        const Sample bare = sample(QStringLiteral(BARE_WINDOW_BINARY), environment, {}, watch);
+        note("run " + std::to_string(i + 1) + ": zarnel " + std::to_string(zarnel.mappedMs) + " ms, " + std::to_string(zarnel.residentKiB)
+             + " KiB; bare window " + std::to_string(bare.mappedMs) + " ms, " + std::to_string(bare.residentKiB) + " KiB");
+        ours.push_back(zarnel.residentKiB);
+        theirs.push_back(bare.residentKiB);
+        oursMapped.push_back(zarnel.mappedMs);
+        theirsMapped.push_back(bare.mappedMs);
     }
+    report("desktop instance start to mapped window, median", median(oursMapped), "bare QApplication window", median(theirsMapped), "ms");
     report("desktop instance resident size after start-up, median", median(ours), "bare QApplication window", median(theirs), "KiB");
     return 0;
 }

@@ -18,6 +18,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # (SVG icons, the history's SQLite driver) are named here, and what only some desktops need is
 # recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The program's own libraries are private (no shlibs entry): dpkg-shlibdeps finds them here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xclip, wl-clipboard")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zarnel.tarvonic.com")

@@ -2,17 +2,20 @@
 
 #include "Version.h"
 
-#include "app/DesktopInstance.h"
 #include "app/DesktopLock.h"
+#include "app/DesktopShell.h"
 #include "app/LaunchRole.h"
-#include "control/ActivityNotifications.h"
 #include "control/ControlProtocol.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
-#include "control/RunningInstances.h"
+#include "control/DesktopInstanceClipboard.h"
+#include "control/DesktopInstanceEnvironment.h"
+#include "control/DesktopInstanceFinder.h"
+#include "control/DesktopInstanceScreenGrabber.h"
+#include "control/DisplayCommands.h"
 #include "control/ServerComponents.h"
 #include "control/ServerState.h"
-#include "control/WaitingClientNotices.h"
+#include "platform/DesktopLibrary.h"
 #include "platform/SystemServices.h"
 #include "platform/desktop/XdgAutostartEntry.h"
 #include "platform/processes/Clock.h"
@@ -29,14 +32,10 @@
 #include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
-#include "state/DesktopNotifier.h"
 #include "state/HistoryStore.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
-#include "ui/DesktopConfirmations.h"
-#include "ui/MainWindow.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -53,36 +52,15 @@
 
 namespace {
 
-// Sets an environment variable for the application object's creation only: the programs we
-// start must not inherit our choice.
-class TemporaryVariable {
-public:
-    TemporaryVariable(const char* name, const QByteArray& value, bool wanted)
-        : m_name(name)
-        , m_set(wanted && !qEnvironmentVariableIsSet(name))
-    {
-        if (m_set)
-            qputenv(name, value);
-    }
-    ~TemporaryVariable()
-    {
-        if (m_set)
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_set;
-};
-
+// The display a desktop instance is connected to, or the one a client's process was given.
 const char* displayName()
 {
-    switch (DisplayEnvironment::connectedDisplay()) {
-    case DisplayEnvironment::DisplayServer::X11: return "X11";
-    case DisplayEnvironment::DisplayServer::Wayland: return "Wayland";
-    case DisplayEnvironment::DisplayServer::None: break;
-    }
-    return "no display";
+    if (DesktopLibrary::isLoaded())
+        if (const char* connected = DesktopLibrary::functions()->connectedDisplayName())
+            return connected;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        return "X11";
+    return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "no display" : "Wayland";
 }
 
 // Asks one process to show its dashboard and waits for its answer (a local socket answers at
@@ -155,6 +133,18 @@ std::chrono::milliseconds confirmationTimeLimit(std::chrono::milliseconds usual)
     return valid && shortened > 0 ? std::chrono::milliseconds(shortened) : usual;
 }
 
+// A client's process hands its display work to the desktop instance, whose clipboard outlives
+// it; its own display connection is only the fallback, made when first needed.
+PlatformServices servicesFor(LaunchRole role, const std::shared_ptr<DesktopInstanceFinder>& finder)
+{
+    PlatformServices services = SystemServices::forThisSession();
+    if (role == LaunchRole::ClientLaunched) {
+        services.clipboard = std::make_shared<DesktopInstanceClipboard>(finder, [] { return SystemServices::clipboard(); });
+        services.screenGrabber = std::make_shared<DesktopInstanceScreenGrabber>(finder, [] { return SystemServices::screenGrabber(); });
+    }
+    return services;
+}
+
 } // namespace
 
 namespace Launch {
@@ -162,25 +152,21 @@ namespace Launch {
 std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool windows, bool displayOptional)
 {
     std::unique_ptr<QCoreApplication> app;
-    if (!windows) {
+    const DesktopLibraryFunctions* library = windows ? DesktopLibrary::functions() : nullptr;
+    if (windows && !library)
+        std::cerr << "zarnel: no display library: " << DesktopLibrary::loadError().toStdString() << "\n";
+    if (library)
+        app.reset(library->createGuiApplication(argc, argv, displayOptional));
+    if (!app) {
         // Without windows nothing needs the GLib main loop; Qt's own dispatcher wakes up faster
-        // for every line a client writes.
-        TemporaryVariable noGlib("QT_NO_GLIB", "1", true);
+        // for every line a client writes. Set for the application object's creation only: the
+        // programs we start must not inherit it.
+        const bool setHere = !qEnvironmentVariableIsSet("QT_NO_GLIB");
+        if (setHere)
+            qputenv("QT_NO_GLIB", "1");
         app = std::make_unique<QCoreApplication>(argc, argv);
-    } else {
-        // On a Wayland session without XWayland, Qt must be told to use its Wayland platform;
-        // with both displays, Qt's own choice (X11) stands. Qt tries the platforms of a list in
-        // turn, and its minimal one needs no display.
-        const bool waylandOnly = qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-        const QByteArray platform = waylandOnly ? "wayland" : "xcb";
-        TemporaryVariable chosen("QT_QPA_PLATFORM", displayOptional ? platform + ";minimal" : platform, waylandOnly || displayOptional);
-        auto gui = std::make_unique<QApplication>(argc, argv);
-        // Closing the window hides it; only Quit ends the program.
-        gui->setQuitOnLastWindowClosed(false);
-        // The installed desktop entry's name: a Wayland compositor finds the window's icon and
-        // groups it by this.
-        QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvonic.zarnel"));
-        app = std::move(gui);
+        if (setHere)
+            qunsetenv("QT_NO_GLIB");
     }
     QCoreApplication::setOrganizationName(QStringLiteral("tarvonic"));
     QCoreApplication::setApplicationName(QStringLiteral("zarnel"));
@@ -205,11 +191,14 @@ int serve(int& argc, char** argv, bool hidden)
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
         std::cerr << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
+    // Without a user manager to keep them, the person's running desktop instance has them.
+    if (StandardInput::isFromClient(input)) {
+        if (const QString found = SessionEnvironment::describe(DesktopInstanceEnvironment::adoptIntoProcess(ControlFolder()));
+            !found.isEmpty())
+            std::cerr << found.toStdString() << "\n";
+    }
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
-    std::optional<DisplayEnvironment::DisplayProbe> probe;
-    if (DisplayEnvironment::hasDisplaySession())
-        probe.emplace();
-    const bool display = probe && probe->canOpen();
+    const bool display = DisplayEnvironment::hasDisplaySession() && DisplayEnvironment::DisplayProbe().canOpen();
     if (DisplayEnvironment::hasDisplaySession() && !display)
         std::cerr << "zarnel: the display in the environment cannot be opened; running without windows\n";
     const LaunchRole role = chooseLaunchRole(display, input);
@@ -231,8 +220,15 @@ int serve(int& argc, char** argv, bool hidden)
     }
     const bool desktop = role == LaunchRole::User;
 
-    auto app = createApplication(argc, argv, role != LaunchRole::Headless);
-    probe.reset();
+    // A client's process serves without Qt Gui or a display connection: its display work goes
+    // to the desktop instance, and loads the desktop library only when none can run.
+    const bool guiApplication = desktop;
+    // A client's process serves its client whether or not the display opens.
+    auto app = createApplication(argc, argv, guiApplication, !desktop);
+    if (desktop && !app->inherits("QGuiApplication")) {
+        std::cerr << "zarnel: cannot start the desktop application: the display in the environment cannot be opened\n";
+        return 1;
+    }
     Log::installDefaultRules();
     PosixStandardStreams::ignoreWriteFailureSignals();
 
@@ -243,7 +239,10 @@ int serve(int& argc, char** argv, bool hidden)
     QSettingsPreferencesStore store;
     SystemClock clock;
     PosixStandardStreams streams;
-    ServerComponents components(store, clock, streams, SystemServices::forThisSession());
+    // One finder for all display work, so that only one request waits for a starting desktop
+    // instance.
+    const auto desktopFinder = std::make_shared<DesktopInstanceFinder>(ControlFolder(), display);
+    ServerComponents components(store, clock, streams, servicesFor(role, desktopFinder));
     // exit(), not quit(): a GUI application's quit() first asks every window to close, and the
     // dashboard, which only hides when closed, refuses, which would cancel the quit.
     const auto quit = [&] {
@@ -282,34 +281,23 @@ int serve(int& argc, char** argv, bool hidden)
     ConfirmationGate& gate = components.confirmationGate();
     gate.setTimeLimits(confirmationTimeLimit(ConfirmationGate::kClientTimeLimit),
                        confirmationTimeLimit(ConfirmationGate::kDesktopTimeLimit));
-    DesktopConfirmationAsker desktopAsker(ControlFolder(), gate.desktopTimeLimit(), [&] {
+    DesktopConfirmationAsker desktopAsker(desktopFinder, gate.desktopTimeLimit(), [&] {
         const auto& client = components.server().clientInfo();
         return client ? QString::fromStdString(client->name + " " + client->version) : QString();
     });
     gate.setDesktopAsker(&desktopAsker);
-    std::unique_ptr<DesktopConfirmations> confirmations;
-    std::unique_ptr<RunningInstances> instances;
-    // Only the desktop instance tells the user about connections and failures, of every
-    // process of the user.
-    std::unique_ptr<DesktopNotifier> notifier;
-    std::unique_ptr<ActivityNotifications> notified;
-    std::unique_ptr<WaitingClientNotices> waitingNotices;
-    std::unique_ptr<DesktopInstance> desktopInstance;
+    std::unique_ptr<DesktopShell> desktopShell;
+    // The desktop instance does the display work of every client's process.
+    std::unique_ptr<DisplayCommands> displayCommands;
     if (desktop) {
-        confirmations = std::make_unique<DesktopConfirmations>();
-        confirmations->registerWith(control);
-        instances = std::make_unique<RunningInstances>(folder);
-        instances->setLocalSettings(&components.settings());
-        notifier = std::make_unique<DesktopNotifier>(components.settings(), *components.services().notifications, clock);
-        notified = std::make_unique<ActivityNotifications>(*notifier, clock.now());
-        notified->follow(components.activityLog());
-        notified->follow(*instances);
-        waitingNotices = std::make_unique<WaitingClientNotices>(components.settings(), *components.services().notifications,
-                                                                [&] { instances->setAllRunning(true); });
-        waitingNotices->follow(*instances);
-        desktopInstance = std::make_unique<DesktopInstance>(components, *instances, SystemServices::trayHostWatcher());
-        QObject::connect(&control, &ControlServer::showDashboardRequested, &desktopInstance->window(), &MainWindow::showDashboard);
-        QObject::connect(desktopInstance.get(), &DesktopInstance::quitRequested, app.get(), quit);
+        const DesktopLibraryFunctions* library = DesktopLibrary::functions();
+        if (!library) {
+            std::cerr << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
+            return 1;
+        }
+        displayCommands = std::make_unique<DisplayCommands>(components.services().clipboard, components.services().screenGrabber, folder);
+        displayCommands->registerWith(control);
+        desktopShell.reset(library->createDesktopShell(DesktopShellSetup{components, control, folder, clock, quit}));
     }
 
     // A client's requests are read (and wait) while the server is stopped, so that the person
@@ -321,8 +309,8 @@ int serve(int& argc, char** argv, bool hidden)
     const std::optional<bool> chosen = serverState.chosen();
     if (clientWatch)
         clientWatch->setActive(!components.server().isRunning());
-    if (desktopInstance)
-        desktopInstance->start(hidden);
+    if (desktopShell)
+        desktopShell->start(hidden);
     if (role == LaunchRole::ClientLaunched && folderUsable)
         startDesktopInstanceIfNone(folder);
 

@@ -50,7 +50,17 @@
 //   set-setting     {"key","value"} -> {}: the setting is assigned (and stored) in that process
 //   show-dashboard  -> {} when the desktop instance shows its window; "failed" elsewhere
 //   subscribe       -> {}; then events on this connection until it closes
-//   Further commands can be registered by the program (ControlServer::registerCommand).
+//   Further commands can be registered by the program (ControlServer::registerCommand). The
+//   desktop instance registers these, for the display work of the client processes:
+//   confirm, withdraw-confirmation   a question in a dialog (DesktopConfirmationAsker)
+//   clipboard       {"action":"reason"|"text"|"image"|"paths"} or {"action":"set","text"|"file"}:
+//                      the desktop instance's clipboard, which outlives the asking process
+//   screenshot      -> {"status","error","file"}: the screen captured into a transfer file
+//   display-environment -> {"variables"}: its DISPLAY, WAYLAND_DISPLAY, XAUTHORITY and session
+//                      variables, for a process started without them
+//   (DisplayCommands has the details.) Whatever does not fit a line travels as a transfer file
+//   (TransferFile): a fresh private file in the control folder that the receiver reads and
+//   removes; no command writes a file its caller names.
 //
 // Log entry: {"id":"<UUID>","timestamp":<ms since 1970 UTC>,"type":"info"|"request"|"toolCall"|
 //             "success"|"error","message":"..."}

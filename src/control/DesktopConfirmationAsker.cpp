@@ -1,6 +1,7 @@
 #include "control/DesktopConfirmationAsker.h"
 
 #include "control/ControlClient.h"
+#include "control/DesktopInstanceFinder.h"
 #include "platform/processes/Log.h"
 #include "state/RandomUuid.h"
 
@@ -27,34 +28,33 @@ QCoro::Task<> sendWithdrawal(QString socketPath, std::string id)
         qCWarning(lcDesktopAsker, "Could not withdraw a question: %s", reply.message.c_str());
 }
 
-// Outside the coroutine: g++ 12 destroys the range of a loop that returns from a coroutine twice.
-qint64 desktopAmong(const QList<InstanceReply>& replies)
-{
-    for (const InstanceReply& each : replies) {
-        const Json& status = each.reply.result;
-        if (each.reply.ok && status.is_object() && status.value("desktop", false))
-            return each.pid;
-        if (!each.reply.ok)
-            qCDebug(lcDesktopAsker, "Process %lld did not say whether it is the desktop instance: %s", each.pid,
-                    each.reply.message.c_str());
-    }
-    return 0;
-}
-
 } // namespace
 
-DesktopConfirmationAsker::DesktopConfirmationAsker(ControlFolder folder, std::chrono::milliseconds timeLimit,
+DesktopConfirmationAsker::DesktopConfirmationAsker(std::shared_ptr<DesktopInstanceFinder> finder, std::chrono::milliseconds timeLimit,
                                                    std::function<QString()> client, QObject* parent)
     : QObject(parent)
-    , m_folder(std::move(folder))
+    , m_finder(std::move(finder))
     , m_timeLimit(timeLimit)
     , m_client(std::move(client))
 {
 }
 
+DesktopConfirmationAsker::DesktopConfirmationAsker(ControlFolder folder, std::chrono::milliseconds timeLimit,
+                                                   std::function<QString()> client, QObject* parent)
+    : DesktopConfirmationAsker(std::make_shared<DesktopInstanceFinder>(std::move(folder), false), timeLimit, std::move(client), parent)
+{
+}
+
 bool DesktopConfirmationAsker::canAsk() const
 {
-    return m_folder.isUsable() && !m_folder.socketProcessIds().isEmpty();
+    return m_finder->mayFind();
+}
+
+QString DesktopConfirmationAsker::unreachableReason() const
+{
+    if (!m_unreachable.isEmpty())
+        return m_unreachable;
+    return m_finder->displayPresent() ? m_finder->absenceReason() : QStringLiteral("there is no display");
 }
 
 ConfirmationAnswer DesktopConfirmationAsker::answerOf(const std::string& word)
@@ -70,28 +70,28 @@ ConfirmationAnswer DesktopConfirmationAsker::answerOf(const std::string& word)
     return ConfirmationAnswer::Unreachable;
 }
 
-QCoro::Task<qint64> DesktopConfirmationAsker::findDesktopInstance() const
-{
-    std::string command("status");
-    QCoro::Task<QList<InstanceReply>> asking = askEveryInstance(m_folder, std::move(command));
-    const QList<InstanceReply> replies = co_await asking;
-    co_return desktopAmong(replies);
-}
-
 QCoro::Task<ConfirmationAnswer> DesktopConfirmationAsker::ask(ConfirmationQuestion question, CancellationToken withdrawn)
 {
     QPointer<DesktopConfirmationAsker> self(this);
-    QCoro::Task<qint64> finding = findDesktopInstance();
+    const std::shared_ptr<DesktopInstanceFinder> finder = m_finder;
+    m_unreachable.clear();
+    QCoro::Task<qint64> finding = finder->find();
     const qint64 pid = co_await finding;
-    if (!self || pid == 0)
+    if (!self)
         co_return ConfirmationAnswer::Unreachable;
     if (withdrawn.isCancelled())
         co_return ConfirmationAnswer::Cancelled;
-
-    const QString socketPath = m_folder.socketPath(pid);
-    auto connection = std::make_shared<ControlClient>();
-    if (!connection->connectTo(socketPath))
+    if (pid == 0) {
+        m_unreachable = finder->displayPresent() ? finder->absenceReason() : QStringLiteral("there is no display");
         co_return ConfirmationAnswer::Unreachable;
+    }
+
+    const QString socketPath = finder->folder().socketPath(pid);
+    auto connection = std::make_shared<ControlClient>();
+    if (!connection->connectTo(socketPath)) {
+        m_unreachable = QStringLiteral("the desktop instance did not answer");
+        co_return ConfirmationAnswer::Unreachable;
+    }
     const std::string id = RandomUuid::create().toString(QUuid::WithoutBraces).toStdString();
     withdrawn.onCancelled(connection.get(), [socketPath, id] { sendWithdrawal(socketPath, id); });
 
@@ -108,6 +108,8 @@ QCoro::Task<ConfirmationAnswer> DesktopConfirmationAsker::ask(ConfirmationQuesti
     const ControlProtocol::Reply reply = co_await asking;
     if (!reply.ok) {
         qCWarning(lcDesktopAsker, "The desktop instance did not answer the question: %s", reply.message.c_str());
+        if (self)
+            m_unreachable = QStringLiteral("the desktop instance did not answer");
         co_return withdrawn.isCancelled() ? ConfirmationAnswer::Cancelled : ConfirmationAnswer::Unreachable;
     }
     co_return answerOf(reply.result.is_object() ? reply.result.value("answer", std::string()) : std::string());

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
-#include "platform/desktop/TrayHostWatcher.h"
 
 #include <memory>
 
 // The implementations of the system services for the session this process runs in. The
-// clipboard and the screen depend on the display the application is connected to: create
-// them after the application object.
+// clipboard and the screen are the display library's, loaded when a tool first needs them; they
+// depend on the display the application is connected to.
 namespace SystemServices {
 
 // The complete set, as the composition root hands it to the server's components.
@@ -20,8 +19,5 @@ std::shared_ptr<ScreenGrabber> screenGrabber();
 std::shared_ptr<const SystemInformation> systemInformation();
 std::shared_ptr<NotificationService> notifications();
 std::shared_ptr<const Workspace> workspace();
-
-// Not one of the tools' services: for the desktop instance's tray item.
-std::unique_ptr<TrayHostWatcher> trayHostWatcher();
 
 } // namespace SystemServices

@@ -38,6 +38,9 @@ public:
 
     // Whether a question can be put this way now.
     virtual bool canAsk() const = 0;
+    // Why the last question could not be put this way (or why none can be), in the words of a
+    // refusal: "there is no display"; empty when this way has no reason of its own to give.
+    virtual QString unreachableReason() const { return {}; }
     // Whether the answer comes with a retry of the call (a stateless client) rather than
     // while the call waits: the retry brings it at once, and nothing is asked then.
     virtual bool answersWithRetry() const { return false; }

@@ -157,10 +157,15 @@ QCoro::Task<Admission> ConfirmationGate::admit(std::string tool, Arguments argum
     if (answer == ConfirmationAnswer::InputRequired)
         co_return Admission{Admission::Verdict::AwaitingAnswer, {}};
     QString text;
-    if (answer == ConfirmationAnswer::Unreachable)
-        text = QStringLiteral("Not approved: ") + question.tool
-            + QStringLiteral(" needs confirmation, and there is no display and the client cannot ask its user");
-    else if (answer == ConfirmationAnswer::Declined)
+    if (answer == ConfirmationAnswer::Unreachable) {
+        // A display with no desktop instance on it is not "no display": the person would look
+        // for the fault in the wrong place.
+        QString why = m_desktopAsker ? m_desktopAsker->unreachableReason() : QString();
+        if (why.isEmpty())
+            why = QStringLiteral("there is no display");
+        text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" needs confirmation, and ") + why
+            + QStringLiteral(" and the client cannot ask its user");
+    } else if (answer == ConfirmationAnswer::Declined)
         text = ToolFailure::declinedReason(question.tool);
     else
         text = QStringLiteral("Not approved: ") + question.tool + QStringLiteral(" was ") + answerWord(answer);

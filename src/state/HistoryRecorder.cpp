@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <utility>
+
 ZARNEL_LOGGING_CATEGORY(lcRecorder, "HistoryRecorder")
 
 HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& settings, ActivityLog& log, const Clock& clock,
@@ -31,15 +33,6 @@ HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& se
     m_flushTimer.setInterval(kFlushDelay);
     connect(&m_flushTimer, &QTimer::timeout, this, &HistoryRecorder::writePending);
 
-    const QDateTime now = m_clock.now();
-    QPointer<HistoryRecorder> self(this);
-    QMetaObject::invokeMethod(m_worker, [store = m_store, now, self] {
-        const HistoryStore::Opening opening = store->open(now);
-        if (!opening.opened)
-            qCCritical(lcRecorder, "History not kept: %s", qUtf8Printable(opening.problem));
-        announceMovedAside(self, opening.movedAsideTo);
-    });
-    applyRetention();
     m_retentionTimer.setInterval(std::chrono::duration_cast<std::chrono::milliseconds>(kRetentionInterval));
     connect(&m_retentionTimer, &QTimer::timeout, this, &HistoryRecorder::applyRetention);
     m_retentionTimer.start();
@@ -83,6 +76,8 @@ void HistoryRecorder::record(HistoryRecord record, Json arguments)
 
 void HistoryRecorder::writePending()
 {
+    if (std::exchange(m_retentionDue, false))
+        applyRetention();
     m_flushTimer.stop();
     if (m_pending.empty())
         return;
@@ -100,13 +95,8 @@ void HistoryRecorder::writePending()
             each.record.arguments = QString::fromStdString(JsonWriter::compact(kept));
             records.append(std::move(each.record));
         }
-        // A database that could not be opened at start (its folder unusable for a while) is tried again.
-        bool opened = store->isOpen();
-        if (!opened) {
-            const HistoryStore::Opening opening = store->open(now);
-            opened = opening.opened;
-            announceMovedAside(self, opening.movedAsideTo);
-        }
+        // A database that could not be opened before (its folder unusable for a while) is tried again.
+        const bool opened = openIfClosed(*store, now, self);
         HistoryStore::Write result = opened ? store->append(records) : HistoryStore::Write::Failed;
         if (result == HistoryStore::Write::Damaged) {
             const HistoryStore::Opening opening = store->startOver(now);
@@ -144,13 +134,28 @@ void HistoryRecorder::applyRetention()
     const qint64 days = m_settings.historyDays();
     if (days <= 0)
         return;
-    const QDateTime cutoff = m_clock.now().addDays(-days);
-    QMetaObject::invokeMethod(m_worker, [store = m_store, cutoff] {
+    const QDateTime now = m_clock.now();
+    const QDateTime cutoff = now.addDays(-days);
+    QPointer<HistoryRecorder> self(this);
+    QMetaObject::invokeMethod(m_worker, [store = m_store, now, cutoff, self] {
+        if (!openIfClosed(*store, now, self))
+            return;
         const qint64 removed = store->removeOlderThan(cutoff);
         if (removed > 0)
             qCInfo(lcRecorder, "Removed %lld history records older than %s", static_cast<long long>(removed),
                    qUtf8Printable(cutoff.toString(Qt::ISODate)));
     });
+}
+
+bool HistoryRecorder::openIfClosed(HistoryStore& store, const QDateTime& now, const QPointer<HistoryRecorder>& self)
+{
+    if (store.isOpen())
+        return true;
+    const HistoryStore::Opening opening = store.open(now);
+    if (!opening.opened)
+        qCCritical(lcRecorder, "History not kept: %s", qUtf8Printable(opening.problem));
+    announceMovedAside(self, opening.movedAsideTo);
+    return opening.opened;
 }
 
 void HistoryRecorder::announceMovedAside(const QPointer<HistoryRecorder>& self, const QString& movedAsideTo)

@@ -64,6 +64,8 @@ private:
     };
     void writePending();
     static void announceMovedAside(const QPointer<HistoryRecorder>& self, const QString& movedAsideTo);
+    // Opens the database on the writer's thread if it is not open yet; whether it is.
+    static bool openIfClosed(HistoryStore& store, const QDateTime& now, const QPointer<HistoryRecorder>& self);
     void report(const QString& movedAsideTo);
 
     const QString m_databasePath;
@@ -76,6 +78,9 @@ private:
     std::shared_ptr<HistoryStore> m_store;
     // Touched in m_thread only, like the store.
     std::shared_ptr<QList<HistoryRecord>> m_unwritten = std::make_shared<QList<HistoryRecord>>();
+    // The retention a start owes, applied with the first write (or flush): a client's process
+    // that records nothing never opens the database.
+    bool m_retentionDue = true;
     std::vector<Pending> m_pending;
     QTimer m_flushTimer;
     QTimer m_retentionTimer;

@@ -8,6 +8,7 @@
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
+#include "support/ControlledProcess.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 
@@ -39,16 +40,8 @@ bool waitUntil(const std::function<bool()>& condition)
 }
 
 // One process's managers over a temporary store, with its control socket in a private folder.
-class ControlServerTest : public ::testing::Test {
+class ControlServerTest : public ::testing::Test, protected ControlledProcess {
 protected:
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
-    FakeClock clock;
-    FakeStandardStreams streams;
-    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
-    ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{components, folder};
-
     void SetUp() override { ASSERT_TRUE(control.listen()) << control.problem().toStdString(); }
 
     Reply ask(ControlClient& client, const std::string& command, Json args = Json::object())

@@ -1,8 +1,10 @@
 #include "control/DesktopConfirmationAsker.h"
 #include "control/ControlServer.h"
+#include "control/DesktopInstanceFinder.h"
 #include "control/ServerComponents.h"
 #include "platform/SystemServices.h"
 #include "platform/store/QSettingsPreferencesStore.h"
+#include "support/ControlledProcess.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 #include "support/PendingConfirmation.h"
@@ -11,6 +13,7 @@
 
 #include <QCoroSignal>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -46,7 +49,7 @@ Q_SIGNALS:
     void changed();
 };
 
-class DesktopAsker : public ::testing::Test {
+class DesktopAsker : public ::testing::Test, protected ControlledProcess {
 protected:
     void SetUp() override
     {
@@ -62,13 +65,6 @@ protected:
         });
     }
 
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
-    FakeClock clock;
-    FakeStandardStreams streams;
-    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
-    ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{components, folder};
     FakeDialogs dialogs;
     DesktopConfirmationAsker asker{folder, 60s, [] { return QStringLiteral("Claude Code 1.0.3"); }};
 };
@@ -117,6 +113,32 @@ TEST_F(DesktopAsker, FindsNobodyWhenNoProcessIsTheDesktopInstance)
     ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
     EXPECT_EQ(*asking->answer, ConfirmationAnswer::Unreachable);
     EXPECT_TRUE(dialogs.questions.empty());
+}
+
+TEST_F(DesktopAsker, OnADisplayWaitsForTheDesktopInstanceToStartAndOtherwiseSaysItDidNot)
+{
+    // A one-shot client's first call comes before the desktop instance its process started
+    // listens.
+    control.setDesktop(false);
+    DesktopConfirmationAsker patient{std::make_shared<DesktopInstanceFinder>(folder, true, 60s), 60s, [] { return QString(); }};
+    const auto asking = PendingConfirmation::start(patient, QStringLiteral("Allow write_file to write /tmp/x?"));
+    QTimer::singleShot(300, &control, [this] { control.setDesktop(true); });
+    ASSERT_TRUE(waitUntil([&] { return dialogs.questions.size() == 1; }));
+    dialogs.answer(0, "allowed");
+    ASSERT_TRUE(waitUntil([&] { return asking->answer.has_value(); }));
+    EXPECT_EQ(*asking->answer, ConfirmationAnswer::Allowed);
+
+    control.setDesktop(false);
+    DesktopConfirmationAsker onADisplay{std::make_shared<DesktopInstanceFinder>(folder, true, 0ms), 60s, [] { return QString(); }};
+    ASSERT_TRUE(onADisplay.canAsk());
+    const auto unanswered = PendingConfirmation::start(onADisplay, QStringLiteral("anyone?"));
+    ASSERT_TRUE(waitUntil([&] { return unanswered->answer.has_value(); }));
+    EXPECT_EQ(*unanswered->answer, ConfirmationAnswer::Unreachable);
+    EXPECT_EQ(onADisplay.unreachableReason(), QStringLiteral("the desktop instance did not start"));
+
+    DesktopConfirmationAsker withoutDisplay{ControlFolder(dir.filePath(QStringLiteral("empty"))), 60s, [] { return QString(); }};
+    EXPECT_FALSE(withoutDisplay.canAsk());
+    EXPECT_EQ(withoutDisplay.unreachableReason(), QStringLiteral("there is no display"));
 }
 
 } // namespace

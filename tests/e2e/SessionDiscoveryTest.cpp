@@ -1,3 +1,4 @@
+#include "support/DesktopSession.h"
 #include "support/FakeUserManager.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TemporaryHome.h"
@@ -41,6 +42,20 @@ QProcessEnvironment strippedEnvironment(const TemporaryHome& home)
     return stripped;
 }
 
+// Only this process sees `folder` at /run/user/<uid>; the machine's stays as it is. Returns that
+// path.
+QString showAsRunUser(ZarnelProcess& zarnel, const QString& folder)
+{
+    const QString runUser = QStringLiteral("/run/user/") + QString::number(::getuid());
+    zarnel.setLauncher(
+        {QStringLiteral("unshare"), QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+         QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+         QStringLiteral(
+             "mount -t tmpfs -o mode=0755 zarnel-test /run/user && mkdir -m 0700 '%1' && mount --bind '%2' '%1' && exec \"$0\" \"$@\"")
+             .arg(runUser, folder)});
+    return runUser;
+}
+
 } // namespace
 
 TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironment)
@@ -63,14 +78,7 @@ TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironme
     ZarnelProcess zarnel(home);
     zarnel.environment() = strippedEnvironment(home);
     zarnel.environment().insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    const QString runUser = QStringLiteral("/run/user/") + QString::number(::getuid());
-    // Only this process sees the folder at /run/user/<uid>; the machine's stays as it is.
-    zarnel.setLauncher(
-        {QStringLiteral("unshare"), QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-         QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-         QStringLiteral(
-             "mount -t tmpfs -o mode=0755 zarnel-test /run/user && mkdir -m 0700 '%1' && mount --bind '%2' '%1' && exec \"$0\" \"$@\"")
-             .arg(runUser, runtime.path())});
+    const QString runUser = showAsRunUser(zarnel, runtime.path());
     ASSERT_TRUE(zarnel.start());
     ASSERT_TRUE(zarnel.initialize()) << zarnel.standardError().constData();
 
@@ -90,6 +98,37 @@ TEST(SessionDiscovery, FindsTheDesktopOfItsUserWhenTheClientStrippedTheEnvironme
         QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=%1/bus (from the session bus socket in the runtime folder)").arg(runUser)))
         << startup.toStdString();
     EXPECT_TRUE(startup.contains(QStringLiteral("DISPLAY=%1 (from the systemd user manager)").arg(x.display()))) << startup.toStdString();
+}
+
+TEST(SessionDiscovery, TakesTheDisplayOfTheRunningDesktopInstanceWhenNoUserManagerKeepsIt)
+{
+    if (!canFakeRunUser())
+        GTEST_SKIP() << "needs root and unshare to show zarnel a runtime folder of the test's own at /run/user";
+
+    DesktopSession session;
+    auto user = session.launchAsUser();
+    ASSERT_TRUE(DesktopSession::waitFor([&] {
+        const auto pid = session.desktopInstancePid();
+        return pid && session.runningProcesses().contains(*pid);
+    }));
+    // Only HOME, PATH, SHELL, TERM, USER and LOGNAME (and our settings folders); the runtime
+    // folder holds no bus, and no user manager knows the display.
+    ZarnelProcess zarnel(session.home());
+    zarnel.environment() = strippedEnvironment(session.home());
+    showAsRunUser(zarnel, session.home().path() + QStringLiteral("/runtime"));
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize("stripped", "1.0", "2025-11-25")) << zarnel.standardError().constData();
+
+    EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "found"}}, 60000)), "Successfully copied 5 characters to clipboard")
+        << zarnel.standardError().constData();
+    QProcess paste;
+    paste.setProcessEnvironment(session.environment());
+    paste.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
+    ASSERT_TRUE(paste.waitForFinished(30000));
+    EXPECT_EQ(paste.readAllStandardOutput(), "found");
+    const QString startup = QString::fromUtf8(zarnel.standardError());
+    EXPECT_TRUE(startup.contains(QStringLiteral("DISPLAY=%1 (from the desktop instance)").arg(session.environment().value("DISPLAY"))))
+        << startup.toStdString();
 }
 
 TEST(SessionDiscovery, ServesHeadlessWhenTheNamedDisplayCannotBeOpened)

@@ -11,7 +11,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="bin/zarnel
+lib/$multiarch/zarnel/libzarnel-core.so
+lib/$multiarch/zarnel/libzarnel-desktop.so
+lib/$multiarch/zarnel/libzarnel-session-bus.so
 share/applications/com.tarvonic.zarnel.desktop
 share/bash-completion/completions/zarnel
 share/doc/zarnel/copyright

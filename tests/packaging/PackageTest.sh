@@ -29,7 +29,11 @@ scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|pr
 [ -z "$scripts" ] || fail "unexpected maintainer scripts: $scripts"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | LC_ALL=C sort)
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="./usr/bin/zarnel
+./usr/lib/$multiarch/zarnel/libzarnel-core.so
+./usr/lib/$multiarch/zarnel/libzarnel-desktop.so
+./usr/lib/$multiarch/zarnel/libzarnel-session-bus.so
 ./usr/share/applications/com.tarvonic.zarnel.desktop
 ./usr/share/bash-completion/completions/zarnel
 ./usr/share/doc/zarnel/copyright

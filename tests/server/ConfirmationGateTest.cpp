@@ -21,11 +21,13 @@ class FakeAsker : public QObject, public ConfirmationAsker {
     Q_OBJECT
 public:
     bool reachable = true;
+    QString reason; // why it could not ask, as the desktop asker says it
     QStringList questions;
     std::map<QString, ConfirmationAnswer> answers; // by message
     QStringList withdrawn;
 
     bool canAsk() const override { return reachable; }
+    QString unreachableReason() const override { return reason; }
 
     QCoro::Task<ConfirmationAnswer> ask(ConfirmationQuestion question, CancellationToken withdrawal) override
     {
@@ -177,6 +179,14 @@ TEST_F(Gate, FallsBackToTheDialogAndRefusesWhenNobodyCanBeAsked)
     EXPECT_EQ(
         logMessages().last(),
         QStringLiteral("Not approved: execute_command needs confirmation, and there is no display and the client cannot ask its user"));
+
+    // With a display, the fault is elsewhere, and the refusal says where.
+    desktop.reachable = true;
+    desktop.reason = QStringLiteral("the desktop instance did not start");
+    desktop.answers[kDeleteQuestion] = ConfirmationAnswer::Unreachable;
+    EXPECT_EQ(admit("delete_file", kDelete),
+              "error: Not approved: delete_file needs confirmation, and the desktop instance did not start and the client cannot ask "
+              "its user");
 }
 
 TEST_F(Gate, WithdrawsAQuestionThatRunsOutOfTimeOrWhoseRequestIsCancelled)

@@ -10,18 +10,19 @@ public:
     std::optional<QStringList> storedPaths;
     bool available = true;
 
-    std::optional<QString> unavailableReason() const override
+    QCoro::Task<std::optional<QString>> unavailableReason() override
     {
-        return available ? std::nullopt : std::optional<QString>(QStringLiteral("no display"));
+        co_return available ? std::nullopt : std::optional<QString>(QStringLiteral("no display"));
     }
-    std::optional<QString> text() const override { return storedText; }
-    std::optional<QByteArray> imagePng() const override { return storedPng; }
-    std::optional<QStringList> filePaths() const override { return storedPaths; }
-    ClipboardWrite setText(const QString& text) override
+    // Copies: QCoro 0.8 moves from an lvalue given to co_return, which would empty the fields.
+    QCoro::Task<std::optional<QString>> text() override { co_return std::optional<QString>(storedText); }
+    QCoro::Task<std::optional<QByteArray>> imagePng() override { co_return std::optional<QByteArray>(storedPng); }
+    QCoro::Task<std::optional<QStringList>> filePaths() override { co_return std::optional<QStringList>(storedPaths); }
+    QCoro::Task<ClipboardWrite> setText(QString text) override
     {
         if (!available)
-            return {false, QStringLiteral("no display")};
+            co_return ClipboardWrite{false, QStringLiteral("no display")};
         storedText = text;
-        return {true, {}};
+        co_return ClipboardWrite{true, {}};
     }
 };

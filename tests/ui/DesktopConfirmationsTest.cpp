@@ -4,6 +4,7 @@
 #include "control/ServerComponents.h"
 #include "platform/SystemServices.h"
 #include "platform/store/QSettingsPreferencesStore.h"
+#include "support/ControlledProcess.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
 #include "support/PendingConfirmation.h"
@@ -33,7 +34,7 @@ using namespace std::chrono_literals;
 const QString kQuestion = QStringLiteral("Allow delete_file to delete /tmp/x?");
 
 // A desktop instance's control socket with its dialogs, and a process asking it a question.
-class DesktopConfirmationsTest : public ::testing::Test {
+class DesktopConfirmationsTest : public ::testing::Test, protected ControlledProcess {
 protected:
     void SetUp() override
     {
@@ -42,13 +43,6 @@ protected:
         confirmations.registerWith(control);
     }
 
-    QTemporaryDir dir;
-    QSettingsPreferencesStore store{dir.filePath(QStringLiteral("zarnel.conf"))};
-    FakeClock clock;
-    FakeStandardStreams streams;
-    ServerComponents components{store, clock, streams, SystemServices::forThisSession()};
-    ControlFolder folder{dir.filePath(QStringLiteral("control"))};
-    ControlServer control{components, folder};
     DesktopConfirmations confirmations;
 
     ConfirmationDialog* shownDialog()

@@ -1,6 +1,6 @@
 #include "platform/desktop/DesktopCapabilities.h"
 
-#include "platform/session/DisplayEnvironment.h"
+#include "platform/session/DisplayConnection.h"
 
 #include <QCoroDBusPendingCall>
 #include <QDBusConnection>
@@ -77,11 +77,11 @@ QCoro::Task<> DesktopCapabilities::refresh()
 {
     QPointer<DesktopCapabilities> self(this);
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    const auto display = DisplayEnvironment::connectedDisplay();
+    const auto display = DisplayConnection::connectedDisplay();
     QList<DesktopCapability> found;
 
     // Screenshots: the routes the screenshot tool takes, in its order.
-    if (display == DisplayEnvironment::DisplayServer::X11) {
+    if (display == DisplayConnection::DisplayServer::X11) {
         found.append(availableCapability("Screenshots", QStringLiteral("X11")));
     } else {
         QCoro::Task<bool> asking = serviceReachable(bus, kScreenshotPortalName);
@@ -114,14 +114,14 @@ QCoro::Task<> DesktopCapabilities::refresh()
         found.append(missingCapability("Notifications", "install a notification service, for example dunst or notification-daemon"));
 
     // The clipboard: Qt's own on X11, the wl-clipboard programs on Wayland.
-    if (display == DisplayEnvironment::DisplayServer::X11)
+    if (display == DisplayConnection::DisplayServer::X11)
         found.append(availableCapability("Clipboard", QStringLiteral("X11")));
-    else if (display == DisplayEnvironment::DisplayServer::Wayland && !firstProgram({QStringLiteral("wl-paste")}).isEmpty()
+    else if (display == DisplayConnection::DisplayServer::Wayland && !firstProgram({QStringLiteral("wl-paste")}).isEmpty()
              && !firstProgram({QStringLiteral("wl-copy")}).isEmpty())
         found.append(availableCapability("Clipboard", QStringLiteral("wl-clipboard")));
     else
         found.append(missingCapability("Clipboard",
-                                       display == DisplayEnvironment::DisplayServer::Wayland
+                                       display == DisplayConnection::DisplayServer::Wayland
                                            ? "install wl-clipboard"
                                            : "run Zarnel in a desktop session (X11 or Wayland)"));
 

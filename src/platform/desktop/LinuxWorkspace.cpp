@@ -1,8 +1,8 @@
 #include "platform/desktop/LinuxWorkspace.h"
 
+#include "platform/DesktopLibrary.h"
 #include "platform/processes/DetachedLauncher.h"
 #include "platform/processes/ProcessTable.h"
-#include "platform/session/X11ActiveWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,7 +133,8 @@ LinuxWorkspace::Configuration LinuxWorkspace::Configuration::fromEnvironment()
     Configuration configuration;
     configuration.applicationDirectories = DesktopEntryCatalog::applicationDirectoriesFromEnvironment();
     configuration.locale = DesktopEntryCatalog::localeFromEnvironment();
-    configuration.activeWindow = std::make_shared<X11ActiveWindow>(X11ActiveWindow::fromEnvironment());
+    // Asked of the display library only when an application list wants it.
+    configuration.activeWindow = DesktopLibrary::activeWindow();
     return configuration;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QString>
 #include <QStringList>
 
@@ -12,15 +13,17 @@ struct ClipboardWrite {
     QString failure;
 };
 
-// The desktop clipboard as the clipboard tools see it. Call on the main thread.
+// The desktop clipboard as the clipboard tools see it. Call on the main thread. Awaitable, as
+// the clipboard may be another process's (the desktop instance's): the event loop goes on
+// answering pings and cancellations while it answers.
 class Clipboard {
 public:
     virtual ~Clipboard() = default;
     // Why the clipboard cannot be read now (for example "no display", or what the program that
     // reads it said); nothing when it can, however empty it is.
-    virtual std::optional<QString> unavailableReason() const = 0;
-    virtual std::optional<QString> text() const = 0;
-    virtual std::optional<QByteArray> imagePng() const = 0;
-    virtual std::optional<QStringList> filePaths() const = 0;
-    virtual ClipboardWrite setText(const QString& text) = 0;
+    virtual QCoro::Task<std::optional<QString>> unavailableReason() = 0;
+    virtual QCoro::Task<std::optional<QString>> text() = 0;
+    virtual QCoro::Task<std::optional<QByteArray>> imagePng() = 0;
+    virtual QCoro::Task<std::optional<QStringList>> filePaths() = 0;
+    virtual QCoro::Task<ClipboardWrite> setText(QString text) = 0;
 };

@@ -1,7 +1,7 @@
 #include "platform/session/DesktopScreenGrabber.h"
 
 #include "platform/processes/ProgramFailure.h"
-#include "platform/session/DisplayEnvironment.h"
+#include "platform/session/DisplayConnection.h"
 
 #include <QCoroDBusPendingCall>
 #include <QCoroFuture>
@@ -116,21 +116,21 @@ DesktopScreenGrabber::DesktopScreenGrabber(const QDBusConnection& bus, std::chro
 
 bool DesktopScreenGrabber::hasScreen() const
 {
-    switch (DisplayEnvironment::connectedDisplay()) {
-    case DisplayEnvironment::DisplayServer::X11: return QGuiApplication::primaryScreen() != nullptr;
-    case DisplayEnvironment::DisplayServer::Wayland: return true;
-    case DisplayEnvironment::DisplayServer::None: break;
+    switch (DisplayConnection::connectedDisplay()) {
+    case DisplayConnection::DisplayServer::X11: return QGuiApplication::primaryScreen() != nullptr;
+    case DisplayConnection::DisplayServer::Wayland: return true;
+    case DisplayConnection::DisplayServer::None: break;
     }
     return false;
 }
 
 QCoro::Task<ScreenCapture> DesktopScreenGrabber::captureToFile(QString path)
 {
-    const auto display = DisplayEnvironment::connectedDisplay();
-    if (display == DisplayEnvironment::DisplayServer::None)
+    const auto display = DisplayConnection::connectedDisplay();
+    if (display == DisplayConnection::DisplayServer::None)
         co_return outcome(ScreenCapture::Status::NoScreen);
 
-    if (display == DisplayEnvironment::DisplayServer::X11) {
+    if (display == DisplayConnection::DisplayServer::X11) {
         QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen)
             co_return outcome(ScreenCapture::Status::NoScreen);

@@ -1,55 +1,90 @@
 #include "platform/session/DisplayEnvironment.h"
 
-#include <QCoreApplication>
+#include "platform/files/FileDescriptor.h"
+
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QLocalSocket>
+#include <QRegularExpression>
 #include <QtGlobal>
 
-#include <xcb/xcb.h>
-
+#include <chrono>
+#include <cstddef>
+#include <cstring>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace DisplayEnvironment {
+
+namespace {
+
+constexpr int kX11TcpPortBase = 6000;
+
+bool connectsToLocalSocket(const QByteArray& path, bool abstract)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const qsizetype offset = abstract ? 1 : 0;
+    if (path.isEmpty() || path.size() + offset >= static_cast<qsizetype>(sizeof(address.sun_path)))
+        return false;
+    std::memcpy(address.sun_path + offset, path.constData(), static_cast<size_t>(path.size()));
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
+    const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return socket.valid() && ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), length) == 0;
+}
+
+bool connectsToTcp(const QByteArray& host, int port)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.constData(), QByteArray::number(port).constData(), &hints, &found) != 0)
+        return false;
+    bool connected = false;
+    for (addrinfo* each = found; each && !connected; each = each->ai_next) {
+        const FileDescriptor socket(::socket(each->ai_family, each->ai_socktype | SOCK_CLOEXEC, each->ai_protocol));
+        connected = socket.valid() && ::connect(socket.get(), each->ai_addr, each->ai_addrlen) == 0;
+    }
+    ::freeaddrinfo(found);
+    return connected;
+}
+
+// Where libxcb would connect for `display`: the abstract socket first, then the one in
+// /tmp/.X11-unix, or TCP for a host name.
+bool x11ServerListens(const QString& display)
+{
+    static const QRegularExpression form(QStringLiteral(R"(^(?:([^:]*)/)?([^:/]*):(\d+)(?:\.\d+)?$)"));
+    const QRegularExpressionMatch match = form.match(display);
+    if (!match.hasMatch())
+        return false;
+    const QString host = match.captured(2);
+    const int number = match.captured(3).toInt();
+    if (host.isEmpty() || host == QLatin1String("unix")) {
+        const QByteArray path = "/tmp/.X11-unix/X" + QByteArray::number(number);
+        return connectsToLocalSocket(path, true) || connectsToLocalSocket(path, false);
+    }
+    return connectsToTcp(host.toLocal8Bit(), kX11TcpPortBase + number);
+}
+
+bool waylandCompositorListens(const QString& wayland)
+{
+    // A name is looked up in the runtime folder, a path taken as it is.
+    const QString path = QDir::isAbsolutePath(wayland) ? wayland : qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + wayland;
+    return !wayland.isEmpty() && connectsToLocalSocket(QFile::encodeName(path), false);
+}
+
+} // namespace
 
 bool hasDisplaySession()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-namespace {
-
-// A connection to the X display, or none.
-xcb_connection_t* connectX11(const QString& display)
+bool canOpenX11Display(const QString& display, const QString&)
 {
-    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    if (xcb_connection_has_error(connection) == 0)
-        return connection;
-    xcb_disconnect(connection);
-    return nullptr;
-}
-
-} // namespace
-
-bool canOpenX11Display(const QString& display, const QString& authority)
-{
-    if (display.isEmpty())
-        return false;
-    // libxcb reads the key file's name from the environment only.
-    const bool hadAuthority = qEnvironmentVariableIsSet("XAUTHORITY");
-    const QByteArray previousAuthority = qgetenv("XAUTHORITY");
-    if (!authority.isEmpty())
-        qputenv("XAUTHORITY", QFile::encodeName(authority));
-    xcb_connection_t* connection = connectX11(display);
-    const bool opened = connection != nullptr;
-    if (connection)
-        xcb_disconnect(connection);
-    if (hadAuthority)
-        qputenv("XAUTHORITY", previousAuthority);
-    else
-        qunsetenv("XAUTHORITY");
-    return opened;
+    return !display.isEmpty() && x11ServerListens(display);
 }
 
 DisplayProbe::DisplayProbe()
@@ -57,46 +92,15 @@ DisplayProbe::DisplayProbe()
     const QString display = qEnvironmentVariable("DISPLAY");
     if (!display.isEmpty()) {
         // A server resetting after its last client left refuses connections for a moment.
-        for (int attempt = 0; attempt < 4 && !m_x11; ++attempt) {
+        for (int attempt = 0; attempt < 4 && !m_open; ++attempt) {
             if (attempt > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            m_x11 = connectX11(display);
+            m_open = x11ServerListens(display);
         }
-        if (m_x11)
+        if (m_open)
             return;
     }
-    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (wayland.isEmpty())
-        return;
-    // A name is looked up in the runtime folder, a path taken as it is.
-    const QString socketPath =
-        QDir::isAbsolutePath(wayland) ? wayland : qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + wayland;
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    m_wayland = socket.waitForConnected(1000);
-}
-
-DisplayProbe::~DisplayProbe()
-{
-    if (m_x11)
-        xcb_disconnect(m_x11);
-}
-
-bool DisplayProbe::canOpen() const
-{
-    return m_x11 || m_wayland;
-}
-
-DisplayServer connectedDisplay()
-{
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return DisplayServer::None;
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb"))
-        return DisplayServer::X11;
-    if (platform.startsWith(QLatin1String("wayland")))
-        return DisplayServer::Wayland;
-    return DisplayServer::None;
+    m_open = waylandCompositorListens(qEnvironmentVariable("WAYLAND_DISPLAY"));
 }
 
 } // namespace DisplayEnvironment

@@ -2,43 +2,32 @@
 
 #include <QString>
 
-struct xcb_connection_t;
-
-// Whether the session this process runs in has a display server to show windows on.
+// Whether the session this process runs in has a display server to show windows on. Only
+// sockets are looked at here: a client's process must not load the display libraries to
+// choose its role, and the desktop instance's GUI application makes the full connection.
 namespace DisplayEnvironment {
 
 // True when DISPLAY or WAYLAND_DISPLAY is set and not empty.
 bool hasDisplaySession();
 
-// Whether DISPLAY names an X display this process can open, or WAYLAND_DISPLAY a compositor's
-// socket it can connect to. Qt aborts on a display it cannot open, which would cost a client
-// its server: a display left in the environment by a session that has ended counts as none.
-// The X connection is held while the probe lives: keep it until the GUI application has made
-// its own, as a bare X server (no window manager) resets when its last client leaves and
-// refuses connections while it does.
+// Whether DISPLAY names an X server that accepts connections, or WAYLAND_DISPLAY a compositor's
+// socket that does. Qt aborts on a display it cannot open, which would cost a client its
+// server: a display left in the environment by a session that has ended counts as none.
+// Nothing is said to the X server: a bare X server (no window manager) resets when its last
+// client leaves, and a probe that counted as a client would reset it under the GUI application
+// that comes next.
 class DisplayProbe {
 public:
     DisplayProbe();
-    ~DisplayProbe();
-    DisplayProbe(const DisplayProbe&) = delete;
-    DisplayProbe& operator=(const DisplayProbe&) = delete;
 
-    bool canOpen() const;
+    bool canOpen() const { return m_open; }
 
 private:
-    xcb_connection_t* m_x11 = nullptr;
-    bool m_wayland = false;
+    bool m_open = false;
 };
 
-// Whether an X client can open `display` with the key file `authority` (empty: the one the
-// environment names, or the default).
+// Whether an X server listens at `display` (":0", "unix:1.0", "host:10"). The key in
+// `authority` is the X server's to check, which the GUI application's connection does.
 bool canOpenX11Display(const QString& display, const QString& authority = {});
-
-enum class DisplayServer { None, X11, Wayland };
-
-// The display server this process is connected to through its GUI application. None without a
-// QGuiApplication, and on Qt's offscreen and minimal platforms, whose clipboard and screen no
-// one else sees.
-DisplayServer connectedDisplay();
 
 } // namespace DisplayEnvironment

@@ -1,6 +1,6 @@
 #include "platform/session/QtClipboard.h"
 
-#include "platform/session/DisplayEnvironment.h"
+#include "platform/session/DisplayConnection.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -13,31 +13,20 @@ namespace {
 
 const QMimeData* clipboardContents()
 {
-    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
+    if (DisplayConnection::connectedDisplay() != DisplayConnection::DisplayServer::X11)
         return nullptr;
     return QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
 }
 
-} // namespace
-
-std::optional<QString> QtClipboard::unavailableReason() const
+std::optional<QString> reasonForNone()
 {
-    if (DisplayEnvironment::connectedDisplay() != DisplayEnvironment::DisplayServer::X11)
+    if (DisplayConnection::connectedDisplay() != DisplayConnection::DisplayServer::X11)
         return QStringLiteral("no display");
     return std::nullopt;
 }
 
-std::optional<QString> QtClipboard::text() const
+std::optional<QByteArray> imageAsPng(const QMimeData* contents)
 {
-    const QMimeData* contents = clipboardContents();
-    if (!contents || !contents->hasText())
-        return std::nullopt;
-    return contents->text();
-}
-
-std::optional<QByteArray> QtClipboard::imagePng() const
-{
-    const QMimeData* contents = clipboardContents();
     if (!contents || !contents->hasImage())
         return std::nullopt;
     const QImage image = qvariant_cast<QImage>(contents->imageData());
@@ -51,20 +40,9 @@ std::optional<QByteArray> QtClipboard::imagePng() const
     return png;
 }
 
-std::optional<QStringList> QtClipboard::filePaths() const
+ClipboardWrite copyText(const QString& text)
 {
-    const QMimeData* contents = clipboardContents();
-    if (!contents || !contents->hasUrls())
-        return std::nullopt;
-    QStringList paths;
-    for (const QUrl& url : contents->urls())
-        paths.append(url.path());
-    return paths;
-}
-
-ClipboardWrite QtClipboard::setText(const QString& text)
-{
-    if (const auto reason = unavailableReason())
+    if (const auto reason = reasonForNone())
         return {false, *reason};
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(text, QClipboard::Clipboard);
@@ -73,4 +51,40 @@ ClipboardWrite QtClipboard::setText(const QString& text)
     if (!clipboard->ownsClipboard())
         return {false, QStringLiteral("the display did not accept the copy")};
     return {true, {}};
+}
+
+} // namespace
+
+QCoro::Task<std::optional<QString>> QtClipboard::unavailableReason()
+{
+    co_return reasonForNone();
+}
+
+QCoro::Task<std::optional<QString>> QtClipboard::text()
+{
+    const QMimeData* contents = clipboardContents();
+    if (!contents || !contents->hasText())
+        co_return std::nullopt;
+    co_return contents->text();
+}
+
+QCoro::Task<std::optional<QByteArray>> QtClipboard::imagePng()
+{
+    co_return imageAsPng(clipboardContents());
+}
+
+QCoro::Task<std::optional<QStringList>> QtClipboard::filePaths()
+{
+    const QMimeData* contents = clipboardContents();
+    if (!contents || !contents->hasUrls())
+        co_return std::nullopt;
+    QStringList paths;
+    for (const QUrl& url : contents->urls())
+        paths.append(url.path());
+    co_return paths;
+}
+
+QCoro::Task<ClipboardWrite> QtClipboard::setText(QString text)
+{
+    co_return copyText(text);
 }

@@ -6,9 +6,9 @@
 // and refuses copies. What we copy stays on offer to other applications while we run.
 class QtClipboard final : public Clipboard {
 public:
-    std::optional<QString> unavailableReason() const override;
-    std::optional<QString> text() const override;
-    std::optional<QByteArray> imagePng() const override;
-    std::optional<QStringList> filePaths() const override;
-    ClipboardWrite setText(const QString& text) override;
+    QCoro::Task<std::optional<QString>> unavailableReason() override;
+    QCoro::Task<std::optional<QString>> text() override;
+    QCoro::Task<std::optional<QByteArray>> imagePng() override;
+    QCoro::Task<std::optional<QStringList>> filePaths() override;
+    QCoro::Task<ClipboardWrite> setText(QString text) override;
 };

@@ -1,10 +1,8 @@
 #include "platform/session/SessionEnvironment.h"
 
+#include "platform/SessionBusLibrary.h"
 #include "platform/session/DisplayEnvironment.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QFile>
 #include <QHash>
 #include <QStringList>
@@ -26,37 +24,6 @@ bool isOwned(const QString& path, uid_t user, mode_t type, struct stat* info = n
     struct stat own;
     struct stat& status = info ? *info : own;
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IFMT) == type && status.st_uid == user;
-}
-
-// The environment the systemd user manager hands to the user's services; desktop sessions put
-// their display variables there. Empty when no manager answers on the bus.
-QHash<QString, QString> userManagerEnvironment(const QString& busAddress, std::chrono::milliseconds timeout)
-{
-    static int connections = 0;
-    const QString name = QStringLiteral("zarnel-session-probe-%1").arg(++connections);
-    QHash<QString, QString> variables;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(busAddress, name);
-        if (bus.isConnected()) {
-            QDBusMessage get =
-                QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
-                                               QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-            get << QStringLiteral("org.freedesktop.systemd1.Manager") << QStringLiteral("Environment");
-            // Nothing may start just because we asked.
-            get.setAutoStartService(false);
-            const QDBusMessage reply = bus.call(get, QDBus::Block, static_cast<int>(timeout.count()));
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                const QStringList assignments = qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toStringList();
-                for (const QString& assignment : assignments) {
-                    const qsizetype equals = assignment.indexOf(u'=');
-                    if (equals > 0)
-                        variables.insert(assignment.left(equals), assignment.mid(equals + 1));
-                }
-            }
-        }
-    }
-    QDBusConnection::disconnectFromBus(name);
-    return variables;
 }
 
 } // namespace
@@ -103,7 +70,7 @@ QList<SessionEnvironment::Variable> SessionEnvironment::discover(const QProcessE
 
     if ((hasDisplay && !given(kXAuthority).isEmpty()) || busAddress.isEmpty())
         return found;
-    const QHash<QString, QString> session = userManagerEnvironment(busAddress, m_busTimeout);
+    const QHash<QString, QString> session = SessionBusLibrary::userManagerEnvironment(busAddress, m_busTimeout);
     const QString fromManager = QStringLiteral("the systemd user manager");
     QString display = given(kDisplay);
     const QString managerDisplay = session.value(kDisplay);

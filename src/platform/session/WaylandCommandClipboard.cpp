@@ -10,6 +10,9 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <QCoroFuture>
 
 namespace {
 
@@ -98,7 +101,7 @@ QStringList WaylandCommandClipboard::offeredTypes(QString* failure) const
     return QString::fromUtf8(*listing).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-std::optional<QString> WaylandCommandClipboard::unavailableReason() const
+std::optional<QString> WaylandCommandClipboard::readReason() const
 {
     QString failure;
     offeredTypes(&failure);
@@ -112,7 +115,7 @@ std::optional<QByteArray> WaylandCommandClipboard::paste(const QString& type) co
     return runProgram(m_pasteProgram, {QStringLiteral("--no-newline"), QStringLiteral("--type"), type}, nullptr, m_timeLimit);
 }
 
-std::optional<QString> WaylandCommandClipboard::text() const
+std::optional<QString> WaylandCommandClipboard::readText() const
 {
     const QStringList types = offeredTypes();
     for (const QString& type : {QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain")}) {
@@ -124,7 +127,7 @@ std::optional<QString> WaylandCommandClipboard::text() const
     return std::nullopt;
 }
 
-std::optional<QByteArray> WaylandCommandClipboard::imagePng() const
+std::optional<QByteArray> WaylandCommandClipboard::readImagePng() const
 {
     const QStringList types = offeredTypes();
     QStringList images;
@@ -152,7 +155,7 @@ std::optional<QByteArray> WaylandCommandClipboard::imagePng() const
     return std::nullopt;
 }
 
-std::optional<QStringList> WaylandCommandClipboard::filePaths() const
+std::optional<QStringList> WaylandCommandClipboard::readFilePaths() const
 {
     if (!offeredTypes().contains(kUriList))
         return std::nullopt;
@@ -168,11 +171,43 @@ std::optional<QStringList> WaylandCommandClipboard::filePaths() const
     return paths;
 }
 
-ClipboardWrite WaylandCommandClipboard::setText(const QString& text)
+ClipboardWrite WaylandCommandClipboard::copyText(const QString& text) const
 {
     const QByteArray bytes = text.toUtf8();
     QString failure;
     if (!runProgram(m_copyProgram, {QStringLiteral("--type"), QStringLiteral("text/plain;charset=utf-8")}, &bytes, m_timeLimit, &failure))
         return {false, failure};
     return {true, {}};
+}
+
+// The commands wait for their programs: a worker thread does, so that the event loop does not.
+// Each future is named first: g++ 12 destroys a capturing lambda temporary inside a co_await twice.
+QCoro::Task<std::optional<QString>> WaylandCommandClipboard::unavailableReason()
+{
+    QFuture<std::optional<QString>> work = QtConcurrent::run([this] { return readReason(); });
+    co_return co_await work;
+}
+
+QCoro::Task<std::optional<QString>> WaylandCommandClipboard::text()
+{
+    QFuture<std::optional<QString>> work = QtConcurrent::run([this] { return readText(); });
+    co_return co_await work;
+}
+
+QCoro::Task<std::optional<QByteArray>> WaylandCommandClipboard::imagePng()
+{
+    QFuture<std::optional<QByteArray>> work = QtConcurrent::run([this] { return readImagePng(); });
+    co_return co_await work;
+}
+
+QCoro::Task<std::optional<QStringList>> WaylandCommandClipboard::filePaths()
+{
+    QFuture<std::optional<QStringList>> work = QtConcurrent::run([this] { return readFilePaths(); });
+    co_return co_await work;
+}
+
+QCoro::Task<ClipboardWrite> WaylandCommandClipboard::setText(QString text)
+{
+    QFuture<ClipboardWrite> work = QtConcurrent::run([this, text] { return copyText(text); });
+    co_return co_await work;
 }

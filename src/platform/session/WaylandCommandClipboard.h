@@ -14,13 +14,19 @@ public:
 
     // Asks wl-paste what the clipboard offers: its own error when it cannot tell, or that it is
     // not installed. An empty clipboard is no reason.
-    std::optional<QString> unavailableReason() const override;
-    std::optional<QString> text() const override;
-    std::optional<QByteArray> imagePng() const override;
-    std::optional<QStringList> filePaths() const override;
-    ClipboardWrite setText(const QString& text) override;
+    QCoro::Task<std::optional<QString>> unavailableReason() override;
+    QCoro::Task<std::optional<QString>> text() override;
+    QCoro::Task<std::optional<QByteArray>> imagePng() override;
+    QCoro::Task<std::optional<QStringList>> filePaths() override;
+    QCoro::Task<ClipboardWrite> setText(QString text) override;
 
 private:
+    // The commands, run to their end off the main thread.
+    std::optional<QString> readReason() const;
+    std::optional<QString> readText() const;
+    std::optional<QByteArray> readImagePng() const;
+    std::optional<QStringList> readFilePaths() const;
+    ClipboardWrite copyText(const QString& text) const;
     QStringList offeredTypes(QString* failure = nullptr) const;
     std::optional<QByteArray> paste(const QString& type) const;
 

@@ -485,14 +485,14 @@ X11Selection* XcbClipboard::selection() const
     return m_selection.get();
 }
 
-std::optional<QString> XcbClipboard::unavailableReason() const
+std::optional<QString> XcbClipboard::readReason() const
 {
     if (!selection())
         return QStringLiteral("no display");
     return std::nullopt;
 }
 
-std::optional<QString> XcbClipboard::text() const
+std::optional<QString> XcbClipboard::readText() const
 {
     X11Selection* x = selection();
     if (!x)
@@ -513,7 +513,7 @@ std::optional<QString> XcbClipboard::text() const
     return std::nullopt;
 }
 
-std::optional<QByteArray> XcbClipboard::imagePng() const
+std::optional<QByteArray> XcbClipboard::readImagePng() const
 {
     X11Selection* x = selection();
     if (!x)
@@ -525,7 +525,7 @@ std::optional<QByteArray> XcbClipboard::imagePng() const
     return png;
 }
 
-std::optional<QStringList> XcbClipboard::filePaths() const
+std::optional<QStringList> XcbClipboard::readFilePaths() const
 {
     X11Selection* x = selection();
     if (!x)
@@ -540,7 +540,7 @@ std::optional<QStringList> XcbClipboard::filePaths() const
     return paths;
 }
 
-ClipboardWrite XcbClipboard::setText(const QString& text)
+ClipboardWrite XcbClipboard::copyText(const QString& text)
 {
     X11Selection* x = selection();
     if (!x)
@@ -549,4 +549,29 @@ ClipboardWrite XcbClipboard::setText(const QString& text)
     if (!x->own(text))
         return {false, QStringLiteral("the display did not accept the copy")};
     return {true, {}};
+}
+
+QCoro::Task<std::optional<QString>> XcbClipboard::unavailableReason()
+{
+    co_return readReason();
+}
+
+QCoro::Task<std::optional<QString>> XcbClipboard::text()
+{
+    co_return readText();
+}
+
+QCoro::Task<std::optional<QByteArray>> XcbClipboard::imagePng()
+{
+    co_return readImagePng();
+}
+
+QCoro::Task<std::optional<QStringList>> XcbClipboard::filePaths()
+{
+    co_return readFilePaths();
+}
+
+QCoro::Task<ClipboardWrite> XcbClipboard::setText(QString text)
+{
+    co_return copyText(text);
 }

@@ -19,13 +19,18 @@ public:
                           std::chrono::milliseconds answerLimit = std::chrono::seconds(2));
     ~XcbClipboard() override;
 
-    std::optional<QString> unavailableReason() const override;
-    std::optional<QString> text() const override;
-    std::optional<QByteArray> imagePng() const override;
-    std::optional<QStringList> filePaths() const override;
-    ClipboardWrite setText(const QString& text) override;
+    QCoro::Task<std::optional<QString>> unavailableReason() override;
+    QCoro::Task<std::optional<QString>> text() override;
+    QCoro::Task<std::optional<QByteArray>> imagePng() override;
+    QCoro::Task<std::optional<QStringList>> filePaths() override;
+    QCoro::Task<ClipboardWrite> setText(QString text) override;
 
 private:
+    std::optional<QString> readReason() const;
+    std::optional<QString> readText() const;
+    std::optional<QByteArray> readImagePng() const;
+    std::optional<QStringList> readFilePaths() const;
+    ClipboardWrite copyText(const QString& text);
     // The connection, opened on first use and again after the X server has gone: nothing when no
     // display can be opened.
     X11Selection* selection() const;

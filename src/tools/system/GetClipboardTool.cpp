@@ -32,13 +32,15 @@ QCoro::Task<MCPToolCallResponse> GetClipboardTool::execute(Arguments arguments, 
     (void)arguments;
     (void)cancellation;
     // An empty clipboard and none at all are different answers.
-    if (const auto reason = m_clipboard->unavailableReason())
+    // Held here: the tool may be replaced while the clipboard answers.
+    const std::shared_ptr<Clipboard> clipboard = m_clipboard;
+    if (const auto reason = co_await clipboard->unavailableReason())
         co_return errorResult(QStringLiteral("Clipboard is not available: ") + *reason);
-    if (const auto text = m_clipboard->text())
+    if (const auto text = co_await clipboard->text())
         co_return successResult(QStringLiteral("Clipboard text:\n\n") + *text);
-    if (const auto png = m_clipboard->imagePng())
+    if (const auto png = co_await clipboard->imagePng())
         co_return imageResult(*png);
-    if (const auto paths = m_clipboard->filePaths())
+    if (const auto paths = co_await clipboard->filePaths())
         co_return successResult(QStringLiteral("Clipboard file URLs:\n\n") + paths->join(QLatin1Char('\n')));
     co_return errorResult(QStringLiteral("Clipboard is empty or contains unsupported content"));
 }

@@ -25,7 +25,8 @@ QCoro::Task<MCPToolCallResponse> SetClipboardTool::execute(Arguments arguments, 
     const auto content = getStringArgument(arguments, "content", true);
     if (content.failed())
         co_return errorResult(content.errorText());
-    const ClipboardWrite write = m_clipboard->setText(*content);
+    const std::shared_ptr<Clipboard> clipboard = m_clipboard;
+    const ClipboardWrite write = co_await clipboard->setText(*content);
     if (!write.copied)
         co_return errorResult(QStringLiteral("Clipboard is not available: ") + write.failure);
     co_return successResult(QStringLiteral("Successfully copied %1 characters to clipboard").arg(characterCount(*content)));

@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -70,8 +71,18 @@ QString ExportSheet::statusText() const
 
 void ExportSheet::copyToClipboard()
 {
-    const ClipboardWrite write =
-        m_clipboard ? m_clipboard->setText(m_document.text) : ClipboardWrite{false, QStringLiteral("no clipboard in this session")};
+    copyAndReport();
+}
+
+QCoro::Task<> ExportSheet::copyAndReport()
+{
+    const std::shared_ptr<Clipboard> clipboard = m_clipboard;
+    QPointer<ExportSheet> self(this);
+    ClipboardWrite write{false, QStringLiteral("no clipboard in this session")};
+    if (clipboard)
+        write = co_await clipboard->setText(m_document.text);
+    if (!self)
+        co_return;
     // Only a copy that really happened is reported as one.
     m_status->setText(write.copied ? QStringLiteral("✓ Copied to clipboard")
                                    : QStringLiteral("Could not copy to the clipboard: ") + write.failure);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QDialog>
 
 #include <functional>
@@ -33,6 +34,8 @@ public Q_SLOTS:
     void saveToFile();
 
 private:
+    QCoro::Task<> copyAndReport();
+
     Document m_document;
     std::shared_ptr<Clipboard> m_clipboard;
     QPlainTextEdit* m_text;

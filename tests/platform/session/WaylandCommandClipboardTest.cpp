@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoroTask>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -50,16 +51,17 @@ TEST(WaylandCommandClipboard, CopiesAndReadsTextThroughTheCommands)
 {
     FakeWaylandClipboard fake;
     WaylandCommandClipboard clipboard = fake.clipboard();
-    EXPECT_FALSE(clipboard.text().has_value());
+    EXPECT_FALSE(QCoro::waitFor(clipboard.text()).has_value());
 
-    EXPECT_TRUE(clipboard.setText(QStringLiteral("héllo\nworld")).copied);
-    EXPECT_EQ(clipboard.text(), QStringLiteral("héllo\nworld"));
-    EXPECT_FALSE(clipboard.filePaths().has_value());
+    EXPECT_TRUE(QCoro::waitFor(clipboard.setText(QStringLiteral("héllo\nworld"))).copied);
+    EXPECT_EQ(QCoro::waitFor(clipboard.text()), QStringLiteral("héllo\nworld"));
+    EXPECT_FALSE(QCoro::waitFor(clipboard.filePaths()).has_value());
 }
 
 TEST(WaylandCommandClipboard, SaysWhyACopyFailed)
 {
-    const ClipboardWrite missing = WaylandCommandClipboard(QStringLiteral("/nonexistent/wl-copy")).setText(QStringLiteral("x"));
+    const ClipboardWrite missing =
+        QCoro::waitFor(WaylandCommandClipboard(QStringLiteral("/nonexistent/wl-copy")).setText(QStringLiteral("x")));
     EXPECT_FALSE(missing.copied);
     EXPECT_EQ(missing.failure, QStringLiteral("/nonexistent/wl-copy is not installed"));
 }
@@ -68,23 +70,25 @@ TEST(WaylandCommandClipboard, PassesOnWhatTheCommandsSaidWhenTheyFailed)
 {
     FakeWaylandClipboard fake;
     fake.write(QStringLiteral("wl-copy"), "cat >/dev/null\nprintf '\\n  Missing a seat\\r\\nsecond line\\n' >&2\nexit 1\n");
-    EXPECT_EQ(fake.clipboard().setText(QStringLiteral("x")).failure,
+    EXPECT_EQ(QCoro::waitFor(fake.clipboard().setText(QStringLiteral("x"))).failure,
               fake.path(QStringLiteral("wl-copy")) + QStringLiteral(": Missing a seat"));
 
     fake.write(QStringLiteral("wl-copy"), "cat >/dev/null\nexit 3\n");
-    EXPECT_EQ(fake.clipboard().setText(QStringLiteral("x")).failure,
+    EXPECT_EQ(QCoro::waitFor(fake.clipboard().setText(QStringLiteral("x"))).failure,
               fake.path(QStringLiteral("wl-copy")) + QStringLiteral(" failed with status 3"));
 
     fake.write(QStringLiteral("wl-paste"), "echo 'Failed to connect to a Wayland server' >&2\nexit 1\n");
-    EXPECT_EQ(fake.clipboard().unavailableReason(),
+    EXPECT_EQ(QCoro::waitFor(fake.clipboard().unavailableReason()),
               fake.path(QStringLiteral("wl-paste")) + QStringLiteral(": Failed to connect to a Wayland server"));
 }
 
 TEST(WaylandCommandClipboard, TellsAMissingPasteCommandFromAnEmptyClipboard)
 {
     FakeWaylandClipboard fake;
-    EXPECT_EQ(fake.clipboard().unavailableReason(), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(fake.clipboard().unavailableReason()), std::nullopt);
 
-    EXPECT_EQ(WaylandCommandClipboard(fake.path(QStringLiteral("wl-copy")), QStringLiteral("/nonexistent/wl-paste")).unavailableReason(),
-              QStringLiteral("/nonexistent/wl-paste is not installed"));
+    EXPECT_EQ(
+        QCoro::waitFor(
+            WaylandCommandClipboard(fake.path(QStringLiteral("wl-copy")), QStringLiteral("/nonexistent/wl-paste")).unavailableReason()),
+        QStringLiteral("/nonexistent/wl-paste is not installed"));
 }

@@ -100,14 +100,14 @@ TEST(XcbClipboard, TextWeCopyIsPastedByOtherApplications)
     const XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     XcbClipboard clipboard(x.display());
-    ASSERT_EQ(clipboard.unavailableReason(), std::nullopt);
+    ASSERT_EQ(QCoro::waitFor(clipboard.unavailableReason()), std::nullopt);
 
-    const ClipboardWrite plain = clipboard.setText(QStringLiteral("hello from zarnel"));
+    const ClipboardWrite plain = QCoro::waitFor(clipboard.setText(QStringLiteral("hello from zarnel")));
     ASSERT_TRUE(plain.copied) << plain.failure.toStdString();
     EXPECT_EQ(pasteWithXclip(x), QByteArray("hello from zarnel"));
-    EXPECT_EQ(clipboard.text(), QStringLiteral("hello from zarnel"));
+    EXPECT_EQ(QCoro::waitFor(clipboard.text()), QStringLiteral("hello from zarnel"));
 
-    ASSERT_TRUE(clipboard.setText(kUnicodeText).copied);
+    ASSERT_TRUE(QCoro::waitFor(clipboard.setText(kUnicodeText)).copied);
     EXPECT_EQ(QString::fromUtf8(pasteWithXclip(x)), kUnicodeText);
     // Applications that only know Latin-1 get what Latin-1 can say.
     EXPECT_EQ(pasteWithXclip(x, {QStringLiteral("-t"), QStringLiteral("STRING")}), QString(kUnicodeText).toLatin1());
@@ -117,7 +117,7 @@ TEST(XcbClipboard, TextWeCopyIsPastedByOtherApplications)
 
     // Larger than one request may carry: handed over in parts.
     const QString large = largeText(3 << 20);
-    ASSERT_TRUE(clipboard.setText(large).copied);
+    ASSERT_TRUE(QCoro::waitFor(clipboard.setText(large)).copied);
     EXPECT_TRUE(QString::fromUtf8(pasteWithXclip(x)) == large);
     // Still offered after the transfer, and to the next application too.
     EXPECT_EQ(pasteWithXclip(x).size(), large.toUtf8().size());
@@ -128,38 +128,38 @@ TEST(XcbClipboard, ReadsTextImagesAndFilesOtherApplicationsCopied)
     const XvfbServer x;
     ASSERT_TRUE(x.isRunning());
     XcbClipboard clipboard(x.display());
-    EXPECT_EQ(clipboard.text(), std::nullopt);
-    EXPECT_EQ(clipboard.unavailableReason(), std::nullopt) << "an empty clipboard is still a clipboard";
+    EXPECT_EQ(QCoro::waitFor(clipboard.text()), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(clipboard.unavailableReason()), std::nullopt) << "an empty clipboard is still a clipboard";
 
     // What we copied gives way to what another application copies after us.
-    ASSERT_TRUE(clipboard.setText(QStringLiteral("ours")).copied);
+    ASSERT_TRUE(QCoro::waitFor(clipboard.setText(QStringLiteral("ours"))).copied);
     {
         const XclipCopy theirs(x, kUnicodeText.toUtf8());
         const auto theirsOnceOffered = readOnceOffered([&] {
-            const auto text = clipboard.text();
+            const auto text = QCoro::waitFor(clipboard.text());
             return text == QStringLiteral("ours") ? std::nullopt : text;
         });
         EXPECT_EQ(theirsOnceOffered, kUnicodeText);
-        EXPECT_EQ(clipboard.imagePng(), std::nullopt);
+        EXPECT_EQ(QCoro::waitFor(clipboard.imagePng()), std::nullopt);
     }
     {
         const QString large = largeText(3 << 20);
         const XclipCopy theirs(x, large.toUtf8());
-        const auto pasted = readOnceOffered([&] { return clipboard.text(); });
+        const auto pasted = readOnceOffered([&] { return QCoro::waitFor(clipboard.text()); });
         ASSERT_TRUE(pasted.has_value());
         EXPECT_TRUE(*pasted == large) << "read " << pasted->size() << " of " << large.size() << " characters";
     }
     {
         const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(5000, '\x7f');
         const XclipCopy theirs(x, png, QStringLiteral("image/png"));
-        EXPECT_EQ(readOnceOffered([&] { return clipboard.imagePng(); }), png);
-        EXPECT_EQ(clipboard.text(), std::nullopt);
+        EXPECT_EQ(readOnceOffered([&] { return QCoro::waitFor(clipboard.imagePng()); }), png);
+        EXPECT_EQ(QCoro::waitFor(clipboard.text()), std::nullopt);
     }
     {
         const XclipCopy theirs(x,
                                "# copied by a file manager\r\nfile:///tmp/two%20words.txt\r\nfile:///etc/hosts\r\nhttps://example.org/\r\n",
                                QStringLiteral("text/uri-list"));
-        EXPECT_EQ(readOnceOffered([&] { return clipboard.filePaths(); }),
+        EXPECT_EQ(readOnceOffered([&] { return QCoro::waitFor(clipboard.filePaths()); }),
                   QStringList({QStringLiteral("/tmp/two words.txt"), QStringLiteral("/etc/hosts")}));
     }
 }
@@ -183,12 +183,12 @@ TEST(XcbClipboard, GivesUpOnAnOwnerThatNeverAnswers)
     ASSERT_TRUE(owner && owner->owner == window);
 
     XcbClipboard clipboard(x.display(), std::chrono::milliseconds(200));
-    EXPECT_EQ(clipboard.text(), std::nullopt);
-    EXPECT_EQ(clipboard.imagePng(), std::nullopt);
-    EXPECT_EQ(clipboard.unavailableReason(), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(clipboard.text()), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(clipboard.imagePng()), std::nullopt);
+    EXPECT_EQ(QCoro::waitFor(clipboard.unavailableReason()), std::nullopt);
     // Copying does not depend on the old owner.
-    EXPECT_TRUE(clipboard.setText(QStringLiteral("mine now")).copied);
-    EXPECT_EQ(clipboard.text(), QStringLiteral("mine now"));
+    EXPECT_TRUE(QCoro::waitFor(clipboard.setText(QStringLiteral("mine now"))).copied);
+    EXPECT_EQ(QCoro::waitFor(clipboard.text()), QStringLiteral("mine now"));
 }
 
 TEST(XcbClipboard, WithoutADisplaySaysSo)
@@ -196,10 +196,10 @@ TEST(XcbClipboard, WithoutADisplaySaysSo)
     for (const QString& display : {QString(), QStringLiteral(":4093")}) {
         SCOPED_TRACE(display.toStdString());
         XcbClipboard clipboard(display);
-        EXPECT_EQ(clipboard.unavailableReason(), QStringLiteral("no display"));
-        EXPECT_EQ(clipboard.text(), std::nullopt);
-        EXPECT_EQ(clipboard.filePaths(), std::nullopt);
-        const ClipboardWrite write = clipboard.setText(QStringLiteral("lost"));
+        EXPECT_EQ(QCoro::waitFor(clipboard.unavailableReason()), QStringLiteral("no display"));
+        EXPECT_EQ(QCoro::waitFor(clipboard.text()), std::nullopt);
+        EXPECT_EQ(QCoro::waitFor(clipboard.filePaths()), std::nullopt);
+        const ClipboardWrite write = QCoro::waitFor(clipboard.setText(QStringLiteral("lost")));
         EXPECT_FALSE(write.copied);
         EXPECT_EQ(write.failure, QStringLiteral("no display"));
     }

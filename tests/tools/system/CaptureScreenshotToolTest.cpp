@@ -1,6 +1,6 @@
 #include "tools/system/CaptureScreenshotTool.h"
 
-#include "platform/session/ScreenGrabber.h"
+#include "support/FakeScreenGrabber.h"
 #include "support/ToolCalls.h"
 
 #include <gtest/gtest.h>
@@ -10,29 +10,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-// Writes fixed bytes where it is told to, or fails the way the test says.
-class FakeScreenGrabber final : public ScreenGrabber {
-public:
-    bool screen = true;
-    ScreenCapture::Status result = ScreenCapture::Status::Saved;
-    QString error;
-    QByteArray png = QByteArray("\x89PNG\r\n\x1a\nfake", 12);
-    QString lastPath;
-
-    bool hasScreen() const override { return screen; }
-    QCoro::Task<ScreenCapture> captureToFile(QString path) override
-    {
-        lastPath = path;
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(png);
-        ScreenCapture capture;
-        capture.status = result;
-        capture.error = error;
-        co_return capture;
-    }
-};
 
 MCPToolCallResponse capture(const std::shared_ptr<FakeScreenGrabber>& screen, const Arguments& arguments = {})
 {

@@ -1,0 +1,151 @@
+#include "platform/DesktopLibrary.h"
+
+#include "platform/PrivateLibrary.h"
+#include "platform/session/ActiveWindow.h"
+#include "platform/session/Clipboard.h"
+#include "platform/session/ScreenGrabber.h"
+
+#include <mutex>
+
+namespace DesktopLibrary {
+
+namespace {
+
+constexpr const char* kFileName = "libzarnel-desktop.so";
+
+const PrivateLibrary::Loaded<DesktopLibraryFunctions>& state()
+{
+    return PrivateLibrary::loadOnce<DesktopLibraryFunctions>(kFileName, ZARNEL_DESKTOP_LIBRARY_ENTRY, kDesktopLibraryVersion);
+}
+
+// Makes the real service on first use; null when the library cannot be loaded.
+template <typename Service> class OnFirstUse {
+public:
+    explicit OnFirstUse(Service* (*DesktopLibraryFunctions::*factory)())
+        : m_factory(factory)
+    {
+    }
+
+    Service* get() const
+    {
+        std::call_once(m_once, [this] {
+            if (const DesktopLibraryFunctions* table = functions())
+                m_service.reset((table->*m_factory)());
+        });
+        return m_service.get();
+    }
+
+private:
+    Service* (*DesktopLibraryFunctions::*m_factory)();
+    mutable std::once_flag m_once;
+    mutable std::unique_ptr<Service> m_service;
+};
+
+QString unavailable()
+{
+    return QStringLiteral("the display library cannot be loaded: ") + loadError();
+}
+
+class LazyClipboard : public Clipboard {
+public:
+    QCoro::Task<std::optional<QString>> unavailableReason() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->unavailableReason();
+        return ready<std::optional<QString>>(unavailable());
+    }
+    QCoro::Task<std::optional<QString>> text() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->text();
+        return ready<std::optional<QString>>(std::nullopt);
+    }
+    QCoro::Task<std::optional<QByteArray>> imagePng() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->imagePng();
+        return ready<std::optional<QByteArray>>(std::nullopt);
+    }
+    QCoro::Task<std::optional<QStringList>> filePaths() override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->filePaths();
+        return ready<std::optional<QStringList>>(std::nullopt);
+    }
+    QCoro::Task<ClipboardWrite> setText(QString text) override
+    {
+        if (Clipboard* clipboard = m_clipboard.get())
+            return clipboard->setText(std::move(text));
+        return ready(ClipboardWrite{false, unavailable()});
+    }
+
+private:
+    template <typename T> static QCoro::Task<T> ready(T value) { co_return value; }
+
+    OnFirstUse<Clipboard> m_clipboard{&DesktopLibraryFunctions::createClipboard};
+};
+
+class LazyScreenGrabber : public ScreenGrabber {
+public:
+    bool hasScreen() const override { return m_grabber.get() && m_grabber.get()->hasScreen(); }
+    QCoro::Task<ScreenCapture> captureToFile(QString path) override
+    {
+        if (ScreenGrabber* grabber = m_grabber.get())
+            return grabber->captureToFile(std::move(path));
+        return noCapture();
+    }
+
+private:
+    static QCoro::Task<ScreenCapture> noCapture() { co_return ScreenCapture{ScreenCapture::Status::CouldNotCapture, unavailable()}; }
+
+    OnFirstUse<ScreenGrabber> m_grabber{&DesktopLibraryFunctions::createScreenGrabber};
+};
+
+class LazyActiveWindow : public ActiveWindow {
+public:
+    std::optional<qint64> owningProcess() const override
+    {
+        // The focused window is read from an X display only: without one, listing applications
+        // need not load the library.
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            return std::nullopt;
+        return m_window.get() ? m_window.get()->owningProcess() : std::nullopt;
+    }
+
+private:
+    OnFirstUse<ActiveWindow> m_window{&DesktopLibraryFunctions::createActiveWindow};
+};
+
+} // namespace
+
+const DesktopLibraryFunctions* functions()
+{
+    return state().table;
+}
+
+QString loadError()
+{
+    return state().error;
+}
+
+bool isLoaded()
+{
+    return PrivateLibrary::isLoaded(kFileName);
+}
+
+std::shared_ptr<Clipboard> clipboard()
+{
+    return std::make_shared<LazyClipboard>();
+}
+
+std::shared_ptr<ScreenGrabber> screenGrabber()
+{
+    return std::make_shared<LazyScreenGrabber>();
+}
+
+std::shared_ptr<const ActiveWindow> activeWindow()
+{
+    return std::make_shared<LazyActiveWindow>();
+}
+
+} // namespace DesktopLibrary

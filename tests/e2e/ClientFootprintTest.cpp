@@ -1,0 +1,55 @@
+#include "support/TemporaryHome.h"
+#include "support/ZarnelProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+// What a client's process loads: the server alone, and the display libraries only once a tool
+// needs the display.
+
+namespace {
+
+// The display and GUI libraries among the files a process has mapped.
+QStringList displayLibrariesMappedBy(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {QStringLiteral("(cannot read the maps of %1)").arg(pid)};
+    static const QRegularExpression display(
+        QStringLiteral(R"(/(libQt6Gui|libQt6Widgets|libX11|libxcb|libwayland|libzarnel-desktop)[^/]*\.so)"));
+    QStringList found;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString path = QString::fromLocal8Bit(line).section(QLatin1Char(' '), -1);
+        if (display.match(path).hasMatch() && !found.contains(path))
+            found.append(path);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(ClientFootprint, AHeadlessClientsProcessMapsNoDisplayLibraryUntilADisplayToolNeedsOne)
+{
+    TemporaryHome home;
+    ZarnelProcess zarnel(home);
+    ASSERT_TRUE(zarnel.start());
+    ASSERT_TRUE(zarnel.initialize("footprint", "1.0", "2025-11-25"));
+    ASSERT_TRUE(zarnel.request("tools/list"));
+    ASSERT_TRUE(zarnel.request("resources/list"));
+    ASSERT_TRUE(zarnel.callTool("list_directory", {{"path", home.path().toStdString()}}));
+    ASSERT_TRUE(zarnel.callTool("get_system_info", nlohmann::json::object()));
+    ASSERT_TRUE(zarnel.callTool("list_running_apps", nlohmann::json::object()));
+    const qint64 pid = zarnel.process().processId();
+    EXPECT_EQ(displayLibrariesMappedBy(pid), QStringList());
+
+    // Without a desktop instance to ask, the process does the display work itself.
+    const auto clipboard = zarnel.callTool("get_clipboard", nlohmann::json::object());
+    ASSERT_TRUE(clipboard);
+    EXPECT_EQ(resultText(*clipboard), "Clipboard is not available: no display");
+    const QStringList mapped = displayLibrariesMappedBy(pid);
+    EXPECT_TRUE(mapped.filter(QStringLiteral("libzarnel-desktop")).size() == 1) << mapped.join(u' ').toStdString();
+    EXPECT_TRUE(mapped.filter(QStringLiteral("libQt6Gui")).size() == 1) << mapped.join(u' ').toStdString();
+}
