@@ -39,9 +39,8 @@ DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances&
             shown.append(CapabilityStatus{each.name, each.available, each.route, each.advice});
         return shown;
     });
-    const QList<QWidget*> pages = m_dashboard->createPages();
-    for (qsizetype i = 0; i < pages.size() && i < static_cast<qsizetype>(kDashboardPages.size()); ++i)
-        m_window->setPage(kDashboardPages[static_cast<std::size_t>(i)], pages[i]);
+    // Built when first shown: the window is usually hidden behind the tray item.
+    m_window->setPageFactory([this](DashboardPage which) { return m_dashboard->createPage(which); });
     connect(m_dashboard.get(), &Dashboard::capabilitiesRefreshRequested, this, [this] { m_capabilities.refresh(); });
     connect(&m_capabilities, &DesktopCapabilities::changed, m_dashboard.get(), &Dashboard::showCapabilities);
     // Starts and stops show at once, not only at the next refresh.

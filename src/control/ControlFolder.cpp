@@ -54,8 +54,12 @@ QString ControlFolder::socketPath(qint64 pid) const
 QList<qint64> ControlFolder::socketProcessIds() const
 {
     QList<qint64> pids;
-    const QStringList names = QDir(m_path).entryList({QStringLiteral("*.sock")}, QDir::System | QDir::Files);
+    // Matched by hand: a name filter is a regular expression compiled on every call, and this
+    // runs every few seconds in every process.
+    const QStringList names = QDir(m_path).entryList(QDir::System | QDir::Files);
     for (const QString& name : names) {
+        if (!name.endsWith(kSocketSuffix))
+            continue;
         bool ok = false;
         const qint64 pid = name.chopped(kSocketSuffix.size()).toLongLong(&ok);
         if (ok && pid > 0)

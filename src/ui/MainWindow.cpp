@@ -162,11 +162,31 @@ void MainWindow::setPage(DashboardPage which, QWidget* page)
     delete previous;
     if (wasCurrent)
         m_pages->setCurrentIndex(index);
+    m_built[static_cast<std::size_t>(index)] = true;
 }
 
-QWidget* MainWindow::page(DashboardPage which) const
+void MainWindow::setPageFactory(PageFactory factory)
 {
+    m_factory = std::move(factory);
+    if (isVisible())
+        buildPage(m_current);
+}
+
+void MainWindow::buildPage(DashboardPage which)
+{
+    if (m_factory && !hasPage(which))
+        setPage(which, m_factory(which));
+}
+
+QWidget* MainWindow::page(DashboardPage which)
+{
+    buildPage(which);
     return m_pages->widget(static_cast<int>(which));
+}
+
+bool MainWindow::hasPage(DashboardPage which) const
+{
+    return m_built[static_cast<std::size_t>(which)];
 }
 
 void MainWindow::setNotice(const QString& text)
@@ -184,6 +204,8 @@ void MainWindow::selectPage(DashboardPage which)
 {
     const bool changed = which != m_current;
     m_current = which;
+    if (isVisible())
+        buildPage(which);
     m_pages->setCurrentIndex(static_cast<int>(which));
     m_sidebar->setCurrentRow(rowOf(which));
     if (changed)
@@ -238,6 +260,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::showEvent(QShowEvent* event)
 {
+    // Before the first paint, so the page appears with its data rather than as a placeholder.
+    buildPage(m_current);
     QMainWindow::showEvent(event);
     Q_EMIT visibilityChanged(true);
 }

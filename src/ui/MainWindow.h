@@ -5,6 +5,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <array>
+#include <functional>
+
 class AboutWindow;
 class QLabel;
 class QListWidget;
@@ -12,7 +15,9 @@ class QStackedWidget;
 
 // The one dashboard window: a sidebar with the seven pages under their group headings and the
 // page area beside it. Closing it hides it; it lives as long as the program. Pages start out as
-// empty placeholders that the dashboard replaces with setPage().
+// empty placeholders that the dashboard replaces with setPage(), or that the page factory
+// replaces when the page is first on screen: the window spends most of its life hidden behind
+// the tray, and a page nobody looked at costs nothing.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -21,7 +26,14 @@ public:
 
     // Puts `page` in the page area in place of what was there (which is deleted); takes ownership.
     void setPage(DashboardPage which, QWidget* page);
-    QWidget* page(DashboardPage which) const;
+    // Builds each page still a placeholder when it is first shown in the visible window (at once
+    // for the page on screen now). The factory returns a new page, owned by the window.
+    using PageFactory = std::function<QWidget*(DashboardPage)>;
+    void setPageFactory(PageFactory factory);
+    // The page, built first if the factory is to build it.
+    QWidget* page(DashboardPage which);
+    // Whether the page is the one set or built (not the placeholder).
+    bool hasPage(DashboardPage which) const;
     DashboardPage currentPage() const { return m_current; }
 
     // A line above the pages for something the user should know (empty hides it).
@@ -56,10 +68,13 @@ protected:
 private:
     QWidget* buildSidebar();
     int rowOf(DashboardPage which) const;
+    void buildPage(DashboardPage which);
 
     QListWidget* m_sidebar = nullptr;
     QStackedWidget* m_pages = nullptr;
     QLabel* m_notice = nullptr;
     QPointer<AboutWindow> m_about;
     DashboardPage m_current = DashboardPage::Status;
+    PageFactory m_factory;
+    std::array<bool, kDashboardPages.size()> m_built{};
 };

@@ -8,6 +8,9 @@
 #include <QPalette>
 #include <QPixmap>
 
+#include <iterator>
+#include <optional>
+
 namespace {
 
 // Drawings on a 24 × 24 grid. "C" stands for the symbol's colour; details on filled shapes are
@@ -106,19 +109,31 @@ QPixmap render(const QString& body, const QColor& color, int size)
     return pixmap;
 }
 
-// Rendered once per symbol and colour: the log asks for its row pictures on every paint.
-QIcon drawn(const QString& symbol, const QColor& color)
+// The sizes each drawing comes in; a request between them is served from the next larger one,
+// scaled down, as an icon holding all of them would.
+constexpr int kSizes[] = {16, 24, 32, 48, 64};
+
+int drawnSize(const QSize& wanted)
+{
+    for (int size : kSizes) {
+        if (size >= wanted.width() && size >= wanted.height())
+            return size;
+    }
+    return kSizes[std::size(kSizes) - 1];
+}
+
+// Rendered once per symbol, colour and size, and only when that size is first painted: a list
+// shows its pictures at 16 pixels and never asks for the others, and most pictures belong to
+// pages that may never be opened.
+QIcon drawn(const QString& symbol, const QColor& color, const QSize& wanted)
 {
     static QHash<QString, QIcon> cache;
-    const QString key = symbol + QLatin1Char('/') + color.name(QColor::HexArgb);
+    const int size = drawnSize(wanted);
+    const QString key = symbol + QLatin1Char('/') + color.name(QColor::HexArgb) + QLatin1Char('/') + QString::number(size);
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;
-    const QString body = drawings().value(symbol);
     QIcon icon;
-    if (!body.isEmpty()) {
-        for (int size : {16, 24, 32, 48, 64})
-            icon.addPixmap(render(body, color, size));
-    }
+    icon.addPixmap(render(drawings().value(symbol), color, size));
     cache.insert(key, icon);
     return icon;
 }
@@ -137,16 +152,24 @@ QColor inkFor(QIcon::Mode mode)
     return palette.color(QPalette::Active, QPalette::WindowText);
 }
 
-// Our drawing in the palette's colour of the moment it is painted, so a switch between a light
-// and a dark palette shows at the next repaint without anyone asking for the icon again.
-class PaletteSymbolEngine : public QIconEngine {
+// One of our drawings, drawn at the size asked for when it is first asked for. Without a colour
+// it takes the palette's of the moment it is painted, so a switch between a light and a dark
+// palette shows at the next repaint without anyone asking for the icon again; with one, it keeps
+// that colour and is greyed for the other modes as any icon is.
+class SymbolEngine : public QIconEngine {
 public:
-    explicit PaletteSymbolEngine(QString symbol)
+    SymbolEngine(QString symbol, std::optional<QColor> color)
         : m_symbol(std::move(symbol))
+        , m_color(std::move(color))
     {
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override { return drawn(m_symbol, inkFor(mode)).pixmap(size, 1.0); }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (m_color)
+            return drawn(m_symbol, *m_color, size).pixmap(size, mode, state);
+        return drawn(m_symbol, inkFor(mode), size).pixmap(size, 1.0);
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
@@ -156,12 +179,19 @@ public:
         painter->drawPixmap(rect, image);
     }
 
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return drawn(m_symbol, Qt::black).availableSizes(); }
-    QIconEngine* clone() const override { return new PaletteSymbolEngine(m_symbol); }
-    QString key() const override { return QStringLiteral("ZarnelPaletteSymbol"); }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int size : kSizes)
+            sizes.append(QSize(size, size));
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new SymbolEngine(m_symbol, m_color); }
+    QString key() const override { return QStringLiteral("ZarnelSymbol"); }
 
 private:
     QString m_symbol;
+    std::optional<QColor> m_color;
 };
 
 } // namespace
@@ -201,12 +231,12 @@ QIcon icon(const QString& symbol)
         if (QIcon::hasThemeIcon(name))
             return QIcon::fromTheme(name);
     }
-    return hasDrawing(symbol) ? QIcon(new PaletteSymbolEngine(symbol)) : QIcon();
+    return hasDrawing(symbol) ? QIcon(new SymbolEngine(symbol, std::nullopt)) : QIcon();
 }
 
 QIcon tinted(const QString& symbol, const QColor& color)
 {
-    return drawn(symbol, color);
+    return hasDrawing(symbol) ? QIcon(new SymbolEngine(symbol, color)) : QIcon();
 }
 
 QStringList themeNames(const QString& symbol)

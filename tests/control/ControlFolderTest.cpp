@@ -40,7 +40,7 @@ TEST(ControlFolder, FollowsTheRuntimeFolderVariableAndListsSockets)
     ControlFolder folder;
     EXPECT_EQ(folder.path(), runtime.path() + QStringLiteral("/zarnel"));
     ASSERT_TRUE(folder.prepare());
-    for (const char* name : {"12.sock", "3.sock", "x.sock", "7.lock"})
+    for (const char* name : {"12.sock", "3.sock", "x.sock", "7.lock", "5.sock.old", "9sock"})
         QFile(folder.path() + QLatin1Char('/') + QLatin1String(name)).open(QIODevice::WriteOnly);
     EXPECT_EQ(folder.socketProcessIds(), (QList<qint64>{3, 12}));
     // No process has pid 0x7fffffff; its socket goes.

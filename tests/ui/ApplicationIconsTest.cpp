@@ -199,6 +199,21 @@ TEST(Symbols, FollowASwitchBetweenALightAndADarkPaletteWhileShown)
     QApplication::setPalette(original);
 }
 
+TEST(Symbols, ATintedSymbolKeepsItsColourAtEverySizeAndIsGreyedWhenDisabled)
+{
+    const QColor green(0x2e, 0xa0, 0x45);
+    const QIcon icon = Symbols::tinted(QStringLiteral("checkmark.circle.fill"), green);
+    for (int size : {16, 20, 48, 64, 100}) {
+        const QPixmap picture = icon.pixmap(size, size);
+        EXPECT_LE(picture.width(), size);
+        EXPECT_GE(picture.width(), std::min(size, 64)) << size;
+        EXPECT_TRUE(near(inkOf(picture), green)) << size << " " << inkOf(picture).name().toStdString();
+    }
+    EXPECT_FALSE(near(inkOf(icon.pixmap(QSize(16, 16), QIcon::Disabled)), green));
+    EXPECT_TRUE(Symbols::tinted(QStringLiteral("no.such.symbol"), green).isNull());
+    EXPECT_TRUE(Symbols::icon(QStringLiteral("no.such.symbol")).isNull());
+}
+
 namespace {
 
 double relativeLuminance(QRgb colour)

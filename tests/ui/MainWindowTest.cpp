@@ -115,6 +115,36 @@ TEST(MainWindow, APageSetLaterTakesThePlaceholdersPlace)
     EXPECT_EQ(window.findChild<QStackedWidget*>(QStringLiteral("pages"))->currentWidget(), window.page(DashboardPage::Settings));
 }
 
+TEST(MainWindow, BuildsEachPageWhenItIsFirstShown)
+{
+    MainWindow window;
+    QList<DashboardPage> built;
+    window.setPageFactory([&built](DashboardPage which) {
+        built.append(which);
+        return new QLabel(dashboardPageTitle(which) + QStringLiteral(" page"));
+    });
+    const auto* pages = window.findChild<QStackedWidget*>(QStringLiteral("pages"));
+    const auto shownText = [pages] { return qobject_cast<QLabel*>(pages->currentWidget())->text(); };
+
+    // Behind the tray, choosing a page builds nothing yet.
+    window.selectPage(DashboardPage::Statistics);
+    EXPECT_TRUE(built.isEmpty());
+    window.show();
+    EXPECT_EQ(built, QList{DashboardPage::Statistics});
+    EXPECT_EQ(shownText(), "Statistics page");
+    window.selectPage(DashboardPage::Settings);
+    window.selectPage(DashboardPage::Statistics);
+    EXPECT_EQ(built, (QList{DashboardPage::Statistics, DashboardPage::Settings}));
+    EXPECT_EQ(shownText(), "Statistics page");
+
+    // Whoever asks for a page gets it built, shown or not.
+    window.hide();
+    EXPECT_EQ(qobject_cast<QLabel*>(window.page(DashboardPage::Examples))->text(), "Examples page");
+    EXPECT_TRUE(window.hasPage(DashboardPage::Examples));
+    EXPECT_FALSE(window.hasPage(DashboardPage::Functions));
+    EXPECT_EQ(built.size(), 3);
+}
+
 TEST(MainWindow, TheNoticeShowsOnlyWhenThereIsOne)
 {
     MainWindow window;

@@ -4,17 +4,20 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
+#include <QStringList>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <netdb.h>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace DisplayEnvironment {
 
@@ -51,16 +54,36 @@ bool connectsToTcp(const QByteArray& host, int port)
     return connected;
 }
 
+// The host and number of a display name "[protocol/]host:number[.screen]", read by hand: every
+// start reads it, and a regular expression would keep its library and compiled pattern resident
+// for the rest of the run.
+std::optional<std::pair<QString, int>> displayAddress(const QString& display)
+{
+    const qsizetype colon = display.indexOf(QLatin1Char(':'));
+    if (colon < 0 || display.indexOf(QLatin1Char(':'), colon + 1) >= 0)
+        return std::nullopt;
+    const QString host = display.left(colon).mid(display.left(colon).lastIndexOf(QLatin1Char('/')) + 1);
+    const QStringList numbers = display.mid(colon + 1).split(QLatin1Char('.'));
+    const auto digits = [](const QString& text) {
+        return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    };
+    if (numbers.size() > 2 || !std::all_of(numbers.begin(), numbers.end(), digits))
+        return std::nullopt;
+    bool ok = false;
+    const int number = numbers.first().toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return std::pair{host, number};
+}
+
 // Where libxcb would connect for `display`: the abstract socket first, then the one in
 // /tmp/.X11-unix, or TCP for a host name.
 bool x11ServerListens(const QString& display)
 {
-    static const QRegularExpression form(QStringLiteral(R"(^(?:([^:]*)/)?([^:/]*):(\d+)(?:\.\d+)?$)"));
-    const QRegularExpressionMatch match = form.match(display);
-    if (!match.hasMatch())
+    const auto address = displayAddress(display);
+    if (!address)
         return false;
-    const QString host = match.captured(2);
-    const int number = match.captured(3).toInt();
+    const auto& [host, number] = *address;
     if (host.isEmpty() || host == QLatin1String("unix")) {
         const QByteArray path = "/tmp/.X11-unix/X" + QByteArray::number(number);
         return connectsToLocalSocket(path, true) || connectsToLocalSocket(path, false);

@@ -56,40 +56,51 @@ Dashboard::~Dashboard() = default;
 
 QList<QWidget*> Dashboard::createPages()
 {
-    m_status = new StatusPage(*m_recent);
-    connect(m_status, &StatusPage::runningRequested, this, [this](bool running) { setAllRunning(running); });
-    const auto showRequests = [this] { m_status->setTotalRequests(m_components.statistics().totalRequests()); };
-    connect(&m_components.statistics(), &StatisticsManager::statisticsChanged, m_status, showRequests);
-    showRequests();
-    const auto showFolders = [this] { m_status->setAllowedFolderCount(m_components.settings().allowedFolders().size()); };
-    connect(&m_components.settings(), &SettingsManager::foldersChanged, m_status, showFolders);
-    showFolders();
-    showInstances();
+    QList<QWidget*> pages;
+    for (DashboardPage which : kDashboardPages)
+        pages.append(createPage(which));
+    return pages;
+}
 
-    m_statistics = new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock());
-    connect(m_statistics, &StatisticsPage::resetRequested, this, [this] { resetAllStatistics(); });
-    showSessions();
-
-    HistoryRecorder* history = m_components.history();
-    auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock(), history ? history->databasePath() : QString());
-    connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
-
-    auto* settings = new SettingsPage(
-        m_components.settings(), [this](const QString& key, const QVariant& value) { writeSetting(key, value); }, m_capabilities);
-    connect(settings, &SettingsPage::capabilitiesRefreshRequested, this, &Dashboard::capabilitiesRefreshRequested);
-    m_settingsPage = settings;
-
-    return {
-        m_status,
-        m_statistics,
-        activity,
-        new FunctionsPage(FeatureCards::fromTools(m_components.tools().listTools()),
-                          FeatureCards::fromResources(m_components.resources().resources()),
-                          FeatureCards::fromPrompts(m_components.prompts().prompts())),
-        settings,
-        DocumentationPages::gettingStarted(QCoreApplication::applicationFilePath()),
-        DocumentationPages::examples(),
-    };
+QWidget* Dashboard::createPage(DashboardPage which)
+{
+    switch (which) {
+    case DashboardPage::Status: {
+        m_status = new StatusPage(*m_recent);
+        connect(m_status, &StatusPage::runningRequested, this, [this](bool running) { setAllRunning(running); });
+        const auto showRequests = [this] { m_status->setTotalRequests(m_components.statistics().totalRequests()); };
+        connect(&m_components.statistics(), &StatisticsManager::statisticsChanged, m_status, showRequests);
+        showRequests();
+        const auto showFolders = [this] { m_status->setAllowedFolderCount(m_components.settings().allowedFolders().size()); };
+        connect(&m_components.settings(), &SettingsManager::foldersChanged, m_status, showFolders);
+        showFolders();
+        showInstances();
+        return m_status;
+    }
+    case DashboardPage::Statistics:
+        m_statistics = new StatisticsPage(m_components.statistics(), m_clipboard, m_components.clock());
+        connect(m_statistics, &StatisticsPage::resetRequested, this, [this] { resetAllStatistics(); });
+        showSessions();
+        return m_statistics;
+    case DashboardPage::ActivityLog: {
+        HistoryRecorder* history = m_components.history();
+        auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock(), history ? history->databasePath() : QString());
+        connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
+        return activity;
+    }
+    case DashboardPage::Functions:
+        return new FunctionsPage(FeatureCards::fromTools(m_components.tools().listTools()),
+                                 FeatureCards::fromResources(m_components.resources().resources()),
+                                 FeatureCards::fromPrompts(m_components.prompts().prompts()));
+    case DashboardPage::Settings:
+        m_settingsPage = new SettingsPage(
+            m_components.settings(), [this](const QString& key, const QVariant& value) { writeSetting(key, value); }, m_capabilities);
+        connect(m_settingsPage, &SettingsPage::capabilitiesRefreshRequested, this, &Dashboard::capabilitiesRefreshRequested);
+        return m_settingsPage;
+    case DashboardPage::GettingStarted: return DocumentationPages::gettingStarted(QCoreApplication::applicationFilePath());
+    case DashboardPage::Examples: return DocumentationPages::examples();
+    }
+    return nullptr;
 }
 
 void Dashboard::showInstances()

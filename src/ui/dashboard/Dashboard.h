@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/DashboardPage.h"
 #include "ui/dashboard/SettingsPage.h"
 
 #include <QCoroTask>
@@ -32,8 +33,11 @@ public:
               SettingsPage::CapabilityProbe capabilities, QObject* parent = nullptr);
     ~Dashboard() override;
 
+    // One page, showing the current figures from the start; the caller (the window) takes
+    // ownership. Each page is created at most once.
+    QWidget* createPage(DashboardPage which);
     // The seven pages in sidebar order: Status, Statistics, Activity Log, Functions, Settings,
-    // Getting Started, Examples. Created once; the caller (the window) takes ownership.
+    // Getting Started, Examples.
     QList<QWidget*> createPages();
 
     ActivityLogModel& log() const { return *m_log; }

@@ -9,8 +9,6 @@ TrayIcon::TrayIcon(std::function<TrayFigures()> readFigures, QObject* parent)
     : QObject(parent)
     , m_readFigures(std::move(readFigures))
 {
-    m_menu = new TrayMenu(m_model);
-    connect(m_menu, &TrayMenu::actionChosen, this, &TrayIcon::actionChosen);
     m_refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &TrayIcon::refresh);
 }
@@ -31,6 +29,9 @@ void TrayIcon::show()
 {
     if (m_tray)
         return;
+    // Made only for a tray that is there: without one, the window is the way in.
+    m_menu = new TrayMenu(m_model);
+    connect(m_menu, &TrayMenu::actionChosen, this, &TrayIcon::actionChosen);
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -32,6 +32,7 @@ public:
     void refresh();
 
     const TrayMenuModel& model() const { return m_model; }
+    // Null until shown.
     TrayMenu* menu() const { return m_menu; }
     QSystemTrayIcon* systemTrayIcon() const { return m_tray; }
     TrayAppearance appearance() const { return trayAppearance(m_shownState); }
