@@ -16,6 +16,14 @@ TrayIcon::TrayIcon(std::function<TrayFigures()> readFigures, QObject* parent)
 TrayIcon::~TrayIcon()
 {
     m_refreshTimer.stop();
+    // Each action leaves the menu first: the desktop's own menu (a D-Bus menu where the tray host
+    // takes one) frees its copy of an entry as the entry leaves, but not when it is destroyed
+    // with entries still in it.
+    if (m_menu) {
+        const QList<QAction*> actions = m_menu->actions();
+        for (QAction* action : actions)
+            m_menu->removeAction(action);
+    }
     delete m_tray;
     delete m_menu;
 }
