@@ -5,7 +5,7 @@
 #include "app/DesktopLock.h"
 #include "app/DesktopShell.h"
 #include "app/LaunchRole.h"
-#include "control/ControlProtocol.h"
+#include "control/ControlClient.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
 #include "control/DesktopInstanceClipboard.h"
@@ -37,9 +37,7 @@
 #include "state/SettingsManager.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -63,27 +61,10 @@ const char* displayName()
     return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "no display" : "Wayland";
 }
 
-// Asks one process to show its dashboard and waits for its answer (a local socket answers at
-// once or not at all, so plain blocking calls with a time limit are enough).
 bool askToShowDashboard(const QString& socketPath)
 {
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(ControlProtocol::kRequestTimeoutMs))
-        return false;
-    ControlProtocol::Request request;
-    request.id = 1;
-    request.command = "show-dashboard";
-    socket.write(ControlProtocol::encodeRequest(request));
-    QDeadlineTimer deadline(ControlProtocol::kRequestTimeoutMs);
-    while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
-            return false;
-    }
-    QByteArray line = socket.readLine();
-    line.chop(1);
-    const auto answer = ControlProtocol::decodeIncoming(line);
-    return answer && !answer->isEvent && answer->reply.ok;
+    const auto reply = ControlClient::askBlocking(socketPath, "show-dashboard");
+    return reply && reply->ok;
 }
 
 // A second user launch: asks the desktop instance to show its window. It may still be starting

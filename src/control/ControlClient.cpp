@@ -1,8 +1,9 @@
 #include "control/ControlClient.h"
 
+#include "platform/session/UnixSocket.h"
+
 #include <QCoroSignal>
 #include <QDeadlineTimer>
-#include <QLocalSocket>
 #include <QPointer>
 #include <QSet>
 
@@ -15,10 +16,10 @@ using namespace ControlProtocol;
 
 ControlClient::ControlClient(QObject* parent)
     : QObject(parent)
-    , m_socket(new QLocalSocket(this))
+    , m_socket(new UnixSocket(this))
 {
-    connect(m_socket, &QLocalSocket::readyRead, this, &ControlClient::readAvailable);
-    connect(m_socket, &QLocalSocket::disconnected, this, [this] {
+    connect(m_socket, &UnixSocket::readyRead, this, &ControlClient::readAvailable);
+    connect(m_socket, &UnixSocket::disconnected, this, [this] {
         Q_EMIT replyArrived(0);
         Q_EMIT disconnected();
     });
@@ -28,13 +29,12 @@ ControlClient::~ControlClient() = default;
 
 bool ControlClient::connectTo(const QString& socketPath)
 {
-    m_socket->connectToServer(socketPath);
-    return m_socket->state() == QLocalSocket::ConnectedState || m_socket->waitForConnected(kRequestTimeoutMs);
+    return m_socket->connectTo(socketPath, std::chrono::milliseconds(kRequestTimeoutMs));
 }
 
 bool ControlClient::isConnected() const
 {
-    return m_socket->state() == QLocalSocket::ConnectedState;
+    return m_socket->isConnected();
 }
 
 QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int timeoutMs)
@@ -89,6 +89,25 @@ QCoro::Task<Reply> ControlClient::requestLog(int timeoutMs)
         offset = next.get<qint64>();
     }
     co_return Reply::success(Json{{"entries", std::move(entries)}});
+}
+
+std::optional<Reply> ControlClient::askBlocking(const QString& socketPath, const std::string& command, int timeoutMs)
+{
+    UnixSocket socket;
+    if (!socket.connectTo(socketPath, std::chrono::milliseconds(timeoutMs)))
+        return std::nullopt;
+    socket.write(encodeRequest(Request{1, command, Json::object()}));
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()))))
+            return std::nullopt;
+    }
+    QByteArray line = socket.readLine();
+    line.chop(1);
+    const auto answer = decodeIncoming(line);
+    if (!answer || answer->isEvent)
+        return std::nullopt;
+    return answer->reply;
 }
 
 void ControlClient::readAvailable()

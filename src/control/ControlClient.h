@@ -9,7 +9,9 @@
 #include <QList>
 #include <QObject>
 
-class QLocalSocket;
+#include <optional>
+
+class UnixSocket;
 
 // A connection to one running zarnel's control socket: requests with a time limit, and the
 // events of a subscription as signals.
@@ -33,6 +35,12 @@ public:
     // failure when a page fails.
     QCoro::Task<ControlProtocol::Reply> requestLog(int timeoutMs = ControlProtocol::kRequestTimeoutMs);
 
+    // One request asked and waited for without an event loop (before the application exists, or
+    // where one answer is all a command needs): nothing when no answer comes in time. A local
+    // socket answers at once or not at all, so a plain blocking wait with a time limit does.
+    static std::optional<ControlProtocol::Reply> askBlocking(const QString& socketPath, const std::string& command,
+                                                             int timeoutMs = ControlProtocol::kRequestTimeoutMs);
+
 Q_SIGNALS:
     void eventReceived(const QString& event, const Json& data);
     void disconnected();
@@ -42,7 +50,7 @@ Q_SIGNALS:
 private:
     void readAvailable();
 
-    QLocalSocket* m_socket;
+    UnixSocket* m_socket;
     QByteArray m_buffer;
     qint64 m_nextId = 1;
     QHash<qint64, ControlProtocol::Reply> m_replies;

@@ -1,29 +1,29 @@
 #include "control/ControlConnection.h"
 
 #include "control/ControlServer.h"
+#include "platform/session/UnixSocket.h"
 
-#include <QLocalSocket>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcControlConnection, "com.tarvonic.zarnel.ControlConnection")
 
 using namespace ControlProtocol;
 
-ControlConnection::ControlConnection(QLocalSocket* socket, ControlServer& server, qint64 peerProcess)
+ControlConnection::ControlConnection(UnixSocket* socket, ControlServer& server, qint64 peerProcess)
     : QObject(&server)
     , m_socket(socket)
     , m_server(&server)
     , m_peerProcess(peerProcess)
 {
     m_socket->setParent(this);
-    connect(m_socket, &QLocalSocket::readyRead, this, &ControlConnection::readAvailable);
-    connect(m_socket, &QLocalSocket::disconnected, this, &QObject::deleteLater);
+    connect(m_socket, &UnixSocket::readyRead, this, &ControlConnection::readAvailable);
+    connect(m_socket, &UnixSocket::disconnected, this, &QObject::deleteLater);
     readAvailable();
 }
 
 void ControlConnection::send(const QByteArray& line)
 {
-    if (m_closing || m_socket->state() != QLocalSocket::ConnectedState)
+    if (m_closing || !m_socket->isConnected())
         return;
     if (m_socket->bytesToWrite() + line.size() > kMaxPendingWriteBytes) {
         qCInfo(lcControlConnection) << "dropping a control client that does not read its answers";
@@ -97,6 +97,6 @@ void ControlConnection::close()
 {
     m_closing = true;
     m_socket->disconnectFromServer(); // writes what is queued first
-    if (m_socket->state() == QLocalSocket::UnconnectedState)
+    if (!m_socket->isConnected())
         deleteLater();
 }

@@ -9,7 +9,7 @@
 #include <QQueue>
 
 class ControlServer;
-class QLocalSocket;
+class UnixSocket;
 
 // One client of the control socket: reads request lines, answers them one at a time in order,
 // and forwards events once subscribed. Deletes itself when the client goes or misbehaves.
@@ -17,7 +17,7 @@ class ControlConnection : public QObject {
     Q_OBJECT
 public:
     // `peerProcess`: the id of the process at the other end (0 when unknown).
-    ControlConnection(QLocalSocket* socket, ControlServer& server, qint64 peerProcess = 0);
+    ControlConnection(UnixSocket* socket, ControlServer& server, qint64 peerProcess = 0);
 
     qint64 peerProcess() const { return m_peerProcess; }
     // Closes the connection at once, whatever it was doing.
@@ -34,7 +34,7 @@ private:
     QCoro::Task<> processQueue();
     void close();
 
-    QLocalSocket* m_socket;
+    UnixSocket* m_socket;
     QPointer<ControlServer> m_server;
     QByteArray m_buffer;
     QQueue<QByteArray> m_lines;

@@ -6,13 +6,13 @@
 #include "platform/processes/DescriptorLimit.h"
 #include "platform/session/LocalListener.h"
 #include "platform/session/PeerCredentials.h"
+#include "platform/session/UnixSocket.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
 #include "state/SettingsManager.h"
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
-#include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QMetaMethod>
 #include <QTimer>
@@ -80,16 +80,16 @@ bool ControlServer::listen()
     return true;
 }
 
-void ControlServer::acceptConnection(QLocalSocket* socket)
+void ControlServer::acceptConnection(UnixSocket* socket)
 {
-    const auto peer = PeerCredentials::peerUserId(socket->socketDescriptor());
+    const auto peer = PeerCredentials::peerUserId(socket->descriptor());
     if (!peer || *peer != PeerCredentials::currentUserId()) {
         qCWarning(lcControlServer) << "refused a control connection from user id" << (peer ? static_cast<qint64>(*peer) : -1);
         socket->abort();
         socket->deleteLater();
         return;
     }
-    const qint64 peerProcess = PeerCredentials::peerProcessId(socket->socketDescriptor()).value_or(0);
+    const qint64 peerProcess = PeerCredentials::peerProcessId(socket->descriptor()).value_or(0);
     m_connections.removeAll(nullptr);
     if (!makeRoomFor(peerProcess)) {
         if (!std::exchange(m_turningAway, true))

@@ -13,9 +13,9 @@
 
 class ControlConnection;
 class LocalListener;
-class QLocalSocket;
 class QTimer;
 class ServerComponents;
+class UnixSocket;
 
 // The control endpoint every zarnel process offers on <control folder>/<pid>.sock, speaking the
 // protocol of ControlProtocol.h to processes of the same user. Removes its socket when destroyed.
@@ -62,7 +62,7 @@ Q_SIGNALS:
     void showDashboardRequested();
 
 private:
-    void acceptConnection(QLocalSocket* socket);
+    void acceptConnection(UnixSocket* socket);
     bool makeRoomFor(qint64 peerProcess);
     void registerBuiltInCommands();
     void watchTargets();

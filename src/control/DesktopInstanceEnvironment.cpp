@@ -1,40 +1,16 @@
 #include "control/DesktopInstanceEnvironment.h"
 
+#include "control/ControlClient.h"
 #include "control/DisplayCommands.h"
 #include "platform/session/DisplayEnvironment.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QLocalSocket>
 
 #include <algorithm>
 
 namespace DesktopInstanceEnvironment {
 
 namespace {
-
-std::optional<ControlProtocol::Reply> askBlocking(const QString& socketPath, const char* command)
-{
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(ControlProtocol::kRequestTimeoutMs))
-        return std::nullopt;
-    ControlProtocol::Request request;
-    request.id = 1;
-    request.command = command;
-    socket.write(ControlProtocol::encodeRequest(request));
-    QDeadlineTimer deadline(ControlProtocol::kRequestTimeoutMs);
-    while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
-            return std::nullopt;
-    }
-    QByteArray line = socket.readLine();
-    line.chop(1);
-    const auto answer = ControlProtocol::decodeIncoming(line);
-    if (!answer || answer->isEvent)
-        return std::nullopt;
-    return answer->reply;
-}
 
 // A value that could not have come from an environment is not taken.
 bool isPlausible(const std::string& value)
@@ -50,7 +26,7 @@ QHash<QString, QString> ask(const ControlFolder& folder)
     if (!folder.isUsable())
         return found;
     for (const qint64 pid : folder.socketProcessIds()) {
-        const auto reply = askBlocking(folder.socketPath(pid), DisplayCommands::kDisplayEnvironmentCommand);
+        const auto reply = ControlClient::askBlocking(folder.socketPath(pid), DisplayCommands::kDisplayEnvironmentCommand);
         if (!reply || !reply->ok || !reply->result.is_object())
             continue;
         const Json variables = reply->result.value("variables", Json::object());

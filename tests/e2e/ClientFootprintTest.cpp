@@ -12,21 +12,34 @@
 
 namespace {
 
-// The display and GUI libraries among the files a process has mapped.
-QStringList displayLibrariesMappedBy(qint64 pid)
+// The libraries among the files a process has mapped whose names match `pattern`.
+QStringList librariesMappedBy(qint64 pid, const QRegularExpression& pattern)
 {
     QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
     if (!maps.open(QIODevice::ReadOnly))
         return {QStringLiteral("(cannot read the maps of %1)").arg(pid)};
-    static const QRegularExpression display(
-        QStringLiteral(R"(/(libQt6Gui|libQt6Widgets|libX11|libxcb|libwayland|libzarnel-desktop)[^/]*\.so)"));
     QStringList found;
     for (const QByteArray& line : maps.readAll().split('\n')) {
         const QString path = QString::fromLocal8Bit(line).section(QLatin1Char(' '), -1);
-        if (display.match(path).hasMatch() && !found.contains(path))
+        if (pattern.match(path).hasMatch() && !found.contains(path))
             found.append(path);
     }
     return found;
+}
+
+// The display and GUI libraries.
+QStringList displayLibrariesMappedBy(qint64 pid)
+{
+    static const QRegularExpression display(
+        QStringLiteral(R"(/(libQt6Gui|libQt6Widgets|libX11|libxcb|libwayland|libzarnel-desktop)[^/]*\.so)"));
+    return librariesMappedBy(pid, display);
+}
+
+// Qt Network and what it brings (Kerberos, the proxy resolver): the control socket needs none.
+QStringList networkLibrariesMappedBy(qint64 pid)
+{
+    static const QRegularExpression network(QStringLiteral(R"(/(libQt6Network|libgssapi_krb5|libproxy)[^/]*\.so)"));
+    return librariesMappedBy(pid, network);
 }
 
 } // namespace
@@ -44,6 +57,10 @@ TEST(ClientFootprint, AHeadlessClientsProcessMapsNoDisplayLibraryUntilADisplayTo
     ASSERT_TRUE(zarnel.callTool("list_running_apps", nlohmann::json::object()));
     const qint64 pid = zarnel.process().processId();
     EXPECT_EQ(displayLibrariesMappedBy(pid), QStringList());
+    // Its control socket is listened on, and answers.
+    const ZarnelProcess::CommandRun status = ZarnelProcess::runCommand(home, {QStringLiteral("status")});
+    EXPECT_TRUE(status.output.startsWith("Zarnel server is running")) << status.output.constData() << status.error.constData();
+    EXPECT_EQ(networkLibrariesMappedBy(pid), QStringList());
 
     // Without a desktop instance to ask, the process does the display work itself.
     const auto clipboard = zarnel.callTool("get_clipboard", nlohmann::json::object());

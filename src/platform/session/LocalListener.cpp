@@ -1,8 +1,8 @@
 #include "platform/session/LocalListener.h"
 
 #include "platform/processes/Log.h"
+#include "platform/session/UnixSocket.h"
 
-#include <QLocalSocket>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -51,12 +51,10 @@ bool LocalListener::listen(const QString& path)
     close();
     const QByteArray encoded = path.toLocal8Bit();
     struct sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (encoded.isEmpty() || static_cast<std::size_t>(encoded.size()) >= sizeof address.sun_path) {
+    if (!UnixSocket::addressOf(encoded, address)) {
         m_error = QStringLiteral("the socket path is too long");
         return false;
     }
-    std::memcpy(address.sun_path, encoded.constData(), static_cast<std::size_t>(encoded.size()));
     struct stat existing {};
     if (::lstat(encoded.constData(), &existing) == 0 && S_ISSOCK(existing.st_mode))
         ::unlink(encoded.constData());
@@ -105,13 +103,7 @@ void LocalListener::acceptPending()
     for (int taken = 0; taken < kAcceptsPerWake && m_fd >= 0; ++taken) {
         const int fd = acceptOne(m_fd);
         if (fd >= 0) {
-            auto* socket = new QLocalSocket(this);
-            if (socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
-                Q_EMIT connectionAccepted(socket);
-            } else {
-                ::close(fd);
-                delete socket;
-            }
+            Q_EMIT connectionAccepted(new UnixSocket(fd, this));
             continue;
         }
         switch (errno) {

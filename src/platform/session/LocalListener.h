@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalSocket;
+class UnixSocket;
 class QSocketNotifier;
 
 // A listening local (Unix domain) socket that keeps listening whatever happens to one
@@ -26,7 +26,7 @@ public:
 
 Q_SIGNALS:
     // A client connected. The socket is a child of the listener until the receiver takes it.
-    void connectionAccepted(QLocalSocket* socket);
+    void connectionAccepted(UnixSocket* socket);
     // A client was turned away: the process had no descriptor left for it.
     void connectionTurnedAway();
 

@@ -1,11 +1,11 @@
 #include "platform/session/LocalListener.h"
+#include "platform/session/UnixSocket.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLocalSocket>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -54,9 +54,9 @@ TEST(LocalListener, KeepsListeningWhenTheProcessRunsOutOfDescriptors)
     const QString path = dir.filePath(QStringLiteral("listener.sock"));
     LocalListener listener;
     ASSERT_TRUE(listener.listen(path)) << listener.errorString().toStdString();
-    std::vector<QLocalSocket*> accepted;
+    std::vector<UnixSocket*> accepted;
     int turnedAway = 0;
-    QObject::connect(&listener, &LocalListener::connectionAccepted, [&](QLocalSocket* socket) { accepted.push_back(socket); });
+    QObject::connect(&listener, &LocalListener::connectionAccepted, [&](UnixSocket* socket) { accepted.push_back(socket); });
     QObject::connect(&listener, &LocalListener::connectionTurnedAway, [&] { ++turnedAway; });
 
     // Clients waiting to be taken, and room for only a few of them.
