@@ -27,7 +27,6 @@ HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& se
     m_thread.setObjectName(QStringLiteral("history"));
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
-    m_thread.start(QThread::LowPriority);
 
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(kFlushDelay);
@@ -41,11 +40,13 @@ HistoryRecorder::HistoryRecorder(QString databasePath, const SettingsManager& se
 HistoryRecorder::~HistoryRecorder()
 {
     flush();
-    // The connection is closed in the thread that opened it.
-    QMetaObject::invokeMethod(
-        m_worker, [this] { m_store.reset(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    if (m_thread.isRunning()) {
+        // The connection is closed in the thread that opened it.
+        QMetaObject::invokeMethod(
+            m_worker, [this] { m_store.reset(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
     delete m_worker;
 }
 
@@ -85,7 +86,7 @@ void HistoryRecorder::writePending()
     m_pending.clear();
     const QDateTime now = m_clock.now();
     QPointer<HistoryRecorder> self(this);
-    QMetaObject::invokeMethod(m_worker, [store = m_store, unwritten = m_unwritten, batch, now, self] {
+    QMetaObject::invokeMethod(worker(), [store = m_store, unwritten = m_unwritten, batch, now, self] {
         // What the last batches could not write goes first, in the order it was answered.
         QList<HistoryRecord> records = std::move(*unwritten);
         unwritten->clear();
@@ -124,6 +125,8 @@ void HistoryRecorder::writePending()
 void HistoryRecorder::flush()
 {
     writePending();
+    if (!m_thread.isRunning())
+        return;
     // The worker takes its work in order: once this runs, everything posted before is done.
     QMetaObject::invokeMethod(
         m_worker, [] {}, Qt::BlockingQueuedConnection);
@@ -137,7 +140,7 @@ void HistoryRecorder::applyRetention()
     const QDateTime now = m_clock.now();
     const QDateTime cutoff = now.addDays(-days);
     QPointer<HistoryRecorder> self(this);
-    QMetaObject::invokeMethod(m_worker, [store = m_store, now, cutoff, self] {
+    QMetaObject::invokeMethod(worker(), [store = m_store, now, cutoff, self] {
         if (!openIfClosed(*store, now, self))
             return;
         const qint64 removed = store->removeOlderThan(cutoff);
@@ -145,6 +148,15 @@ void HistoryRecorder::applyRetention()
             qCInfo(lcRecorder, "Removed %lld history records older than %s", static_cast<long long>(removed),
                    qUtf8Printable(cutoff.toString(Qt::ISODate)));
     });
+}
+
+QObject* HistoryRecorder::worker()
+{
+    // Started with the first work: a client's process that records nothing spends no thread
+    // (nor its event loop) on the history.
+    if (!m_thread.isRunning())
+        m_thread.start(QThread::LowPriority);
+    return m_worker;
 }
 
 bool HistoryRecorder::openIfClosed(HistoryStore& store, const QDateTime& now, const QPointer<HistoryRecorder>& self)

@@ -63,6 +63,8 @@ private:
         Json arguments;
     };
     void writePending();
+    // The writer's event receiver, its thread started if it was not.
+    QObject* worker();
     static void announceMovedAside(const QPointer<HistoryRecorder>& self, const QString& movedAsideTo);
     // Opens the database on the writer's thread if it is not open yet; whether it is.
     static bool openIfClosed(HistoryStore& store, const QDateTime& now, const QPointer<HistoryRecorder>& self);

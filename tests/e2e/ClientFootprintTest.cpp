@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -42,6 +43,19 @@ QStringList networkLibrariesMappedBy(qint64 pid)
     return librariesMappedBy(pid, network);
 }
 
+// The names of the process's threads.
+QStringList threadsOf(qint64 pid)
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + QStringLiteral("/comm")));
+        if (name.open(QIODevice::ReadOnly))
+            names.append(QString::fromUtf8(name.readAll().trimmed()));
+    }
+    return names;
+}
+
 } // namespace
 
 TEST(ClientFootprint, AHeadlessClientsProcessMapsNoDisplayLibraryUntilADisplayToolNeedsOne)
@@ -50,6 +64,8 @@ TEST(ClientFootprint, AHeadlessClientsProcessMapsNoDisplayLibraryUntilADisplayTo
     ZarnelProcess zarnel(home);
     ASSERT_TRUE(zarnel.start());
     ASSERT_TRUE(zarnel.initialize("footprint", "1.0", "2025-11-25"));
+    // The history's writer waits for something to write.
+    EXPECT_FALSE(threadsOf(zarnel.process().processId()).contains(QStringLiteral("history")));
     ASSERT_TRUE(zarnel.request("tools/list"));
     ASSERT_TRUE(zarnel.request("resources/list"));
     ASSERT_TRUE(zarnel.callTool("list_directory", {{"path", home.path().toStdString()}}));
