@@ -3,11 +3,10 @@
 #include "Version.h"
 #include "app/CommandLine.h"
 #include "app/Launch.h"
+#include "app/StandardError.h"
 #include "app/SubCommands.h"
 
 #include <QTextStream>
-
-#include <iostream>
 
 namespace {
 
@@ -38,7 +37,8 @@ int run(int argc, char** argv)
     case CommandLine::Invocation::Kind::Help: printToStandardOutput(invocation.text); return 0;
     case CommandLine::Invocation::Kind::Version: printToStandardOutput(QStringLiteral("Zarnel " ZARNEL_VERSION "\n")); return 0;
     case CommandLine::Invocation::Kind::UsageError:
-        std::cerr << "zarnel: " << invocation.text.toStdString() << "\n" << CommandLine::commandUsage(invocation.command).toStdString();
+        StandardError() << "zarnel: " << invocation.text.toStdString() << "\n"
+                        << CommandLine::commandUsage(invocation.command).toStdString();
         return kUsageError;
     case CommandLine::Invocation::Kind::SubCommand: return SubCommands::run(argc, argv, invocation);
     case CommandLine::Invocation::Kind::Serve: break;

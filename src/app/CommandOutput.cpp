@@ -1,5 +1,6 @@
 #include "app/CommandOutput.h"
 
+#include "app/StandardError.h"
 #include "app/SubCommands.h"
 #include "platform/files/FileReplacement.h"
 #include "platform/session/NotificationService.h"
@@ -12,7 +13,6 @@
 #include <QCoroTask>
 
 #include <cstdio>
-#include <iostream>
 
 namespace {
 
@@ -43,13 +43,13 @@ bool CommandOutput::notify(const QString& text)
 int CommandOutput::fail(const QString& message, int status)
 {
     if (!notify(message))
-        std::cerr << "zarnel: " << message.toStdString() << "\n";
+        StandardError() << "zarnel: " << message.toStdString() << "\n";
     return status;
 }
 
 int CommandOutput::usageError(const QString& message)
 {
-    std::cerr << "zarnel: " << message.toStdString() << "\n" << CommandLine::commandUsage(m_invocation.command).toStdString();
+    StandardError() << "zarnel: " << message.toStdString() << "\n" << CommandLine::commandUsage(m_invocation.command).toStdString();
     return SubCommands::kUsageError;
 }
 
@@ -115,13 +115,13 @@ int CommandOutput::show(const ActionResult& result)
     if (m_invocation.json) {
         const std::string line = JsonWriter::compact(Json{{"dialog", result.dialog.toStdString()}, {"value", value}});
         if (fileOnStandardOutput)
-            std::cerr << line << "\n";
+            StandardError() << line << "\n";
         else
             writeOut(QByteArray::fromStdString(line) + '\n');
         return SubCommands::kSuccess;
     }
     if (fileOnStandardOutput) {
-        std::cerr << result.dialog.toStdString() << "\n";
+        StandardError() << result.dialog.toStdString() << "\n";
         return SubCommands::kSuccess;
     }
     QString text = result.dialog;

@@ -5,6 +5,7 @@
 #include "app/DesktopLock.h"
 #include "app/DesktopShell.h"
 #include "app/LaunchRole.h"
+#include "app/StandardError.h"
 #include "control/ControlClient.h"
 #include "control/ControlServer.h"
 #include "control/DesktopConfirmationAsker.h"
@@ -43,7 +44,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -81,11 +81,11 @@ int handOverToDesktopInstance(const ControlFolder& folder)
             std::any_of(processes.cbegin(), processes.cend(), [&](qint64 pid) { return askToShowDashboard(folder.socketPath(pid)); });
         if (shown) {
             if (::isatty(STDERR_FILENO) == 1)
-                std::cerr << "Zarnel is already running: its window is shown.\n";
+                StandardError() << "Zarnel is already running: its window is shown.\n";
             return 0;
         }
     }
-    std::cerr << "zarnel: the running Zarnel did not answer; its tray item shows its window.\n";
+    StandardError() << "zarnel: the running Zarnel did not answer; its tray item shows its window.\n";
     return 1;
 }
 
@@ -93,7 +93,7 @@ int handOverToDesktopInstance(const ControlFolder& folder)
 void startDesktopInstanceIfNone(const ControlFolder& folder)
 {
     if (const QString problem = DesktopLock::problemAt(folder.path()); !problem.isEmpty()) {
-        std::cerr << "zarnel: not starting the desktop application: " << problem.toStdString() << "\n";
+        StandardError() << "zarnel: not starting the desktop application: " << problem.toStdString() << "\n";
         return;
     }
     if (DesktopLock::isHeldElsewhere(folder.path()))
@@ -102,7 +102,7 @@ void startDesktopInstanceIfNone(const ControlFolder& folder)
     const DetachedLaunch launch =
         DetachedLauncher::start({QCoreApplication::applicationFilePath(), QStringLiteral("--hidden")}, {}, std::chrono::milliseconds(0));
     if (!launch.succeeded())
-        std::cerr << "zarnel: cannot start the desktop application: " << launch.error.toStdString() << "\n";
+        StandardError() << "zarnel: cannot start the desktop application: " << launch.error.toStdString() << "\n";
 }
 
 // How long a question to a person waits for the answer. The end-to-end tests shorten it, as they
@@ -135,7 +135,7 @@ std::unique_ptr<QCoreApplication> createApplication(int& argc, char** argv, bool
     std::unique_ptr<QCoreApplication> app;
     const DesktopLibraryFunctions* library = windows ? DesktopLibrary::functions() : nullptr;
     if (windows && !library)
-        std::cerr << "zarnel: no display library: " << DesktopLibrary::loadError().toStdString() << "\n";
+        StandardError() << "zarnel: no display library: " << DesktopLibrary::loadError().toStdString() << "\n";
     if (library)
         app.reset(library->createGuiApplication(argc, argv, displayOptional));
     if (!app) {
@@ -170,18 +170,18 @@ int serve(int& argc, char** argv, bool hidden)
     // Before the role is chosen: a client that stripped our environment must not cost the user
     // the desktop they sit at.
     if (const QString session = SessionEnvironment::describe(SessionEnvironment().adoptIntoProcess()); !session.isEmpty())
-        std::cerr << session.toStdString() << "\n";
+        StandardError() << session.toStdString() << "\n";
     const StandardInputKind input = StandardInput::kind(STDIN_FILENO);
     // Without a user manager to keep them, the person's running desktop instance has them.
     if (StandardInput::isFromClient(input)) {
         if (const QString found = SessionEnvironment::describe(DesktopInstanceEnvironment::adoptIntoProcess(ControlFolder()));
             !found.isEmpty())
-            std::cerr << found.toStdString() << "\n";
+            StandardError() << found.toStdString() << "\n";
     }
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
     const bool display = DisplayEnvironment::hasDisplaySession() && DisplayEnvironment::DisplayProbe().canOpen();
     if (DisplayEnvironment::hasDisplaySession() && !display)
-        std::cerr << "zarnel: the display in the environment cannot be opened; running without windows\n";
+        StandardError() << "zarnel: the display in the environment cannot be opened; running without windows\n";
     const LaunchRole role = chooseLaunchRole(display, input);
 
     // The desktop lock is taken before anything is drawn or served, so a launch that is not the
@@ -193,7 +193,7 @@ int serve(int& argc, char** argv, bool hidden)
         desktopLock = std::make_unique<DesktopLock>(folder.path());
         if (!desktopLock->tryAcquire()) {
             if (!desktopLock->problem().isEmpty()) {
-                std::cerr << "zarnel: cannot start the desktop application: " << desktopLock->problem().toStdString() << "\n";
+                StandardError() << "zarnel: cannot start the desktop application: " << desktopLock->problem().toStdString() << "\n";
                 return 1;
             }
             return hidden ? 0 : handOverToDesktopInstance(folder);
@@ -207,7 +207,7 @@ int serve(int& argc, char** argv, bool hidden)
     // A client's process serves its client whether or not the display opens.
     auto app = createApplication(argc, argv, guiApplication, !desktop);
     if (desktop && !app->inherits("QGuiApplication")) {
-        std::cerr << "zarnel: cannot start the desktop application: the display in the environment cannot be opened\n";
+        StandardError() << "zarnel: cannot start the desktop application: the display in the environment cannot be opened\n";
         return 1;
     }
     Log::installDefaultRules();
@@ -255,7 +255,7 @@ int serve(int& argc, char** argv, bool hidden)
     ControlServer control(components);
     control.setDesktop(desktop);
     if (!control.listen())
-        std::cerr << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
+        StandardError() << "zarnel: no control socket: " << control.problem().toStdString() << "\n";
 
     // Tool calls that need a person's yes ask through the desktop instance's dialog when the
     // client cannot ask its user; the desktop instance shows such dialogs.
@@ -273,7 +273,7 @@ int serve(int& argc, char** argv, bool hidden)
     if (desktop) {
         const DesktopLibraryFunctions* library = DesktopLibrary::functions();
         if (!library) {
-            std::cerr << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
+            StandardError() << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
             return 1;
         }
         displayCommands = std::make_unique<DisplayCommands>(components.services().clipboard, components.services().screenGrabber, folder);
@@ -300,16 +300,16 @@ int serve(int& argc, char** argv, bool hidden)
     if (::isatty(STDERR_FILENO) == 1) {
         const std::string where =
             role == LaunchRole::Headless ? std::string("running headless") : std::string("running on the desktop (") + displayName() + ")";
-        std::cerr << "Zarnel " ZARNEL_VERSION ": " << where << (desktop ? " as the desktop application" : "") << "; "
-                  << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
-                  << "Settings: " << settingsPath.toStdString()
-                  << (started       ? "\n"
-                          : !chosen ? " (zarnel settings set autoStartServer true starts it at launch)\n"
-                                    : " (its user stopped Zarnel: zarnel server start starts it)\n");
+        StandardError() << "Zarnel " ZARNEL_VERSION ": " << where << (desktop ? " as the desktop application" : "") << "; "
+                        << (started ? "the MCP server is started." : "the MCP server is not started.") << "\n"
+                        << "Settings: " << settingsPath.toStdString()
+                        << (started       ? "\n"
+                                : !chosen ? " (zarnel settings set autoStartServer true starts it at launch)\n"
+                                          : " (its user stopped Zarnel: zarnel server start starts it)\n");
     }
     if (role == LaunchRole::Headless && !started && !chosen) {
-        std::cerr << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
-                  << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
+        StandardError() << "zarnel: headless, and autoStartServer is not true in " << settingsPath.toStdString()
+                        << ": nothing to do (zarnel settings set autoStartServer true changes that).\n";
         // A person at a terminal has been told what to do; a client that started us has not
         // got a server, which is a failure.
         return streams.inputIsTerminal() ? 0 : 1;
