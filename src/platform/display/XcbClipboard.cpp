@@ -1,7 +1,7 @@
-#include "platform/session/XcbClipboard.h"
+#include "platform/display/XcbClipboard.h"
 
+#include "platform/display/Xcb.h"
 #include "platform/processes/Log.h"
-#include "platform/session/Xcb.h"
 
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
