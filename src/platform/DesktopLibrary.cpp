@@ -1,11 +1,10 @@
 #include "platform/DesktopLibrary.h"
 
+#include "platform/OnDemand.h"
 #include "platform/PrivateLibrary.h"
 #include "platform/session/ActiveWindow.h"
 #include "platform/session/Clipboard.h"
 #include "platform/session/ScreenGrabber.h"
-
-#include <mutex>
 
 namespace DesktopLibrary {
 
@@ -18,28 +17,14 @@ const PrivateLibrary::Loaded<DesktopLibraryFunctions>& state()
     return PrivateLibrary::loadOnce<DesktopLibraryFunctions>(kFileName, ZARNEL_DESKTOP_LIBRARY_ENTRY, kDesktopLibraryVersion);
 }
 
-// Makes the real service on first use; null when the library cannot be loaded.
-template <typename Service> class OnFirstUse {
-public:
-    explicit OnFirstUse(Service* (*DesktopLibraryFunctions::*factory)())
-        : m_factory(factory)
-    {
-    }
-
-    Service* get() const
-    {
-        std::call_once(m_once, [this] {
-            if (const DesktopLibraryFunctions* table = functions())
-                m_service.reset((table->*m_factory)());
-        });
-        return m_service.get();
-    }
-
-private:
-    Service* (*DesktopLibraryFunctions::*m_factory)();
-    mutable std::once_flag m_once;
-    mutable std::unique_ptr<Service> m_service;
-};
+// The real service, made by the library on first use; none when it cannot be loaded.
+template <typename Service> OnDemand<Service> madeByLibrary(Service* (*DesktopLibraryFunctions::*factory)())
+{
+    return OnDemand<Service>([factory]() -> std::shared_ptr<Service> {
+        const DesktopLibraryFunctions* table = functions();
+        return table ? std::shared_ptr<Service>((table->*factory)()) : nullptr;
+    });
+}
 
 QString unavailable()
 {
@@ -50,31 +35,31 @@ class LazyClipboard : public Clipboard {
 public:
     QCoro::Task<std::optional<QString>> unavailableReason() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = m_clipboard.get().get())
             return clipboard->unavailableReason();
         return ready<std::optional<QString>>(unavailable());
     }
     QCoro::Task<std::optional<QString>> text() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = m_clipboard.get().get())
             return clipboard->text();
         return ready<std::optional<QString>>(std::nullopt);
     }
     QCoro::Task<std::optional<QByteArray>> imagePng() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = m_clipboard.get().get())
             return clipboard->imagePng();
         return ready<std::optional<QByteArray>>(std::nullopt);
     }
     QCoro::Task<std::optional<QStringList>> filePaths() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = m_clipboard.get().get())
             return clipboard->filePaths();
         return ready<std::optional<QStringList>>(std::nullopt);
     }
     QCoro::Task<ClipboardWrite> setText(QString text) override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = m_clipboard.get().get())
             return clipboard->setText(std::move(text));
         return ready(ClipboardWrite{false, unavailable()});
     }
@@ -82,7 +67,7 @@ public:
 private:
     template <typename T> static QCoro::Task<T> ready(T value) { co_return value; }
 
-    OnFirstUse<Clipboard> m_clipboard{&DesktopLibraryFunctions::createClipboard};
+    OnDemand<Clipboard> m_clipboard = madeByLibrary(&DesktopLibraryFunctions::createClipboard);
 };
 
 class LazyScreenGrabber : public ScreenGrabber {
@@ -90,7 +75,7 @@ public:
     bool hasScreen() const override { return m_grabber.get() && m_grabber.get()->hasScreen(); }
     QCoro::Task<ScreenCapture> captureToFile(QString path) override
     {
-        if (ScreenGrabber* grabber = m_grabber.get())
+        if (ScreenGrabber* grabber = m_grabber.get().get())
             return grabber->captureToFile(std::move(path));
         return noCapture();
     }
@@ -98,7 +83,7 @@ public:
 private:
     static QCoro::Task<ScreenCapture> noCapture() { co_return ScreenCapture{ScreenCapture::Status::CouldNotCapture, unavailable()}; }
 
-    OnFirstUse<ScreenGrabber> m_grabber{&DesktopLibraryFunctions::createScreenGrabber};
+    OnDemand<ScreenGrabber> m_grabber = madeByLibrary(&DesktopLibraryFunctions::createScreenGrabber);
 };
 
 class LazyActiveWindow : public ActiveWindow {
@@ -113,7 +98,7 @@ public:
     }
 
 private:
-    OnFirstUse<ActiveWindow> m_window{&DesktopLibraryFunctions::createActiveWindow};
+    OnDemand<ActiveWindow> m_window = madeByLibrary(&DesktopLibraryFunctions::createActiveWindow);
 };
 
 } // namespace
