@@ -1,6 +1,5 @@
 #include "control/DesktopInstanceClipboard.h"
 
-#include "control/ControlClient.h"
 #include "control/DesktopInstanceFinder.h"
 #include "control/DisplayCommands.h"
 #include "control/TransferFile.h"
@@ -84,17 +83,9 @@ DesktopInstanceClipboard::DesktopInstanceClipboard(std::shared_ptr<DesktopInstan
 QCoro::Task<std::optional<Reply>> DesktopInstanceClipboard::ask(Json args)
 {
     const std::shared_ptr<DesktopInstanceFinder> finder = m_finder;
-    QCoro::Task<qint64> finding = finder->find();
-    const qint64 pid = co_await finding;
-    if (pid == 0)
-        co_return std::nullopt;
-    auto client = std::make_shared<ControlClient>();
-    if (!client->connectTo(finder->folder().socketPath(pid)))
-        co_return std::nullopt;
-    std::string command(DisplayCommands::kClipboardCommand);
-    QCoro::Task<Reply> asking = client->request(std::move(command), std::move(args), kRequestTimeoutMs);
-    Reply reply = co_await asking;
-    co_return reply;
+    QCoro::Task<std::optional<Reply>> asking =
+        finder->ask(std::string(DisplayCommands::kClipboardCommand), std::move(args), kRequestTimeoutMs);
+    co_return co_await asking;
 }
 
 QCoro::Task<std::optional<QString>> DesktopInstanceClipboard::unavailableReason()

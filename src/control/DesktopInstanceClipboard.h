@@ -1,7 +1,7 @@
 #pragma once
 
 #include "control/ControlProtocol.h"
-#include "control/OnDemand.h"
+#include "platform/OnDemand.h"
 #include "platform/session/Clipboard.h"
 
 #include <memory>

@@ -82,3 +82,17 @@ QCoro::Task<qint64> DesktopInstanceFinder::find()
         m_waited = true;
     co_return pid;
 }
+
+QCoro::Task<std::optional<ControlProtocol::Reply>> DesktopInstanceFinder::ask(std::string command, Json args, int timeoutMs)
+{
+    QCoro::Task<qint64> finding = find();
+    const qint64 pid = co_await finding;
+    if (pid == 0)
+        co_return std::nullopt;
+    auto client = std::make_shared<ControlClient>();
+    if (!client->connectTo(m_folder.socketPath(pid)))
+        co_return std::nullopt;
+    QCoro::Task<ControlProtocol::Reply> asking = client->request(std::move(command), std::move(args), timeoutMs);
+    ControlProtocol::Reply reply = co_await asking;
+    co_return reply;
+}

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "control/ControlFolder.h"
+#include "control/ControlProtocol.h"
 
 #include <QCoroTask>
 #include <QString>
 
 #include <chrono>
+#include <optional>
+#include <string>
 
 // Finds the person's desktop instance among the processes of the control folder, for a process
 // that hands display work (clipboard, screenshots, dialogs) to it. A client's process starts the
@@ -28,6 +31,10 @@ public:
     // The desktop instance's process id; 0 when there is none (after the wait, on a display).
     // Once a wait has ended without one, later calls only look.
     QCoro::Task<qint64> find();
+
+    // The desktop instance's answer to one request, found as find() does; nothing when there is
+    // none to ask (then the caller falls back to doing the work itself).
+    QCoro::Task<std::optional<ControlProtocol::Reply>> ask(std::string command, Json args, int timeoutMs);
 
     // Why find() found none: "no display" when there is none, else "the desktop instance did not
     // start".

@@ -1,6 +1,5 @@
 #include "control/DesktopInstanceScreenGrabber.h"
 
-#include "control/ControlClient.h"
 #include "control/DesktopInstanceFinder.h"
 #include "control/DisplayCommands.h"
 #include "control/TransferFile.h"
@@ -78,14 +77,11 @@ bool DesktopInstanceScreenGrabber::hasScreen() const
 QCoro::Task<ScreenCapture> DesktopInstanceScreenGrabber::captureToFile(QString path)
 {
     const std::shared_ptr<DesktopInstanceFinder> finder = m_finder;
-    QCoro::Task<qint64> finding = finder->find();
-    const qint64 pid = co_await finding;
-    auto client = std::make_shared<ControlClient>();
-    if (pid != 0 && client->connectTo(finder->folder().socketPath(pid))) {
-        std::string command(DisplayCommands::kScreenshotCommand);
-        QCoro::Task<Reply> asking = client->request(std::move(command), Json::object(), kRequestTimeoutMs);
-        const Reply reply = co_await asking;
-        QFuture<ScreenCapture> delivering = deliverInBackground(finder->folder(), reply, path);
+    QCoro::Task<std::optional<Reply>> asking =
+        finder->ask(std::string(DisplayCommands::kScreenshotCommand), Json::object(), kRequestTimeoutMs);
+    const std::optional<Reply> reply = co_await asking;
+    if (reply) {
+        QFuture<ScreenCapture> delivering = deliverInBackground(finder->folder(), *reply, path);
         co_return co_await delivering;
     }
     const std::shared_ptr<ScreenGrabber> local = m_fallback.get();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/OnDemand.h"
+#include "platform/OnDemand.h"
 #include "platform/session/ScreenGrabber.h"
 
 #include <memory>

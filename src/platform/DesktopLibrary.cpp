@@ -1,11 +1,13 @@
 #include "platform/DesktopLibrary.h"
 
+#include "platform/OnDemand.h"
 #include "platform/PrivateLibrary.h"
 #include "platform/session/ActiveWindow.h"
 #include "platform/session/Clipboard.h"
+#include "platform/session/DisplayEnvironment.h"
 #include "platform/session/ScreenGrabber.h"
 
-#include <mutex>
+#include <QCoreApplication>
 
 namespace DesktopLibrary {
 
@@ -18,31 +20,27 @@ const PrivateLibrary::Loaded<DesktopLibraryFunctions>& state()
     return PrivateLibrary::loadOnce<DesktopLibraryFunctions>(kFileName, ZARNEL_DESKTOP_LIBRARY_ENTRY, kDesktopLibraryVersion);
 }
 
-// Makes the real service on first use; null when the library cannot be loaded.
-template <typename Service> class OnFirstUse {
-public:
-    explicit OnFirstUse(Service* (*DesktopLibraryFunctions::*factory)())
-        : m_factory(factory)
-    {
-    }
+// The real service, made by the library on first use; none when it cannot be loaded.
+template <typename Service> OnDemand<Service> madeByLibrary(Service* (*DesktopLibraryFunctions::*factory)())
+{
+    return OnDemand<Service>([factory]() -> std::shared_ptr<Service> {
+        const DesktopLibraryFunctions* table = functions();
+        return table ? std::shared_ptr<Service>((table->*factory)()) : nullptr;
+    });
+}
 
-    Service* get() const
-    {
-        std::call_once(m_once, [this] {
-            if (const DesktopLibraryFunctions* table = functions())
-                m_service.reset((table->*m_factory)());
-        });
-        return m_service.get();
-    }
-
-private:
-    Service* (*DesktopLibraryFunctions::*m_factory)();
-    mutable std::once_flag m_once;
-    mutable std::unique_ptr<Service> m_service;
-};
+// A process with neither a display in its environment nor a GUI application of its own has no
+// display to reach: the library would only say so, and is not loaded for that.
+bool displayOutOfReach()
+{
+    const QCoreApplication* application = QCoreApplication::instance();
+    return !DisplayEnvironment::hasDisplaySession() && !(application && application->inherits("QGuiApplication"));
+}
 
 QString unavailable()
 {
+    if (displayOutOfReach())
+        return QStringLiteral("no display");
     return QStringLiteral("the display library cannot be loaded: ") + loadError();
 }
 
@@ -50,55 +48,65 @@ class LazyClipboard : public Clipboard {
 public:
     QCoro::Task<std::optional<QString>> unavailableReason() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = loaded())
             return clipboard->unavailableReason();
         return ready<std::optional<QString>>(unavailable());
     }
     QCoro::Task<std::optional<QString>> text() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = loaded())
             return clipboard->text();
         return ready<std::optional<QString>>(std::nullopt);
     }
     QCoro::Task<std::optional<QByteArray>> imagePng() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = loaded())
             return clipboard->imagePng();
         return ready<std::optional<QByteArray>>(std::nullopt);
     }
     QCoro::Task<std::optional<QStringList>> filePaths() override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = loaded())
             return clipboard->filePaths();
         return ready<std::optional<QStringList>>(std::nullopt);
     }
     QCoro::Task<ClipboardWrite> setText(QString text) override
     {
-        if (Clipboard* clipboard = m_clipboard.get())
+        if (Clipboard* clipboard = loaded())
             return clipboard->setText(std::move(text));
         return ready(ClipboardWrite{false, unavailable()});
     }
 
 private:
     template <typename T> static QCoro::Task<T> ready(T value) { co_return value; }
+    Clipboard* loaded() const { return displayOutOfReach() ? nullptr : m_clipboard.get().get(); }
 
-    OnFirstUse<Clipboard> m_clipboard{&DesktopLibraryFunctions::createClipboard};
+    OnDemand<Clipboard> m_clipboard = madeByLibrary(&DesktopLibraryFunctions::createClipboard);
 };
 
 class LazyScreenGrabber : public ScreenGrabber {
 public:
-    bool hasScreen() const override { return m_grabber.get() && m_grabber.get()->hasScreen(); }
+    bool hasScreen() const override
+    {
+        const ScreenGrabber* grabber = loaded();
+        return grabber && grabber->hasScreen();
+    }
     QCoro::Task<ScreenCapture> captureToFile(QString path) override
     {
-        if (ScreenGrabber* grabber = m_grabber.get())
+        if (ScreenGrabber* grabber = loaded())
             return grabber->captureToFile(std::move(path));
-        return noCapture();
+        ScreenCapture refusal;
+        refusal.status = displayOutOfReach() ? ScreenCapture::Status::NoScreen : ScreenCapture::Status::CouldNotCapture;
+        refusal.error = unavailable();
+        return ready(std::move(refusal));
     }
 
 private:
-    static QCoro::Task<ScreenCapture> noCapture() { co_return ScreenCapture{ScreenCapture::Status::CouldNotCapture, unavailable()}; }
+    // Made outside: g++ 12 loses a QString member of an aggregate brace-initialised in a coroutine.
+    static QCoro::Task<ScreenCapture> ready(ScreenCapture capture) { co_return capture; }
+    ScreenGrabber* loaded() const { return displayOutOfReach() ? nullptr : m_grabber.get().get(); }
 
-    OnFirstUse<ScreenGrabber> m_grabber{&DesktopLibraryFunctions::createScreenGrabber};
+    OnDemand<ScreenGrabber> m_grabber = madeByLibrary(&DesktopLibraryFunctions::createScreenGrabber);
 };
 
 class LazyActiveWindow : public ActiveWindow {
@@ -113,7 +121,7 @@ public:
     }
 
 private:
-    OnFirstUse<ActiveWindow> m_window{&DesktopLibraryFunctions::createActiveWindow};
+    OnDemand<ActiveWindow> m_window = madeByLibrary(&DesktopLibraryFunctions::createActiveWindow);
 };
 
 } // namespace

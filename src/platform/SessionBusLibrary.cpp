@@ -1,9 +1,8 @@
 #include "platform/SessionBusLibrary.h"
 
+#include "platform/OnDemand.h"
 #include "platform/PrivateLibrary.h"
 #include "platform/session/NotificationService.h"
-
-#include <mutex>
 
 namespace SessionBusLibrary {
 
@@ -35,14 +34,7 @@ public:
     }
 
 private:
-    NotificationService* loaded()
-    {
-        std::call_once(m_once, [this] {
-            if (const SessionBusLibraryFunctions* table = functions())
-                m_service.reset(table->createNotificationService());
-        });
-        return m_service.get();
-    }
+    NotificationService* loaded() const { return m_service.get().get(); }
 
     static QCoro::Task<NotificationDelivery> unavailable()
     {
@@ -50,8 +42,10 @@ private:
                                        QStringLiteral("the session bus library cannot be loaded: ") + loadError()};
     }
 
-    std::once_flag m_once;
-    std::unique_ptr<NotificationService> m_service;
+    OnDemand<NotificationService> m_service{[]() -> std::shared_ptr<NotificationService> {
+        const SessionBusLibraryFunctions* table = functions();
+        return table ? std::shared_ptr<NotificationService>(table->createNotificationService()) : nullptr;
+    }};
 };
 
 } // namespace

@@ -49,7 +49,8 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     , m_activityLog(activityLog)
     , m_transport(transport)
     , m_session(ServerInfo{kServerName, kServerVersion})
-    , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); })
+    , m_queue([this](QByteArray line) { return handleMessage(std::move(line)); },
+              [this](JSONRPCRequest ping) { return answerOutOfTurn(std::move(ping)); })
     , m_questions(std::make_unique<ClientQuestions>([this](const std::string& line) { return sendLine(line); }))
     , m_roots(std::make_unique<ClientRoots>([this](const std::string& line) { return sendLine(line); }))
     , m_completions(std::make_unique<CompletionProvider>(prompts))
@@ -71,6 +72,8 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
     connect(&m_queue, &RequestQueue::finished, this, &MCPServer::inputFinished);
     connect(&m_queue, &RequestQueue::requestCancelled, this,
             [this](const QString& method) { addLog(QStringLiteral("Request cancelled: ") + method, LogType::Error); });
+    connect(&m_queue, &RequestQueue::requestHeld, this, &MCPServer::noteAnnouncedClient);
+    connect(&m_queue, &RequestQueue::isWaitingChanged, this, &MCPServer::noteWaitingChanged);
     connect(&m_activityLog, &ActivityLog::entryAdded, this, &MCPServer::forwardLogEntry);
 
     // What changes each subscribable resource.
@@ -110,7 +113,6 @@ void MCPServer::start()
 
     if (m_readsWhileStopped && m_transport.isReading()) {
         // The same conversation goes on: what waited is answered first.
-        setWaiting(false);
         m_queue.setHeld(false);
         m_transport.resume();
     } else if (!m_transport.inputIsTerminal()) {
@@ -165,52 +167,36 @@ void MCPServer::takeLine(const QByteArray& line)
 {
     // A response to a question we asked goes to the call waiting for it, which may be the one
     // in progress; everything else waits its turn.
-    if (takeClientResponse(line) || answerPingOutOfTurn(line))
+    if (takeClientResponse(line))
         return;
-    const bool held = m_queue.isHeld();
-    if (held)
-        noteWaiting(line);
     m_queue.enqueue(line);
-    if (held && m_queue.pendingBytes() > m_transport.maxLineBytes())
+    if (m_queue.isHeld() && m_queue.pendingBytes() > m_transport.maxLineBytes())
         m_transport.pause();
 }
 
-void MCPServer::noteWaiting(const QByteArray& line)
+void MCPServer::noteAnnouncedClient(const JSONRPCRequest& request)
 {
-    auto parsed = json::parse(viewOf(line));
-    if (!parsed || !parsed->is_object() || !parsed->contains("id"))
+    if (clientInfo())
         return;
-    std::optional<JSONRPCRequest> request;
-    try {
-        request = JSONRPCRequest::fromJson(std::move(*parsed));
-    } catch (const DecodingError&) {
-        return;
-    }
-    if (!clientInfo()) {
-        std::optional<ClientInfo> named;
-        if (request->method == "initialize") {
-            try {
-                if (request->params && request->params->is_object() && request->params->contains("clientInfo"))
-                    named = ClientInfo::fromJson((*request->params)["clientInfo"], "params.clientInfo");
-            } catch (const DecodingError&) {
-            }
-        } else {
-            named = StatelessRequests::clientOf(*request);
+    std::optional<ClientInfo> named;
+    if (request.method == "initialize") {
+        try {
+            if (request.params && request.params->is_object() && request.params->contains("clientInfo"))
+                named = ClientInfo::fromJson(request.params->at("clientInfo"), "params.clientInfo");
+        } catch (const DecodingError&) {
         }
-        if (named) {
-            m_announcedClient = std::move(named);
-            Q_EMIT clientInfoChanged();
-        }
+    } else {
+        named = StatelessRequests::clientOf(request);
     }
-    setWaiting(true);
+    if (named) {
+        m_announcedClient = std::move(named);
+        Q_EMIT clientInfoChanged();
+    }
 }
 
-void MCPServer::setWaiting(bool waiting)
+void MCPServer::noteWaitingChanged()
 {
-    if (m_waiting == waiting)
-        return;
-    m_waiting = waiting;
-    if (waiting) {
+    if (m_queue.isWaiting()) {
         const auto& client = clientInfo();
         addLog(client ? QStringLiteral("Client waiting: %1 v%2").arg(qs(client->name), qs(client->version))
                       : QStringLiteral("Client waiting: an unnamed client"),
@@ -514,26 +500,6 @@ void MCPServer::noteConnected(const ClientInfo& client)
     ++m_connectionCount;
     Q_EMIT connectionCountChanged();
     m_statistics.recordConnection(qs(client.name), qs(client.version));
-}
-
-bool MCPServer::answerPingOutOfTurn(const QByteArray& line)
-{
-    // In turn when nothing runs, and not at all while stopped; a cheap look before the real one.
-    if (!m_queue.isProcessing() || m_queue.isHeld() || viewOf(line).find("ping") == std::string_view::npos)
-        return false;
-    auto parsed = json::parse(viewOf(line));
-    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "ping")
-        return false;
-    std::optional<JSONRPCRequest> request;
-    try {
-        request = JSONRPCRequest::fromJson(std::move(*parsed));
-    } catch (const DecodingError&) {
-        return false;
-    }
-    if (request->isNotification() || StatelessRequests::carriesEnvelope(*request))
-        return false;
-    answerOutOfTurn(std::move(*request));
-    return true;
 }
 
 QCoro::Task<> MCPServer::answerOutOfTurn(JSONRPCRequest request)

@@ -70,7 +70,7 @@ public:
         return m_statelessClient ? m_statelessClient : m_announcedClient;
     }
     // Whether a client's requests wait for the server to start.
-    bool isWaiting() const { return m_waiting; }
+    bool isWaiting() const { return m_queue.isWaiting(); }
     ActivityLog& activityLog() const { return m_activityLog; }
     // The revision the session negotiated; none before initialize.
     std::optional<ProtocolRevision> negotiatedRevision() const { return m_session.negotiatedRevision(); }
@@ -126,9 +126,9 @@ Q_SIGNALS:
 private:
     void startStdinListener();
     void takeLine(const QByteArray& line);
-    // A request read while stopped: the client waits (and may have said who it is).
-    void noteWaiting(const QByteArray& line);
-    void setWaiting(bool waiting);
+    // A request read while stopped may say who the client is.
+    void noteAnnouncedClient(const JSONRPCRequest& request);
+    void noteWaitingChanged();
     void forwardLogEntry(const ActivityLogEntry& entry);
     void sendResourceUpdate(const QString& uri);
 
@@ -141,9 +141,7 @@ private:
     JSONRPCResponse handleInitialize(const JSONRPCRequest& request);
     // A client has made itself known: counted, logged and recorded once.
     void noteConnected(const ClientInfo& client);
-    // A ping that arrives while another request is in progress is answered at once: clients ping
-    // to learn whether the server is alive, and a long tool call must not make it look dead.
-    bool answerPingOutOfTurn(const QByteArray& line);
+    // A ping that arrives while another request is in progress, answered at once.
     QCoro::Task<> answerOutOfTurn(JSONRPCRequest request);
     JSONRPCResponse handleResourceSubscription(const JSONRPCRequest& request, bool subscribe);
 
@@ -168,9 +166,9 @@ private:
     // Who a waiting client said it is, before any of its requests was answered.
     std::optional<ClientInfo> m_announcedClient;
     bool m_readsWhileStopped = false;
-    bool m_waiting = false;
 
-    // The lines read, answered one at a time in arrival order, and their cancellation.
+    // The lines read, answered one at a time in arrival order, their cancellation, and those held
+    // while stopped.
     RequestQueue m_queue;
 
     ResourceSubscriptions m_subscriptions;

@@ -4,6 +4,7 @@
 #include "protocol/AnyCodable.h"
 #include "protocol/DecodingError.h"
 #include "protocol/JSONRPCRequest.h"
+#include "server/StatelessRequests.h"
 
 #include <QPointer>
 
@@ -18,9 +19,10 @@ constexpr qsizetype kLineOverhead = 64;
 
 } // namespace
 
-RequestQueue::RequestQueue(Handler handler, QObject* parent)
+RequestQueue::RequestQueue(Handler handler, OutOfTurnHandler pingHandler, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))
+    , m_pingHandler(std::move(pingHandler))
 {
 }
 
@@ -42,6 +44,8 @@ void RequestQueue::close()
 void RequestQueue::setHeld(bool held)
 {
     m_held = held;
+    if (!m_held)
+        setWaiting(false);
     if (!m_held && !m_processing && !m_pending.empty())
         processPending();
 }
@@ -62,7 +66,11 @@ QByteArray RequestQueue::takeFirst()
 
 void RequestQueue::enqueue(const QByteArray& line)
 {
+    if (takePingOutOfTurn(line))
+        return;
     takeCancellation(line);
+    if (m_held)
+        noteHeld(line);
     m_pending.push_back(line);
     m_pendingBytes += line.size() + kLineOverhead;
     if (!m_processing && !m_held)
@@ -111,6 +119,50 @@ bool RequestQueue::takeCancellation(const QByteArray& line)
         return false;
     }
     return true;
+}
+
+bool RequestQueue::takePingOutOfTurn(const QByteArray& line)
+{
+    // In turn when nothing runs; a cheap look before the real one.
+    if (!m_pingHandler || !m_processing || m_held || viewOf(line).find("ping") == std::string_view::npos)
+        return false;
+    auto parsed = json::parse(viewOf(line));
+    if (!parsed || !parsed->is_object() || parsed->value("method", Json()) != "ping")
+        return false;
+    std::optional<JSONRPCRequest> request;
+    try {
+        request = JSONRPCRequest::fromJson(std::move(*parsed));
+    } catch (const DecodingError&) {
+        return false;
+    }
+    if (request->isNotification() || StatelessRequests::carriesEnvelope(*request))
+        return false;
+    // Not begun here: the request in progress stays the one a cancellation names.
+    m_pingHandler(std::move(*request));
+    return true;
+}
+
+void RequestQueue::noteHeld(const QByteArray& line)
+{
+    auto parsed = json::parse(viewOf(line));
+    if (!parsed || !parsed->is_object() || !parsed->contains("id"))
+        return;
+    std::optional<JSONRPCRequest> request;
+    try {
+        request = JSONRPCRequest::fromJson(std::move(*parsed));
+    } catch (const DecodingError&) {
+        return;
+    }
+    Q_EMIT requestHeld(*request);
+    setWaiting(true);
+}
+
+void RequestQueue::setWaiting(bool waiting)
+{
+    if (m_waiting == waiting)
+        return;
+    m_waiting = waiting;
+    Q_EMIT isWaitingChanged();
 }
 
 void RequestQueue::cancel(const JSONRPCId& id)

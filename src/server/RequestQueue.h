@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/JSONRPCId.h"
+#include "protocol/JSONRPCRequest.h"
 #include "tools/CancellationToken.h"
 
 #include <QByteArray>
@@ -23,13 +24,18 @@ inline std::string_view viewOf(const QByteArray& line)
 // The lines a client sent, answered strictly in arrival order, one at a time, and the
 // cancellation of the request in progress or of one still waiting. The handler decodes and
 // answers a line; it marks the request it works on with begin() and finish() so that a
-// cancellation can reach it.
+// cancellation can reach it. While the queue is held (the server stopped), requests wait and the
+// client is a waiting one until they are released.
 class RequestQueue : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<QCoro::Task<>(QByteArray line)>;
+    using OutOfTurnHandler = std::function<QCoro::Task<>(JSONRPCRequest request)>;
 
-    explicit RequestQueue(Handler handler, QObject* parent = nullptr);
+    // A ping that comes while another request is in progress goes to `pingHandler` at once, when
+    // there is one: clients ping to learn whether the server is alive, and a long tool call must
+    // not make it look dead. Not while held: a stopped server answers nothing.
+    explicit RequestQueue(Handler handler, OutOfTurnHandler pingHandler = {}, QObject* parent = nullptr);
     ~RequestQueue() override;
 
     // A new conversation: nothing waits, the input has not ended, lines are taken.
@@ -40,6 +46,8 @@ public:
     // Held lines wait, in order, unanswered, until released; the request in progress finishes.
     void setHeld(bool held);
     bool isHeld() const { return m_held; }
+    // Whether a request (not a notification) came while held and has not been released yet.
+    bool isWaiting() const { return m_waiting; }
 
     // A line as read. A cancellation acts at once, while the request it names may still be
     // running; the notification itself then takes its turn like any other message.
@@ -68,16 +76,23 @@ public:
 Q_SIGNALS:
     // A request was cancelled (its method), for the activity log.
     void requestCancelled(const QString& method);
+    // A request came while held (it may say who the client is); isWaiting() follows.
+    void requestHeld(const JSONRPCRequest& request);
+    void isWaitingChanged();
     // The input has ended and every line read before its end has been answered.
     void finished();
 
 private:
     bool takeCancellation(const QByteArray& line);
+    bool takePingOutOfTurn(const QByteArray& line);
+    void noteHeld(const QByteArray& line);
+    void setWaiting(bool waiting);
     QCoro::Task<> processPending();
     void clearPending();
     QByteArray takeFirst();
 
     Handler m_handler;
+    OutOfTurnHandler m_pingHandler;
     std::deque<QByteArray> m_pending;
     struct InFlight {
         JSONRPCId id;
@@ -89,6 +104,7 @@ private:
     qsizetype m_pendingBytes = 0;
     bool m_open = false;
     bool m_held = false;
+    bool m_waiting = false;
     bool m_processing = false;
     bool m_inputEnded = false;
 };

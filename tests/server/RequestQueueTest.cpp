@@ -103,3 +103,47 @@ TEST(RequestQueue, DropsWhatWaitsWhenClosed)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(handling.answered, QStringList{"1"});
 }
+
+TEST(RequestQueue, AnswersAPingAtOnceWhileARequestRunsAndHoldsEverythingWhileStopped)
+{
+    RequestQueue* queue = nullptr;
+    Handling handling(queue);
+    QStringList pingedOutOfTurn;
+    RequestQueue owned([&handling](QByteArray line) { return handling.handle(std::move(line)); },
+                       [&pingedOutOfTurn](JSONRPCRequest ping) -> QCoro::Task<> {
+                           pingedOutOfTurn.append(QString::fromStdString(ping.id->toDisplayString()));
+                           co_return;
+                       });
+    queue = &owned;
+    QStringList held;
+    QObject::connect(queue, &RequestQueue::requestHeld,
+                     [&held](const JSONRPCRequest& request) { held.append(QString::fromStdString(request.method)); });
+
+    queue->open();
+    queue->enqueue(request(1, "slow"));
+    queue->enqueue(request(2, "ping"));
+    EXPECT_EQ(pingedOutOfTurn, QStringList{"2"}) << "answered while 1 runs";
+    QDeadlineTimer deadline(5000);
+    while (queue->isProcessing() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(handling.answered, QStringList{"1"});
+
+    // Stopped: a ping waits like the rest, and the client waits once a request (not a
+    // notification) has come.
+    queue->setHeld(true);
+    queue->enqueue(R"({"jsonrpc":"2.0","method":"notifications/initialized"})");
+    EXPECT_FALSE(queue->isWaiting());
+    queue->enqueue(request(3, "slow"));
+    queue->enqueue(request(4, "ping"));
+    EXPECT_TRUE(queue->isWaiting());
+    EXPECT_EQ(held, (QStringList{"slow", "ping"}));
+    EXPECT_EQ(pingedOutOfTurn, QStringList{"2"});
+    EXPECT_EQ(handling.answered, QStringList{"1"});
+
+    queue->setHeld(false);
+    EXPECT_FALSE(queue->isWaiting());
+    deadline = QDeadlineTimer(5000);
+    while ((queue->isProcessing() || queue->pendingCount() > 0) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(handling.answered, (QStringList{"1", "3", "4"}));
+}

@@ -1,6 +1,6 @@
 #include "platform/desktop/DesktopCapabilities.h"
 
-#include "platform/session/DisplayConnection.h"
+#include "platform/display/DisplayConnection.h"
 
 #include <QCoroDBusPendingCall>
 #include <QDBusConnection>

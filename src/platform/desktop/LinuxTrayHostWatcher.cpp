@@ -1,6 +1,6 @@
 #include "platform/desktop/LinuxTrayHostWatcher.h"
 
-#include "platform/session/Xcb.h"
+#include "platform/display/Xcb.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

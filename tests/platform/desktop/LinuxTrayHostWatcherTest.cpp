@@ -1,6 +1,6 @@
 #include "platform/desktop/LinuxTrayHostWatcher.h"
 
-#include "platform/session/Xcb.h"
+#include "platform/display/Xcb.h"
 
 #include "support/PrivateSessionBus.h"
 #include "support/TrayHostProcess.h"

@@ -1,4 +1,4 @@
-#include "platform/session/WaylandCommandClipboard.h"
+#include "platform/display/WaylandCommandClipboard.h"
 
 #include <gtest/gtest.h>
 

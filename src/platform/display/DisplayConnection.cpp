@@ -1,4 +1,4 @@
-#include "platform/session/DisplayConnection.h"
+#include "platform/display/DisplayConnection.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

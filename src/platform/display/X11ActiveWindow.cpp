@@ -1,6 +1,6 @@
-#include "platform/session/X11ActiveWindow.h"
+#include "platform/display/X11ActiveWindow.h"
 
-#include "platform/session/Xcb.h"
+#include "platform/display/Xcb.h"
 
 #include <optional>
 

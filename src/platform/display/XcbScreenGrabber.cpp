@@ -1,6 +1,6 @@
-#include "platform/session/XcbScreenGrabber.h"
+#include "platform/display/XcbScreenGrabber.h"
 
-#include "platform/session/Xcb.h"
+#include "platform/display/Xcb.h"
 
 #include <QCoroFuture>
 #include <QFile>

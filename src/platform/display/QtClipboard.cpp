@@ -1,6 +1,6 @@
-#include "platform/session/QtClipboard.h"
+#include "platform/display/QtClipboard.h"
 
-#include "platform/session/DisplayConnection.h"
+#include "platform/display/DisplayConnection.h"
 
 #include <QBuffer>
 #include <QClipboard>

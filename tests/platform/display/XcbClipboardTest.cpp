@@ -1,6 +1,6 @@
-#include "platform/session/XcbClipboard.h"
+#include "platform/display/XcbClipboard.h"
 
-#include "platform/session/Xcb.h"
+#include "platform/display/Xcb.h"
 
 #include "support/XvfbServer.h"
 

@@ -1,4 +1,4 @@
-#include "platform/session/DesktopScreenGrabber.h"
+#include "platform/display/DesktopScreenGrabber.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/session/DesktopScreenGrabber.h"
+#include "platform/display/DesktopScreenGrabber.h"
 
+#include "platform/display/DisplayConnection.h"
 #include "platform/processes/ProgramFailure.h"
-#include "platform/session/DisplayConnection.h"
 
 #include <QCoroDBusPendingCall>
 #include <QCoroFuture>

@@ -1,0 +1,83 @@
+#include "control/ControlClient.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+
+using namespace ControlProtocol;
+
+namespace {
+
+// A process at the other end of the socket that answers each request with its reply and, in the
+// same write, `extra` more replies for ids nobody asked about.
+class AnsweringPeer {
+public:
+    explicit AnsweringPeer(int extra)
+        : m_extra(extra)
+    {
+        m_server.listen(m_folder.filePath(QStringLiteral("peer.sock")));
+        QObject::connect(&m_server, &QLocalServer::newConnection, [this] {
+            QLocalSocket* peer = m_server.nextPendingConnection();
+            QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] { answer(peer); });
+        });
+    }
+
+    QString path() const { return m_server.fullServerName(); }
+
+private:
+    void answer(QLocalSocket* peer)
+    {
+        while (peer->canReadLine()) {
+            const Json request = Json::parse(peer->readLine().toStdString());
+            QByteArray lines = encodeReply(request["id"], Reply::success(Json{{"answered", true}}));
+            for (int i = 0; i < m_extra; ++i)
+                lines += encodeReply(Json(1000 + i), Reply::success(Json::object()));
+            peer->write(lines);
+        }
+    }
+
+    QTemporaryDir m_folder;
+    QLocalServer m_server;
+    int m_extra;
+};
+
+void processEventsFor(int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+// Under the sanitizers this caught the request's wait being resumed after it had ended, by the
+// second reply of one read.
+TEST(ControlClient, RepliesReadTogetherReachOnlyTheRequestStillWaiting)
+{
+    AnsweringPeer peer(3);
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(peer.path()));
+    for (int round = 0; round < 3; ++round) {
+        const Reply reply = QCoro::waitFor(client.request("status", Json::object(), 30000));
+        ASSERT_TRUE(reply.ok) << reply.message;
+        EXPECT_EQ(reply.result, (Json{{"answered", true}}));
+        processEventsFor(50);
+    }
+}
+
+TEST(ControlClient, ARequestNobodyAnswersEndsAtItsTimeLimit)
+{
+    QTemporaryDir folder;
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(folder.filePath(QStringLiteral("silent.sock"))));
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(silent.fullServerName()));
+    const Reply reply = QCoro::waitFor(client.request("status", Json::object(), 100));
+    EXPECT_FALSE(reply.ok);
+    EXPECT_EQ(reply.code, Code::Timeout);
+    processEventsFor(50);
+}
