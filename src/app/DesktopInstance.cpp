@@ -43,6 +43,8 @@ DesktopInstance::DesktopInstance(ServerComponents& components, RunningInstances&
     m_window->setPageFactory([this](DashboardPage which) { return m_dashboard->createPage(which); });
     connect(m_dashboard.get(), &Dashboard::capabilitiesRefreshRequested, this, [this] { m_capabilities.refresh(); });
     connect(&m_capabilities, &DesktopCapabilities::changed, m_dashboard.get(), &Dashboard::showCapabilities);
+    m_dashboard->followStatistics(m_window->isVisible());
+    connect(m_window.get(), &MainWindow::visibilityChanged, m_dashboard.get(), &Dashboard::followStatistics);
     // Starts and stops show at once, not only at the next refresh.
     connect(&m_instances, &RunningInstances::changed, m_tray.get(), &TrayIcon::refresh);
     connect(&m_components.server(), &MCPServer::isRunningChanged, m_tray.get(), &TrayIcon::refresh);

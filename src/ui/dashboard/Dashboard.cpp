@@ -170,6 +170,18 @@ QCoro::Task<> Dashboard::writeSetting(QString key, QVariant value)
     co_await m_instances.setSetting(std::move(key), std::move(value));
 }
 
+void Dashboard::followStatistics(bool shown)
+{
+    if (!shown) {
+        m_statisticsFollow->stop();
+        return;
+    }
+    if (m_statisticsFollow->isActive())
+        return;
+    m_components.statistics().load();
+    m_statisticsFollow->start();
+}
+
 void Dashboard::showCapabilities()
 {
     if (m_settingsPage)

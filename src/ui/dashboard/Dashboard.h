@@ -50,6 +50,10 @@ Q_SIGNALS:
 public Q_SLOTS:
     // The desktop's capabilities changed: the Settings page shows them again.
     void showCapabilities();
+    // Whether anyone sees the figures: while the window is hidden the store is not read every
+    // second (a hidden dashboard would otherwise reparse it all day); shown again, it is read at
+    // once. On from the start, for a dashboard without a window.
+    void followStatistics(bool shown);
 
 private:
     void showInstances();
