@@ -33,14 +33,6 @@ QStringList labels(const QList<ExportedMenuItem>& items)
     return result;
 }
 
-// A client's zarnel: piped standard input, in the session's display and bus.
-std::unique_ptr<ZarnelProcess> clientLaunch(const DesktopSession& session, bool autoStart = true)
-{
-    auto client = std::make_unique<ZarnelProcess>(session.home(), autoStart);
-    client->environment() = session.environment();
-    return client;
-}
-
 } // namespace
 
 TEST(DesktopRoles, AUserLaunchBecomesTheDesktopInstanceWithItsWindowAndTrayItem)
@@ -67,7 +59,7 @@ TEST(DesktopRoles, APipedLaunchServesItsClientWithoutAWindowWhileTheDesktopInsta
     auto user = session.launchAsUser();
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.mappedZarnelWindows() == 1; }));
 
-    auto client = clientLaunch(session);
+    auto client = session.launchAsClient();
     ASSERT_TRUE(client->start());
     ASSERT_TRUE(client->initialize().has_value());
     EXPECT_EQ(session.mappedZarnelWindows(), 1);
@@ -84,7 +76,7 @@ TEST(DesktopRoles, APipedLaunchWhoseServerNeverStartedEndsWithItsClient)
     auto user = session.launchAsUser({QStringLiteral("--hidden")});
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.desktopInstancePid().has_value(); }));
 
-    auto client = clientLaunch(session, false);
+    auto client = session.launchAsClient(false);
     ASSERT_TRUE(client->start());
     const qint64 pid = client->process().processId();
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.runningProcesses().contains(pid); }));
@@ -101,7 +93,7 @@ TEST(DesktopRoles, APipedLaunchWhoseServerNeverStartedEndsWithItsClient)
 TEST(DesktopRoles, APipedLaunchWithNoDesktopInstanceStartsOneInTheTrayOnly)
 {
     DesktopSession session;
-    auto client = clientLaunch(session);
+    auto client = session.launchAsClient();
     ASSERT_TRUE(client->start());
     ASSERT_TRUE(client->initialize().has_value());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.desktopInstancePid().has_value(); }));
@@ -151,7 +143,7 @@ TEST(DesktopRoles, StopServerInTheTrayStopsEveryClientsProcess)
     DesktopSession session;
     auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
-    auto client = clientLaunch(session);
+    auto client = session.launchAsClient();
     ASSERT_TRUE(client->start());
     ASSERT_TRUE(client->initialize().has_value());
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayMenu().value(4).label == QStringLiteral("Stop Server"); }));
@@ -223,7 +215,7 @@ TEST(DesktopRoles, TwoUserLaunchesAtOnceLeaveOneDesktopInstance)
 TEST(DesktopRoles, APipedLaunchKilledAtOnceLeavesNoWindowAndNoStaleLock)
 {
     DesktopSession session;
-    auto client = clientLaunch(session);
+    auto client = session.launchAsClient();
     ASSERT_TRUE(client->start());
     ::kill(static_cast<pid_t>(client->process().processId()), SIGKILL);
     ASSERT_TRUE(client->waitForExit());
@@ -254,7 +246,7 @@ TEST(DesktopRoles, AFifoOrALinkAtTheDesktopLockHoldsUpNoClientAndIsLeftAsItIs)
     };
     for (const auto& [make, kind] : kinds) {
         ASSERT_TRUE(make());
-        auto client = clientLaunch(session);
+        auto client = session.launchAsClient();
         ASSERT_TRUE(client->start());
         EXPECT_TRUE(client->initialize().has_value()) << kind.constData();
         EXPECT_TRUE(client->request("ping").has_value());

@@ -18,14 +18,6 @@ QStringList trimmedLabels(const QList<ExportedMenuItem>& items)
     return result;
 }
 
-// A client's zarnel: piped standard input, in the session's display and bus.
-std::unique_ptr<ZarnelProcess> clientLaunch(const DesktopSession& session, bool autoStart)
-{
-    auto client = std::make_unique<ZarnelProcess>(session.home(), autoStart);
-    client->environment() = session.environment();
-    return client;
-}
-
 nlohmann::json initializeRequest(const std::string& clientName)
 {
     return {{"jsonrpc", "2.0"},
@@ -50,7 +42,7 @@ TEST(WaitingClients, AClientStartedWhileStoppedIsListedWaitingAndTheTraysStartAn
     auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
 
-    auto client = clientLaunch(session, false);
+    auto client = session.launchAsClient(false);
     ASSERT_TRUE(client->start());
     client->send(initializeRequest("Waiting Assistant"));
     client->send({{"jsonrpc", "2.0"}, {"id", 2}, {"method", "ping"}});
@@ -84,7 +76,7 @@ TEST(WaitingClients, ThePersonsStopAndStartHoldForProcessesThatStartLaterWhateve
     EXPECT_EQ(stop.status, 0);
     EXPECT_EQ(stop.output, "No Zarnel process is running: the clients that start Zarnel from now on will wait until it is started\n");
 
-    auto stopped = clientLaunch(session, true);
+    auto stopped = session.launchAsClient(true);
     ASSERT_TRUE(stopped->start());
     stopped->send(initializeRequest("Held Assistant"));
     EXPECT_TRUE(stopped->staysSilent(500));
@@ -99,7 +91,7 @@ TEST(WaitingClients, ThePersonsStopAndStartHoldForProcessesThatStartLaterWhateve
     EXPECT_EQ((*answered)["result"]["serverInfo"]["name"], "Zarnel");
 
     // Started by the person: a client whose settings would not start it is served at once.
-    auto started = clientLaunch(session, false);
+    auto started = session.launchAsClient(false);
     ASSERT_TRUE(started->start());
     EXPECT_TRUE(started->initialize("Quick Assistant", "1.0", "2025-11-25"));
 }
@@ -147,7 +139,7 @@ TEST(WaitingClients, TheDesktopInstanceNotifiesOfAWaitingClientAndItsStartButton
     auto desktop = session.launchAsUser({QStringLiteral("--hidden")});
     ASSERT_TRUE(DesktopSession::waitFor([&] { return session.trayItems().size() == 1; }));
 
-    auto client = clientLaunch(session, false);
+    auto client = session.launchAsClient(false);
     ASSERT_TRUE(client->start());
     client->send(initializeRequest("Notified Assistant"));
     ASSERT_TRUE(DesktopSession::waitFor([&] {

@@ -111,6 +111,13 @@ std::unique_ptr<QProcess> DesktopSession::launchAsUser(const QStringList& argume
     return process;
 }
 
+std::unique_ptr<ZarnelProcess> DesktopSession::launchAsClient(bool autoStart) const
+{
+    auto client = std::make_unique<ZarnelProcess>(m_home, autoStart);
+    client->environment() = m_environment;
+    return client;
+}
+
 std::optional<qint64> DesktopSession::desktopInstancePid() const
 {
     QFile lock(controlFolder() + QStringLiteral("/desktop.lock"));

@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+class ZarnelProcess;
+
 // One item of a menu exported over D-Bus, as a tray host reads it.
 struct ExportedMenuItem {
     int id = 0;
@@ -41,6 +43,8 @@ public:
 
     // A launch the way a user makes one: standard input is the null device.
     std::unique_ptr<QProcess> launchAsUser(const QStringList& arguments = {}) const;
+    // A client's zarnel: piped standard input, in the session's display and bus.
+    std::unique_ptr<ZarnelProcess> launchAsClient(bool autoStart = true) const;
 
     // The process holding the desktop lock, if a live one does.
     std::optional<qint64> desktopInstancePid() const;
