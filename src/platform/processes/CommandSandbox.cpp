@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
-#include <cstring>
 
 #include <fcntl.h>
 #include <linux/audit.h>
@@ -57,11 +56,6 @@ constexpr __u32 kNativeArchitecture = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__)
 constexpr __u32 kNativeArchitecture = AUDIT_ARCH_AARCH64;
 #endif
-
-QString errorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 class RulesetBuilder {
 public:
@@ -210,7 +204,7 @@ std::optional<QString> CommandSandbox::unavailableReason(const EffectiveFolders&
         return std::nullopt;
     const int abi = landlockAbi();
     if (abi < 0)
-        return QStringLiteral("Landlock is not available: %1").arg(errorText(errno));
+        return QStringLiteral("Landlock is not available: %1").arg(qt_error_string(errno));
     if (abi < kMinimumAbi)
         return QStringLiteral("Landlock version %1 cannot stop truncation; version %2 is needed").arg(abi).arg(kMinimumAbi);
     return std::nullopt;
@@ -249,7 +243,7 @@ std::variant<std::unique_ptr<CommandSandbox>, QString> CommandSandbox::prepare(c
     }
     sandbox->m_ruleset = static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attributes, size, 0));
     if (sandbox->m_ruleset < 0)
-        return QStringLiteral("Landlock refused the rules: %1").arg(errorText(errno));
+        return QStringLiteral("Landlock refused the rules: %1").arg(qt_error_string(errno));
 
     RulesetBuilder rules(sandbox->m_ruleset, handled);
     for (const char* folder : kSystemFolders)

@@ -44,11 +44,6 @@ constexpr milliseconds kSettleAfterExit{100};
 // reading them after this long.
 constexpr milliseconds kDrainAfterKill{2000};
 
-QString errorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // A pipe's reading end and what came through it.
 struct CapturedStream {
     int fd = -1;
@@ -231,11 +226,11 @@ std::optional<QString> workingDirectoryProblem(const QString& directory)
     const QByteArray path = QFile::encodeName(directory);
     struct stat info;
     if (::stat(path.constData(), &info) != 0)
-        return errorText(errno);
+        return qt_error_string(errno);
     if (!S_ISDIR(info.st_mode))
-        return errorText(ENOTDIR);
+        return qt_error_string(ENOTDIR);
     if (::access(path.constData(), X_OK) != 0)
-        return errorText(errno);
+        return qt_error_string(errno);
     return std::nullopt;
 }
 
@@ -251,7 +246,7 @@ struct ConfinedStart {
     {
         QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/zarnel-command-XXXXXX";
         if (!::mkdtemp(pattern.data()))
-            return errorText(errno);
+            return qt_error_string(errno);
         temporaryFolder = pattern;
         auto prepared = CommandSandbox::prepare(folders, temporaryFolder);
         if (auto* reason = std::get_if<QString>(&prepared))
@@ -298,11 +293,11 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const StopCheck&
     int outputPipe[2];
     int errorPipe[2];
     if (::pipe2(outputPipe, O_CLOEXEC) != 0) {
-        outcome.startError = errorText(errno);
+        outcome.startError = qt_error_string(errno);
         return outcome;
     }
     if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
-        outcome.startError = errorText(errno);
+        outcome.startError = qt_error_string(errno);
         ::close(outputPipe[0]);
         ::close(outputPipe[1]);
         return outcome;
@@ -341,7 +336,7 @@ ShellOutcome PosixShellRunner::run(const ShellCommand& command, const StopCheck&
         ::close(outputPipe[0]);
         ::close(errorPipe[0]);
         CommandWatch::removeTemporaryFolder(confined.temporaryFolder);
-        outcome.startError = errorText(spawnError);
+        outcome.startError = qt_error_string(spawnError);
         return outcome;
     }
     outcome.started = true;
