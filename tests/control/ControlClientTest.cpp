@@ -1,4 +1,5 @@
 #include "control/ControlClient.h"
+#include "support/ProcessEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -44,13 +45,6 @@ private:
     QLocalServer m_server;
     int m_extra;
 };
-
-void processEventsFor(int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 } // namespace
 

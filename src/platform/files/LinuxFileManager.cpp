@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr std::size_t kReadChunk = 1024 * 1024;
+constexpr std::size_t kFileReadChunk = 1024 * 1024;
 
 FileError errorFromErrno(int error)
 {
@@ -137,7 +137,7 @@ FileResult<std::string> LinuxFileManager::readFile(const FilePath& path, const C
                 return tooLarge(QStringLiteral("more than %1").arg(kMaxReadBytes));
             data.resize(std::min(used * 2, kLimit + 1));
         }
-        const ssize_t got = ::read(fd.get(), data.data() + used, std::min(kReadChunk, data.size() - used));
+        const ssize_t got = ::read(fd.get(), data.data() + used, std::min(kFileReadChunk, data.size() - used));
         if (got == 0)
             break;
         if (got < 0) {

@@ -18,7 +18,7 @@
 namespace {
 
 // What one wake-up reads before others get their turn.
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kSocketReadChunk = 64 * 1024;
 
 timeval asTimeval(std::chrono::milliseconds timeout)
 {
@@ -155,7 +155,7 @@ void UnixSocket::sendPending()
 
 bool UnixSocket::receive()
 {
-    char chunk[kReadChunk];
+    char chunk[kSocketReadChunk];
     for (;;) {
         const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
         if (got > 0) {

@@ -1,5 +1,6 @@
 #include "platform/session/LocalListener.h"
 #include "platform/session/UnixSocket.h"
+#include "support/ProcessEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -34,13 +35,6 @@ int connectTo(const QString& path)
         return -1;
     }
     return fd;
-}
-
-void processEventsFor(int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 TEST(LocalListener, KeepsListeningWhenTheProcessRunsOutOfDescriptors)
