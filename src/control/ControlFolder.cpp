@@ -4,6 +4,7 @@
 #include "platform/store/PrivateFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 #include <algorithm>
@@ -54,10 +55,11 @@ QString ControlFolder::socketPath(qint64 pid) const
 QList<qint64> ControlFolder::socketProcessIds() const
 {
     QList<qint64> pids;
-    // Matched by hand: a name filter is a regular expression compiled on every call, and this
-    // runs every few seconds in every process.
-    const QStringList names = QDir(m_path).entryList(QDir::System | QDir::Files);
-    for (const QString& name : names) {
+    // Matched by hand, and listed without QDir: a name filter (QDir's own default "*" too) is a
+    // regular expression compiled on every call, and this runs every few seconds in every process.
+    QDirIterator entries(m_path, QDir::System | QDir::Files);
+    while (entries.hasNext()) {
+        const QString name = entries.nextFileInfo().fileName();
         if (!name.endsWith(kSocketSuffix))
             continue;
         bool ok = false;

@@ -1,9 +1,8 @@
 #include "control/ServerState.h"
 
+#include "platform/files/FolderWatch.h"
 #include "platform/store/PrivateFolder.h"
 #include "server/MCPServer.h"
-
-#include <QFileSystemWatcher>
 
 namespace {
 
@@ -44,11 +43,11 @@ bool ServerState::choose(bool started)
 void ServerState::drive(MCPServer& server, bool autoStartServer)
 {
     if (!m_watcher) {
-        m_watcher = new QFileSystemWatcher(this);
+        m_watcher = new FolderWatch(this);
         // The folder, not the file: the file is replaced by a rename, and may not exist yet.
         if (m_folder.isUsable())
-            m_watcher->addPath(m_folder.path());
-        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &ServerState::look);
+            m_watcher->watch(m_folder.path());
+        connect(m_watcher, &FolderWatch::changed, this, &ServerState::look);
     }
     connect(this, &ServerState::chosenChanged, &server, [&server](bool started) {
         if (started)

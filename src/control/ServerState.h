@@ -8,7 +8,7 @@
 #include <optional>
 
 class MCPServer;
-class QFileSystemWatcher;
+class FolderWatch;
 
 // Whether the person wants Zarnel started or stopped, as a whole: kept in the control folder, so
 // that it holds for every process of the person, those that start later included, until it is
@@ -49,6 +49,6 @@ private:
 
     ControlFolder m_folder;
     QString m_problem;
-    QFileSystemWatcher* m_watcher = nullptr;
+    FolderWatch* m_watcher = nullptr;
     std::optional<bool> m_seen;
 };

@@ -1,6 +1,7 @@
 #include "server/ResourceSubscriptions.h"
 
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 
 namespace {
 
@@ -12,10 +13,6 @@ int processSubscriptions = 0;
 ResourceSubscriptions::ResourceSubscriptions(QObject* parent)
     : QObject(parent)
 {
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &ResourceSubscriptions::fileChanged);
-    // Editors often replace a file (write elsewhere, rename over it): the watch on the old
-    // inode is gone, so the folder is watched too.
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &ResourceSubscriptions::folderChanged);
 }
 
 ResourceSubscriptions::~ResourceSubscriptions()
@@ -45,10 +42,22 @@ bool ResourceSubscriptions::subscribe(const QString& uri, const QString& filePat
     return true;
 }
 
+QFileSystemWatcher& ResourceSubscriptions::watcher()
+{
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &ResourceSubscriptions::fileChanged);
+        // Editors often replace a file (write elsewhere, rename over it): the watch on the old
+        // inode is gone, so the folder is watched too.
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &ResourceSubscriptions::folderChanged);
+    }
+    return *m_watcher;
+}
+
 void ResourceSubscriptions::watch(const QString& path)
 {
     if (m_watchCounts[path]++ == 0)
-        m_watcher.addPath(path);
+        watcher().addPath(path);
 }
 
 void ResourceSubscriptions::unwatch(const QString& path)
@@ -57,7 +66,7 @@ void ResourceSubscriptions::unwatch(const QString& path)
     if (it == m_watchCounts.end() || --*it > 0)
         return;
     m_watchCounts.erase(it);
-    m_watcher.removePath(path);
+    watcher().removePath(path);
 }
 
 void ResourceSubscriptions::unsubscribe(const QString& uri)
@@ -107,8 +116,8 @@ void ResourceSubscriptions::send(const QString& uri)
 void ResourceSubscriptions::fileChanged(const QString& path)
 {
     // A replaced file drops out of the watch list; put it back while it exists.
-    if (QFileInfo::exists(path) && !m_watcher.files().contains(path))
-        m_watcher.addPath(path);
+    if (QFileInfo::exists(path) && !watcher().files().contains(path))
+        watcher().addPath(path);
     const QFileInfo info(path);
     for (auto it = m_subscriptions.begin(); it != m_subscriptions.end(); ++it) {
         if (it->filePath != path)

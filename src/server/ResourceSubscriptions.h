@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QDateTime>
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+class QFileSystemWatcher;
 
 // The resources a client has subscribed to, and the coalescing of their change reports: a
 // change starts the interval, and one update at its end stands for every change within it, so
@@ -49,12 +50,15 @@ private:
     void send(const QString& uri);
     void fileChanged(const QString& path);
     void folderChanged(const QString& folder);
+    QFileSystemWatcher& watcher();
     void watch(const QString& path);
     void unwatch(const QString& path);
 
     int m_intervalMs = kDefaultIntervalMs;
     QHash<QString, Subscription> m_subscriptions;
-    QFileSystemWatcher m_watcher;
+    // Made with the first watch: most clients subscribe to nothing, and the watcher's code is
+    // then never touched.
+    QFileSystemWatcher* m_watcher = nullptr;
     // How many subscriptions need each watched file and folder, so that ending one costs the
     // same however many there are.
     QHash<QString, int> m_watchCounts;

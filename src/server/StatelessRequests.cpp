@@ -148,14 +148,17 @@ std::optional<JSONRPCResponse> StatelessRequests::prepare(const JSONRPCRequest& 
     const auto state = params.find("requestState");
     const auto answers = params.find("inputResponses");
     if (state != params.end()) {
-        const auto issued = state->is_string() ? verifyState(request, state->get<std::string>()) : std::nullopt;
-        if (!issued)
+        // Read once, where it is known to be there: g++ -Os cannot follow the optional through the
+        // early return and warns of an uninitialised read at each later use.
+        const auto verified = state->is_string() ? verifyState(request, state->get<std::string>()) : std::nullopt;
+        if (!verified)
             return JSONRPCResponse::failure(request.id, invalid("requestState is not one this server gave, or has expired"));
+        const std::int64_t issued = *verified;
         // Each state's answers count once: a yes given for one call does not let the same call
         // run again, however often it is sent; a state sent again is asked about again.
-        if (answers != params.end() && answers->is_object() && spend(state->get<std::string>(), *issued)) {
+        if (answers != params.end() && answers->is_object() && spend(state->get<std::string>(), issued)) {
             context.inputResponses = *answers;
-            context.answersAge = std::chrono::milliseconds(nowMs() - *issued);
+            context.answersAge = std::chrono::milliseconds(nowMs() - issued);
         }
     }
     return std::nullopt;

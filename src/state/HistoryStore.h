@@ -1,13 +1,18 @@
 #pragma once
 
-#include "state/HistoryRecord.h"
+#include "state/HistoryDatabase.h"
 
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // The SQLite database of tool calls that every zarnel process of the user writes at once: WAL
 // mode with a busy timeout, one short transaction per batch, the schema's version in
 // PRAGMA user_version. The folder is private (0700), the files the owner's alone (0600).
+//
+// The database library is loaded with the first call that needs the database; a store that
+// cannot load it is one that does not open, and `problem()` says why.
 //
 // A connection belongs to the thread that opened it: a store is used from one thread only.
 class HistoryStore {
@@ -24,12 +29,7 @@ public:
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    struct Opening {
-        bool opened = false;
-        // Where a damaged database or one of another version went before a new one was started.
-        QString movedAsideTo;
-        QString problem;
-    };
+    using Opening = HistoryDatabase::Opening;
     // Opens the database, creating it when missing; `now` names a file moved aside.
     Opening open(const QDateTime& now);
     // Moves the database aside whatever it holds and starts a new one.
@@ -37,7 +37,7 @@ public:
     bool isOpen() const;
     QString path() const { return m_path; }
 
-    enum class Write { Written, Failed, Damaged };
+    using Write = HistoryDatabase::Write;
     // All records in one transaction, or none of them.
     Write append(const QList<HistoryRecord>& records);
 
@@ -52,16 +52,13 @@ public:
     qint64 removeOlderThan(const QDateTime& cutoff);
     qint64 removeAll();
 
-    QString problem() const { return m_problem; }
+    QString problem() const;
 
 private:
-    bool connect();
-    void disconnect();
-    Opening moveAsideAndReopen(const QDateTime& now, const QString& why);
-    bool prepareSchema(bool* otherVersion);
-    QStringList distinct(const char* column) const;
+    // Null when the library cannot be loaded.
+    HistoryDatabase* database();
 
     QString m_path;
-    QString m_connection;
-    mutable QString m_problem;
+    std::unique_ptr<HistoryDatabase> m_database;
+    QString m_loadProblem;
 };

@@ -45,6 +45,13 @@ QStringList networkLibrariesMappedBy(qint64 pid)
     return librariesMappedBy(pid, network);
 }
 
+// Qt Sql and the SQLite driver: the history's, loaded with its first record.
+QStringList historyLibrariesMappedBy(qint64 pid)
+{
+    static const QRegularExpression history(QStringLiteral(R"(/(libQt6Sql|libqsqlite|libsqlite3|libzarnel-history)[^/]*\.so)"));
+    return librariesMappedBy(pid, history);
+}
+
 // The names of the process's threads.
 QStringList threadsOf(qint64 pid)
 {
@@ -70,6 +77,8 @@ TEST(ClientFootprint, AHeadlessClientsProcessMapsNoDisplayLibraryEvenToSayThereI
     EXPECT_FALSE(threadsOf(zarnel.process().processId()).contains(QStringLiteral("history")));
     ASSERT_TRUE(zarnel.request("tools/list"));
     ASSERT_TRUE(zarnel.request("resources/list"));
+    // Nothing recorded yet: the history's database is not opened.
+    EXPECT_EQ(historyLibrariesMappedBy(zarnel.process().processId()), QStringList());
     ASSERT_TRUE(zarnel.callTool("list_directory", {{"path", home.path().toStdString()}}));
     ASSERT_TRUE(zarnel.callTool("get_system_info", nlohmann::json::object()));
     ASSERT_TRUE(zarnel.callTool("list_running_apps", nlohmann::json::object()));

@@ -15,6 +15,7 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="bin/zarnel
 lib/$multiarch/zarnel/libzarnel-core.so
 lib/$multiarch/zarnel/libzarnel-desktop.so
+lib/$multiarch/zarnel/libzarnel-history.so
 lib/$multiarch/zarnel/libzarnel-session-bus.so
 share/applications/com.tarvonic.zarnel.desktop
 share/bash-completion/completions/zarnel

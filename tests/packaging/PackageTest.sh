@@ -33,6 +33,7 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="./usr/bin/zarnel
 ./usr/lib/$multiarch/zarnel/libzarnel-core.so
 ./usr/lib/$multiarch/zarnel/libzarnel-desktop.so
+./usr/lib/$multiarch/zarnel/libzarnel-history.so
 ./usr/lib/$multiarch/zarnel/libzarnel-session-bus.so
 ./usr/share/applications/com.tarvonic.zarnel.desktop
 ./usr/share/bash-completion/completions/zarnel
