@@ -32,6 +32,10 @@ public:
         connect(&m_timer, &QTimer::timeout, this, [this] { finish(false); });
         m_timer.setSingleShot(true);
     }
+    // Deleted with its client (by the client's owner, at quit say) while a wait is on: the wait
+    // ends without a reply, and the request sees its client gone and finishes, where it would
+    // otherwise stay suspended for good.
+    ~ReplyListener() override { finish(false); }
 
     void start(std::coroutine_handle<> waiting, std::chrono::milliseconds limit)
     {

@@ -9,6 +9,8 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 
+#include <optional>
+
 using namespace ControlProtocol;
 
 namespace {
@@ -73,5 +75,30 @@ TEST(ControlClient, ARequestNobodyAnswersEndsAtItsTimeLimit)
     const Reply reply = QCoro::waitFor(client.request("status", Json::object(), 100));
     EXPECT_FALSE(reply.ok);
     EXPECT_EQ(reply.code, Code::Timeout);
+    processEventsFor(50);
+}
+
+// A client deleted by its owner (at quit, say) while a request waits ends that request, so the
+// coroutine that asked finishes instead of staying suspended for good (a leak under the
+// sanitizers).
+TEST(ControlClient, ARequestWaitingWhenItsClientIsDeletedEndsAsClosed)
+{
+    QTemporaryDir folder;
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(folder.filePath(QStringLiteral("silent.sock"))));
+    auto* client = new ControlClient;
+    ASSERT_TRUE(client->connectTo(silent.fullServerName()));
+    std::optional<Reply> ended;
+    auto asking = [](ControlClient* asked, std::optional<Reply>& into) -> QCoro::Task<> {
+        QCoro::Task<Reply> request = asked->request("status", Json::object(), 60000);
+        into = co_await request;
+    }(client, ended);
+    processEventsFor(50);
+    ASSERT_FALSE(ended.has_value());
+    delete client;
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_FALSE(ended->ok);
+    EXPECT_EQ(ended->code, Code::Failed);
+    EXPECT_TRUE(asking.isReady());
     processEventsFor(50);
 }
