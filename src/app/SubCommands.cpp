@@ -5,6 +5,7 @@
 #include "app/Launch.h"
 #include "app/LocalCommands.h"
 #include "control/ControlClient.h"
+#include "control/NextSignal.h"
 #include "control/RunningInstances.h"
 #include "control/ServerActions.h"
 #include "control/ServerState.h"
@@ -21,7 +22,6 @@
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
-#include <QCoroSignal>
 #include <QEventLoop>
 #include <QSet>
 #include <QUuid>
@@ -286,8 +286,9 @@ QCoro::Task<int> follow(CommandOutput& out)
         shown.insert(each.entry.id);
         out.printLine(out.json() ? QString::fromStdString(JsonWriter::compact(logJson(each))) : logLine(each));
     };
-    // The processes there now, merged by time, oldest first as a log reads.
-    co_await qCoro(&running, &RunningInstances::scanned);
+    // The processes there now, merged by time, oldest first as a log reads. Scans come every
+    // few hundred milliseconds and on every change of the folder: two may come in one pass.
+    co_await NextSignal(&running, &RunningInstances::scanned);
     const QList<InstanceLogEntry> merged = running.mergedLog();
     for (auto it = merged.crbegin(); it != merged.crend(); ++it)
         print(*it);

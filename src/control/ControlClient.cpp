@@ -1,108 +1,19 @@
 #include "control/ControlClient.h"
 
+#include "control/NextSignal.h"
 #include "platform/session/UnixSocket.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>
 #include <QSet>
-#include <QTimer>
 
 #include <chrono>
-#include <coroutine>
 #include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 using namespace ControlProtocol;
-
-namespace {
-
-// What one wait for a reply listens with. Queued calls go to their receiver, and go with it when
-// it is deleted: calls that were already on their way when the wait ended (a second reply of the
-// same read, a reply queued as the time ran out) then reach nothing, where QCoro's own signal wait
-// would let them resume a coroutine frame that is gone.
-class ReplyListener : public QObject {
-public:
-    explicit ReplyListener(ControlClient* client)
-        : QObject(client)
-    {
-        connect(
-            client, &ControlClient::replyArrived, this, [this] { finish(true); }, Qt::QueuedConnection);
-        connect(&m_timer, &QTimer::timeout, this, [this] { finish(false); });
-        m_timer.setSingleShot(true);
-    }
-    // Deleted with its client (by the client's owner, at quit say) while a wait is on: the wait
-    // ends without a reply, and the request sees its client gone and finishes, where it would
-    // otherwise stay suspended for good.
-    ~ReplyListener() override { finish(false); }
-
-    void start(std::coroutine_handle<> waiting, std::chrono::milliseconds limit)
-    {
-        m_waiting = waiting;
-        m_timer.start(limit);
-    }
-    bool replyCame() const { return m_replyCame; }
-    // The wait is over: nothing resumes it any more. Deleted later, not in one of its own calls.
-    void end()
-    {
-        m_waiting = {};
-        m_timer.stop();
-        QObject::disconnect(parent(), nullptr, this, nullptr);
-        deleteLater();
-    }
-
-private:
-    void finish(bool replyCame)
-    {
-        if (!m_waiting)
-            return;
-        m_replyCame = replyCame;
-        std::exchange(m_waiting, {}).resume();
-    }
-
-    QTimer m_timer;
-    std::coroutine_handle<> m_waiting;
-    bool m_replyCame = false;
-};
-
-// The next reply of `client` (true) or the end of `limit` (false), whichever comes first.
-// Copyable, as g++ 12 copies an awaiter: the copies share one listener, ended with the last.
-class NextReply {
-public:
-    NextReply(ControlClient* client, std::chrono::milliseconds limit)
-        : m_listener(std::make_shared<Ending>(new ReplyListener(client)))
-        , m_limit(limit)
-    {
-    }
-
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> waiting) { m_listener->listener->start(waiting, m_limit); }
-    bool await_resume() const { return m_listener->listener && m_listener->listener->replyCame(); }
-
-private:
-    struct Ending {
-        explicit Ending(ReplyListener* made)
-            : listener(made)
-        {
-        }
-        Ending(const Ending&) = delete;
-        Ending& operator=(const Ending&) = delete;
-        ~Ending()
-        {
-            if (listener)
-                listener->end();
-        }
-
-        // The client owns it: gone with the client at the latest.
-        QPointer<ReplyListener> listener;
-    };
-
-    std::shared_ptr<Ending> m_listener;
-    std::chrono::milliseconds m_limit;
-};
-
-} // namespace
 
 ControlClient::ControlClient(QObject* parent)
     : QObject(parent)
@@ -141,7 +52,7 @@ QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int ti
         if (!isConnected())
             co_return Reply::failure(Code::Failed, "the process closed the connection");
         const auto remaining = std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()));
-        const bool arrived = co_await NextReply(this, remaining);
+        const bool arrived = co_await NextSignal(this, &ControlClient::replyArrived, remaining);
         if (!self)
             co_return Reply::failure(Code::Failed, "the connection was closed");
         if (!arrived && !m_replies.contains(id))
