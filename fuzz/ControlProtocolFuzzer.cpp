@@ -1,6 +1,7 @@
 // Raw bytes from a control-socket client through the connection's framing, the request decoder
 // and every command to the answers the process writes back. The first byte chooses how the rest
-// is cut into writes. A status request with a known id follows the input.
+// is cut into writes. A status request with a known id follows the input. The control token is a
+// fixed one (kToken, also in the dictionary), so that requests can get past its check.
 //
 // Every run checks that each line written back is one protocol object our own strict reader
 // accepts, that no more answers come than lines were sent, that the closing status request is
@@ -18,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
@@ -31,6 +33,7 @@ namespace {
 
 constexpr std::array<qsizetype, 5> kWriteSizes = {1, 3, 64, 4096, 1 << 30};
 constexpr std::int64_t kClosingId = 987654321;
+constexpr const char* kToken = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 
 [[noreturn]] void fail(const char* what, const QByteArray& line = {})
 {
@@ -56,6 +59,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static QCoreApplication application(*argc, *argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
     process = new Process;
+    ControlFolder folder(process->dir.filePath(QStringLiteral("control")));
+    QFile token(folder.tokenPath());
+    if (!folder.prepare() || !token.open(QIODevice::WriteOnly) || token.write(kToken) < 0 || !token.flush())
+        fail("cannot write the control token");
     if (!process->control.listen())
         fail("cannot listen", process->control.problem().toUtf8());
     return 0;
@@ -67,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const qsizetype writeSize = kWriteSizes[data[0] % kWriteSizes.size()];
     const QByteArray input(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
-    QByteArray closing = ControlProtocol::encodeRequest(ControlProtocol::Request{kClosingId, "status", Json::object()});
+    QByteArray closing = ControlProtocol::encodeRequest(ControlProtocol::Request{kClosingId, "status", Json::object(), kToken});
     // The closing request must start a line of its own.
     if (!input.isEmpty() && !input.endsWith('\n'))
         closing.prepend('\n');

@@ -4,6 +4,7 @@
 #include "platform/session/UnixSocket.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSet>
 
@@ -28,8 +29,18 @@ ControlClient::ControlClient(QObject* parent)
 
 ControlClient::~ControlClient() = default;
 
+namespace {
+
+QByteArray tokenFor(const QString& socketPath)
+{
+    return ControlFolder(QFileInfo(socketPath).path()).readToken();
+}
+
+} // namespace
+
 bool ControlClient::connectTo(const QString& socketPath)
 {
+    m_token = tokenFor(socketPath);
     return m_socket->connectTo(socketPath, std::chrono::milliseconds(kRequestTimeoutMs));
 }
 
@@ -43,7 +54,7 @@ QCoro::Task<Reply> ControlClient::request(std::string command, Json args, int ti
     if (!isConnected())
         co_return Reply::failure(Code::Failed, "not connected");
     const qint64 id = m_nextId++;
-    m_socket->write(encodeRequest(Request{id, std::move(command), std::move(args)}));
+    m_socket->write(encodeRequest(Request{id, std::move(command), std::move(args), m_token}));
     QPointer<ControlClient> self(this);
     const QDeadlineTimer deadline(timeoutMs);
     while (!m_replies.contains(id)) {
@@ -97,7 +108,7 @@ std::optional<Reply> ControlClient::askBlocking(const QString& socketPath, const
     UnixSocket socket;
     if (!socket.connectTo(socketPath, std::chrono::milliseconds(timeoutMs)))
         return std::nullopt;
-    socket.write(encodeRequest(Request{1, command, Json::object()}));
+    socket.write(encodeRequest(Request{1, command, Json::object(), tokenFor(socketPath)}));
     const QDeadlineTimer deadline(timeoutMs);
     while (!socket.canReadLine()) {
         if (deadline.hasExpired() || !socket.waitForReadyRead(std::chrono::milliseconds(std::max<qint64>(1, deadline.remainingTime()))))

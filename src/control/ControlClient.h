@@ -22,7 +22,8 @@ public:
     ~ControlClient() override;
 
     // Connects to a socket; false when nothing listens there. Local sockets connect at once
-    // (a process too busy to answer is caught by the request's time limit instead).
+    // (a process too busy to answer is caught by the request's time limit instead). The requests
+    // carry the token of the socket's control folder.
     bool connectTo(const QString& socketPath);
     bool isConnected() const;
 
@@ -51,6 +52,7 @@ private:
     void readAvailable();
 
     UnixSocket* m_socket;
+    QByteArray m_token;
     QByteArray m_buffer;
     qint64 m_nextId = 1;
     QHash<qint64, ControlProtocol::Reply> m_replies;

@@ -79,6 +79,13 @@ QCoro::Task<> ControlConnection::processQueue()
         const bool subscribing = decoded.request->command == "subscribe";
         if (!m_server)
             co_return;
+        if (!m_server->admits(decoded.request->token)) {
+            send(encodeReply(decoded.id,
+                             Reply::failure(Code::NotAllowed,
+                                            "the request does not carry the token of Zarnel's control "
+                                            "folder, which only the user's own processes can read")));
+            continue;
+        }
         const Reply reply = co_await m_server->handle(std::move(*decoded.request));
         if (!self)
             co_return;

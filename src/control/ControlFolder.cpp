@@ -3,15 +3,25 @@
 #include "platform/session/PeerCredentials.h"
 #include "platform/store/PrivateFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 const QString kSocketSuffix = QStringLiteral(".sock");
+constexpr qsizetype kTokenBytes = 32;
+
+bool isToken(const QByteArray& text)
+{
+    return text.size() == 2 * kTokenBytes
+        && std::all_of(text.cbegin(), text.cend(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
 
 } // namespace
 
@@ -77,4 +87,42 @@ bool ControlFolder::removeIfAbandoned(qint64 pid) const
         return false;
     QFile::remove(socketPath(pid));
     return true;
+}
+
+QString ControlFolder::tokenPath() const
+{
+    return m_path + QStringLiteral("/token");
+}
+
+QByteArray ControlFolder::readToken() const
+{
+    QFile file(tokenPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = file.read(2 * kTokenBytes + 2).trimmed();
+    return isToken(text) ? text : QByteArray();
+}
+
+QByteArray ControlFolder::token() const
+{
+    if (QByteArray existing = readToken(); !existing.isEmpty())
+        return existing;
+    std::array<quint32, kTokenBytes / sizeof(quint32)> words{};
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    const QByteArray made = QByteArray(reinterpret_cast<const char*>(words.data()), kTokenBytes).toHex();
+    // Written aside and moved into place only where there is none, so that processes starting
+    // together all take the first one's; a file that holds no token is replaced.
+    const QString aside = tokenPath() + QLatin1Char('.') + QString::number(QCoreApplication::applicationPid());
+    QFile::remove(aside);
+    QFile file(aside);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return {};
+    const bool written = file.write(made + '\n') == made.size() + 1 && file.flush();
+    file.close();
+    if (written && !QFile::rename(aside, tokenPath()) && readToken().isEmpty()) {
+        QFile::remove(tokenPath());
+        QFile::rename(aside, tokenPath());
+    }
+    QFile::remove(aside);
+    return readToken();
 }

@@ -31,6 +31,16 @@ public:
     // Removes the socket of a process that is gone; false when the process still exists.
     bool removeIfAbandoned(qint64 pid) const;
 
+    // The secret every control request carries (ControlProtocol), in the folder's "token" file.
+    // Any process of the user can connect to a socket, a confined command too; only the user's
+    // own processes can read the token: the command sandbox keeps it from commands.
+    QString tokenPath() const;
+    // The token; empty when there is none, or the file does not hold one.
+    QByteArray readToken() const;
+    // The token, made first when there is none (or the file holds something else); empty when
+    // it cannot be made.
+    QByteArray token() const;
+
     static QString defaultPath();
 
 private:

@@ -109,6 +109,11 @@ DecodedRequest decodeRequest(const QByteArray& text)
             return refuse(id, Code::BadRequest, "\"args\" must be an object");
         request.args = *args;
     }
+    if (const auto token = value->find("token"); token != value->end()) {
+        if (!token->is_string())
+            return refuse(id, Code::BadRequest, "\"token\" must be a string");
+        request.token = QByteArray::fromStdString(token->get<std::string>());
+    }
     DecodedRequest decoded;
     decoded.id = id;
     decoded.request = std::move(request);
@@ -117,7 +122,10 @@ DecodedRequest decodeRequest(const QByteArray& text)
 
 QByteArray encodeRequest(const Request& request)
 {
-    return line(Json{{"v", kProtocolVersion}, {"id", request.id}, {"command", request.command}, {"args", request.args}});
+    Json message{{"v", kProtocolVersion}, {"id", request.id}, {"command", request.command}, {"args", request.args}};
+    if (!request.token.isEmpty())
+        message["token"] = request.token.toStdString();
+    return line(message);
 }
 
 QByteArray encodeReply(const Json& id, const Reply& reply)

@@ -10,8 +10,11 @@
 // kMaxLineBytes is answered with a "tooLong" error and the connection is closed.
 //
 // Request (client to process):
-//   {"v":1,"id":7,"command":"status","args":{}}
-//   "v" is kProtocolVersion; "id" an integer the answer repeats; "args" optional (an object).
+//   {"v":1,"id":7,"command":"status","args":{},"token":"<64 hex digits>"}
+//   "v" is kProtocolVersion; "id" an integer the answer repeats; "args" optional (an object);
+//   "token" the content of the control folder's token file (ControlFolder::token). A request
+//   without the right token is answered "notAllowed": a confined command can reach the socket,
+//   but not read the token.
 // Answer (exactly one per request, in the order the requests came):
 //   {"v":1,"id":7,"ok":true,"result":{...}}
 //   {"v":1,"id":7,"ok":false,"error":{"code":"unknownCommand","message":"..."}}
@@ -20,7 +23,8 @@
 //   {"v":1,"event":"logEntry","data":{...}}
 //
 // Error codes: "badRequest" (not JSON, not an object, missing or mistyped members),
-// "version" (another protocol version), "unknownCommand", "badArguments", "failed" (the action
+// "version" (another protocol version), "notAllowed" (no token, or another one),
+// "unknownCommand", "badArguments", "failed" (the action
 // itself failed; the message is for people), "tooLong" (a request line, or the answer the
 // request would get, is longer than kMaxLineBytes).
 //
@@ -107,6 +111,7 @@ inline constexpr int kSessionEventIntervalMs = 250;
 namespace Code {
 inline constexpr const char* BadRequest = "badRequest";
 inline constexpr const char* Version = "version";
+inline constexpr const char* NotAllowed = "notAllowed";
 inline constexpr const char* UnknownCommand = "unknownCommand";
 inline constexpr const char* BadArguments = "badArguments";
 inline constexpr const char* Failed = "failed";
@@ -118,6 +123,7 @@ struct Request {
     qint64 id = 0;
     std::string command;
     Json args = Json::object();
+    QByteArray token; // left out when empty
 };
 
 // What a handler answers: a result, or an error code with a message for people.

@@ -65,6 +65,11 @@ bool ControlServer::listen()
         m_problem = m_folder.problem();
         return false;
     }
+    m_token = m_folder.token();
+    if (m_token.isEmpty()) {
+        m_problem = QStringLiteral("cannot make the control token %1").arg(m_folder.tokenPath());
+        return false;
+    }
     for (const qint64 pid : m_folder.socketProcessIds())
         m_folder.removeIfAbandoned(pid);
     const QString path = socketPath();
@@ -121,6 +126,25 @@ bool ControlServer::makeRoomFor(qint64 peerProcess)
     (*oldest)->drop();
     m_connections.erase(oldest);
     return true;
+}
+
+bool ControlServer::admits(const QByteArray& token)
+{
+    const auto same = [&] {
+        // Every byte compared, whatever the first difference.
+        if (token.size() != m_token.size() || token.isEmpty())
+            return false;
+        unsigned char difference = 0;
+        for (qsizetype i = 0; i < token.size(); ++i)
+            difference |= static_cast<unsigned char>(token[i] ^ m_token[i]);
+        return difference == 0;
+    };
+    if (same())
+        return true;
+    // The file may have been made anew since (its folder emptied while we ran).
+    if (const QByteArray current = m_folder.token(); !current.isEmpty())
+        m_token = current;
+    return same();
 }
 
 void ControlServer::registerCommand(const QString& name, Handler handler)

@@ -49,7 +49,9 @@ public:
     // receives the request's "args" object.
     void registerCommand(const QString& name, Handler handler);
 
-    // Runs one request as a connection would (also for tests).
+    // Whether a request carrying `token` may be run: it is the control folder's token.
+    bool admits(const QByteArray& token);
+    // Runs one request that a connection admitted (also for tests).
     QCoro::Task<ControlProtocol::Reply> handle(ControlProtocol::Request request);
 
     // Sends an event to every subscribed connection.
@@ -76,6 +78,7 @@ private:
     ServerComponents& m_components; // what the socket acts on: this process's managers
     ControlFolder m_folder;
     LocalListener* m_listener = nullptr;
+    QByteArray m_token;
     QString m_problem;
     bool m_desktop = false;
     QHash<QString, Handler> m_commands;

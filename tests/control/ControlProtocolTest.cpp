@@ -20,6 +20,7 @@ TEST(ControlProtocol, RefusesWhatIsNotARequestWithTheReason)
         {R"({"v":2,"id":7,"command":"status"})", Code::Version},
         {R"({"v":1,"id":7,"command":3})", Code::BadRequest},
         {R"({"v":1,"id":7,"command":"status","args":[]})", Code::BadRequest},
+        {R"({"v":1,"id":7,"command":"status","token":5})", Code::BadRequest},
     };
     for (const auto& [line, code] : cases) {
         const DecodedRequest decoded = decodeRequest(line);
@@ -32,11 +33,13 @@ TEST(ControlProtocol, RefusesWhatIsNotARequestWithTheReason)
 
 TEST(ControlProtocol, RequestsAnswersAndEventsRoundTrip)
 {
-    const DecodedRequest decoded = decodeRequest(encodeRequest(Request{42, "server", Json{{"action", "stop"}}}).trimmed());
+    const DecodedRequest decoded = decodeRequest(encodeRequest(Request{42, "server", Json{{"action", "stop"}}, "c0ffee"}).trimmed());
     ASSERT_TRUE(decoded.request);
     EXPECT_EQ(decoded.request->id, 42);
     EXPECT_EQ(decoded.request->command, "server");
     EXPECT_EQ(decoded.request->args["action"], "stop");
+    EXPECT_EQ(decoded.request->token, "c0ffee");
+    EXPECT_TRUE(decodeRequest(encodeRequest(Request{1, "status", {}, {}}).trimmed()).request->token.isEmpty());
     EXPECT_EQ(decodeRequest(R"({"v":1,"id":1,"command":"log","args":null})").request->args, Json::object());
 
     const auto answer = decodeIncoming(encodeReply(42, Reply::success(Json{{"count", 3}})).trimmed());

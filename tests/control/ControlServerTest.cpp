@@ -17,6 +17,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -79,27 +81,59 @@ TEST_F(ControlServerTest, AnswersInOrderAndTurnsBadInputIntoErrorAnswers)
     QLocalSocket socket;
     socket.connectToServer(control.socketPath());
     ASSERT_TRUE(socket.waitForConnected(5000));
-    const QList<QByteArray> lines =
-        exchange(socket,
-                 "garbage\n"
-                 "{\"v\":1,\"id\":1,\"command\":\"nope\"}\n"
-                 "{\"v\":1,\"id\":2,\"command\":\"server\",\"args\":{\"action\":5}}\n"
-                 "{\"v\":1,\"id\":3,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":\"ten\"}}\n"
-                 "{\"v\":1,\"id\":4,\"command\":\"status\"}\n",
-                 5);
-    ASSERT_EQ(lines.size(), 5);
-    const auto code = [&](int i) { return decodeIncoming(lines[i])->reply.code; };
-    EXPECT_TRUE(lines[0].contains("\"id\":null")) << lines[0].constData();
-    EXPECT_TRUE(lines[0].contains(Code::BadRequest));
+    const QByteArray token = ControlFolder(QFileInfo(control.socketPath()).path()).readToken();
+    ASSERT_EQ(token.size(), 64);
+    const QByteArray lines = "garbage\n"
+                             "{\"v\":1,\"id\":1,\"command\":\"nope\",\"token\":\"@\"}\n"
+                             "{\"v\":1,\"id\":2,\"command\":\"server\",\"args\":{\"action\":5},\"token\":\"@\"}\n"
+                             "{\"v\":1,\"id\":3,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":\"ten\"},"
+                             "\"token\":\"@\"}\n"
+                             "{\"v\":1,\"id\":4,\"command\":\"status\",\"token\":\"@\"}\n"
+                             // Without the token, or with another, nothing is done.
+                             "{\"v\":1,\"id\":5,\"command\":\"set-setting\",\"args\":{\"key\":\"maxLogEntries\",\"value\":5}}\n"
+                             "{\"v\":1,\"id\":6,\"command\":\"server\",\"args\":{\"action\":\"start\"},\"token\":\"@0\"}\n";
+    const QList<QByteArray> answers = exchange(socket, QByteArray(lines).replace("@", token), 7);
+    ASSERT_EQ(answers.size(), 7);
+    const auto code = [&](int i) { return decodeIncoming(answers[i])->reply.code; };
+    EXPECT_TRUE(answers[0].contains("\"id\":null")) << answers[0].constData();
+    EXPECT_TRUE(answers[0].contains(Code::BadRequest));
     EXPECT_EQ(code(1), Code::UnknownCommand);
     EXPECT_EQ(code(2), Code::BadArguments);
     EXPECT_EQ(code(3), Code::BadArguments);
-    const auto status = decodeIncoming(lines[4]);
+    const auto status = decodeIncoming(answers[4]);
     EXPECT_EQ(status->id, 4);
     EXPECT_EQ(status->reply.result["pid"], QCoreApplication::applicationPid());
     EXPECT_EQ(status->reply.result["running"], false);
+    EXPECT_EQ(code(5), Code::NotAllowed);
+    EXPECT_EQ(code(6), Code::NotAllowed);
     EXPECT_EQ(components.settings().maxLogEntries(), SettingsManager::kDefaultMaxLogEntries);
+    EXPECT_FALSE(components.server().isRunning());
     EXPECT_TRUE(streams.written.isEmpty());
+}
+
+TEST_F(ControlServerTest, TakesANewTokenWhenItsFileIsMadeAnew)
+{
+    const ControlFolder folder(QFileInfo(control.socketPath()).path());
+    const QByteArray first = folder.readToken();
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(QFileInfo(folder.tokenPath()).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    ASSERT_TRUE(QFile::remove(folder.tokenPath()));
+    const QByteArray second = folder.token();
+    ASSERT_FALSE(second.isEmpty());
+    EXPECT_NE(second, first);
+    EXPECT_EQ(folder.token(), second);
+
+    ControlClient client;
+    ASSERT_TRUE(client.connectTo(control.socketPath()));
+    EXPECT_TRUE(ask(client, "status").ok);
+
+    // A file that holds no token is replaced by one that does.
+    QFile broken(folder.tokenPath());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("short\n");
+    broken.close();
+    EXPECT_TRUE(folder.readToken().isEmpty());
+    EXPECT_EQ(folder.token().size(), 64);
 }
 
 TEST_F(ControlServerTest, ALineOverOneMebibyteIsAnsweredAndTheConnectionClosed)

@@ -1,6 +1,7 @@
-// A bare control-socket client for the tests that run it as another user: connects to the
-// socket named on the command line, sends one status request, and prints whatever comes back
-// before the connection ends (or three seconds pass). Exit status 2 when it cannot connect.
+// A bare control-socket client for the tests that run it as another user or as a confined
+// command: connects to the socket named on the command line, sends one status request with the
+// token of the socket's folder when it can read it, and prints what comes back until the answer's
+// line ends, the connection ends or three seconds pass. Exit status 2 when it cannot connect.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int main(int argc, char** argv)
 {
@@ -21,9 +23,18 @@ int main(int argc, char** argv)
         std::perror("connect");
         return 2;
     }
-    const char request[] = "{\"v\":1,\"id\":1,\"command\":\"status\"}\n";
+    std::string folder = argv[1];
+    folder.erase(folder.find_last_of('/') + 1);
+    std::string token;
+    if (std::FILE* file = std::fopen((folder + "token").c_str(), "r")) {
+        char text[65] = {};
+        if (std::fscanf(file, "%64s", text) == 1)
+            token = text;
+        std::fclose(file);
+    }
+    const std::string request = "{\"v\":1,\"id\":1,\"command\":\"status\",\"token\":\"" + token + "\"}\n";
     // The process may have closed the connection already: that is no reason to die of SIGPIPE.
-    (void)!::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+    (void)!::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     pollfd waiting{fd, POLLIN, 0};
     char buffer[4096];
     while (::poll(&waiting, 1, 3000) > 0) {
@@ -31,6 +42,9 @@ int main(int argc, char** argv)
         if (got <= 0)
             break;
         std::fwrite(buffer, 1, static_cast<size_t>(got), stdout);
+        // One request, one answer.
+        if (buffer[got - 1] == '\n')
+            break;
     }
     return 0;
 }

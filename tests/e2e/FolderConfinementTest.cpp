@@ -149,6 +149,23 @@ TEST_F(Folders, NeverLetAToolChangeZarnelsOwnSettings)
     EXPECT_TRUE(client->request("ping").has_value());
 }
 
+TEST_F(Folders, NeverLetAConfinedCommandControlZarnel)
+{
+    const auto client = startClient();
+    ASSERT_TRUE(client);
+    ASSERT_EQ(zarnel({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("allowedFolders"), path("work")}).status, 0);
+    // The socket is reachable from inside: the token it asks for is not.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(CONTROL_PEER), path("work/peer")));
+    const QString socket = home.path() + QStringLiteral("/runtime/zarnel/%1.sock").arg(client->process().processId());
+    const auto command =
+        client->callTool("execute_command", {{"command", "./peer " + socket.toStdString()}, {"working_directory", pathText("work")}});
+    const std::string answer = resultText(*command);
+    EXPECT_NE(answer.find("notAllowed"), std::string::npos) << answer;
+    EXPECT_EQ(answer.find("\"ok\":true"), std::string::npos) << answer;
+    // The person's own commands still reach it.
+    EXPECT_TRUE(zarnel({QStringLiteral("status")}).output.startsWith(QStringLiteral("Zarnel server is running")));
+}
+
 TEST_F(Folders, NarrowToTheRootsAClientNamesAndNeverWiden)
 {
     ASSERT_TRUE(QDir().mkpath(path("work/inner")));

@@ -144,8 +144,10 @@ QStringList DesktopSession::activityLogOf(qint64 pid) const
     socket.connectToServer(QStringLiteral("%1/%2.sock").arg(controlFolder()).arg(pid));
     if (!socket.waitForConnected(5000))
         return {};
-    socket.write(R"({"v":1,"id":1,"command":"log"})"
-                 "\n");
+    QFile token(controlFolder() + QStringLiteral("/token"));
+    if (!token.open(QIODevice::ReadOnly))
+        return {};
+    socket.write(R"({"v":1,"id":1,"command":"log","token":")" + token.readAll().trimmed() + "\"}\n");
     while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {}
     const nlohmann::json answer = nlohmann::json::parse(socket.readLine().toStdString(), nullptr, false);
     QStringList messages;

@@ -219,10 +219,10 @@ TEST(ConfirmationDialogText, NoKeyButAClickAllowsAndEnterDenies)
 
 TEST_F(DesktopConfirmationsTest, RefusesMalformedQuestions)
 {
-    const auto reply = QCoro::waitFor(control.handle(ControlProtocol::Request{1, "confirm", Json{{"id", "x"}, {"message", "m"}}}));
+    const auto reply = QCoro::waitFor(control.handle(ControlProtocol::Request{1, "confirm", Json{{"id", "x"}, {"message", "m"}}, {}}));
     EXPECT_FALSE(reply.ok);
     EXPECT_EQ(reply.code, "badArguments");
-    EXPECT_TRUE(QCoro::waitFor(control.handle(ControlProtocol::Request{2, "withdraw-confirmation", Json{{"id", "unknown"}}})).ok);
+    EXPECT_TRUE(QCoro::waitFor(control.handle(ControlProtocol::Request{2, "withdraw-confirmation", Json{{"id", "unknown"}}, {}})).ok);
 }
 
 } // namespace

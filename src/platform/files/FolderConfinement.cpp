@@ -108,8 +108,9 @@ bool existsWithoutFollowing(const QByteArray& location)
 
 } // namespace
 
-FolderConfinement::FolderConfinement(QStringList ownFiles)
+FolderConfinement::FolderConfinement(QStringList ownFiles, QStringList secretFiles)
     : m_own(realLocations(ownFiles))
+    , m_secret(realLocations(secretFiles))
 {
 }
 
@@ -165,6 +166,7 @@ EffectiveFolders FolderConfinement::effective() const
         folders.allowed = effectiveAllowed();
     folders.readOnly = m_readOnly;
     folders.own = m_own;
+    folders.secret = m_secret;
     folders.commandNetwork = m_rules.commandNetwork;
     return folders;
 }
@@ -200,6 +202,8 @@ FileResult<AdmittedPath> FolderConfinement::admit(const FilePath& path, Access a
     const QByteArray location = realLocation(absolute, access != Access::Remove);
     if (confined && !anyInside(*folders.allowed, location))
         return denied(path, "is outside the allowed folders");
+    if (confined && anyInside(folders.secret, location))
+        return denied(path, "belongs to Zarnel's own settings");
     if (access != Access::Read) {
         const bool removal = access == Access::Remove;
         if (anyInside(folders.own, location) || (removal && anyBeneath(folders.own, location)))

@@ -23,7 +23,8 @@ struct FolderRules {
 struct EffectiveFolders {
     std::optional<QList<QByteArray>> allowed; // nothing: everywhere; an empty list: nowhere
     QList<QByteArray> readOnly;
-    QList<QByteArray> own; // Zarnel's own settings, state, control folder and autostart entry
+    QList<QByteArray> own;    // Zarnel's own settings, state, control folder and autostart entry
+    QList<QByteArray> secret; // what no tool or command reads either: the control token
     bool commandNetwork = true;
 
     // Whether commands have to run in the kernel's sandbox.
@@ -44,8 +45,9 @@ public:
     // Remove covers what lies beneath the item too (deleting or moving a folder).
     enum class Access { Read, Write, Remove };
 
-    // `ownFiles` are never changed by a tool, whatever the rules say.
-    explicit FolderConfinement(QStringList ownFiles = {});
+    // `ownFiles` are never changed by a tool, whatever the rules say; `secretFiles` are not even
+    // read by one while the folders are confined.
+    explicit FolderConfinement(QStringList ownFiles = {}, QStringList secretFiles = {});
 
     void setRules(const FolderRules& rules);
     FolderRules rules() const;
@@ -70,6 +72,7 @@ private:
     mutable std::mutex m_mutex;
     FolderRules m_rules;
     QList<QByteArray> m_own;
+    QList<QByteArray> m_secret;
     QList<QByteArray> m_allowed;
     QList<QByteArray> m_readOnly;
     std::optional<QList<QByteArray>> m_roots;

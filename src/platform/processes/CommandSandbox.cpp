@@ -76,30 +76,41 @@ public:
             return;
         if (!S_ISDIR(info.st_mode))
             access &= kFileAccess;
+        access &= m_handled;
+        if (access == 0)
+            return;
         landlock_path_beneath_attr rule{};
-        rule.allowed_access = access & m_handled;
+        rule.allowed_access = access;
         rule.parent_fd = fd.get();
         ::syscall(SYS_landlock_add_rule, m_ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
     }
 
-    // Everything beneath `folder` but what lies in `excluded`, which stays readable: Landlock only
-    // adds rights, so the folders around an excluded one are granted piece by piece.
-    void allowWritingExcept(const QByteArray& folder, const QList<QByteArray>& excluded)
+    // At most `access` beneath `path`.
+    struct Limit {
+        QByteArray path;
+        __u64 access;
+    };
+
+    // `access` beneath `folder`, but no more than the limits allow beneath theirs. Landlock only
+    // adds rights, and a rule covers all beneath its folder: a folder on the way to a limited
+    // path gets what the limit leaves (listing it at least), and its entries are granted one by one.
+    void allowLimited(const QByteArray& folder, __u64 access, const QList<Limit>& limits)
     {
-        QList<QByteArray> within;
-        for (const QByteArray& each : excluded) {
-            if (FolderConfinement::isInside(folder, each)) {
-                allow(folder, kReadAccess);
-                return;
-            }
-            if (FolderConfinement::isInside(each, folder))
-                within.append(each);
+        QList<Limit> within;
+        for (const Limit& limit : limits) {
+            if (FolderConfinement::isInside(folder, limit.path))
+                access &= limit.access;
+            else if (FolderConfinement::isInside(limit.path, folder))
+                within.append(limit);
         }
         if (within.isEmpty()) {
-            allow(folder, m_handled);
+            allow(folder, access);
             return;
         }
-        allow(folder, kReadAccess);
+        __u64 common = access;
+        for (const Limit& limit : within)
+            common &= limit.access | LANDLOCK_ACCESS_FS_READ_DIR;
+        allow(folder, common);
         FileDescriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
         if (!fd.valid())
             return;
@@ -110,7 +121,7 @@ public:
             if (FileDescriptor::isDotOrDotDot(entry->d_name) || entry->d_type == DT_LNK)
                 continue;
             const QByteArray child = (folder == "/" ? QByteArray() : folder) + '/' + entry->d_name;
-            allowWritingExcept(child, within);
+            allowLimited(child, access, within);
         }
     }
 
@@ -246,13 +257,19 @@ std::variant<std::unique_ptr<CommandSandbox>, QString> CommandSandbox::prepare(c
         return QStringLiteral("Landlock refused the rules: %1").arg(qt_error_string(errno));
 
     RulesetBuilder rules(sandbox->m_ruleset, handled);
+    // Nothing reads the secrets; the read-only folders and Zarnel's own are never written.
+    QList<RulesetBuilder::Limit> unread;
+    for (const QByteArray& secret : folders.secret)
+        unread.append({secret, 0});
+    QList<RulesetBuilder::Limit> unwritten = unread;
+    for (const QByteArray& folder : folders.readOnly + folders.own)
+        unwritten.append({folder, kReadAccess});
     for (const char* folder : kSystemFolders)
-        rules.allow(folder, kReadAccess);
+        rules.allowLimited(folder, kReadAccess, unread);
     for (const QByteArray& folder : folders.readOnly)
-        rules.allow(folder, kReadAccess);
-    const QList<QByteArray> neverWritten = folders.readOnly + folders.own;
+        rules.allowLimited(folder, kReadAccess, unread);
     for (const QByteArray& folder : *folders.allowed)
-        rules.allowWritingExcept(folder, neverWritten);
+        rules.allowLimited(folder, handled, unwritten);
     for (const char* device : kWritableDevices)
         rules.allow(device, kReadAccess | LANDLOCK_ACCESS_FS_WRITE_FILE | kTruncate);
     if (!temporaryFolder.isEmpty())

@@ -186,6 +186,21 @@ TEST_F(FolderConfinementAsAnUnprivilegedUser, NeverChangesZarnelsOwnFilesEvenWit
     EXPECT_TRUE(call(m_write, {{"path", pathText("outside/new")}, {"content", "x"}}).isError != true);
 }
 
+TEST_F(FolderConfinementAsAnUnprivilegedUser, NeverReadsTheControlTokenInsideAnAllowedFolder)
+{
+    writeBytes("allowed/work/token", "token");
+    m_confinement = std::make_shared<FolderConfinement>(QStringList{path("own")}, QStringList{path("allowed/work/token")});
+    m_confinement->setRules(FolderRules{{path("allowed")}, {}, true});
+    ConfinedFileManager confined{std::make_shared<LinuxFileManager>(), m_confinement};
+    ReadFileTool read{confined};
+    CopyFileTool copy{confined};
+    const std::string refused = "Access denied: " + pathText("allowed/work/token") + " belongs to Zarnel's own settings";
+    EXPECT_EQ(failure(call(read, {{"path", pathText("allowed/work/token")}})), refused);
+    EXPECT_EQ(failure(call(copy, {{"source", pathText("allowed/work/token")}, {"destination", pathText("allowed/copy")}})), refused);
+    EXPECT_EQ(success(call(read, {{"path", pathText("allowed/work/note")}})), "note");
+    EXPECT_FALSE(exists("allowed/copy"));
+}
+
 // A link swapped in between the check and the open must not lead out: the tool sees either the
 // folder inside or a refusal, never the secret.
 TEST_F(FolderConfinementAsAnUnprivilegedUser, NeverFollowsALinkSwappedInWhileItWorks)

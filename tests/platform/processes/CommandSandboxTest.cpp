@@ -42,7 +42,7 @@ protected:
     }
     EffectiveFolders confinedTo(const QStringList& allowed, bool network = true) const
     {
-        FolderConfinement confinement({path("allowed/own")});
+        FolderConfinement confinement({path("allowed/own")}, {path("allowed/own/token")});
         confinement.setRules(FolderRules{allowed, {path("allowed/kept")}, network});
         return confinement.effective();
     }
@@ -87,6 +87,17 @@ TEST_F(ConfinedCommandAsAnUnprivilegedUser, KeepsReadOnlyAndOwnFoldersInsideUnch
     EXPECT_FALSE(QFileInfo::exists(path("allowed/kept/new")) || QFileInfo::exists(path("allowed/own/zarnel.conf.lock")));
     EXPECT_FALSE(QFileInfo::exists(path("allowed/alongside")));
     EXPECT_TRUE(QFileInfo::exists(path("allowed/work/alongside")));
+}
+
+TEST_F(ConfinedCommandAsAnUnprivilegedUser, NeverReadsTheControlTokenButEverythingAroundIt)
+{
+    write("allowed/own/token", "token");
+    write("allowed/own/server-state", "stopped");
+    const ShellOutcome outcome =
+        run(QStringLiteral("cd ../own; cat token; cp token ../work/copy; cat server-state; echo; ls | tr '\\n' ' '; "
+                           "ls .. >/dev/null && echo listed"));
+    EXPECT_EQ(outcome.standardOutput, "stopped\nserver-state token listed\n");
+    EXPECT_FALSE(QFileInfo::exists(path("allowed/work/copy")));
 }
 
 TEST_F(ConfinedCommandAsAnUnprivilegedUser, GetsAPrivateTemporaryFolderThatGoesAfterwards)
