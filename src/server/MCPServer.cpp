@@ -70,6 +70,11 @@ MCPServer::MCPServer(ToolRegistry& tools, ResourceManager& resources, PromptMana
         m_queue.abandon();
     });
     connect(&m_queue, &RequestQueue::finished, this, &MCPServer::inputFinished);
+    // Reading goes on once half of what may wait has gone (a held queue reads on at the start).
+    connect(&m_queue, &RequestQueue::roomMade, this, [this] {
+        if (m_transport.isPaused() && !m_queue.isHeld() && m_queue.pendingBytes() <= m_transport.maxLineBytes() / 2)
+            m_transport.resume();
+    });
     connect(&m_queue, &RequestQueue::requestCancelled, this,
             [this](const QString& method) { addLog(QStringLiteral("Request cancelled: ") + method, LogType::Error); });
     connect(&m_queue, &RequestQueue::requestHeld, this, &MCPServer::noteAnnouncedClient);
@@ -170,7 +175,9 @@ void MCPServer::takeLine(const QByteArray& line)
     if (takeClientResponse(line))
         return;
     m_queue.enqueue(line);
-    if (m_queue.isHeld() && m_queue.pendingBytes() > m_transport.maxLineBytes())
+    // What waits is kept, held or not, up to a line's limit: a client that writes faster than it
+    // is answered waits for room rather than filling our memory.
+    if (m_queue.pendingBytes() > m_transport.maxLineBytes())
         m_transport.pause();
 }
 

@@ -54,6 +54,7 @@ void RequestQueue::clearPending()
 {
     m_pending.clear();
     m_pendingBytes = 0;
+    Q_EMIT roomMade();
 }
 
 QByteArray RequestQueue::takeFirst()
@@ -61,6 +62,7 @@ QByteArray RequestQueue::takeFirst()
     QByteArray line = std::move(m_pending.front());
     m_pending.pop_front();
     m_pendingBytes -= line.size() + kLineOverhead;
+    Q_EMIT roomMade();
     return line;
 }
 
@@ -188,6 +190,7 @@ void RequestQueue::cancel(const JSONRPCId& id)
                 m_pendingBytes -= it->size() + kLineOverhead;
                 m_pending.erase(it);
                 Q_EMIT requestCancelled(method);
+                Q_EMIT roomMade();
                 return;
             }
         } catch (const DecodingError&) {

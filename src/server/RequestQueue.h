@@ -81,6 +81,8 @@ Q_SIGNALS:
     void isWaitingChanged();
     // The input has ended and every line read before its end has been answered.
     void finished();
+    // Waiting lines were taken or dropped.
+    void roomMade();
 
 private:
     bool takeCancellation(const QByteArray& line);

@@ -257,6 +257,23 @@ TEST_F(ServerTest, AnswersAPingAtOnceWhileACallRunsAndKeepsEveryOtherRequestInIt
     EXPECT_EQ(logMessages().filter(QStringLiteral("Request: ping")).size(), 1);
 }
 
+TEST_F(ServerTest, StopsReadingWhileWhatWaitsBehindACallPassesALinesLimitAndReadsOnAsItIsAnswered)
+{
+    components->tools().registerTool(std::make_shared<WaitingTool>(300));
+    components->transport().setMaxLineBytes(1024);
+    exchange(kInitialize + '\n');
+    QByteArray many = R"({"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"wait"}})"
+                      "\n";
+    while (many.size() < 4096)
+        many += kUnknown3 + '\n';
+    streams.feed(many);
+    // What was read stays; the rest waits in the client's pipe.
+    EXPECT_FALSE(streams.reading);
+    const int count = static_cast<int>(many.count('\n'));
+    EXPECT_EQ(exchange({}, count).size(), count);
+    EXPECT_TRUE(streams.reading);
+}
+
 TEST_F(ServerTest, AnswersEverythingReadWhenOnlyTheInputEndsEvenALastLineWithoutLineFeed)
 {
     bool finished = false;
