@@ -77,11 +77,11 @@ void HistoryRecorder::record(HistoryRecord record, Json arguments)
 
 void HistoryRecorder::writePending()
 {
-    if (std::exchange(m_retentionDue, false))
-        applyRetention();
     m_flushTimer.stop();
     if (m_pending.empty())
         return;
+    if (std::exchange(m_retentionDue, false))
+        applyRetention();
     auto batch = std::make_shared<std::vector<Pending>>(std::move(m_pending));
     m_pending.clear();
     const QDateTime now = m_clock.now();

@@ -50,7 +50,8 @@ public:
     // Writes everything recorded so far and returns when it is written (or failed).
     void flush();
 
-    // Removes what is older than historyDays; at start and daily by itself.
+    // Removes what is older than historyDays: with the first write after a start, and daily by
+    // itself.
     void applyRetention();
 
 Q_SIGNALS:
@@ -80,8 +81,8 @@ private:
     std::shared_ptr<HistoryStore> m_store;
     // Touched in m_thread only, like the store.
     std::shared_ptr<QList<HistoryRecord>> m_unwritten = std::make_shared<QList<HistoryRecord>>();
-    // The retention a start owes, applied with the first write (or flush): a client's process
-    // that records nothing never opens the database.
+    // The retention a start owes, applied with the first write: a client's process that records
+    // nothing never opens the database (the desktop instance applies it at its start).
     bool m_retentionDue = true;
     std::vector<Pending> m_pending;
     QTimer m_flushTimer;

@@ -120,7 +120,7 @@ TEST_F(Recording, ZeroDaysRecordsNothingAndRemovesNothing)
     EXPECT_EQ(stored().size(), 1);
 }
 
-TEST_F(Recording, RecordsOlderThanHistoryDaysAreGoneAfterAStart)
+TEST_F(Recording, RecordsOlderThanHistoryDaysGoWithTheFirstWriteAfterAStart)
 {
     initialize("2025-11-25");
     callTool("execute_command", {{"command", "true"}});
@@ -128,12 +128,27 @@ TEST_F(Recording, RecordsOlderThanHistoryDaysAreGoneAfterAStart)
     callTool("execute_command", {{"command", "false"}});
     ASSERT_EQ(stored().size(), 2);
 
-    // A later start, with a shorter setting: what is older than it goes before anything else.
+    // A later start, with a shorter setting: what is older than it goes before anything is added.
     components->settings().setHistoryDays(7);
     components->keepHistory(databasePath());
+    clock.advance(1000);
+    callTool("execute_command", {{"command", "echo"}});
     const QList<HistoryRecord> records = stored();
-    ASSERT_EQ(records.size(), 1);
-    EXPECT_EQ(records[0].arguments, QStringLiteral("{\"command\":\"false\"}"));
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[0].arguments, QStringLiteral("{\"command\":\"echo\"}"));
+    EXPECT_EQ(records[1].arguments, QStringLiteral("{\"command\":\"false\"}"));
+}
+
+TEST_F(Recording, AProcessThatRecordsNothingNeverOpensTheDatabase)
+{
+    // A client that only looks, and one whose calls are not kept.
+    initialize("2025-11-25");
+    request("tools/list", nlohmann::json::object());
+    components->history()->flush();
+    components->settings().setHistoryDays(0);
+    callTool("execute_command", {{"command", "true"}});
+    components.reset();
+    EXPECT_FALSE(QFile::exists(databasePath()));
 }
 
 TEST_F(Recording, CallsAnsweredWhileTheDatabaseCannotBeOpenedAreWrittenOnceItCan)
