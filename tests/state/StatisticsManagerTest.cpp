@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 // One process's view of the store: its own store object and manager over the shared file.
@@ -38,6 +40,29 @@ protected:
     QTemporaryDir m_dir;
     FakeClock clock;
 };
+
+TEST_F(Statistics, ASaveWithNothingNewLeavesTheFileAsItIs)
+{
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path()).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    auto instance = start();
+    instance->statistics.startSession();
+    instance->statistics.recordRequest();
+    clock.advance(1000);
+    instance->statistics.endSession();
+    const auto written = inode();
+    ASSERT_NE(written, 0u);
+    // A client's process that ends saves at its stop and again at its shutdown.
+    instance->statistics.saveNow();
+    instance->statistics.saveNow();
+    EXPECT_EQ(inode(), written);
+    instance->statistics.recordRequest();
+    instance->statistics.saveNow();
+    EXPECT_NE(inode(), written);
+    EXPECT_EQ(stored("stats_totalRequests").toInt(), 2);
+}
 
 TEST_F(Statistics, TotalsContinueAfterARestartWhileSessionCountersStartAgain)
 {
