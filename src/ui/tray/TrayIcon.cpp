@@ -54,11 +54,14 @@ void TrayIcon::show()
 
 void TrayIcon::refresh()
 {
+    // Without a tray nobody sees the figures, which cost a read of the shared statistics.
+    if (!m_tray)
+        return;
     const TrayFigures figures = m_readFigures();
     m_model.setFigures(figures);
     // The picture follows every process's state, including stops made elsewhere (another
     // process's client, the command line), not only the toggles made here.
-    if (m_tray && m_shownState != figures.running)
+    if (m_shownState != figures.running)
         applyAppearance(figures.running);
 }
 
