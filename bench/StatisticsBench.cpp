@@ -1,5 +1,5 @@
-// What recording costs, and what a save costs with the cross-process merge against writing the
-// same six keys plainly (the baseline).
+// What recording costs, what a save costs with the cross-process merge against writing the
+// same six keys plainly (the baseline), and what loading the saved figures costs a process's start.
 #include "platform/processes/Clock.h"
 #include "platform/store/QSettingsPreferencesStore.h"
 #include "state/StatisticsManager.h"
@@ -75,7 +75,20 @@ void savePlain(benchmark::State& state)
     }
 }
 
+// A process's start: its store opened on the saved file and the statistics read from it.
+void loadSaved(benchmark::State& state)
+{
+    SavedStatistics saved;
+    const QString path = saved.store.fileName();
+    for (auto _ : state) {
+        QSettingsPreferencesStore store(path);
+        StatisticsManager statistics(store, saved.clock);
+        benchmark::DoNotOptimize(statistics.statistics().connectionHistory.size());
+    }
+}
+
 BENCHMARK(recordToolCall);
+BENCHMARK(loadSaved)->Unit(benchmark::kMicrosecond);
 BENCHMARK(saveMerged)->Unit(benchmark::kMicrosecond);
 BENCHMARK(savePlain)->Unit(benchmark::kMicrosecond);
 

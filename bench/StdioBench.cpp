@@ -204,6 +204,11 @@ std::string echoServerPath()
     return ECHO_SERVER_BINARY;
 }
 
+std::string qtEchoPath()
+{
+    return QT_ECHO_BINARY;
+}
+
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -225,9 +230,15 @@ double percentile(std::vector<double> values, double fraction)
 
 void report(const std::string& label, double ours, const std::string& baselineName, double theirs, const std::string& unit)
 {
+    compare(label, "zarnel", ours, baselineName, theirs, unit);
+}
+
+void compare(const std::string& label, const std::string& name, double ours, const std::string& baselineName, double theirs,
+             const std::string& unit)
+{
     std::ostringstream line;
-    line << std::fixed << std::setprecision(3) << label << ": zarnel " << ours << ' ' << unit << " | " << baselineName << ' ' << theirs
-         << ' ' << unit << " | ratio " << std::setprecision(2) << (theirs > 0 ? ours / theirs : 0.0);
+    line << std::fixed << std::setprecision(3) << label << ": " << name << ' ' << ours << ' ' << unit << " | " << baselineName << ' '
+         << theirs << ' ' << unit << " | ratio " << std::setprecision(2) << (theirs > 0 ? ours / theirs : 0.0);
     std::cout << line.str() << std::endl;
 }
 

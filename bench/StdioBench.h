@@ -60,6 +60,7 @@ private:
 
 std::string zarnelPath();
 std::string echoServerPath();
+std::string qtEchoPath();
 
 // Monotonic time in seconds.
 double now();
@@ -69,6 +70,9 @@ double percentile(std::vector<double> values, double fraction);
 
 // One line of a report: "<label>: zarnel <ours> <unit> | <baseline name> <theirs> <unit> | ratio <r>".
 void report(const std::string& label, double ours, const std::string& baselineName, double theirs, const std::string& unit);
+// The same line for another program than zarnel: "<label>: <name> <value> <unit> | ...".
+void compare(const std::string& label, const std::string& name, double ours, const std::string& baselineName, double theirs,
+             const std::string& unit);
 void note(const std::string& text);
 
 // Protocol lines used by several benchmarks.

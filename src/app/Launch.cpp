@@ -234,7 +234,7 @@ int serve(int& argc, char** argv, bool hidden)
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, app.get(), quit);
 
     components.keepHistory(HistoryStore::defaultPath());
-    XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), desktopInstanceCommand());
+    XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), &desktopInstanceCommand);
     LaunchAtLoginSync launchAtLogin(components.settings(), autostart);
 
     // A client's process has no one to keep it company once its client is gone; the desktop

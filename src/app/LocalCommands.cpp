@@ -166,7 +166,7 @@ QCoro::Task<int> settings(const Invocation& invocation, CommandOutput& out)
         co_return out.fail(QStringLiteral("%1 is not stored: %2").arg(key, store.writeProblem()), SubCommands::kFailed);
     if (key == QLatin1String("launchAtLogin")) {
         // Made to agree now: no zarnel may run before the next login to do it.
-        XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), Launch::desktopInstanceCommand());
+        XdgAutostartEntry autostart(XdgAutostartEntry::userConfigHome(), &Launch::desktopInstanceCommand);
         if (!LaunchAtLoginSync::bringInLine(manager, autostart))
             co_return out.fail(QStringLiteral("launchAtLogin is stored, but %1 could not be made to agree (it is not ours, or cannot be "
                                               "written)")

@@ -53,6 +53,11 @@ bool markedAsOurs(const QByteArray& text)
 } // namespace
 
 XdgAutostartEntry::XdgAutostartEntry(QString configHome, QStringList command)
+    : XdgAutostartEntry(std::move(configHome), [command = std::move(command)] { return command; })
+{
+}
+
+XdgAutostartEntry::XdgAutostartEntry(QString configHome, std::function<QStringList()> command)
     : m_path(QDir(configHome).filePath(QStringLiteral("autostart/") + QLatin1String(kFileName)))
     , m_command(std::move(command))
 {
@@ -70,7 +75,7 @@ QString XdgAutostartEntry::userConfigHome()
 QByteArray XdgAutostartEntry::contents() const
 {
     QStringList exec;
-    for (const QString& argument : m_command)
+    for (const QString& argument : m_command())
         exec << execArgument(argument);
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"

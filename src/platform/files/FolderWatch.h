@@ -5,10 +5,10 @@
 
 class QSocketNotifier;
 
-// Says when a folder's entries change (one is made, removed, renamed over or has its attributes
-// changed, or the folder itself goes), as QFileSystemWatcher's directoryChanged does, through
-// inotify directly: every process watches its control folder from its start, and Qt's watcher
-// would bring about 150 KiB of its code into each client's process.
+// Says when a folder's entries change (one is made, removed or renamed over, or the folder
+// itself goes), much as QFileSystemWatcher's directoryChanged does, through inotify directly:
+// every process watches its control folder from its start, and Qt's watcher would bring about
+// 150 KiB of its code into each client's process.
 class FolderWatch : public QObject {
     Q_OBJECT
 public:

@@ -89,6 +89,22 @@ TEST_F(Autostart, QuotesAProgramPathWithReservedCharacters)
         << odd.contents().constData();
 }
 
+// Finding the command looks along the PATH: every start looks at the entry, few write it.
+TEST_F(Autostart, AsksForTheCommandOnlyToWriteTheEntry)
+{
+    int asked = 0;
+    XdgAutostartEntry counted(configHome.path(), std::function<QStringList()>([&asked] {
+                                  ++asked;
+                                  return QStringList{QStringLiteral("zarnel"), QStringLiteral("--hidden")};
+                              }));
+    EXPECT_EQ(counted.state(), LoginItem::State::Absent);
+    ASSERT_TRUE(counted.disable());
+    EXPECT_EQ(asked, 0);
+    ASSERT_TRUE(counted.enable());
+    EXPECT_GT(asked, 0);
+    EXPECT_EQ(read(), entry.contents());
+}
+
 TEST_F(Autostart, ReportsAFolderThatCannotBeCreated)
 {
     write("");

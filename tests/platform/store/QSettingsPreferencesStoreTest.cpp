@@ -123,3 +123,12 @@ TEST(PreferencesStoreLocks, SomethingElseAtEitherLockPathStopsNoUpdateForLongAnd
 }
 
 } // namespace
+
+// Opened by its name, the user's store must still be the file that QSettings keeps for the
+// organization and application, where every earlier version kept the settings.
+TEST(PreferencesStoreFile, TheUsersStoreIsTheFileQSettingsKeepsForTheOrganizationAndApplication)
+{
+    const QString kept =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tarvonic"), QStringLiteral("zarnel")).fileName();
+    EXPECT_EQ(QSettingsPreferencesStore::userStorePath(), kept);
+}
