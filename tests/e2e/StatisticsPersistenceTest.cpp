@@ -178,6 +178,8 @@ TEST(StatisticsPersistence, KillingTheProcessAtAnyMomentOfItsSaveNeverDamagesThe
         ASSERT_TRUE(zarnel.waitForExit());
         if (zarnel.process().exitStatus() == QProcess::CrashExit)
             ++killedWhileRunning;
+        else // ended before the kill: the first run was slower than the runs now (a busy machine)
+            windowUs = std::max<qint64>(windowUs * 4 / 5, 1000);
 
         const StoredState state = inspect(home);
         ASSERT_EQ(state.damage, "") << "after round " << round;
