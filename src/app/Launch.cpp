@@ -180,8 +180,11 @@ int serve(int& argc, char** argv, bool hidden)
             StandardError() << found.toStdString() << "\n";
     }
     // A display that cannot be opened (its session ended) is none: Qt would abort on it.
-    const bool display = DisplayEnvironment::hasDisplaySession() && DisplayEnvironment::DisplayProbe().canOpen();
-    if (DisplayEnvironment::hasDisplaySession() && !display)
+    // Qt's offscreen and minimal platforms are none either: a desktop instance on them would show
+    // nothing and outlive the display it was started for.
+    const bool displaySession = DisplayEnvironment::hasDisplaySession() && !DisplayEnvironment::qtPlatformDrawsNowhere();
+    const bool display = displaySession && DisplayEnvironment::DisplayProbe().canOpen();
+    if (displaySession && !display)
         StandardError() << "zarnel: the display in the environment cannot be opened; running without windows\n";
     const LaunchRole role = chooseLaunchRole(display, input);
 

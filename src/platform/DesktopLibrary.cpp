@@ -34,7 +34,8 @@ template <typename Service> OnDemand<Service> madeByLibrary(Service* (*DesktopLi
 bool displayOutOfReach()
 {
     const QCoreApplication* application = QCoreApplication::instance();
-    return !DisplayEnvironment::hasDisplaySession() && !(application && application->inherits("QGuiApplication"));
+    return (!DisplayEnvironment::hasDisplaySession() || DisplayEnvironment::qtPlatformDrawsNowhere())
+        && !(application && application->inherits("QGuiApplication"));
 }
 
 QString unavailable()

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QThread>
 
 namespace {
 
@@ -156,4 +157,7 @@ TEST(SystemToolsOnADesktop, TreatQtsOffscreenPlatformAsNoDisplay)
     ASSERT_NO_FATAL_FAILURE(startOnDisplay(zarnel, x, QStringLiteral("offscreen")));
     EXPECT_EQ(resultText(*zarnel.callTool("set_clipboard", {{"content", "x"}})), "Clipboard is not available: no display");
     EXPECT_EQ(resultText(*zarnel.callTool("capture_screenshot", nlohmann::json::object())), "No screen available");
+    // Nor is a desktop instance started for it, which would outlive the display.
+    QThread::msleep(1000);
+    EXPECT_EQ(QDir(home.path() + QStringLiteral("/runtime/zarnel")).entryList({QStringLiteral("*.sock")}, QDir::System).size(), 1);
 }

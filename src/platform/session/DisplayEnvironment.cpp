@@ -105,6 +105,14 @@ bool hasDisplaySession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+bool qtPlatformDrawsNowhere()
+{
+    // "name:options", or a list of them of which Qt takes the first that loads.
+    const QByteArray first = qgetenv("QT_QPA_PLATFORM").split(';').value(0);
+    const QByteArray name = first.split(':').value(0).trimmed();
+    return name == "offscreen" || name == "minimal";
+}
+
 bool canOpenX11Display(const QString& display, const QString&)
 {
     return !display.isEmpty() && x11ServerListens(display);

@@ -10,6 +10,10 @@ namespace DisplayEnvironment {
 // True when DISPLAY or WAYLAND_DISPLAY is set and not empty.
 bool hasDisplaySession();
 
+// Whether QT_QPA_PLATFORM chooses Qt's offscreen or minimal platform: they draw nowhere and keep
+// their clipboard to themselves, so there is no display to work on whatever DISPLAY says.
+bool qtPlatformDrawsNowhere();
+
 // Whether DISPLAY names an X server that accepts connections, or WAYLAND_DISPLAY a compositor's
 // socket that does. Qt aborts on a display it cannot open, which would cost a client its
 // server: a display left in the environment by a session that has ended counts as none.

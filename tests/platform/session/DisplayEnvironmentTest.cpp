@@ -25,3 +25,21 @@ TEST(DisplayEnvironment, ReadsEveryFormOfADisplayNameAndRefusesOthers)
           QStringLiteral("127.0.0.1:99999999999"), QString()})
         EXPECT_FALSE(DisplayEnvironment::canOpenX11Display(display)) << display.toStdString();
 }
+
+TEST(DisplayEnvironment, QtsOffscreenAndMinimalPlatformsDrawNowhereInEveryFormOfTheirName)
+{
+    const QByteArray kept = qgetenv("QT_QPA_PLATFORM");
+    const bool wasSet = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    for (const char* nowhere : {"offscreen", "minimal", "offscreen:fontengine=freetype", "minimal;xcb", " offscreen "}) {
+        qputenv("QT_QPA_PLATFORM", nowhere);
+        EXPECT_TRUE(DisplayEnvironment::qtPlatformDrawsNowhere()) << nowhere;
+    }
+    for (const char* somewhere : {"xcb", "wayland;xcb", "xcb;offscreen", "", "offscreenx"}) {
+        qputenv("QT_QPA_PLATFORM", somewhere);
+        EXPECT_FALSE(DisplayEnvironment::qtPlatformDrawsNowhere()) << somewhere;
+    }
+    if (wasSet)
+        qputenv("QT_QPA_PLATFORM", kept);
+    else
+        qunsetenv("QT_QPA_PLATFORM");
+}
