@@ -41,12 +41,31 @@ std::vector<qint32> membersOf(const std::vector<qint32>& groups)
     return members;
 }
 
+// The processes running a program of this folder: launched ones whose start left no record of
+// their own (the same program launched twice writes one record).
+std::vector<qint32> runningFrom(const QString& folder)
+{
+    std::vector<qint32> running;
+    const QByteArray prefix = QFile::encodeName(folder) + '/';
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile command(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (command.open(QIODevice::ReadOnly) && command.read(4096).startsWith(prefix))
+            running.push_back(entry.toInt());
+    }
+    return running;
+}
+
 } // namespace
 
 TestApplications::~TestApplications()
 {
     // Each started or launched program leads a process group (a session for launched ones),
     // so its helpers end with it; orphaned helpers are ours to reap.
+    for (const qint32 pid : runningFrom(binDirectory())) {
+        ::kill(pid, SIGKILL);
+        if (pid > 0 && std::find(m_groups.begin(), m_groups.end(), pid) == m_groups.end())
+            m_groups.push_back(pid);
+    }
     const std::vector<qint32> members = membersOf(m_groups);
     for (const qint32 group : m_groups)
         ::kill(-group, SIGKILL);
