@@ -85,7 +85,7 @@ QString line(const HistoryRecord& record)
     return text;
 }
 
-int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath)
+int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath, qint64 keepDays)
 {
     const auto asked = requestOf(invocation, now);
     if (const QString* problem = std::get_if<QString>(&asked))
@@ -94,6 +94,9 @@ int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDa
     const HistoryStore::Opening opening = store.open(now);
     if (!opening.opened)
         return out.fail(QStringLiteral("Cannot open the history: ") + opening.problem, SubCommands::kFailed);
+    // What is older than the person keeps goes before anything is shown, even when no process
+    // has written since (they prune with their first write).
+    store.keepDays(keepDays, now);
 
     if (invocation.isSet(QStringLiteral("forget"))) {
         if (!invocation.isSet(QStringLiteral("confirm")))

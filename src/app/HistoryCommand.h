@@ -33,6 +33,7 @@ std::variant<Request, QString> requestOf(const CommandLine::Invocation& invocati
 // One line for people: local time, client, tool, outcome, the arguments in short.
 QString line(const HistoryRecord& record);
 
-int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath);
+// `keepDays`: historyDays, applied before anything is read.
+int run(const CommandLine::Invocation& invocation, CommandOutput& out, const QDateTime& now, const QString& databasePath, qint64 keepDays);
 
 } // namespace HistoryCommand

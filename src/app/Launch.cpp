@@ -33,7 +33,6 @@
 #include "server/ConfirmationGate.h"
 #include "server/MCPServer.h"
 #include "state/ActivityLog.h"
-#include "state/HistoryRecorder.h"
 #include "state/HistoryStore.h"
 #include "state/LaunchAtLoginSync.h"
 #include "state/SettingsManager.h"
@@ -280,10 +279,6 @@ int serve(int& argc, char** argv, bool hidden)
             StandardError() << "zarnel: cannot start the desktop application: " << DesktopLibrary::loadError().toStdString() << "\n";
             return 1;
         }
-        // The one process that runs all day keeps the history within its days, whether or not
-        // any client records something.
-        if (HistoryRecorder* history = components.history())
-            history->applyRetention();
         displayCommands = std::make_unique<DisplayCommands>(components.services().clipboard, components.services().screenGrabber, folder);
         displayCommands->registerWith(control);
         desktopShell.reset(library->createDesktopShell(DesktopShellSetup{components, control, folder, clock, quit}));

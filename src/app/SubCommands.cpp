@@ -364,7 +364,8 @@ QCoro::Task<int> dashboard(const Invocation&, CommandOutput& out)
 
 QCoro::Task<int> history(const Invocation& invocation, CommandOutput& out)
 {
-    co_return HistoryCommand::run(invocation, out, SystemClock().now(), HistoryStore::defaultPath());
+    QSettingsPreferencesStore store;
+    co_return HistoryCommand::run(invocation, out, SystemClock().now(), HistoryStore::defaultPath(), SettingsManager(store).historyDays());
 }
 
 using Command = std::function<QCoro::Task<int>(const Invocation&, CommandOutput&)>;

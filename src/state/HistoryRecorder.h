@@ -82,7 +82,7 @@ private:
     // Touched in m_thread only, like the store.
     std::shared_ptr<QList<HistoryRecord>> m_unwritten = std::make_shared<QList<HistoryRecord>>();
     // The retention a start owes, applied with the first write: a client's process that records
-    // nothing never opens the database (the desktop instance applies it at its start).
+    // nothing never opens the database (what reads the history applies it too).
     bool m_retentionDue = true;
     std::vector<Pending> m_pending;
     QTimer m_flushTimer;

@@ -86,6 +86,11 @@ QStringList HistoryStore::clients() const
     return m_database ? m_database->clients() : QStringList();
 }
 
+qint64 HistoryStore::keepDays(qint64 days, const QDateTime& now)
+{
+    return days > 0 ? removeOlderThan(now.addDays(-days)) : 0;
+}
+
 qint64 HistoryStore::removeOlderThan(const QDateTime& cutoff)
 {
     return m_database ? m_database->removeOlderThan(cutoff) : -1;

@@ -50,6 +50,8 @@ public:
 
     // The number of records removed; -1 when it failed.
     qint64 removeOlderThan(const QDateTime& cutoff);
+    // Removes what is older than `days` before `now` (historyDays; nothing when 0).
+    qint64 keepDays(qint64 days, const QDateTime& now);
     qint64 removeAll();
 
     QString problem() const;

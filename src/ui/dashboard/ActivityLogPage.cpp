@@ -23,10 +23,11 @@
 #include <QVBoxLayout>
 
 ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock,
-                                 const QString& historyPath, QWidget* parent)
+                                 const QString& historyPath, std::function<qint64()> historyDays, QWidget* parent)
     : QWidget(parent)
     , m_log(log)
     , m_historyPath(historyPath)
+    , m_historyDays(std::move(historyDays))
     , m_views(new QStackedWidget(this))
     , m_liveControls(new QWidget(this))
     , m_clipboard(std::move(clipboard))
@@ -114,7 +115,7 @@ ActivityLogPage::ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboar
 void ActivityLogPage::showHistory(bool history)
 {
     if (history && !m_history && !m_historyPath.isEmpty()) {
-        m_history = new HistoryView(m_historyPath, m_clock.now(), this);
+        m_history = new HistoryView(m_historyPath, m_clock.now(), m_historyDays ? m_historyDays() : 0, this);
         m_views->addWidget(m_history);
     }
     if (history && m_history) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class ActivityLogFilterModel;
@@ -23,8 +24,9 @@ class QStackedWidget;
 class ActivityLogPage : public QWidget {
     Q_OBJECT
 public:
+    // `historyDays` tells how long the history keeps calls when its view is opened.
     ActivityLogPage(ActivityLogModel& log, std::shared_ptr<Clipboard> clipboard, const Clock& clock, const QString& historyPath = {},
-                    QWidget* parent = nullptr);
+                    std::function<qint64()> historyDays = {}, QWidget* parent = nullptr);
 
     ActivityLogFilterModel& filter() const { return *m_filter; }
     void setSearchText(const QString& text);
@@ -55,6 +57,7 @@ private:
 
     ActivityLogModel& m_log;
     QString m_historyPath;
+    std::function<qint64()> m_historyDays;
     HistoryView* m_history = nullptr;
     QStackedWidget* m_views;
     QWidget* m_liveControls;

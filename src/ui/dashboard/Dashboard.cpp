@@ -84,7 +84,8 @@ QWidget* Dashboard::createPage(DashboardPage which)
         return m_statistics;
     case DashboardPage::ActivityLog: {
         HistoryRecorder* history = m_components.history();
-        auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock(), history ? history->databasePath() : QString());
+        auto* activity = new ActivityLogPage(*m_log, m_clipboard, m_components.clock(), history ? history->databasePath() : QString(),
+                                             [this] { return m_components.settings().historyDays(); });
         connect(activity, &ActivityLogPage::clearRequested, this, [this] { clearAllLogs(); });
         return activity;
     }

@@ -36,9 +36,9 @@ QDateEdit* boundEdit(const QString& name, QWidget* parent)
 
 } // namespace
 
-HistoryView::HistoryView(const QString& databasePath, const QDateTime& now, QWidget* parent)
+HistoryView::HistoryView(const QString& databasePath, const QDateTime& now, qint64 keepDays, QWidget* parent)
     : QWidget(parent)
-    , m_model(new HistoryModel(databasePath, now, this))
+    , m_model(new HistoryModel(databasePath, now, keepDays, this))
     , m_from(boundEdit(QStringLiteral("from"), this))
     , m_to(boundEdit(QStringLiteral("to"), this))
     , m_tool(new QComboBox(this))

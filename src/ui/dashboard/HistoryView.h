@@ -16,7 +16,7 @@ class QTableView;
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
-    HistoryView(const QString& databasePath, const QDateTime& now, QWidget* parent = nullptr);
+    HistoryView(const QString& databasePath, const QDateTime& now, qint64 keepDays = 0, QWidget* parent = nullptr);
 
     HistoryModel& model() const { return *m_model; }
     // The text of the detail pane.

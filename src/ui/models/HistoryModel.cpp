@@ -7,11 +7,12 @@
 #include <QColor>
 #include <QSaveFile>
 
-HistoryModel::HistoryModel(const QString& databasePath, const QDateTime& now, QObject* parent)
+HistoryModel::HistoryModel(const QString& databasePath, const QDateTime& now, qint64 keepDays, QObject* parent)
     : QAbstractTableModel(parent)
     , m_store(std::make_unique<HistoryStore>(databasePath))
 {
-    m_store->open(now);
+    if (m_store->open(now).opened)
+        m_store->keepDays(keepDays, now);
     reload();
 }
 

@@ -18,7 +18,8 @@ public:
     static constexpr int kPageSize = 200;
 
     // Opens the database at `databasePath` (a new one when missing).
-    HistoryModel(const QString& databasePath, const QDateTime& now, QObject* parent = nullptr);
+    // `keepDays` (historyDays) is applied first: what is older than that is removed.
+    HistoryModel(const QString& databasePath, const QDateTime& now, qint64 keepDays = 0, QObject* parent = nullptr);
     ~HistoryModel() override;
 
     bool isAvailable() const;

@@ -167,3 +167,29 @@ TEST_F(HistoryModelTest, TheViewFiltersShowsTheSelectedCallAndExportsWhatMatches
 }
 
 } // namespace
+
+TEST(HistoryKeptDays, OpeningTheHistoryRemovesWhatIsOlderThanTheDaysItKeeps)
+{
+    // No process has written since the setting was lowered: reading is where the old calls
+    // would show, so they go when the history is opened.
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/history.sqlite");
+    {
+        HistoryStore store(path);
+        ASSERT_TRUE(store.open(kNewest).opened);
+        QList<HistoryRecord> records;
+        for (const int days : {0, 6, 8, 40}) {
+            HistoryRecord record;
+            record.time = kNewest.addDays(-days);
+            record.tool = QStringLiteral("read_file");
+            record.outcome = QStringLiteral("ok");
+            records.append(record);
+        }
+        ASSERT_EQ(store.append(records), HistoryStore::Write::Written);
+    }
+    EXPECT_EQ(HistoryModel(path, kNewest, 0).rowCount(), 4);
+    EXPECT_EQ(HistoryModel(path, kNewest, 7).rowCount(), 2);
+    HistoryStore reader(path);
+    ASSERT_TRUE(reader.open(kNewest).opened);
+    EXPECT_EQ(reader.find({}, 10).size(), 2);
+}
