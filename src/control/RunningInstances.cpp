@@ -4,6 +4,7 @@
 #include "control/ControlProtocol.h"
 #include "control/ServerState.h"
 #include "control/SettingValues.h"
+#include "platform/files/FolderWatch.h"
 #include "state/StatisticsManager.h"
 
 #include <QCoreApplication>
@@ -86,13 +87,23 @@ RunningInstances::RunningInstances(QObject* parent)
 {
 }
 
-RunningInstances::RunningInstances(const ControlFolder& folder, QObject* parent)
+RunningInstances::RunningInstances(const ControlFolder& folder, QObject* parent, int rescanIntervalMs)
     : QObject(parent)
     , m_folder(folder)
     , m_rescanTimer(new QTimer(this))
+    , m_watch(new FolderWatch(this))
 {
-    m_rescanTimer->setInterval(kRescanIntervalMs);
+    m_rescanTimer->setInterval(rescanIntervalMs);
     connect(m_rescanTimer, &QTimer::timeout, this, &RunningInstances::refresh);
+    // A socket appears when it is bound, a moment before it listens: looked at shortly after.
+    m_soon = new QTimer(this);
+    m_soon->setSingleShot(true);
+    m_soon->setInterval(kSettleMs);
+    connect(m_soon, &QTimer::timeout, this, &RunningInstances::refresh);
+    connect(m_watch, &FolderWatch::changed, this, [this] {
+        if (!m_soon->isActive())
+            m_soon->start();
+    });
     m_rescanTimer->start();
     QTimer::singleShot(0, this, &RunningInstances::refresh);
 }
@@ -161,9 +172,14 @@ SessionFigures RunningInstances::session() const
 void RunningInstances::refresh()
 {
     if (!m_folder.isUsable()) {
+        m_watching = false;
         Q_EMIT scanned();
         return;
     }
+    // Watched from the first look that finds the folder: a client's process started now shows
+    // at once rather than at the next look.
+    if (!m_watching)
+        m_watching = m_watch->watch(m_folder.path());
     const QList<qint64> present = m_folder.socketProcessIds();
     m_scanning = true;
     for (const qint64 pid : present) {

@@ -13,6 +13,7 @@
 #include <QVariant>
 
 class ControlClient;
+class FolderWatch;
 class QTimer;
 class SettingsManager;
 class StatisticsManager;
@@ -37,8 +38,9 @@ struct InstanceLogEntry {
 };
 
 // Every live zarnel of this user, this one included, seen through their control sockets and
-// kept current by their events. New processes are found by looking at the control folder every
-// couple of seconds and on refresh().
+// kept current by their events. New processes are found as their sockets appear in the control
+// folder, and by looking at it every couple of seconds (for a folder that cannot be watched yet)
+// and on refresh().
 class RunningInstances : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool anyRunning READ anyRunning NOTIFY changed)
@@ -47,9 +49,11 @@ class RunningInstances : public QObject {
 
 public:
     static constexpr int kRescanIntervalMs = 2000;
+    static constexpr int kSettleMs = 100;
 
     explicit RunningInstances(QObject* parent = nullptr);
-    explicit RunningInstances(const ControlFolder& folder, QObject* parent = nullptr);
+    // `rescanInterval`: how often the folder is looked at besides its changes.
+    explicit RunningInstances(const ControlFolder& folder, QObject* parent = nullptr, int rescanIntervalMs = kRescanIntervalMs);
     ~RunningInstances() override;
 
     // This process's settings: setSetting assigns (and stores) here first, so the value is kept
@@ -106,6 +110,9 @@ private:
     bool m_scanning = false;
     SettingsManager* m_localSettings = nullptr;
     QTimer* m_rescanTimer;
+    QTimer* m_soon = nullptr; // a look shortly after the folder changed
+    FolderWatch* m_watch;
+    bool m_watching = false;
 };
 
 // Resets the statistics of Zarnel as a whole: every process of the folder drops its own, figures

@@ -11,6 +11,7 @@
 #include "support/ControlledProcess.h"
 #include "support/FakeClock.h"
 #include "support/FakeStandardStreams.h"
+#include "support/ProcessEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +33,6 @@
 using namespace ControlProtocol;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 // One process's managers over a temporary store, with its control socket in a private folder.
 class ControlServerTest : public ::testing::Test, protected ControlledProcess {

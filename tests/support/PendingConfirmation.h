@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProcessEvents.h"
+
 #include "server/ConfirmationAsker.h"
 
 #include <QCoreApplication>
@@ -25,12 +27,3 @@ struct PendingConfirmation {
         return pending;
     }
 };
-
-// Runs the event loop until the condition holds or ten seconds have passed; whether it holds.
-inline bool waitUntil(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(10000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
