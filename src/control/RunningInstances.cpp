@@ -91,12 +91,12 @@ RunningInstances::RunningInstances(const ControlFolder& folder, QObject* parent,
     : QObject(parent)
     , m_folder(folder)
     , m_rescanTimer(new QTimer(this))
+    , m_soon(new QTimer(this))
     , m_watch(new FolderWatch(this))
 {
     m_rescanTimer->setInterval(rescanIntervalMs);
     connect(m_rescanTimer, &QTimer::timeout, this, &RunningInstances::refresh);
     // A socket appears when it is bound, a moment before it listens: looked at shortly after.
-    m_soon = new QTimer(this);
     m_soon->setSingleShot(true);
     m_soon->setInterval(kSettleMs);
     connect(m_soon, &QTimer::timeout, this, &RunningInstances::refresh);

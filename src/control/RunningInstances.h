@@ -52,7 +52,7 @@ public:
     static constexpr int kSettleMs = 100;
 
     explicit RunningInstances(QObject* parent = nullptr);
-    // `rescanInterval`: how often the folder is looked at besides its changes.
+    // `rescanIntervalMs`: how often the folder is looked at besides its changes.
     explicit RunningInstances(const ControlFolder& folder, QObject* parent = nullptr, int rescanIntervalMs = kRescanIntervalMs);
     ~RunningInstances() override;
 
@@ -110,7 +110,7 @@ private:
     bool m_scanning = false;
     SettingsManager* m_localSettings = nullptr;
     QTimer* m_rescanTimer;
-    QTimer* m_soon = nullptr; // a look shortly after the folder changed
+    QTimer* m_soon; // a look shortly after the folder changed
     FolderWatch* m_watch;
     bool m_watching = false;
 };

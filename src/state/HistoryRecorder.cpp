@@ -138,15 +138,14 @@ void HistoryRecorder::applyRetention()
     if (days <= 0)
         return;
     const QDateTime now = m_clock.now();
-    const QDateTime cutoff = now.addDays(-days);
     QPointer<HistoryRecorder> self(this);
-    QMetaObject::invokeMethod(worker(), [store = m_store, now, cutoff, self] {
+    QMetaObject::invokeMethod(worker(), [store = m_store, now, days, self] {
         if (!openIfClosed(*store, now, self))
             return;
-        const qint64 removed = store->removeOlderThan(cutoff);
+        const qint64 removed = store->keepDays(days, now);
         if (removed > 0)
-            qCInfo(lcRecorder, "Removed %lld history records older than %s", static_cast<long long>(removed),
-                   qUtf8Printable(cutoff.toString(Qt::ISODate)));
+            qCInfo(lcRecorder, "Removed %lld history records older than %lld days", static_cast<long long>(removed),
+                   static_cast<long long>(days));
     });
 }
 

@@ -332,9 +332,7 @@ void StatisticsManager::save()
     recordServedUntilNow();
     // Nothing new: the store is not rewritten (a client's process ends with a stop and a
     // shutdown, each of which saves).
-    const Persistent& unsaved = m_unsaved;
-    if (unsaved.totalRequests == 0 && unsaved.totalToolCalls == 0 && unsaved.totalErrors == 0 && unsaved.totalUptime == 0.0
-        && unsaved.toolUsage.isEmpty() && unsaved.connectionHistory.isEmpty() && unsaved.served.isEmpty()) {
+    if (m_unsaved.isEmpty()) {
         m_needsSave = false;
         return;
     }

@@ -112,6 +112,12 @@ private:
         QMap<QString, ToolUsage> toolUsage;
         QList<ConnectionRecord> connectionHistory;
         QList<Served> served;
+
+        bool isEmpty() const
+        {
+            return totalRequests == 0 && totalToolCalls == 0 && totalErrors == 0 && totalUptime == 0.0 && toolUsage.isEmpty()
+                && connectionHistory.isEmpty() && served.isEmpty();
+        }
     };
 
     static Persistent combine(const Persistent& stored, const Persistent& recorded);
